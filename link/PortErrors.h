@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Error numbers the user sees in port messages. 68 and 8002 have fixed meanings for the user;
+// the others follow the classic serial-port control's numbering so that support recognises them.
+namespace PortErrorNumber {
+constexpr int DeviceUnavailable = 68;
+constexpr int PermissionDenied = 70;
+constexpr int InvalidPortNumber = 8002;
+constexpr int PortAlreadyOpen = 8005;
+constexpr int PortNotOpen = 8018;
+constexpr int ReadFailed = 8020;
+constexpr int WriteFailed = 8021;
+constexpr int UnknownError = 8099;
+} // namespace PortErrorNumber
+
+// The platform's description of an error number, in German.
+QString portErrorDescription(int number);

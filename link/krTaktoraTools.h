@@ -1,0 +1,59 @@
+#pragma once
+
+// The shared module of plain operations that every window uses: the Controller transaction,
+// the port, the settings store, the error report and window centring.
+
+#include "Frame.h"
+
+#include <QString>
+
+class QWidget;
+class SerialPortInterface;
+class MonotonicClock;
+
+// ---- The port and the program-wide port name ----
+
+// "COM1".."COM24", or "NUL" for simulation mode.
+QString PortName();
+void SetPortName(const QString& name);
+bool IsSimulation(); // PortName() is "NUL", in any case
+
+// The one serial port of the program. Until a window installs its own, a real serial port is
+// used; tests install a double. The caller keeps ownership; install nullptr to go back.
+SerialPortInterface& ControllerPort();
+void InstallControllerPort(SerialPortInterface* port);
+void InstallClock(MonotonicClock* clock);
+
+bool OpenControllerPort(const QString& name, bool quiet);
+void CloseControllerPort();
+
+// ---- The transaction ----
+
+// Sends one frame and waits for the answer. True: the five bytes hold the answer. False: they
+// are unchanged. attempts 0 means 3.
+bool ControllerTransaction(quint8& controller, quint8& command, quint8& data1, quint8& data2, quint8& data3,
+                           int attempts, bool showErrors, int timeoutSeconds);
+bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds);
+
+// ---- Waits, settings, messages, windows ----
+
+// Lets the windows run for s seconds.
+void WaitSeconds(double s);
+
+QString ReadSetting(const QString& key, const QString& defaultValue, const QString& section);
+void WriteSetting(const QString& key, const QString& value, const QString& section);
+
+// "$" in the message is a line break; an error number becomes "Fehler n: description".
+void ShowErrorReport(const QString& message, const QString& title = QString());
+void ShowErrorReport(int errorNumber, const QString& title = QString());
+// The full text ShowErrorReport shows (without the box), for the callers that build on it.
+QString ErrorReportText(const QString& message);
+QString SupportContactBlock();
+
+QString ReplaceAll(const QString& text, const QString& search, const QString& replacement);
+
+// 100 twips below and right of the screen's centre.
+void CenterWindow(QWidget* window);
+int TwipsToPixels(int twips);
+
+QString ProgramTitle();
