@@ -91,12 +91,8 @@ bool PtyServer::open(QString& error)
     return true;
 }
 
-int PtyServer::run()
+void PtyServer::holdStopSignals()
 {
-#ifdef __linux__
-    // Paced answers need wake-ups close to the microsecond, not the default 50 us of slack.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-#endif
     struct sigaction action
     {
     };
@@ -108,14 +104,22 @@ int PtyServer::run()
     std::signal(SIGPIPE, SIG_IGN);
 
     // The signals stay blocked except inside ppoll, so none slips in between the check of the
-    // flag and the wait.
+    // flag and the wait, and none that arrives before the loop runs is lost.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGHUP);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+}
 
+int PtyServer::run()
+{
+#ifdef __linux__
+    // Paced answers need wake-ups close to the microsecond, not the default 50 us of slack.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+    holdStopSignals();
     while (!g_stopSignal) {
         waitForWork();
         sendDue();

@@ -32,6 +32,9 @@ public:
     // Each request and answer goes there, one flushed line each (optional, not owned).
     void setLog(std::FILE* log) { m_log = log; }
 
+    // From here on SIGTERM, SIGINT and SIGHUP wait for the loop instead of killing the process.
+    // Call before telling anyone the device path; run() calls it as well.
+    static void holdStopSignals();
     // Serves until a terminating signal; returns the process exit code.
     int run();
 

@@ -46,6 +46,7 @@ QString boardName(EmulatedController::Board board)
 
 int serve(const SimOptions& options)
 {
+    PtyServer::holdStopSignals();
     ControllerEmulator emulator;
     options.applyTo(emulator);
 
