@@ -27,7 +27,7 @@ constexpr quint8 VerifyRegister = 35;
 
 // Answer command bytes with a meaning of their own.
 namespace Answer {
-constexpr quint8 Failed = 255;               // any answer with this command byte is rejected
+constexpr quint8 Failed = 255;                // any answer with this command byte is rejected
 constexpr quint8 TrackModeAcknowledged = 254; // answer to SetTrackMode
 constexpr quint8 NoSuchController = 2;        // answer to QueryControllerStatus
 constexpr quint8 ProgrammingFailed = 255;     // in the data bytes of commands 30 to 35
@@ -87,17 +87,32 @@ constexpr quint16 AllLocos = 65535;
 constexpr quint8 LightFunction = 0;
 
 // 16-bit numbers travel low byte first.
-constexpr quint8 lowByte(quint16 n) { return static_cast<quint8>(n % 256); }
-constexpr quint8 highByte(quint16 n) { return static_cast<quint8>(n / 256); }
-constexpr quint16 wordFromBytes(quint8 low, quint8 high) { return static_cast<quint16>(high * 256 + low); }
+constexpr quint8 lowByte(quint16 n)
+{
+    return static_cast<quint8>(n % 256);
+}
+constexpr quint8 highByte(quint16 n)
+{
+    return static_cast<quint8>(n / 256);
+}
+constexpr quint16 wordFromBytes(quint8 low, quint8 high)
+{
+    return static_cast<quint16>(high * 256 + low);
+}
 
 // One byte for a single-bit CV request: bit value in bit 3, position in bits 0 to 2.
 constexpr quint8 bitSpec(int position, int value)
 {
     return static_cast<quint8>((value ? 8 : 0) + (position & 0x07));
 }
-constexpr int bitSpecPosition(quint8 spec) { return spec & 0x07; }
-constexpr int bitSpecValue(quint8 spec) { return (spec >> 3) & 0x01; }
+constexpr int bitSpecPosition(quint8 spec)
+{
+    return spec & 0x07;
+}
+constexpr int bitSpecValue(quint8 spec)
+{
+    return (spec >> 3) & 0x01;
+}
 
 // Request builders: a window fills its frame fields from one of these and sends them.
 namespace Request {
@@ -131,7 +146,8 @@ constexpr FrameFields setHardwareEmergencyStop(quint8 c, bool on)
 }
 constexpr FrameFields setTrackMode(quint8 c, quint8 mode)
 {
-    return make(c, Command::ControllerControl, ControlOp::TrackMode, mode, mode == TrackMode::Operation ? 1 : 0);
+    return make(c, Command::ControllerControl, ControlOp::TrackMode, mode,
+                mode == TrackMode::Operation ? 1 : 0);
 }
 constexpr FrameFields setOperationPins(quint8 c, quint8 outputPin, quint8 loadCurrentPin)
 {

@@ -20,9 +20,10 @@ public:
     };
 
     // An empty or blank title becomes the program title.
-    static QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                            const QString& text, QMessageBox::StandardButtons buttons,
-                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton
+    show(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+         QMessageBox::StandardButtons buttons,
+         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // Exclamation icon, OK button.
     static void warning(QWidget* parent, const QString& text, const QString& title = QString());

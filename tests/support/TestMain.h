@@ -9,17 +9,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#define TAKTORA_TEST_MAIN(TestClass)                                                                    \
-    int main(int argc, char** argv)                                                                     \
-    {                                                                                                   \
-        QTemporaryDir configHome;                                                                       \
-        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());                                    \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                             \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                                    \
-        QApplication app(argc, argv);                                                                   \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                        \
-        MessageBox::setTestMode(true);                                                                  \
-        TestClass tc;                                                                                   \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                      \
-        return QTest::qExec(&tc, argc, argv);                                                           \
+#define TAKTORA_TEST_MAIN(TestClass)                                                                         \
+    int main(int argc, char** argv)                                                                          \
+    {                                                                                                        \
+        QTemporaryDir configHome;                                                                            \
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());                                         \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                  \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                                         \
+        QApplication app(argc, argv);                                                                        \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
+        MessageBox::setTestMode(true);                                                                       \
+        TestClass tc;                                                                                        \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }

@@ -1,0 +1,52 @@
+#include "AccessoryPanel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+QPushButton* portButton(const QString& text, const QString& name, const QString& colour,
+                        const QString& pressed, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: white; font-weight: bold; "
+                       "border: 1px solid #404040; border-radius: 3px; padding: 2px 6px; "
+                       "min-width: 34px; } QPushButton:pressed { background-color: %2; }")
+            .arg(colour, pressed));
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+} // namespace
+
+AccessoryPanel::AccessoryPanel(int index, QWidget* parent)
+    : QGroupBox(QStringLiteral("Zubehör-Steuerung"), parent)
+{
+    setObjectName(QStringLiteral("fraAccessory_%1").arg(index));
+    auto* layout = new QGridLayout(this);
+    layout->setVerticalSpacing(3);
+
+    layout->addWidget(new QLabel(QStringLiteral("Decoder-ID"), this), 0, 0);
+    m_decoder = new QLineEdit(QString::number(index + 1), this);
+    m_decoder->setObjectName(QStringLiteral("krAccessory_%1").arg(index));
+    m_decoder->setProperty("Tag", QStringLiteral("Die Decoder-ID,NUM,MIN=1,MAX=511"));
+    m_decoder->setMaxLength(5);
+    m_decoder->setToolTip(QStringLiteral("Nummer des Zubehör-Decoders (1 bis 511)"));
+    layout->addWidget(m_decoder, 0, 1, 1, 2);
+
+    for (int port = 0; port < PortCount; ++port) {
+        layout->addWidget(new QLabel(QStringLiteral("Port %1").arg(port + 1), this), port + 1, 0);
+        m_on[port] = portButton(QStringLiteral("ON"), QStringLiteral("btnPort%1On_%2").arg(port).arg(index),
+                                QStringLiteral("rgb(0, 192, 0)"), QStringLiteral("rgb(0, 150, 0)"), this);
+        m_off[port] =
+            portButton(QStringLiteral("OFF"), QStringLiteral("btnPort%1Off_%2").arg(port).arg(index),
+                       QStringLiteral("rgb(255, 0, 0)"), QStringLiteral("rgb(200, 0, 0)"), this);
+        layout->addWidget(m_on[port], port + 1, 1);
+        layout->addWidget(m_off[port], port + 1, 2);
+        connect(m_on[port], &QPushButton::clicked, this, [this, port] { emit switchRequested(port, true); });
+        connect(m_off[port], &QPushButton::clicked, this,
+                [this, port] { emit switchRequested(port, false); });
+    }
+}

@@ -1,0 +1,133 @@
+#include "DashboardRules.h"
+
+#include "CommandSet.h"
+#include "TaktoraVersion.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace Dashboard {
+
+double leadingNumber(const QString& text)
+{
+    static const QRegularExpression number(
+        QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?)"));
+    const auto match = number.match(text);
+    return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
+}
+
+std::optional<quint8> controllerByte(const QString& text)
+{
+    const double rounded = std::round(leadingNumber(text));
+    if (rounded < 0 || rounded > 255)
+        return std::nullopt;
+    return static_cast<quint8>(rounded);
+}
+
+std::optional<quint16> wordNumber(const QString& text)
+{
+    bool ok = false;
+    const uint value = text.trimmed().toUInt(&ok, 10);
+    if (!ok || value > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(value);
+}
+
+QString programVersionText()
+{
+    return QString::fromUtf8(TaktoraVersion::ProductName) + QStringLiteral(" V") +
+           QString::number(TaktoraVersion::Major) + QStringLiteral(".") +
+           QString::number(TaktoraVersion::Minor) + QStringLiteral(" (build ") +
+           QString::number(TaktoraVersion::Revision) + QStringLiteral(")");
+}
+
+QString firmwareVersionText(int major, int minor, int revision)
+{
+    return QString::number(major) + QStringLiteral(".") + QString::number(minor) + QStringLiteral(".") +
+           QString::number(revision);
+}
+
+QString versionReportTitle()
+{
+    return QString::fromUtf8(TaktoraVersion::ProgramTitle) + QStringLiteral(" Versionskontrolle");
+}
+
+VersionVerdict checkFirmwareVersion(int major, int minor, int revision)
+{
+    using namespace TaktoraVersion;
+    const QString product = QString::fromUtf8(ProductName);
+    const QString firmware = firmwareVersionText(major, minor, revision);
+    const auto ordinal = [](int a, int b, int c) { return a * 10000 + b * 100 + c; };
+
+    if (major == Major && minor == Minor) {
+        if (ordinal(major, minor, revision) >=
+            ordinal(MinimumFirmwareMajor, MinimumFirmwareMinor, MinimumFirmwareRevision))
+            return {true, QString()};
+        return {false,
+                QStringLiteral("Version Firmware: \t\t") + firmware +
+                    QStringLiteral("\nMindestversion: \t\t") +
+                    firmwareVersionText(MinimumFirmwareMajor, MinimumFirmwareMinor, MinimumFirmwareRevision) +
+                    QStringLiteral("\n\nDie Firmware ist zu alt für diese Version\nvon ") + product +
+                    QStringLiteral(".\n\nBitte aktualisieren Sie die Firmware.")};
+    }
+    QString report = QStringLiteral("Version ") + product + QStringLiteral(": \t") +
+                     firmwareVersionText(Major, Minor, Revision) +
+                     QStringLiteral("\nVersion Firmware: \t\t") + firmware +
+                     QStringLiteral("\n\nBitte aktualisieren Sie ");
+    if (Major * 100 + Minor > major * 100 + minor)
+        report += QStringLiteral("die Firmware des Controllers.");
+    else
+        report += QStringLiteral("die ") + product + QStringLiteral("-Software");
+    return {false, report};
+}
+
+QString boardLayoutText(quint8 statusBits)
+{
+    if (statusBits & StatusBit::BoardUno)
+        return QStringLiteral("Uno");
+    if (statusBits & StatusBit::BoardMega)
+        return QStringLiteral("Mega");
+    return QStringLiteral("unbekannt");
+}
+
+QString speedStepText(quint8 entryAttributes)
+{
+    if (entryAttributes == LocoEntry::None)
+        return QStringLiteral("n.v.");
+    switch (entryAttributes & LocoEntry::SpeedStepMask) {
+    case SpeedSteps::Steps14:
+        return QStringLiteral("14 FS");
+    case SpeedSteps::Steps28:
+        return QStringLiteral("28 FS");
+    case SpeedSteps::Steps126:
+        return QStringLiteral("126 FS");
+    default:
+        return QStringLiteral("Fehler");
+    }
+}
+
+quint8 speedValue(int sliderPosition)
+{
+    return static_cast<quint8>(RestingPosition - qBound(0, sliderPosition, RestingPosition));
+}
+
+QString speedPercentText(int sliderPosition)
+{
+    return QString::number(speedValue(sliderPosition) * 100 / RestingPosition) + QStringLiteral(" %");
+}
+
+QString panelSettingKey(const QString& word, int index)
+{
+    return word + QStringLiteral("%1").arg(index, 2, 10, QLatin1Char('0'));
+}
+
+bool isHostedStart(const QString& executablePath)
+{
+    return QFileInfo(executablePath)
+               .completeBaseName()
+               .compare(QStringLiteral("koradin"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace Dashboard

@@ -1,0 +1,55 @@
+#pragma once
+
+// The dashboard's rules as plain functions, so they can be checked without a window.
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+
+namespace Dashboard {
+
+// Status colours of the dashboard.
+const QColor Red(255, 0, 0);
+const QColor Green(0, 192, 0);
+const QColor DarkYellow(192, 192, 0);
+const QColor Yellow(255, 255, 0);
+const QColor LampGrey(128, 128, 128);
+const QColor LampBlack(0, 0, 0);
+
+constexpr int HighestCheckableController = 250;
+constexpr int RestingPosition = 255; // slider position of a standing loco
+
+// The value of the text's leading number, as the classic Val() reads it: "12abc" is 12, "abc" 0.
+double leadingNumber(const QString& text);
+
+// The Controller number a command is sent to; none when it does not fit a frame byte.
+std::optional<quint8> controllerByte(const QString& text);
+
+// A loco or decoder number that can travel in two bytes; none for anything but a whole number
+// from 0 to 65535.
+std::optional<quint16> wordNumber(const QString& text);
+
+QString programVersionText(); // "Taktora V5.2 (build 16)"
+QString firmwareVersionText(int major, int minor, int revision);
+
+struct VersionVerdict
+{
+    bool accepted = false;
+    QString report; // empty when accepted
+};
+VersionVerdict checkFirmwareVersion(int major, int minor, int revision);
+QString versionReportTitle();
+
+QString boardLayoutText(quint8 statusBits);
+QString speedStepText(quint8 entryAttributes);
+
+quint8 speedValue(int sliderPosition);
+QString speedPercentText(int sliderPosition);
+
+// "Slider02", "AccessoryAdress00"
+QString panelSettingKey(const QString& word, int index);
+
+bool isHostedStart(const QString& executablePath);
+
+} // namespace Dashboard

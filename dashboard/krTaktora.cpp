@@ -1,0 +1,565 @@
+#include "krTaktora.h"
+
+#include "AccessoryPanel.h"
+#include "CommandSet.h"
+#include "DashboardRules.h"
+#include "krInfo.h"
+#include "krOptions.h"
+#include "krTaktoraTools.h"
+#include "Lamp.h"
+#include "LocoNumberBox.h"
+#include "MessageBox.h"
+#include "sysDataOK.h"
+#include "TaktoraVersion.h"
+#include "ThrottlePanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+const QString kSection = QStringLiteral("Taktora");
+
+QLabel* statusPanel(const QString& name, const QString& text, const QString& tip, int twips, QWidget* parent)
+{
+    auto* panel = new QLabel(text, parent);
+    panel->setObjectName(name);
+    panel->setToolTip(tip);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedWidth(TwipsToPixels(twips));
+    panel->setContentsMargins(3, 0, 3, 0);
+    return panel;
+}
+
+void repaintNow(QWidget* widget)
+{
+    // The transactions that follow block the window; show the text before they start.
+    widget->repaint();
+}
+} // namespace
+
+krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("krTaktora"));
+    setWindowTitle(ProgramTitle());
+    QIcon icon(QStringLiteral(":/icons/taktora.png"));
+    icon.addFile(QStringLiteral(":/icons/taktora_256.png"));
+    setWindowIcon(icon);
+    m_openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    buildCheckArea(central);
+    layout->addWidget(central->findChild<QWidget*>(QStringLiteral("fraCheck")));
+    layout->addWidget(buildOperatingArea(central), 1);
+    setCentralWidget(central);
+    buildToolbar();
+    buildStatusBar();
+
+    Form_Load(executablePath);
+}
+
+void krTaktora::buildCheckArea(QWidget* parent)
+{
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QStringLiteral("fraCheck"));
+    frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    auto* row = new QHBoxLayout(frame);
+
+    auto* caption = new QLabel(QStringLiteral("Controller-Nr.:"), frame);
+    caption->setObjectName(QStringLiteral("lblControllerNr"));
+    m_txtControllerNr = new QLineEdit(QStringLiteral("0"), frame);
+    m_txtControllerNr->setObjectName(QStringLiteral("txtControllerNr"));
+    m_txtControllerNr->setFixedWidth(60);
+    m_txtControllerNr->setToolTip(QStringLiteral("Nummer des Controllers (0 bis 250)"));
+    m_txtControllerNr->installEventFilter(this);
+    caption->setBuddy(m_txtControllerNr);
+
+    m_btnCheck = new QPushButton(QStringLiteral("&Prüfen"), frame);
+    m_btnCheck->setObjectName(QStringLiteral("btnCheck"));
+    m_btnCheck->setDefault(true);
+
+    auto* statusCaption = new QLabel(QStringLiteral("Status:"), frame);
+    statusCaption->setObjectName(QStringLiteral("Label2"));
+    m_lblStatus = new QLabel(frame);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    QFont bold = m_lblStatus->font();
+    bold.setBold(true);
+    m_lblStatus->setFont(bold);
+    m_lblStatus->setMinimumWidth(TwipsToPixels(6000));
+    setStatus(QStringLiteral("---"), Dashboard::DarkYellow);
+
+    m_cmdControllerSettings = new QPushButton(QStringLiteral("&Einstellungen"), frame);
+    m_cmdControllerSettings->setObjectName(QStringLiteral("cmdControllerSettings"));
+    m_cmdControllerSettings->setEnabled(false);
+    m_cmdControllerSettings->setToolTip(QStringLiteral("Pins und Notstopp des Controllers"));
+
+    row->addWidget(caption);
+    row->addWidget(m_txtControllerNr);
+    row->addWidget(m_btnCheck);
+    row->addSpacing(16);
+    row->addWidget(statusCaption);
+    row->addWidget(m_lblStatus, 1);
+    row->addWidget(m_cmdControllerSettings);
+
+    connect(m_btnCheck, &QPushButton::clicked, this, &krTaktora::btnCheck_Click);
+    connect(m_txtControllerNr, &QLineEdit::returnPressed, this, &krTaktora::btnCheck_Click);
+    connect(m_cmdControllerSettings, &QPushButton::clicked, this, &krTaktora::notBuiltYet);
+}
+
+QWidget* krTaktora::buildOperatingArea(QWidget* parent)
+{
+    auto* area = new QWidget(parent);
+    auto* stack = new QGridLayout(area);
+    stack->setContentsMargins(0, 0, 0, 0);
+
+    m_lblHinweis = new QLabel(
+        QStringLiteral(
+            "Die Bedienelemente werden sichtbar, wenn Sie auf \"Prüfen\" klicken. Knöpfe und Regler "
+            "funktionieren allerdings nur, wenn Sie eine gültige Schnittstelle ausgewählt und daran "
+            "einen gültigen DCC-Controller mit unserer Firmwware angeschlossen oder alternativ die "
+            "Simulation ausgewählt haben."),
+        area);
+    m_lblHinweis->setObjectName(QStringLiteral("lblHinweis"));
+    m_lblHinweis->setWordWrap(true);
+    m_lblHinweis->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_lblHinweis->setMargin(12);
+
+    m_controllerFrame = new QFrame(area);
+    m_controllerFrame->setObjectName(QStringLiteral("ControllerFrame"));
+    m_controllerFrame->setAutoFillBackground(true); // covers the hint when shown
+    auto* grid = new QGridLayout(m_controllerFrame);
+    grid->setContentsMargins(0, 0, 0, 0);
+    for (int i = 0; i < ThrottleCount; ++i) {
+        m_throttles[i] = new ThrottlePanel(i, *this, m_controllerFrame);
+        grid->addWidget(m_throttles[i], 0, i);
+    }
+    grid->addWidget(buildLoadCircuitBar(m_controllerFrame), 1, 0, 1, ThrottleCount);
+
+    auto* accessories = new QVBoxLayout;
+    accessories->setSpacing(4);
+    for (int i = 0; i < AccessoryPanelCount; ++i) {
+        m_accessories[i] = new AccessoryPanel(i, m_controllerFrame);
+        accessories->addWidget(m_accessories[i]);
+        connect(m_accessories[i], &AccessoryPanel::switchRequested, this, [this, i](int port, bool on) {
+            SwitchAccessoryPort(m_accessories[i]->decoderField()->text(), port, on ? 1 : 0);
+        });
+    }
+    grid->addLayout(accessories, 0, ThrottleCount, 2, 1);
+    // The window keeps the size it needs for the controls while they wait for a check.
+    QSizePolicy keepSpace = m_controllerFrame->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    m_controllerFrame->setSizePolicy(keepSpace);
+    m_controllerFrame->hide();
+
+    stack->addWidget(m_lblHinweis, 0, 0);
+    stack->addWidget(m_controllerFrame, 0, 0);
+    return area;
+}
+
+QWidget* krTaktora::buildLoadCircuitBar(QWidget* parent)
+{
+    auto* bar = new QFrame(parent);
+    bar->setObjectName(QStringLiteral("fraLoadCircuit"));
+    bar->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto* row = new QHBoxLayout(bar);
+
+    auto* globalStop = new QPushButton(QStringLiteral("STOP"), bar);
+    globalStop->setObjectName(QStringLiteral("btnGlobalStop"));
+    globalStop->setToolTip(QStringLiteral("Alle Loks anhalten"));
+    globalStop->setMinimumSize(120, 44);
+    globalStop->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); color: white; "
+                                             "font-weight: bold; font-size: 16pt; border: 2px solid #8a0000; "
+                                             "border-radius: 4px; } QPushButton:pressed { background-color: "
+                                             "rgb(200, 0, 0); }"));
+
+    auto* loadCircuit = new QPushButton(QStringLiteral("Laststromkreis"), bar);
+    loadCircuit->setObjectName(QStringLiteral("btnLoadCircuit"));
+    loadCircuit->setToolTip(QStringLiteral("Gleisspannung auf- oder abregeln"));
+    loadCircuit->setMinimumHeight(32);
+
+    m_shpCircuitOn = new Lamp(bar);
+    m_shpCircuitOn->setObjectName(QStringLiteral("shpCircuitOn"));
+    m_shpCircuitOff = new Lamp(bar);
+    m_shpCircuitOff->setObjectName(QStringLiteral("shpCircuitOff"));
+    auto* on = new QLabel(QStringLiteral("AN"), bar);
+    on->setObjectName(QStringLiteral("lblCircuitOn"));
+    auto* off = new QLabel(QStringLiteral("AUS"), bar);
+    off->setObjectName(QStringLiteral("lblCircuitOff"));
+
+    auto* locoList = new QPushButton(QStringLiteral("Lok-Konfiguration / Programmierung"), bar);
+    locoList->setObjectName(QStringLiteral("btnProgrammedLocos"));
+    locoList->setMinimumHeight(32);
+
+    row->addWidget(globalStop);
+    row->addSpacing(20);
+    row->addWidget(loadCircuit);
+    row->addWidget(m_shpCircuitOn);
+    row->addWidget(on);
+    row->addSpacing(8);
+    row->addWidget(m_shpCircuitOff);
+    row->addWidget(off);
+    row->addStretch(1);
+    row->addWidget(locoList);
+
+    connect(globalStop, &QPushButton::clicked, this, &krTaktora::btnGlobalStop_Click);
+    connect(loadCircuit, &QPushButton::clicked, this, &krTaktora::btnLoadCircuit_Click);
+    connect(locoList, &QPushButton::clicked, this, &krTaktora::notBuiltYet);
+    return bar;
+}
+
+void krTaktora::buildToolbar()
+{
+    m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setIconSize(QSize(32, 32));
+    const struct
+    {
+        const char* key;
+        const char* icon;
+        QString tip;
+    } buttons[] = {
+        {"btnOptions", ":/icons/options.png", QStringLiteral("Einstellungen aufrufen")},
+        {"btnHelp", ":/icons/help.png", QStringLiteral("Handbuch aufrufen")},
+        {"btnInfo", ":/icons/info.png", QStringLiteral("Programmversion und Copyright anzeigen ")},
+        {"btnClose", ":/icons/close.png", QStringLiteral("Taktora verlassen")},
+    };
+    for (const auto& b : buttons) {
+        QAction* action = m_toolbar->addAction(QIcon(QString::fromLatin1(b.icon)), QString());
+        action->setObjectName(QString::fromLatin1(b.key));
+        action->setToolTip(b.tip);
+    }
+    connect(m_toolbar, &QToolBar::actionTriggered, this, &krTaktora::Toolbar1_ButtonClick);
+}
+
+void krTaktora::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    const QString portTip = QStringLiteral("Zeigt die aktuell-verwendete Schnittstelle an");
+    m_pnlInfo = statusPanel(QStringLiteral("pnlInfo"), QString(),
+                            QStringLiteral("Informationen zum Programm"), 9084, bar);
+    m_pnlComPort = statusPanel(QStringLiteral("pnlComPort"), QString(), portTip, 1587, bar);
+    m_pnlBoardLayout = statusPanel(QStringLiteral("pnlBoardLayout"), QString(),
+                                   QStringLiteral("Zeigt das verwendete Controller-Board an"), 1764, bar);
+    bar->addWidget(m_pnlInfo);
+    bar->addWidget(statusPanel(QStringLiteral("pnlBlank"), QString(), QString(), 952, bar));
+    bar->addWidget(statusPanel(QStringLiteral("pnlComPortCaption"), QStringLiteral("Schnittstelle"), portTip,
+                               1764, bar));
+    bar->addWidget(m_pnlComPort);
+    bar->addWidget(statusPanel(QStringLiteral("pnlBlank2"), QString(), QString(), 952, bar));
+    bar->addWidget(statusPanel(QStringLiteral("pnlBoardLayoutCaption"), QStringLiteral("Boardlayout"),
+                               QString(), 1940, bar));
+    bar->addWidget(m_pnlBoardLayout);
+    // The status bar does not hold the window open by itself; its panels have fixed widths.
+    setMinimumWidth(bar->sizeHint().width());
+}
+
+void krTaktora::Form_Load(const QString& executablePath)
+{
+    m_pnlInfo->setText(Dashboard::programVersionText());
+    QAction* options = m_toolbar->findChild<QAction*>(QStringLiteral("btnOptions"));
+    if (Dashboard::isHostedStart(executablePath)) {
+        m_runsStandalone = false;
+        options->setVisible(false);
+        SetPortName(
+            ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), QStringLiteral("KORADIN")));
+    } else {
+        m_runsStandalone = true;
+        options->setVisible(true);
+        CloseControllerPort();
+        SetPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
+        if (!IsSimulation())
+            OpenControllerPort(PortName(), false);
+    }
+    m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
+    Form_Activate();
+}
+
+void krTaktora::showAfterSplash()
+{
+    krInfo::showModal(this, 2000);
+    show();
+    activateWindow();
+    Form_Activate();
+}
+
+void krTaktora::Form_Activate()
+{
+    m_pnlComPort->setText(IsSimulation() ? QStringLiteral("Simulation") : PortName());
+}
+
+void krTaktora::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+bool krTaktora::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_txtControllerNr && event->type() == QEvent::FocusIn) {
+        // After the click that gave the focus has placed the cursor.
+        QTimer::singleShot(0, m_txtControllerNr, [this] { m_txtControllerNr->setSelection(0, 9999); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void krTaktora::setStatus(const QString& text, const QColor& colour)
+{
+    m_lblStatus->setText(text);
+    QPalette palette = m_lblStatus->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    m_lblStatus->setPalette(palette);
+}
+
+std::optional<quint8> krTaktora::controllerNumber() const
+{
+    return Dashboard::controllerByte(m_txtControllerNr->text());
+}
+
+bool krTaktora::transact(const FrameFields& request)
+{
+    m_frame = request;
+    return ControllerTransaction(m_frame, 2, true, 2);
+}
+
+void krTaktora::hideOperatingControls()
+{
+    m_controllerFrame->hide();
+}
+
+void krTaktora::btnCheck_Click()
+{
+    m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
+    m_cmdControllerSettings->setEnabled(false);
+
+    const double number = Dashboard::leadingNumber(m_txtControllerNr->text());
+    if (number < 0 || number > Dashboard::HighestCheckableController) {
+        hideOperatingControls();
+        return;
+    }
+
+    setStatus(QStringLiteral("--- Controller wird geprüft ---"), Dashboard::DarkYellow);
+    repaintNow(m_lblStatus);
+
+    if (IsSimulation()) {
+        WaitSeconds(1);
+        setStatus(QStringLiteral("Controller im Simulationsmodus"), Dashboard::Green);
+        repaintNow(m_lblStatus);
+        m_controllerFrame->show();
+        return;
+    }
+
+    if (!transact(Request::queryControllerStatus(static_cast<quint8>(qRound(number))))) {
+        ShowCommunicationError();
+        return;
+    }
+    if (m_frame.command == Answer::NoSuchController) {
+        setStatus(QStringLiteral("Controller ") + QString::number(m_frame.controller) +
+                      QStringLiteral(" nicht gefunden"),
+                  Dashboard::Red);
+        hideOperatingControls();
+        return;
+    }
+
+    const auto controller = controllerNumber();
+    if (!controller || !transact(Request::readFirmwareVersion(*controller))) {
+        ShowCommunicationError();
+        return;
+    }
+    const FrameFields version = m_frame;
+    const QString okText = QStringLiteral("OK (Firmware ") +
+                           Dashboard::firmwareVersionText(version.data1, version.data2, version.data3) +
+                           QStringLiteral(") ");
+    if (!CheckFirmwareVersion(version.data1, version.data2, version.data3)) {
+        setStatus(QStringLiteral("Versionsprobleme zwischen ") +
+                      QString::fromUtf8(TaktoraVersion::ProductName) + QStringLiteral(" und Firmware"),
+                  Dashboard::Red);
+        return;
+    }
+
+    RestorePanelSettings();
+    setStatus(okText, Dashboard::Green);
+    repaintNow(m_lblStatus);
+    ReadLoadCircuitState();
+    m_controllerFrame->show();
+    ShowBoardLayout();
+    m_cmdControllerSettings->setEnabled(true);
+}
+
+bool krTaktora::CheckFirmwareVersion(int major, int minor, int revision)
+{
+    const Dashboard::VersionVerdict verdict = Dashboard::checkFirmwareVersion(major, minor, revision);
+    if (!verdict.accepted)
+        ShowErrorReport(verdict.report, Dashboard::versionReportTitle());
+    return verdict.accepted;
+}
+
+void krTaktora::ShowBoardLayout()
+{
+    const auto controller = controllerNumber();
+    if (!controller || !transact(Request::queryControllerStatus(*controller)))
+        return;
+    m_pnlBoardLayout->setText(Dashboard::boardLayoutText(m_frame.data3));
+}
+
+void krTaktora::ShowCommunicationError()
+{
+    QCoreApplication::processEvents();
+    setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
+    repaintNow(m_lblStatus);
+}
+
+void krTaktora::RestorePanelSettings()
+{
+    for (int i = 0; i < ThrottleCount; ++i) {
+        const QString loco = ReadSetting(Dashboard::panelSettingKey(QStringLiteral("Slider"), i),
+                                         QString::number(i + 1), kSection);
+        m_throttles[i]->locoNumberBox()->setEditText(loco);
+        m_throttles[i]->ShowSpeedStepMode();
+    }
+    for (int i = 0; i < AccessoryPanelCount; ++i) {
+        m_accessories[i]->decoderField()->setText(
+            ReadSetting(Dashboard::panelSettingKey(QStringLiteral("AccessoryAdress"), i),
+                        QString::number(i + 1), kSection));
+    }
+}
+
+bool krTaktora::ReadLoadCircuitState()
+{
+    quint8 status = 0; // a failed query reads as lowered
+    const auto controller = controllerNumber();
+    if (controller && transact(Request::queryControllerStatus(*controller)))
+        status = m_frame.data3;
+    m_shpCircuitOn->setColor(Dashboard::LampBlack);
+    m_shpCircuitOff->setColor(Dashboard::LampBlack);
+    if (!(status & StatusBit::LoadCircuitRaised)) {
+        m_shpCircuitOff->setColor(Dashboard::Red);
+        return false;
+    }
+    m_shpCircuitOn->setColor(Dashboard::Green);
+    return true;
+}
+
+void krTaktora::btnLoadCircuit_Click()
+{
+    const bool raised = ReadLoadCircuitState();
+    if (const auto controller = controllerNumber())
+        transact(Request::setTrackMode(*controller, raised ? TrackMode::Off : TrackMode::Operation));
+    ReadLoadCircuitState();
+}
+
+void krTaktora::btnGlobalStop_Click()
+{
+    m_suppressSpeedCommand = true;
+    if (const auto controller = controllerNumber())
+        transact(Request::stopLoco(*controller, AllLocos));
+    for (ThrottlePanel* throttle : m_throttles)
+        throttle->moveSliderToRest();
+    m_suppressSpeedCommand = false;
+}
+
+void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int state)
+{
+    if (!sysDataOK(this))
+        return;
+    const auto decoder = Dashboard::wordNumber(decoderNumber);
+    const auto controller = controllerNumber();
+    if (!decoder || !controller)
+        return;
+    transact(Request::switchAccessory(*controller, *decoder, static_cast<quint8>(port), state == 1));
+}
+
+void krTaktora::Toolbar1_ButtonClick(QAction* button)
+{
+    const QString key = button->objectName();
+    const auto is = [&key](const char* name) {
+        return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
+    if (is("btnClose")) {
+        close();
+    } else if (is("btnInfo")) {
+        krInfo::showModal(this);
+    } else if (is("btnOptions")) {
+        krOptions options(this);
+        options.exec();
+        m_lblStatus->clear();
+        hideOperatingControls();
+        m_cmdControllerSettings->setEnabled(false);
+        setStatus(QStringLiteral("Nach Änderung der Einstellungen bitte Controller erneut prüfen"),
+                  Dashboard::Red);
+        Form_Activate();
+    } else if (is("btnHelp")) {
+        openManual();
+    } else {
+        notBuiltYet();
+    }
+}
+
+void krTaktora::notBuiltYet()
+{
+    MessageBox::show(this, QMessageBox::NoIcon, QString(), QStringLiteral("Auswahl noch nicht implementiert"),
+                     QMessageBox::Ok);
+}
+
+void krTaktora::setDocumentOpener(std::function<bool(const QString&)> opener)
+{
+    m_openDocument = std::move(opener);
+}
+
+void krTaktora::openManual()
+{
+    const QString path =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Handbuch_Taktora.pdf"));
+    if (QFileInfo::exists(path))
+        m_openDocument(path); // a missing viewer is not reported
+    else
+        ShowErrorReport(QStringLiteral("Handbuch nicht vorhanden."), QString());
+}
+
+bool krTaktora::Form_QueryUnload()
+{
+    if (!sysDataOK(this))
+        return false;
+    if (ReadLoadCircuitState()) {
+        const auto answer =
+            MessageBox::question(this, QStringLiteral("Laststromkreis ist noch aufgeregelt.\n\nAbregeln ?"));
+        if (answer == QMessageBox::Yes)
+            btnLoadCircuit_Click();
+    }
+    for (int i = 0; i < ThrottleCount; ++i)
+        WriteSetting(Dashboard::panelSettingKey(QStringLiteral("Slider"), i),
+                     m_throttles[i]->locoNumberBox()->currentText(), kSection);
+    for (int i = 0; i < AccessoryPanelCount; ++i)
+        WriteSetting(Dashboard::panelSettingKey(QStringLiteral("AccessoryAdress"), i),
+                     m_accessories[i]->decoderField()->text(), kSection);
+    return true;
+}
+
+void krTaktora::closeEvent(QCloseEvent* event)
+{
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (m_runsStandalone)
+        QCoreApplication::quit(); // ends the program, whatever else is open
+}

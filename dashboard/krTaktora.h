@@ -1,0 +1,97 @@
+#pragma once
+
+#include "DashboardChannel.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class AccessoryPanel;
+class Lamp;
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolBar;
+class ThrottlePanel;
+
+// The main window: the Controller check, four throttles, four accessory panels, the load
+// circuit and the global stop. Every command goes out through the window's one frame.
+class krTaktora : public QMainWindow, public DashboardChannel
+{
+public:
+    static constexpr int ThrottleCount = 4;
+    static constexpr int AccessoryPanelCount = 4;
+
+    // The executable's path decides the hosted start ("koradin").
+    explicit krTaktora(const QString& executablePath, QWidget* parent = nullptr);
+
+    // The about box as a two-second splash, then the window itself.
+    void showAfterSplash();
+
+    bool runsStandalone() const { return m_runsStandalone; }
+    ThrottlePanel* throttle(int i) const { return m_throttles[i]; }
+    AccessoryPanel* accessoryPanel(int i) const { return m_accessories[i]; }
+
+    // Operations of the window, as the controls run them.
+    void btnCheck_Click();
+    bool CheckFirmwareVersion(int major, int minor, int revision);
+    void ShowBoardLayout();
+    void ShowCommunicationError();
+    void RestorePanelSettings();
+    bool ReadLoadCircuitState();
+    void btnLoadCircuit_Click();
+    void btnGlobalStop_Click();
+    void SwitchAccessoryPort(const QString& decoderNumber, int port, int state);
+    void Toolbar1_ButtonClick(QAction* button);
+    void Form_Activate();
+
+    // Opens the manual; tests replace it so that no viewer starts.
+    void setDocumentOpener(std::function<bool(const QString& path)> opener);
+
+    // DashboardChannel
+    bool transact(const FrameFields& request) override;
+    const FrameFields& frame() const override { return m_frame; }
+    std::optional<quint8> controllerNumber() const override;
+    bool suppressSpeedCommand() const override { return m_suppressSpeedCommand; }
+    void setSuppressSpeedCommand(bool on) override { m_suppressSpeedCommand = on; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildCheckArea(QWidget* parent);
+    QWidget* buildOperatingArea(QWidget* parent);
+    QWidget* buildLoadCircuitBar(QWidget* parent);
+    void buildToolbar();
+    void buildStatusBar();
+    void Form_Load(const QString& executablePath);
+    void setStatus(const QString& text, const QColor& colour);
+    void hideOperatingControls();
+    void openManual();
+    void notBuiltYet();
+    bool Form_QueryUnload();
+
+    FrameFields m_frame;
+    bool m_runsStandalone = true;
+    bool m_suppressSpeedCommand = false;
+    std::function<bool(const QString&)> m_openDocument;
+
+    QLineEdit* m_txtControllerNr = nullptr;
+    QPushButton* m_btnCheck = nullptr;
+    QLabel* m_lblStatus = nullptr;
+    QPushButton* m_cmdControllerSettings = nullptr;
+    QFrame* m_controllerFrame = nullptr;
+    QLabel* m_lblHinweis = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QLabel* m_pnlInfo = nullptr;
+    QLabel* m_pnlComPort = nullptr;
+    QLabel* m_pnlBoardLayout = nullptr;
+    ThrottlePanel* m_throttles[ThrottleCount] = {};
+    AccessoryPanel* m_accessories[AccessoryPanelCount] = {};
+    Lamp* m_shpCircuitOn = nullptr;
+    Lamp* m_shpCircuitOff = nullptr;
+};

@@ -1,0 +1,62 @@
+#include "PortChoice.h"
+
+#include "PortDirectory.h"
+
+#include <QRegularExpression>
+
+namespace PortChoice {
+
+QStringList listEntries()
+{
+    QStringList entries{QStringLiteral("<Simulationsmodus>")};
+    for (int n = PortDirectory::FirstPort; n <= PortDirectory::LastPort; ++n)
+        entries << QStringLiteral("COM") + QString::number(n);
+    return entries;
+}
+
+bool isAcceptedPortName(const QString& stored)
+{
+    static const QRegularExpression pattern(QStringLiteral("^COM([0-9]{1,2})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(stored);
+    return match.hasMatch() && match.captured(1).toInt() <= PortDirectory::LastPort;
+}
+
+int listIndexForStoredName(const QString& stored)
+{
+    if (!isAcceptedPortName(stored))
+        return 0;
+    const QStringList entries = listEntries();
+    for (int i = 1; i < entries.size(); ++i) {
+        if (entries.at(i).compare(stored, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return 0;
+}
+
+QString portNameForListIndex(int index)
+{
+    if (index < PortDirectory::FirstPort || index > PortDirectory::LastPort)
+        return QStringLiteral("NUL");
+    return QStringLiteral("COM") + QString::number(index);
+}
+
+QString mappingText(const QString& comName, const QString& devicePath, bool deviceExists)
+{
+    if (devicePath.isEmpty())
+        return comName + QStringLiteral(" ist keinem Gerät zugeordnet");
+    return comName + QStringLiteral(" → ") + devicePath +
+           (deviceExists ? QStringLiteral(" (vorhanden)") : QStringLiteral(" (nicht angeschlossen)"));
+}
+
+QString deviceLabel(const SerialDevice& device)
+{
+    QString name = device.description.trimmed();
+    if (name.isEmpty() || name.compare(QStringLiteral("n/a"), Qt::CaseInsensitive) == 0)
+        name = device.manufacturer.trimmed();
+    if (name.isEmpty())
+        return device.path;
+    return name + QStringLiteral(" – ") + device.path;
+}
+
+} // namespace PortChoice

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "SerialDevices.h"
+
+#include <QStringList>
+
+// The rules of the port choice, free of widgets.
+namespace PortChoice {
+
+// "<Simulationsmodus>" at position 0, then COM1 to COM24 at positions 1 to 24.
+QStringList listEntries();
+
+// A stored port name is taken over when it is "COM" and one or two digits, in any case, with a
+// number of at most 24.
+bool isAcceptedPortName(const QString& stored);
+
+// The list position a stored name selects: its COM entry when the name is accepted and equals an
+// entry (ignoring case), else 0, the simulation mode. "COM07" and "COM0" thus select simulation.
+int listIndexForStoredName(const QString& stored);
+
+// The port name a list position stands for: "NUL" for simulation or no selection.
+QString portNameForListIndex(int index);
+
+// What a COM name reaches, for the user: "COM3 → /dev/ttyACM0 (vorhanden)".
+QString mappingText(const QString& comName, const QString& devicePath, bool deviceExists);
+
+// One detected device as the user sees it: "Arduino Mega 2560 – /dev/ttyACM0"; without a
+// description the maker stands in, without either the path alone.
+QString deviceLabel(const SerialDevice& device);
+
+} // namespace PortChoice

@@ -1,0 +1,275 @@
+#include "krOptions.h"
+
+#include "krTaktoraTools.h"
+#include "PortChoice.h"
+#include "PortDirectory.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+// Devices come and go while the dialog is open (a board is plugged in): the device list is
+// looked up afresh whenever it opens.
+class RescanningComboBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> beforePopup;
+
+    void showPopup() override
+    {
+        if (beforePopup)
+            beforePopup();
+        QComboBox::showPopup();
+    }
+};
+
+QString settingsSection()
+{
+    return QStringLiteral("Taktora");
+}
+} // namespace
+
+krOptions::krOptions(QWidget* parent) : QDialog(parent), m_scanDevices(scanSerialDevices)
+{
+    setObjectName(QStringLiteral("krOptions"));
+    setWindowTitle(QStringLiteral("Einstellungen"));
+
+    m_tabSettings = new QTabWidget(this);
+    m_tabSettings->setObjectName(QStringLiteral("tabSettings"));
+    auto* general = new QWidget(m_tabSettings);
+    general->setObjectName(QStringLiteral("tabGeneral"));
+    m_tabSettings->addTab(general, QStringLiteral("&Allgemein"));
+
+    auto* fraCommPorts = new QGroupBox(QStringLiteral("Serielle Schnittstelle"), general);
+    fraCommPorts->setObjectName(QStringLiteral("fraCommPorts"));
+    m_lblInfo = new QLabel(fraCommPorts);
+    m_lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    m_cmbComPort = new QComboBox(fraCommPorts);
+    m_cmbComPort->setObjectName(QStringLiteral("cmbComPort"));
+    m_cmbComPort->setMinimumContentsLength(18);
+    auto* portLayout = new QVBoxLayout(fraCommPorts);
+    portLayout->setSpacing(8);
+    portLayout->addWidget(m_lblInfo);
+    auto* comboRow = new QHBoxLayout;
+    comboRow->addWidget(m_cmbComPort);
+    comboRow->addStretch();
+    portLayout->addLayout(comboRow);
+
+    auto* generalLayout = new QVBoxLayout(general);
+    generalLayout->setSpacing(10);
+    generalLayout->addWidget(fraCommPorts);
+
+    if (deviceMappingAvailable()) {
+        m_fraDeviceMapping = new QGroupBox(QStringLiteral("Gerätezuordnung"), general);
+        m_fraDeviceMapping->setObjectName(QStringLiteral("fraDeviceMapping"));
+
+        auto* hint = new QLabel(QStringLiteral("Ein COM-Name erreicht sein Gerät über diese Zuordnung."),
+                                m_fraDeviceMapping);
+        hint->setObjectName(QStringLiteral("lblMappingHint"));
+        hint->setWordWrap(true);
+        QPalette grey = hint->palette();
+        grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
+        hint->setPalette(grey);
+
+        m_lblMapping = new QLabel(m_fraDeviceMapping);
+        m_lblMapping->setObjectName(QStringLiteral("lblMapping"));
+        m_lblMapping->setWordWrap(true);
+        m_lblMapping->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+        auto* devices = new RescanningComboBox(m_fraDeviceMapping);
+        devices->beforePopup = [this] { rescanDevices(); };
+        m_cmbDevice = devices;
+        m_cmbDevice->setObjectName(QStringLiteral("cmbDevice"));
+        m_cmbDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        m_cmbDevice->setMinimumContentsLength(24);
+        m_cmbDevice->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+        m_btnAssign = new QPushButton(QStringLiteral("Zuordnen"), m_fraDeviceMapping);
+        m_btnAssign->setObjectName(QStringLiteral("btnAssign"));
+        m_btnAssign->setAutoDefault(false);
+        m_btnUnassign = new QPushButton(QStringLiteral("Aufheben"), m_fraDeviceMapping);
+        m_btnUnassign->setObjectName(QStringLiteral("btnUnassign"));
+        m_btnUnassign->setAutoDefault(false);
+
+        auto* mappingCaption = new QLabel(QStringLiteral("Zuordnung:"), m_fraDeviceMapping);
+        auto* deviceCaption = new QLabel(QStringLiteral("&Gerät:"), m_fraDeviceMapping);
+        deviceCaption->setBuddy(m_cmbDevice);
+
+        auto* grid = new QGridLayout(m_fraDeviceMapping);
+        grid->setHorizontalSpacing(8);
+        grid->setVerticalSpacing(8);
+        grid->addWidget(hint, 0, 0, 1, 3);
+        grid->addWidget(mappingCaption, 1, 0);
+        grid->addWidget(m_lblMapping, 1, 1);
+        grid->addWidget(m_btnUnassign, 1, 2);
+        grid->addWidget(deviceCaption, 2, 0);
+        grid->addWidget(m_cmbDevice, 2, 1);
+        grid->addWidget(m_btnAssign, 2, 2);
+        grid->setColumnStretch(1, 1);
+        generalLayout->addWidget(m_fraDeviceMapping);
+
+        connect(m_btnAssign, &QPushButton::clicked, this, &krOptions::assignDevice);
+        connect(m_btnUnassign, &QPushButton::clicked, this, &krOptions::unassignDevice);
+    }
+    generalLayout->addStretch();
+
+    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
+    m_btnOK->setObjectName(QStringLiteral("btnOK"));
+    m_btnOK->setDefault(true);
+    m_btnCancel = new QPushButton(QStringLiteral("Abbruch"), this);
+    m_btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_btnOK);
+    buttons->addWidget(m_btnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabSettings);
+    layout->addLayout(buttons);
+
+    connect(m_btnOK, &QPushButton::clicked, this, &krOptions::btnOK_Click);
+    // Escape lands here too: QDialog rejects on Escape.
+    connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_cmbComPort, &QComboBox::currentIndexChanged, this, [this] { showMapping(); });
+}
+
+void krOptions::setDeviceScanner(SerialDeviceScanner scanner)
+{
+    m_scanDevices = std::move(scanner);
+    if (m_activated)
+        rescanDevices();
+}
+
+bool krOptions::deviceMappingAvailable()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return true;
+#endif
+}
+
+void krOptions::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        firstActivation();
+    }
+}
+
+void krOptions::firstActivation()
+{
+    m_lblInfo->setText(QStringLiteral("Bitte wählen Sie hier die gewünschte serielle ") + QLatin1Char('\n') +
+                       QStringLiteral("Schnittstelle aus"));
+
+    m_cmbComPort->clear();
+    m_cmbComPort->addItems(PortChoice::listEntries());
+
+    m_selectedPortName =
+        ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), settingsSection());
+    if (m_fraDeviceMapping)
+        rescanDevices();
+    m_cmbComPort->setCurrentIndex(PortChoice::listIndexForStoredName(m_selectedPortName));
+    showMapping();
+}
+
+void krOptions::btnOK_Click()
+{
+    // The test: a port must open before it becomes the program's port.
+    if (m_cmbComPort->currentIndex() >= 1) {
+        m_selectedPortName = m_cmbComPort->currentText();
+        if (!OpenControllerPort(m_selectedPortName, false))
+            return;
+        CloseControllerPort();
+    } else {
+        m_selectedPortName = QStringLiteral("NUL");
+    }
+
+    if (m_selectedPortName.compare(QStringLiteral("NUL"), Qt::CaseInsensitive) != 0)
+        OpenControllerPort(m_selectedPortName, false);
+    SetPortName(m_selectedPortName);
+    WriteSetting(QStringLiteral("SignalOutputTo"), m_selectedPortName, settingsSection());
+    accept();
+}
+
+QString krOptions::selectedComName() const
+{
+    const int index = m_cmbComPort->currentIndex();
+    return index >= 1 ? PortChoice::portNameForListIndex(index) : QString();
+}
+
+void krOptions::rescanDevices()
+{
+    if (!m_cmbDevice)
+        return;
+    const QString previous = m_cmbDevice->currentData().toString();
+    m_devices = m_scanDevices ? m_scanDevices() : SerialDeviceList{};
+
+    m_cmbDevice->clear();
+    for (const SerialDevice& device : std::as_const(m_devices)) {
+        m_cmbDevice->addItem(PortChoice::deviceLabel(device), device.path);
+        if (!device.manufacturer.isEmpty())
+            m_cmbDevice->setItemData(m_cmbDevice->count() - 1, device.manufacturer, Qt::ToolTipRole);
+    }
+    if (m_devices.isEmpty())
+        m_cmbDevice->addItem(QStringLiteral("Kein serielles Gerät gefunden"));
+
+    const int keep = m_cmbDevice->findData(previous);
+    if (keep >= 0)
+        m_cmbDevice->setCurrentIndex(keep);
+    m_btnAssign->setEnabled(!m_devices.isEmpty() && !selectedComName().isEmpty());
+}
+
+void krOptions::showMapping()
+{
+    if (!m_fraDeviceMapping || !m_activated)
+        return;
+    const QString com = selectedComName();
+    if (com.isEmpty()) {
+        m_lblMapping->setText(QStringLiteral("Im Simulationsmodus wird kein Gerät benutzt"));
+        m_fraDeviceMapping->setEnabled(false);
+        return;
+    }
+    m_fraDeviceMapping->setEnabled(true);
+
+    const QString path = PortDirectory::devicePath(com);
+    m_lblMapping->setText(PortChoice::mappingText(com, path, !path.isEmpty() && QFileInfo::exists(path)));
+    m_btnUnassign->setEnabled(!path.isEmpty());
+    m_btnAssign->setEnabled(!m_devices.isEmpty());
+
+    // Offer the device the name reaches now, so that "Zuordnen" without a choice changes nothing.
+    const int current = m_cmbDevice->findData(path);
+    if (current >= 0)
+        m_cmbDevice->setCurrentIndex(current);
+}
+
+void krOptions::assignDevice()
+{
+    const QString com = selectedComName();
+    const QString path = m_cmbDevice->currentData().toString();
+    if (com.isEmpty() || path.isEmpty())
+        return;
+    PortDirectory::registerDevice(com, path);
+    showMapping();
+}
+
+void krOptions::unassignDevice()
+{
+    const QString com = selectedComName();
+    if (com.isEmpty())
+        return;
+    PortDirectory::unregisterDevice(com);
+    showMapping();
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds Taktora and runs every test (offscreen, with private settings folders).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+bash scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure --timeout 600

@@ -1,0 +1,213 @@
+#include "FakeSerialPort.h"
+#include "krTaktoraTools.h"
+#include "MessageBox.h"
+#include "PortDirectory.h"
+#include "PortErrors.h"
+#include "QtSerialPort.h"
+#include "TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QWidget>
+
+class TestLinkTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { MessageBox::takeShown(); }
+
+    void settingsDefaultsAndSections()
+    {
+        QCOMPARE(ReadSetting("SignalOutputTo", "NUL", "Taktora"), QStringLiteral("NUL"));
+        WriteSetting("AutoConfig", "", "Taktora");
+        QCOMPARE(ReadSetting("AutoConfig", "1", "Taktora"), QStringLiteral("1"));
+        WriteSetting("Slider02", "1234", "Taktora");
+        QCOMPARE(ReadSetting("Slider02", "3", "Taktora"), QStringLiteral("1234"));
+        QCOMPARE(ReadSetting("Slider02", "3", "KORADIN"), QStringLiteral("3"));
+        WriteSetting("Probe", "x", "");
+        QSettings raw("KORADIN", "KORADIN");
+        QCOMPARE(raw.value("KORADIN Taktora/Probe").toString(), QStringLiteral("x"));
+    }
+
+    void settingsFileWithNonsenseFallsBackToDefaults()
+    {
+        const QString path = QSettings("KORADIN", "KORADIN").fileName();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("\x01\x02garbage without sections\n[Taktora\nSlider00=a, b\n[Taktora]\nSlider01=\n"
+                   "Slider02=12, 13\n==\n");
+        file.close();
+        QCOMPARE(ReadSetting("Slider01", "2", "Taktora"), QStringLiteral("2"));
+        QCOMPARE(ReadSetting("Slider02", "3", "Taktora"), QStringLiteral("12, 13"));
+        QCOMPARE(ReadSetting("SignalOutputTo", "NUL", "Taktora"), QStringLiteral("NUL"));
+        QFile::remove(path);
+    }
+
+    void replaceAll_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("adjacent") << "a$$b"
+                                  << "$"
+                                  << "\n"
+                                  << "a\n\nb";
+        QTest::newRow("replacement contains search") << "xax"
+                                                     << "a"
+                                                     << "aa"
+                                                     << "xaax";
+        QTest::newRow("longer search") << "abab"
+                                       << "ab"
+                                       << "b"
+                                       << "bb";
+        QTest::newRow("none") << "abc"
+                              << "$"
+                              << "\n"
+                              << "abc";
+        QTest::newRow("empty search") << "abc"
+                                      << ""
+                                      << "x"
+                                      << "abc";
+    }
+    void replaceAll()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, search);
+        QFETCH(QString, replacement);
+        QFETCH(QString, expected);
+        QCOMPARE(ReplaceAll(text, search, replacement), expected);
+    }
+
+    void errorReport()
+    {
+        ShowErrorReport(QStringLiteral("Erste Zeile$Zweite Zeile"), QStringLiteral("   "));
+        ShowErrorReport(68);
+        ShowErrorReport(QStringLiteral("Handbuch nicht vorhanden."), QStringLiteral("Eigener Titel"));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
+        QVERIFY(shown[0].text.startsWith(
+            QStringLiteral("Erste Zeile\nZweite Zeile\n\nFür Rückfragen und "
+                           "Informationen stehen wir Ihnen gerne zur Verfügung:\n\n")));
+        QVERIFY(shown[0].text.endsWith(SupportContactBlock()));
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(shown[1].text.startsWith(QStringLiteral("Fehler 68: ") + portErrorDescription(68) + "\n\n"));
+        QCOMPARE(shown[2].title, QStringLiteral("Eigener Titel"));
+    }
+
+    void openPortErrors_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("no such port") << 8002 << "(Fehler 8002 - Schnittstelle nicht verfügbar)";
+        QTest::newRow("unavailable") << 68 << "(Fehler 68 - Schnittstelle nicht verfügbar)";
+        QTest::newRow("permission") << 70 << QString("(Fehler 70 - ") + portErrorDescription(70) + ")";
+    }
+    void openPortErrors()
+    {
+        QFETCH(int, number);
+        QFETCH(QString, tail);
+        FakeLink link;
+        link.port.setExistingPorts({});
+        link.port.setOpenError(number);
+        QVERIFY(!OpenControllerPort("COM3", false));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith("Fehler beim Zugriff auf COM3\n\n" + tail + "\n\n"),
+                 qPrintable(shown[0].text));
+        QVERIFY(!link.port.isOpen());
+        QVERIFY(!OpenControllerPort("COM3", true));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(PortName(), QStringLiteral("COM3")); // a failed open never changes the port name
+    }
+
+    void permissionTextTellsLinuxUsersAboutTheGroup()
+    {
+#ifndef Q_OS_WIN
+        QVERIFY(portErrorDescription(PortErrorNumber::PermissionDenied).contains("dialout"));
+#endif
+        QCOMPARE(QtSerialPort::errorNumberFor(QSerialPort::DeviceNotFoundError), 8002);
+        QCOMPARE(QtSerialPort::errorNumberFor(QSerialPort::ResourceError), 68);
+        QCOMPARE(QtSerialPort::errorNumberFor(QSerialPort::TimeoutError), 0);
+    }
+
+    void realPortReachesOnlyMappedDevices()
+    {
+        QtSerialPort port;
+        PortDirectory::unregisterDevice("COM9");
+        QVERIFY(!port.open("COM9"));
+        QCOMPARE(port.lastError().number, 8002);
+#ifndef Q_OS_WIN
+        PortDirectory::registerDevice("com9", "/dev/taktora-no-such-device");
+        QCOMPARE(PortDirectory::devicePath("COM9"), QStringLiteral("/dev/taktora-no-such-device"));
+        QVERIFY(!port.open("COM9"));
+        QCOMPARE(port.lastError().number, 8002);
+#endif
+        QVERIFY(!port.write("abc"));
+        QCOMPARE(port.lastError().number, PortErrorNumber::PortNotOpen);
+    }
+
+    void portNumbers_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("number");
+        QTest::newRow("COM12") << "COM12" << 12;
+        QTest::newRow("com7") << "com7" << 7;
+        QTest::newRow("junk") << "COMx" << 0;
+        QTest::newRow("short") << "CO" << 0;
+    }
+    void portNumbers()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, number);
+        QCOMPARE(PortDirectory::portNumber(name), number);
+    }
+
+    void closeWithoutOpenPortIsSilent()
+    {
+        FakeLink link;
+        link.port.close();
+        CloseControllerPort();
+        CloseControllerPort();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(!link.port.isOpen());
+    }
+
+    void waitSecondsLetsEventsRun()
+    {
+        bool fired = false;
+        QTimer::singleShot(20, this, [&] { fired = true; });
+        QElapsedTimer t;
+        t.start();
+        WaitSeconds(0.15);
+        QVERIFY(fired);
+        QVERIFY(t.elapsed() >= 140);
+        t.restart();
+        WaitSeconds(0);
+        WaitSeconds(-3);
+        QVERIFY(t.elapsed() < 100);
+    }
+
+    void centerWindowSitsBelowRightOfCentre()
+    {
+        QWidget w;
+        w.resize(300, 200);
+        CenterWindow(&w);
+        const QRect screen = w.screen()->geometry();
+        const int offset = TwipsToPixels(100);
+        QCOMPARE(w.frameGeometry().x(),
+                 screen.x() + (screen.width() - w.frameGeometry().width()) / 2 + offset);
+        QCOMPARE(w.frameGeometry().y(),
+                 screen.y() + (screen.height() - w.frameGeometry().height()) / 2 + offset);
+        QCOMPARE(TwipsToPixels(1440), 96);
+    }
+};
+
+TAKTORA_TEST_MAIN(TestLinkTools)
+#include "tst_linktools.moc"

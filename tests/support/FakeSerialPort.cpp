@@ -1,0 +1,133 @@
+#include "FakeSerialPort.h"
+
+#include "krTaktoraTools.h"
+#include "PortErrors.h"
+
+FakeSerialPort::FakeSerialPort(FakeClock* clock) : m_clock(clock)
+{}
+
+void FakeSerialPort::queueAnswer(const QByteArray& bytes)
+{
+    m_answers.enqueue(bytes);
+}
+
+QList<FrameFields> FakeSerialPort::writtenFrames() const
+{
+    QList<FrameFields> frames;
+    for (const QByteArray& bytes : m_written) {
+        FrameFields f;
+        if (bytes.size() >= FrameSize) {
+            f.controller = quint8(bytes[0]);
+            f.command = quint8(bytes[1]);
+            f.data1 = quint8(bytes[2]);
+            f.data2 = quint8(bytes[3]);
+            f.data3 = quint8(bytes[4]);
+        }
+        frames << f;
+    }
+    return frames;
+}
+
+void FakeSerialPort::resetLog()
+{
+    m_written.clear();
+    m_openedNames.clear();
+    m_closeCount = 0;
+    m_clearCount = 0;
+}
+
+void FakeSerialPort::setError(int number)
+{
+    m_error.number = number;
+    m_error.text = number ? portErrorDescription(number) : QString();
+}
+
+bool FakeSerialPort::open(const QString& comName)
+{
+    setError(0);
+    m_openedNames << comName;
+    const bool exists = m_existing.contains(comName, Qt::CaseInsensitive);
+    if (!exists || m_vanished) {
+        setError(m_vanished ? PortErrorNumber::DeviceUnavailable : m_openError);
+        return false;
+    }
+    m_open = true;
+    m_rx.clear();
+    return true;
+}
+
+void FakeSerialPort::close()
+{
+    ++m_closeCount;
+    m_open = false;
+}
+
+void FakeSerialPort::clearBuffers()
+{
+    ++m_clearCount;
+    m_rx.clear();
+    m_pending.clear();
+}
+
+bool FakeSerialPort::write(const QByteArray& bytes)
+{
+    setError(0);
+    if (!m_open) {
+        setError(PortErrorNumber::PortNotOpen);
+        return false;
+    }
+    if (m_vanished || m_writeError) {
+        setError(m_vanished ? PortErrorNumber::DeviceUnavailable : m_writeError);
+        return false;
+    }
+    m_written << bytes;
+    if (!m_answers.isEmpty())
+        m_pending += m_answers.dequeue();
+    else if (m_responder)
+        m_pending += m_responder(bytes);
+    return true;
+}
+
+bool FakeSerialPort::waitForTransmitted(int)
+{
+    return !m_vanished;
+}
+
+bool FakeSerialPort::waitForBytes(int msecs)
+{
+    if (m_vanished) {
+        setError(PortErrorNumber::DeviceUnavailable);
+        return false;
+    }
+    if (!m_pending.isEmpty()) {
+        m_rx += m_pending;
+        m_pending.clear();
+        return true;
+    }
+    m_clock->advance(msecs);
+    return false;
+}
+
+QByteArray FakeSerialPort::readAll()
+{
+    QByteArray bytes;
+    bytes.swap(m_rx);
+    return bytes;
+}
+
+FakeLink::FakeLink(const QString& portName)
+{
+    port.setExistingPorts({portName});
+    InstallClock(&clock);
+    InstallControllerPort(&port);
+    SetPortName(portName);
+    port.open(portName);
+    port.resetLog();
+}
+
+FakeLink::~FakeLink()
+{
+    InstallControllerPort(nullptr);
+    InstallClock(nullptr);
+    SetPortName(QStringLiteral("NUL"));
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Frame.h"
+#include "SerialPortInterface.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+
+#include <functional>
+
+// Time that passes only when a test (or a wait on the fake port) says so.
+class FakeClock final : public MonotonicClock
+{
+public:
+    qint64 nowMs() const override { return m_now; }
+    void advance(qint64 ms) { m_now += ms; }
+
+private:
+    qint64 m_now = 0;
+};
+
+// An in-memory serial port. Each written frame is recorded and answered by the queued answers
+// (one per write, in order) or, when none is queued, by the responder. Waiting for bytes that
+// never come advances the fake clock by the whole wait, so timeouts cost no real time.
+class FakeSerialPort final : public SerialPortInterface
+{
+public:
+    using Responder = std::function<QByteArray(const QByteArray& request)>;
+
+    explicit FakeSerialPort(FakeClock* clock);
+
+    // Script.
+    void queueAnswer(const QByteArray& bytes);
+    void queueSilence() { queueAnswer(QByteArray()); }
+    void setResponder(Responder responder) { m_responder = std::move(responder); }
+    void setExistingPorts(const QStringList& comNames) { m_existing = comNames; }
+    void setOpenError(int number) { m_openError = number; }
+    void setWriteError(int number) { m_writeError = number; }
+    // The device disappears: writes and waits fail as with a pulled USB cable.
+    void vanish() { m_vanished = true; }
+    // Bytes that arrived after the last exchange had ended (a late answer, line noise).
+    void injectLateBytes(const QByteArray& bytes) { m_rx += bytes; }
+
+    // What happened.
+    QList<QByteArray> written() const { return m_written; }
+    QList<FrameFields> writtenFrames() const;
+    QStringList openedNames() const { return m_openedNames; }
+    int closeCount() const { return m_closeCount; }
+    int clearCount() const { return m_clearCount; }
+    void resetLog();
+
+    // SerialPortInterface
+    bool open(const QString& comName) override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    void clearBuffers() override;
+    bool write(const QByteArray& bytes) override;
+    bool waitForTransmitted(int msecs) override;
+    qint64 bytesWaiting() override { return m_rx.size(); }
+    bool waitForBytes(int msecs) override;
+    QByteArray readAll() override;
+    PortError lastError() const override { return m_error; }
+
+private:
+    void setError(int number);
+
+    FakeClock* m_clock;
+    Responder m_responder;
+    QQueue<QByteArray> m_answers;
+    QStringList m_existing;
+    int m_openError = 8002;
+    int m_writeError = 0;
+    bool m_vanished = false;
+    bool m_open = false;
+    QByteArray m_pending; // answer bytes on their way
+    QByteArray m_rx;
+    QList<QByteArray> m_written;
+    QStringList m_openedNames;
+    int m_closeCount = 0;
+    int m_clearCount = 0;
+    PortError m_error;
+};
+
+// Installs a fake port and clock for the life of a test and removes them afterwards.
+struct FakeLink
+{
+    FakeClock clock;
+    FakeSerialPort port{&clock};
+    explicit FakeLink(const QString& portName = QStringLiteral("COM3"));
+    ~FakeLink();
+};
