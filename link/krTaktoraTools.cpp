@@ -88,8 +88,12 @@ ExchangeOutcome exchange(SerialPortInterface& port, const FrameFields& request, 
         reportWriteError(port.lastError());
         return outcome;
     }
-    if (!port.waitForTransmitted(kTransmitBoundMs))
+    if (!port.waitForTransmitted(kTransmitBoundMs)) {
+        // The port buffers the write; a device that has gone away fails only here.
+        if (port.lastError().number != 0)
+            reportWriteError(port.lastError());
         return outcome;
+    }
 
     const qint64 deadline = clock().nowMs() + qint64(timeoutSeconds) * 1000;
     while (port.bytesWaiting() < FrameSize) {

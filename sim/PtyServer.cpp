@@ -1,0 +1,225 @@
+#include "PtyServer.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
+namespace {
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void onStopSignal(int signal)
+{
+    g_stopSignal = signal;
+}
+
+qint64 nowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<qint64>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// The kernel wakes a sleeper a little late; the last stretch before an answer is due is spent
+// watching the clock instead, so paced answers leave on time.
+constexpr qint64 SpinNs = 60000;
+
+QString systemError(const char* what)
+{
+    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+}
+} // namespace
+
+PtyServer::PtyServer(ControllerEmulator& emulator, Timing timing) : m_emulator(emulator), m_timing(timing)
+{}
+
+PtyServer::~PtyServer()
+{
+    if (m_terminalSide >= 0)
+        ::close(m_terminalSide);
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+bool PtyServer::open(QString& error)
+{
+    m_master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_master < 0) {
+        error = systemError("posix_openpt");
+        return false;
+    }
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
+        error = systemError("grantpt/unlockpt");
+        return false;
+    }
+    const char* name = ptsname(m_master);
+    if (!name) {
+        error = systemError("ptsname");
+        return false;
+    }
+    m_devicePath = QString::fromLocal8Bit(name);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+
+    // Holding the terminal side open keeps the line up while the program has the port closed.
+    m_terminalSide = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_terminalSide < 0) {
+        error = systemError("open terminal side");
+        return false;
+    }
+    termios tio{};
+    if (tcgetattr(m_terminalSide, &tio) != 0) {
+        error = systemError("tcgetattr");
+        return false;
+    }
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B115200);
+    cfsetospeed(&tio, B115200);
+    if (tcsetattr(m_terminalSide, TCSANOW, &tio) != 0) {
+        error = systemError("tcsetattr");
+        return false;
+    }
+    return true;
+}
+
+void PtyServer::holdStopSignals()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // The signals stay blocked except inside ppoll, so none slips in between the check of the
+    // flag and the wait, and none that arrives before the loop runs is lost.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+}
+
+int PtyServer::run()
+{
+#ifdef __linux__
+    // Paced answers need wake-ups close to the microsecond, not the default 50 us of slack.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+    holdStopSignals();
+    while (!g_stopSignal) {
+        waitForWork();
+        sendDue();
+    }
+    return 0;
+}
+
+void PtyServer::waitForWork()
+{
+    sigset_t duringWait;
+    sigprocmask(SIG_SETMASK, nullptr, &duringWait);
+    sigdelset(&duringWait, SIGTERM);
+    sigdelset(&duringWait, SIGINT);
+    sigdelset(&duringWait, SIGHUP);
+
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (!m_pending.empty()) {
+        const qint64 left = m_pending.front().dueNs - nowNs();
+        if (left <= SpinNs) {
+            while (nowNs() < m_pending.front().dueNs) {
+            }
+            return;
+        }
+        const qint64 sleepNs = left - SpinNs;
+        timeout.tv_sec = static_cast<time_t>(sleepNs / 1000000000LL);
+        timeout.tv_nsec = static_cast<long>(sleepNs % 1000000000LL);
+        timeoutPtr = &timeout;
+    }
+
+    pollfd fd{m_master, POLLIN, 0};
+    const int ready = ppoll(&fd, 1, timeoutPtr, &duringWait);
+    if (ready > 0 && (fd.revents & POLLIN)) {
+        readRequests();
+    } else if (ready > 0) {
+        // Hung up or in error without data: nothing to read, but do not spin on it.
+        const timespec pause{0, 10000000L};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+void PtyServer::readRequests()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    if (n <= 0)
+        return;
+    const qint64 arrivalNs = nowNs();
+    const auto exchanges =
+        m_emulator.receiveAt(QByteArray(buffer, static_cast<int>(n)), arrivalNs / 1000000LL);
+
+    // On a paced line the request bytes themselves were on the wire for a while: the last of
+    // them reached the board only then.
+    qint64 deliveredNs = arrivalNs;
+    for (const auto& exchange : exchanges) {
+        if (m_timing.pace) {
+            deliveredNs = qMax(deliveredNs, m_receiveLineFreeNs) + exchange.request.size() * ByteNs;
+            m_receiveLineFreeNs = deliveredNs;
+        }
+        schedule(exchange, arrivalNs, deliveredNs);
+    }
+}
+
+void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 arrivalNs, qint64 deliveredNs)
+{
+    log(requestLogLine(exchange));
+    if (exchange.answer.isEmpty()) {
+        const QString answerLine = answerLogLine(exchange);
+        if (!answerLine.isEmpty())
+            log(answerLine);
+        return;
+    }
+    const qint64 delayNs = static_cast<qint64>(m_timing.delayMs) * 1000000LL;
+    qint64 dueNs = arrivalNs + delayNs;
+    if (m_timing.pace) {
+        // The answer is handed over when its last byte would have arrived.
+        const qint64 startNs = qMax(deliveredNs + delayNs, m_transmitLineFreeNs);
+        dueNs = startNs + exchange.answer.size() * ByteNs;
+        m_transmitLineFreeNs = dueNs;
+    }
+    m_pending.push_back(Pending{dueNs, exchange.answer, answerLogLine(exchange)});
+}
+
+void PtyServer::sendDue()
+{
+    while (!m_pending.empty() && m_pending.front().dueNs <= nowNs()) {
+        const Pending p = m_pending.front();
+        m_pending.pop_front();
+        log(p.logLine);
+        const ssize_t written = ::write(m_master, p.bytes.constData(), static_cast<size_t>(p.bytes.size()));
+        if (written != p.bytes.size())
+            log(QStringLiteral("# answer not delivered: nobody reads the line"));
+    }
+}
+
+void PtyServer::log(const QString& line)
+{
+    if (!m_log)
+        return;
+    std::fputs(line.toUtf8().constData(), m_log);
+    std::fputc('\n', m_log);
+    std::fflush(m_log);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ControllerEmulator.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdio>
+#include <deque>
+
+// Serves a ControllerEmulator on a pseudo-terminal until SIGTERM, SIGINT or SIGHUP arrives:
+// one thread, one poll loop. The emulator keeps a handle of its own on the terminal side, so
+// the program may close and reopen the port as often as it likes without hanging the line up.
+class PtyServer
+{
+public:
+    struct Timing
+    {
+        int delayMs = 0;   // reaction time of the board before it starts to answer
+        bool pace = false; // bytes take as long as on a 115200 baud line
+    };
+
+    PtyServer(ControllerEmulator& emulator, Timing timing);
+    ~PtyServer();
+    PtyServer(const PtyServer&) = delete;
+    PtyServer& operator=(const PtyServer&) = delete;
+
+    // Creates the pseudo-terminal in raw mode, 115200 baud. False with `error` set on failure.
+    bool open(QString& error);
+    // The device the program opens, e.g. /dev/pts/4.
+    QString devicePath() const { return m_devicePath; }
+    // Each request and answer goes there, one flushed line each (optional, not owned).
+    void setLog(std::FILE* log) { m_log = log; }
+
+    // From here on SIGTERM, SIGINT and SIGHUP wait for the loop instead of killing the process.
+    // Call before telling anyone the device path; run() calls it as well.
+    static void holdStopSignals();
+    // Serves until a terminating signal; returns the process exit code.
+    int run();
+
+    // Time one byte takes on the line: start bit, eight data bits, stop bit at 115200 baud.
+    static constexpr qint64 ByteNs = 10 * 1000000000LL / 115200;
+
+private:
+    struct Pending
+    {
+        qint64 dueNs = 0;
+        QByteArray bytes;
+        QString logLine;
+    };
+
+    void readRequests();
+    void schedule(const ControllerEmulator::Exchange& exchange, qint64 arrivalNs, qint64 deliveredNs);
+    void sendDue();
+    void waitForWork();
+    void log(const QString& line);
+
+    ControllerEmulator& m_emulator;
+    Timing m_timing;
+    int m_master = -1;
+    int m_terminalSide = -1;
+    QString m_devicePath;
+    std::FILE* m_log = nullptr;
+    std::deque<Pending> m_pending;
+    qint64 m_receiveLineFreeNs = 0;  // when the line towards the board is free again
+    qint64 m_transmitLineFreeNs = 0; // when the line towards the program is free again
+};

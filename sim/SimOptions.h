@@ -1,0 +1,50 @@
+#pragma once
+
+#include "EmulatedController.h"
+#include "FaultPlan.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class ControllerEmulator;
+
+// Everything the emulator can be told on its command line, with defaults that let the program
+// work out of the box: one Mega board as Controller 1 with firmware 5.2.3, a few locos in the
+// order a board that was used for a while would hold them, and a decoder on the programming
+// track.
+struct SimOptions
+{
+    QList<quint8> controllers{1};
+    quint8 firmware[3] = {5, 2, 3};
+    EmulatedController::Board board = EmulatedController::Board::Mega;
+    bool emergencyStopAvailable = true;
+    QList<EmulatedController::ConfiguredLoco> locos = defaultLocos();
+    QMap<int, quint8> cvs; // on top of the decoder's factory values
+    bool decoderPresent = true;
+    int delayMs = 0;
+    bool pace = false;
+    QString registerCom; // "COM3": entry in the program's port directory
+    QString logFile;
+    QList<FaultPlan::Rule> faults;
+
+    static QList<EmulatedController::ConfiguredLoco> defaultLocos();
+
+    // Sets up the boards and the fault plan of `emulator` from these options.
+    void applyTo(ControllerEmulator& emulator) const;
+};
+
+enum class SimParseResult { Run, Help, Error };
+
+// The emulator's command line (arguments[0] is the program). Help: `message` is the help text.
+// Error: `message` says what is wrong.
+SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& options, QString& message);
+
+// The pieces, also used on their own.
+bool parseControllerList(const QString& text, QList<quint8>& out, QString& error);
+bool parseFirmware(const QString& text, quint8 (&out)[3], QString& error);
+bool parseBoard(const QString& text, EmulatedController::Board& out, QString& error);
+bool parseLocoList(const QString& text, QList<EmulatedController::ConfiguredLoco>& out, QString& error);
+bool parseCvList(const QString& text, QMap<int, quint8>& out, QString& error);
+bool parseComName(const QString& text, QString& out, QString& error);
