@@ -6,7 +6,7 @@
 
 Lamp::Lamp(QWidget* parent) : QWidget(parent), m_color(Dashboard::LampGrey)
 {
-    setFixedSize(sizeHint());
+    setFixedSize(Diameter, Diameter);
 }
 
 void Lamp::setColor(const QColor& color)

@@ -7,11 +7,13 @@
 class Lamp : public QWidget
 {
 public:
+    static constexpr int Diameter = 22;
+
     explicit Lamp(QWidget* parent = nullptr);
 
     void setColor(const QColor& color);
     QColor color() const { return m_color; }
-    QSize sizeHint() const override { return {22, 22}; }
+    QSize sizeHint() const override { return {Diameter, Diameter}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

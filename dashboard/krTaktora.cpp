@@ -75,27 +75,27 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
 
 void krTaktora::buildCheckArea(QWidget* parent)
 {
-    auto* frame = new QFrame(parent);
-    frame->setObjectName(QStringLiteral("fraCheck"));
-    frame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-    auto* row = new QHBoxLayout(frame);
+    auto* checkFrame = new QFrame(parent);
+    checkFrame->setObjectName(QStringLiteral("fraCheck"));
+    checkFrame->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    auto* row = new QHBoxLayout(checkFrame);
 
-    auto* caption = new QLabel(QStringLiteral("Controller-Nr.:"), frame);
+    auto* caption = new QLabel(QStringLiteral("Controller-Nr.:"), checkFrame);
     caption->setObjectName(QStringLiteral("lblControllerNr"));
-    m_txtControllerNr = new QLineEdit(QStringLiteral("0"), frame);
+    m_txtControllerNr = new QLineEdit(QStringLiteral("0"), checkFrame);
     m_txtControllerNr->setObjectName(QStringLiteral("txtControllerNr"));
     m_txtControllerNr->setFixedWidth(60);
     m_txtControllerNr->setToolTip(QStringLiteral("Nummer des Controllers (0 bis 250)"));
     m_txtControllerNr->installEventFilter(this);
     caption->setBuddy(m_txtControllerNr);
 
-    m_btnCheck = new QPushButton(QStringLiteral("&Prüfen"), frame);
+    m_btnCheck = new QPushButton(QStringLiteral("&Prüfen"), checkFrame);
     m_btnCheck->setObjectName(QStringLiteral("btnCheck"));
     m_btnCheck->setDefault(true);
 
-    auto* statusCaption = new QLabel(QStringLiteral("Status:"), frame);
+    auto* statusCaption = new QLabel(QStringLiteral("Status:"), checkFrame);
     statusCaption->setObjectName(QStringLiteral("Label2"));
-    m_lblStatus = new QLabel(frame);
+    m_lblStatus = new QLabel(checkFrame);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     QFont bold = m_lblStatus->font();
     bold.setBold(true);
@@ -103,7 +103,7 @@ void krTaktora::buildCheckArea(QWidget* parent)
     m_lblStatus->setMinimumWidth(TwipsToPixels(6000));
     setStatus(QStringLiteral("---"), Dashboard::DarkYellow);
 
-    m_cmdControllerSettings = new QPushButton(QStringLiteral("&Einstellungen"), frame);
+    m_cmdControllerSettings = new QPushButton(QStringLiteral("&Einstellungen"), checkFrame);
     m_cmdControllerSettings->setObjectName(QStringLiteral("cmdControllerSettings"));
     m_cmdControllerSettings->setEnabled(false);
     m_cmdControllerSettings->setToolTip(QStringLiteral("Pins und Notstopp des Controllers"));
@@ -471,8 +471,8 @@ void krTaktora::btnGlobalStop_Click()
     m_suppressSpeedCommand = true;
     if (const auto controller = controllerNumber())
         transact(Request::stopLoco(*controller, AllLocos));
-    for (ThrottlePanel* throttle : m_throttles)
-        throttle->moveSliderToRest();
+    for (ThrottlePanel* panel : m_throttles)
+        panel->moveSliderToRest();
     m_suppressSpeedCommand = false;
 }
 

@@ -51,7 +51,9 @@ LinkState& link()
 
 const MonotonicClock& clock()
 {
-    return link().installedClock ? *link().installedClock : link().steadyClock;
+    if (link().installedClock)
+        return *link().installedClock;
+    return link().steadyClock;
 }
 
 QSettings openSettings()
