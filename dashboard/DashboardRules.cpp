@@ -2,21 +2,13 @@
 
 #include "CommandSet.h"
 #include "TaktoraVersion.h"
+#include "ValidationSpec.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cmath>
 
 namespace Dashboard {
-
-double leadingNumber(const QString& text)
-{
-    static const QRegularExpression number(
-        QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?)"));
-    const auto match = number.match(text);
-    return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
-}
 
 std::optional<quint8> controllerByte(const QString& text)
 {

@@ -20,9 +20,6 @@ const QColor LampBlack(0, 0, 0);
 constexpr int HighestCheckableController = 250;
 constexpr int RestingPosition = 255; // slider position of a standing loco
 
-// The value of the text's leading number, as the classic Val() reads it: "12abc" is 12, "abc" 0.
-double leadingNumber(const QString& text);
-
 // The Controller number a command is sent to; none when it does not fit a frame byte.
 std::optional<quint8> controllerByte(const QString& text);
 

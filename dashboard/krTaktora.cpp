@@ -9,6 +9,7 @@
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
+#include "ValidationSpec.h"
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
@@ -350,7 +351,7 @@ void krTaktora::btnCheck_Click()
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     m_cmdControllerSettings->setEnabled(false);
 
-    const double number = Dashboard::leadingNumber(m_txtControllerNr->text());
+    const double number = leadingNumber(m_txtControllerNr->text());
     if (number < 0 || number > Dashboard::HighestCheckableController) {
         hideOperatingControls();
         return;

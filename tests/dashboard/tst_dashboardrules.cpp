@@ -77,11 +77,6 @@ private slots:
 
     void numbersFromFields()
     {
-        QCOMPARE(leadingNumber("abc"), 0.0);
-        QCOMPARE(leadingNumber(""), 0.0);
-        QCOMPARE(leadingNumber(" 12abc"), 12.0);
-        QCOMPARE(leadingNumber("250.4"), 250.4);
-        QCOMPARE(leadingNumber("-3"), -3.0);
         QCOMPARE(controllerByte("255"), std::optional<quint8>(255));
         QCOMPARE(controllerByte("1.6"), std::optional<quint8>(2));
         QVERIFY(!controllerByte("256"));
