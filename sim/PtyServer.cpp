@@ -120,6 +120,10 @@ int PtyServer::run()
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
     holdStopSignals();
+    sigprocmask(SIG_SETMASK, nullptr, &m_waitMask);
+    sigdelset(&m_waitMask, SIGTERM);
+    sigdelset(&m_waitMask, SIGINT);
+    sigdelset(&m_waitMask, SIGHUP);
     while (!g_stopSignal) {
         waitForWork();
         sendDue();
@@ -129,12 +133,6 @@ int PtyServer::run()
 
 void PtyServer::waitForWork()
 {
-    sigset_t duringWait;
-    sigprocmask(SIG_SETMASK, nullptr, &duringWait);
-    sigdelset(&duringWait, SIGTERM);
-    sigdelset(&duringWait, SIGINT);
-    sigdelset(&duringWait, SIGHUP);
-
     timespec timeout{};
     timespec* timeoutPtr = nullptr;
     if (!m_pending.empty()) {
@@ -151,7 +149,7 @@ void PtyServer::waitForWork()
     }
 
     pollfd fd{m_master, POLLIN, 0};
-    const int ready = ppoll(&fd, 1, timeoutPtr, &duringWait);
+    const int ready = ppoll(&fd, 1, timeoutPtr, &m_waitMask);
     if (ready > 0 && (fd.revents & POLLIN)) {
         readRequests();
     } else if (ready > 0) {
@@ -185,11 +183,11 @@ void PtyServer::readRequests()
 
 void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 arrivalNs, qint64 deliveredNs)
 {
-    log(requestLogLine(exchange));
+    if (m_log)
+        log(requestLogLine(exchange));
     if (exchange.answer.isEmpty()) {
-        const QString answerLine = answerLogLine(exchange);
-        if (!answerLine.isEmpty())
-            log(answerLine);
+        if (m_log && exchange.kind != ControllerEmulator::Exchange::Kind::Discarded)
+            log(answerLogLine(exchange));
         return;
     }
     const qint64 delayNs = static_cast<qint64>(m_timing.delayMs) * 1000000LL;
@@ -200,7 +198,7 @@ void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 ar
         dueNs = startNs + exchange.answer.size() * ByteNs;
         m_transmitLineFreeNs = dueNs;
     }
-    m_pending.push_back(Pending{dueNs, exchange.answer, answerLogLine(exchange)});
+    m_pending.push_back(Pending{dueNs, exchange.answer, m_log ? answerLogLine(exchange) : QString()});
 }
 
 void PtyServer::sendDue()
@@ -208,7 +206,8 @@ void PtyServer::sendDue()
     while (!m_pending.empty() && m_pending.front().dueNs <= nowNs()) {
         const Pending p = m_pending.front();
         m_pending.pop_front();
-        log(p.logLine);
+        if (m_log)
+            log(p.logLine);
         const ssize_t written = ::write(m_master, p.bytes.constData(), static_cast<size_t>(p.bytes.size()));
         if (written != p.bytes.size())
             log(QStringLiteral("# answer not delivered: nobody reads the line"));
