@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +32,29 @@ qint64 nowNs()
 // The kernel wakes a sleeper a little late; the last stretch before an answer is due is spent
 // watching the clock instead, so paced answers leave on time.
 constexpr qint64 SpinNs = 60000;
+
+// Waits until the line has bytes or the timeout passes, letting the stop signals in meanwhile.
+// 1: readable; 0: timeout or signal; -1: the line is hung up or in error.
+int waitReadable(int fd, const timespec* timeout, const sigset_t* mask)
+{
+#ifdef __linux__
+    pollfd p{fd, POLLIN, 0};
+    if (ppoll(&p, 1, timeout, mask) <= 0)
+        return 0;
+    return (p.revents & POLLIN) ? 1 : -1;
+#else
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(fd, &set);
+    return pselect(fd + 1, &set, nullptr, nullptr, timeout, mask) > 0 ? 1 : 0;
+#endif
+}
+
+void pauseBriefly()
+{
+    const timespec pause{0, 10000000L};
+    nanosleep(&pause, nullptr);
+}
 
 QString systemError(const char* what)
 {
@@ -103,7 +127,7 @@ void PtyServer::holdStopSignals()
     sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    // The signals stay blocked except inside ppoll, so none slips in between the check of the
+    // The signals stay blocked except while the loop waits, so none slips in between the check of the
     // flag and the wait, and none that arrives before the loop runs is lost.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -148,23 +172,22 @@ void PtyServer::waitForWork()
         timeoutPtr = &timeout;
     }
 
-    pollfd fd{m_master, POLLIN, 0};
-    const int ready = ppoll(&fd, 1, timeoutPtr, &m_waitMask);
-    if (ready > 0 && (fd.revents & POLLIN)) {
+    const int ready = waitReadable(m_master, timeoutPtr, &m_waitMask);
+    if (ready > 0)
         readRequests();
-    } else if (ready > 0) {
-        // Hung up or in error without data: nothing to read, but do not spin on it.
-        const timespec pause{0, 10000000L};
-        nanosleep(&pause, nullptr);
-    }
+    else if (ready < 0)
+        pauseBriefly(); // nothing to read, but do not spin on a line in error
 }
 
 void PtyServer::readRequests()
 {
     char buffer[4096];
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-    if (n <= 0)
+    if (n <= 0) {
+        if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            pauseBriefly();
         return;
+    }
     const qint64 arrivalNs = nowNs();
     const auto exchanges =
         m_emulator.receiveAt(QByteArray(buffer, static_cast<int>(n)), arrivalNs / 1000000LL);
