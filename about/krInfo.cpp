@@ -102,13 +102,9 @@ krInfo::krInfo(QWidget* parent) : QDialog(parent)
     layout->addWidget(lblLegalInfo);
     layout->addStretch();
 
-    // Every click on the box closes it, whichever part of it is hit.
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
-
     setMinimumWidth(LogoWidth / 2);
-    resize(LogoWidth,
-           layout->heightForWidth(LogoWidth) > 0 ? layout->heightForWidth(LogoWidth) : sizeHint().height());
+    const int height = heightForWidth(LogoWidth);
+    resize(LogoWidth, height > 0 ? height : sizeHint().height());
     fitLogoToWidth();
     CenterWindow(this);
 }
@@ -147,17 +143,9 @@ void krInfo::keyPressEvent(QKeyEvent* event)
 
 void krInfo::mousePressEvent(QMouseEvent* event)
 {
+    // Clicks on the logo and the texts arrive here too: the labels pass them on.
     event->accept();
     accept();
-}
-
-bool krInfo::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseButtonPress) {
-        accept();
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void krInfo::resizeEvent(QResizeEvent* event)

@@ -51,8 +51,14 @@ ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* pare
     m_slider->setInvertedControls(true);
     m_slider->setValue(Dashboard::RestingPosition);
     m_slider->setPageStep(16);
-    m_slider->setTickPosition(QSlider::TicksBothSides);
-    m_slider->setTickInterval(32);
+    // The filled part of the groove runs from the resting end up to the handle: the speed.
+    m_slider->setStyleSheet(QStringLiteral(
+        "QSlider::groove:vertical { width: 8px; border-radius: 4px; background: #c9c9c9; }"
+        "QSlider::sub-page:vertical { border-radius: 4px; background: #c9c9c9; }"
+        "QSlider::add-page:vertical { border-radius: 4px; background: #2a7fd4; }"
+        "QSlider::handle:vertical { height: 14px; margin: 0 -9px; border-radius: 4px; border: 1px solid #4a4a4a; "
+        "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fdfdfd, stop:1 #d4d4d4); }"
+        "QSlider::handle:vertical:hover { border-color: #2a7fd4; }"));
     m_slider->setMinimumHeight(260);
     m_slider->setToolTip(Dashboard::speedPercentText(Dashboard::RestingPosition));
 

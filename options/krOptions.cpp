@@ -77,9 +77,14 @@ krOptions::krOptions(QWidget* parent) : QDialog(parent), m_scanDevices(scanSeria
                                 m_fraDeviceMapping);
         hint->setObjectName(QStringLiteral("lblMappingHint"));
         hint->setWordWrap(true);
-        QPalette grey = hint->palette();
-        grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
-        hint->setPalette(grey);
+        // Secondary text: between the text colour and the background, readable in any theme.
+        QPalette secondary = hint->palette();
+        const QColor text = secondary.color(QPalette::WindowText);
+        const QColor back = secondary.color(QPalette::Window);
+        secondary.setColor(QPalette::WindowText, QColor((text.red() * 3 + back.red() * 2) / 5,
+                                                        (text.green() * 3 + back.green() * 2) / 5,
+                                                        (text.blue() * 3 + back.blue() * 2) / 5));
+        hint->setPalette(secondary);
 
         m_lblMapping = new QLabel(m_fraDeviceMapping);
         m_lblMapping->setObjectName(QStringLiteral("lblMapping"));

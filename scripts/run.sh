@@ -13,7 +13,8 @@ if ! grep -qs '^SignalOutputTo=' "$conf"; then
     printf '[Taktora]\nSignalOutputTo=COM3\n' >>"$conf"
 fi
 
-coproc SIM { exec build/bin/taktora-sim --register COM3 "$@"; }
+# Answers as Controller 0 (the number the main window starts with) and as Controller 1.
+coproc SIM { exec build/bin/taktora-sim --register COM3 --controller 0,1 "$@"; }
 trap 'kill "$SIM_PID" 2>/dev/null || true' EXIT
 read -r -t 10 pty <&"${SIM[0]}" || { echo "The emulator did not start." >&2; exit 1; }
 echo "Emulator on $pty (COM3). Press \"Prüfen\" in the main window."

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the real program under Xvfb, attached to the emulator.
+# Coordinates are those of the window at the top left of a 1400x900 screen without a window
+# manager; look at the results after layout changes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh xvfb xauth xdotool imagemagick
+bash scripts/build.sh
+
+out=docs/screenshots
+mkdir -p "$out"
+export DISPLAY=:${SHOT_DISPLAY:-97}
+export XDG_CONFIG_HOME
+XDG_CONFIG_HOME=$(mktemp -d)
+mkdir -p "$XDG_CONFIG_HOME/KORADIN"
+printf '[Taktora]\nSignalOutputTo=COM3\nSlider00=3\nSlider01=1000\nSlider02=7\nSlider03=5\n' \
+    >"$XDG_CONFIG_HOME/KORADIN/KORADIN.conf"
+
+Xvfb "$DISPLAY" -screen 0 1400x900x24 -dpi 96 >/dev/null 2>&1 &
+xvfb=$!
+coproc SIM { exec build/bin/taktora-sim --register COM3 --controller 0,1; }
+cleanup() { kill "${app:-}" "$SIM_PID" "$xvfb" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"; }
+trap cleanup EXIT
+read -r -t 10 _ <&"${SIM[0]}"
+sleep 1
+
+shot() { sleep "${2:-0.8}"; import -window root -crop "${CROP:-1400x900+0+0}" +repage "$out/$1.png"; }
+# The area of the newest top-level window with that title, as WIDTHxHEIGHT+X+Y.
+area() {
+    local id
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
+    xdotool getwindowgeometry --shell "$id" | awk -F= '{v[$1]=$2} END {printf "%sx%s+%s+%s", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}'
+}
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
+drag() { xdotool mousemove "$1" "$2" mousedown 1 mousemove "$1" $(( ($2 + $3) / 2 )) mousemove "$1" "$3" mouseup 1; sleep 0.4; }
+
+build/bin/taktora &
+app=$!
+sleep 0.8
+sleep 0.4
+CROP=$(area Info) shot splash 0.1
+sleep 2.5
+CROP=$(area "KORADIN Taktora")
+shot main-before-check
+xdotool search --name "KORADIN Taktora" windowactivate 2>/dev/null || true
+xdotool key alt+p
+shot main-after-check 1.5
+
+# Drive: throttle 0 at about two thirds, light on, F1 and F3; throttle 1 slow, light on;
+# load circuit raised.
+drag 101 548 220
+click 153 592
+click 214 175
+click 214 223
+drag 352 548 450
+click 404 592
+click 213 703
+shot main-driving 1
+
+xdotool mousemove 23 22 click 1
+sleep 1.2
+CROP=$(area Einstellungen) shot options-dialog 0
+xdotool key Escape
+sleep 0.6
+xdotool mousemove 105 22 click 1
+sleep 1.2
+CROP=$(area Info) shot about-box 0
+xdotool key space
+echo "Screenshots in $out"

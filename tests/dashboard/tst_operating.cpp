@@ -1,0 +1,306 @@
+#include "AccessoryPanel.h"
+#include "DashboardRig.h"
+#include "DashboardRules.h"
+#include "krTaktoraTools.h"
+#include "Lamp.h"
+#include "LocoNumberBox.h"
+#include "MessageBox.h"
+#include "TestMain.h"
+#include "ThrottlePanel.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+const QColor kRed(255, 0, 0), kGreen(0, 192, 0), kBlack(0, 0, 0);
+
+QColor faceColour(QWidget* button)
+{
+    // What the user sees: sample the button's face beside its text.
+    const QImage image = button->grab().toImage();
+    return image.pixelColor(4, image.height() / 2);
+}
+} // namespace
+
+class TestOperating : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        clearAllSettings();
+        MessageBox::takeShown();
+    }
+
+    void sliderSendsSpeedAndLocksDirectionWhileMoving()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        ThrottlePanel* t = rig.window->throttle(2);
+        QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("3"));
+        t->slider()->setValue(55);
+        QCOMPARE(rig.sent(), QList<FrameFields>{Request::setLocoSpeed(1, 3, 200)});
+        QCOMPARE(encodeFrame(rig.sent()[0]), QByteArray::fromHex("01170300c8") + char(1 ^ 23 ^ 3 ^ 0 ^ 200));
+        QCOMPARE(t->speedLabel()->text(), QStringLiteral("78 %"));
+        QCOMPARE(t->slider()->toolTip(), QStringLiteral("78 %"));
+        QVERIFY(!t->directionButton()->isEnabled());
+        QVERIFY(!t->locoNumberBox()->isEnabled());
+        t->slider()->setValue(255);
+        QVERIFY(t->directionButton()->isEnabled());
+        QVERIFY(t->locoNumberBox()->isEnabled());
+        QCOMPARE(rig.sent().last(), Request::setLocoSpeed(1, 3, 0));
+    }
+
+    void directionLightAndFunctionKeys()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->locoNumberBox()->setEditText("1234");
+        const qint64 releasedIcon = t->directionButton()->icon().cacheKey();
+        QTest::mouseClick(t->directionButton(), Qt::LeftButton);
+        QVERIFY(t->directionButton()->icon().cacheKey() != releasedIcon);
+        QTest::mouseClick(t->lightButton(), Qt::LeftButton);
+        QCOMPARE(faceColour(t->lightButton()), QColor(255, 255, 0));
+        QTest::mouseClick(t->lightButton(), Qt::LeftButton);
+        QVERIFY(faceColour(t->lightButton()) != QColor(255, 255, 0));
+
+        t->locoNumberBox()->setEditText("300");
+        QAction* f12 = t->functionKeys()->findChild<QAction*>("F12");
+        f12->trigger();
+        f12->trigger();
+        QCOMPARE(rig.sent(), (QList<FrameFields>{Request::setLocoDirection(1, 1234, true),
+                                                 Request::locoFunction(1, 1234, 0, true),
+                                                 Request::locoFunction(1, 1234, 0, false),
+                                                 Request::locoFunction(1, 300, 12, true),
+                                                 Request::locoFunction(1, 300, 12, false)}));
+        QCOMPARE(rig.sent()[1], FrameFields({1, 27, 210, 4, 0}));
+        QCOMPARE(rig.sent()[4], FrameFields({1, 28, 44, 1, 12}));
+    }
+
+    void numbersThatCannotTravelSendNothing_data()
+    {
+        QTest::addColumn<QString>("loco");
+        QTest::addColumn<QString>("controller");
+        QTest::newRow("text") << "abc"
+                              << "1";
+        QTest::newRow("too big") << "65536"
+                                 << "1";
+        QTest::newRow("fraction") << "3.5"
+                                  << "1";
+        QTest::newRow("controller 256") << "3"
+                                        << "256";
+        QTest::newRow("controller -2") << "3"
+                                       << "-2";
+    }
+    void numbersThatCannotTravelSendNothing()
+    {
+        QFETCH(QString, loco);
+        QFETCH(QString, controller);
+        DashboardRig rig;
+        rig.check("1");
+        rig.find<QLineEdit>("txtControllerNr")->setText(controller);
+        ThrottlePanel* t = rig.window->throttle(1);
+        t->locoNumberBox()->setEditText(loco);
+        t->slider()->setValue(100);
+        t->lightButton()->click();
+        t->ShowSpeedStepMode();
+        rig.window->btnGlobalStop_Click();
+        // Only the global stop, which names no loco, may still go out.
+        const auto c = Dashboard::controllerByte(controller);
+        QCOMPARE(rig.sent(), c ? QList<FrameFields>{Request::stopLoco(*c, AllLocos)} : QList<FrameFields>{});
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(t->slider()->value(), 255);
+        QCOMPARE(t->speedStepLabel()->text(), QStringLiteral("Fehler"));
+        if (!Dashboard::wordNumber(loco))
+            QVERIFY(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")));
+    }
+
+    void stopsMoveSlidersWithoutSpeedCommands()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
+            rig.window->throttle(i)->slider()->setValue(100 + i);
+        rig.forget();
+
+        ThrottlePanel* t0 = rig.window->throttle(0);
+        QTest::mouseClick(t0->stopButton(), Qt::LeftButton);
+        QCOMPARE(rig.sent(), QList<FrameFields>{Request::stopLoco(1, 1)});
+        QCOMPARE(t0->slider()->value(), 255);
+        QCOMPARE(t0->speedLabel()->text(), QStringLiteral("0 %"));
+        QVERIFY(t0->directionButton()->isEnabled());
+        QVERIFY(t0->locoNumberBox()->isEnabled());
+        QCOMPARE(faceColour(t0->stopButton()), kRed);
+
+        rig.forget();
+        rig.find<QPushButton>("btnGlobalStop")->click();
+        QCOMPARE(rig.sent(), QList<FrameFields>{FrameFields({1, 24, 255, 255, 0})});
+        for (int i = 0; i < krTaktora::ThrottleCount; ++i) {
+            QCOMPARE(rig.window->throttle(i)->slider()->value(), 255);
+            QCOMPARE(rig.window->throttle(i)->speedLabel()->text(), QStringLiteral("0 %"));
+        }
+        // The stops leave speeds to the user again.
+        rig.window->throttle(3)->slider()->setValue(0);
+        QCOMPARE(rig.sent().last(), Request::setLocoSpeed(1, 4, 255));
+    }
+
+    void draggingEndsWithTheFinalPosition()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        QSlider* slider = rig.window->throttle(0)->slider();
+        const QPoint bottom(slider->width() / 2, slider->height() - 6);
+        QTest::mousePress(slider, Qt::LeftButton, {}, bottom);
+        for (int y = slider->height() - 6; y > slider->height() / 3; y -= 7)
+            QTest::mouseMove(slider, QPoint(slider->width() / 2, y));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, slider->height() / 3));
+        QVERIFY(slider->value() < 200);
+        const QList<FrameFields> frames = rig.sent();
+        QVERIFY(frames.size() > 3);
+        QCOMPARE(frames.last(), Request::setLocoSpeed(1, 1, Dashboard::speedValue(slider->value())));
+        for (int i = 1; i < frames.size(); ++i) // a drag upwards only ever speeds up
+            QVERIFY(frames[i].data3 >= frames[i - 1].data3);
+    }
+
+    void locoNumberListFromTheController()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->locoNumberBox()->setEditText("42");
+        t->FillLocoNumberList();
+        QCOMPARE(t->locoNumberBox()->count(), 3);
+        QCOMPARE(t->locoNumberBox()->itemText(0), QStringLiteral("3"));
+        QCOMPARE(t->locoNumberBox()->itemText(1), QStringLiteral("1000"));
+        QCOMPARE(t->locoNumberBox()->itemText(2), QStringLiteral("7"));
+        QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("42"));
+        QCOMPARE(rig.sent().size(), 4);
+        QCOMPARE(rig.sent()[0], Request::readFirstLocoEntry(1));
+        QCOMPARE(rig.sent()[1], Request::readNextLocoEntry(1));
+
+        rig.controller.locos.clear();
+        t->FillLocoNumberList();
+        QCOMPARE(t->locoNumberBox()->count(), 0);
+        QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("42"));
+    }
+
+    void accessoryPortsAndValidation()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        AccessoryPanel* p0 = rig.window->accessoryPanel(0);
+        p0->decoderField()->setText("300");
+        QTest::mouseClick(p0->onButton(1), Qt::LeftButton);
+        QTest::mouseClick(p0->offButton(3), Qt::LeftButton);
+        QCOMPARE(rig.sent(),
+                 (QList<FrameFields>{FrameFields({1, 26, 44, 1, 1}), FrameFields({1, 25, 44, 1, 3})}));
+        QCOMPARE(faceColour(p0->onButton(0)), kGreen);
+        QCOMPARE(faceColour(p0->offButton(0)), kRed);
+
+        rig.forget();
+        rig.window->accessoryPanel(3)->decoderField()->setText("512");
+        QTest::mouseClick(p0->offButton(0), Qt::LeftButton);
+        QVERIFY(rig.sent().isEmpty());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) ."));
+    }
+
+    void loadCircuitFollowsTheController()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        auto* on = rig.find<Lamp>("shpCircuitOn");
+        auto* off = rig.find<Lamp>("shpCircuitOff");
+        QCOMPARE(off->color(), kRed);
+        QCOMPARE(on->color(), kBlack);
+
+        rig.controller.status = 40; // Uno, load circuit raised
+        rig.find<QPushButton>("btnLoadCircuit")->click();
+        QCOMPARE(rig.sent(),
+                 (QList<FrameFields>{Request::queryControllerStatus(1), FrameFields({1, 1, 10, 0, 0}),
+                                     Request::queryControllerStatus(1)}));
+        QCOMPARE(off->color(), kRed);
+        QCOMPARE(on->color(), kBlack);
+
+        rig.forget();
+        rig.find<QPushButton>("btnLoadCircuit")->click();
+        QCOMPARE(rig.sent()[1], FrameFields({1, 1, 10, 1, 1}));
+        QCOMPARE(on->color(), kGreen);
+        QCOMPARE(off->color(), kBlack);
+    }
+
+    void loadCircuitInSimulationReadsLowered()
+    {
+        DashboardRig rig(QStringLiteral("NUL"));
+        rig.window->btnCheck_Click();
+        QCOMPARE(rig.find<Lamp>("shpCircuitOn")->color(), QColor(128, 128, 128)); // never read in simulation
+        rig.find<QPushButton>("btnLoadCircuit")->click();
+        QCOMPARE(rig.find<Lamp>("shpCircuitOff")->color(), kRed);
+        QVERIFY(rig.sent().isEmpty());
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void closingAsksAboutARaisedLoadCircuitAndSaves_data()
+    {
+        QTest::addColumn<bool>("lower");
+        QTest::newRow("yes") << true;
+        QTest::newRow("no") << false;
+    }
+    void closingAsksAboutARaisedLoadCircuitAndSaves()
+    {
+        QFETCH(bool, lower);
+        DashboardRig rig;
+        rig.controller.status |= StatusBit::LoadCircuitRaised;
+        rig.check("1");
+        rig.window->throttle(2)->locoNumberBox()->setEditText("1234");
+        rig.window->accessoryPanel(1)->decoderField()->setText("77");
+        MessageBox::setNextAnswer(lower ? QMessageBox::Yes : QMessageBox::No);
+        QVERIFY(rig.window->close());
+
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Laststromkreis ist noch aufgeregelt.\n\nAbregeln ?"));
+        QCOMPARE(shown[0].icon, QMessageBox::Question);
+        QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
+        QCOMPARE(rig.sent().contains(Request::setTrackMode(1, TrackMode::Off)), lower);
+        QCOMPARE(bool(rig.controller.status & StatusBit::LoadCircuitRaised), !lower);
+        const QStringList lokos{"1", "2", "1234", "4"}, decoders{"1", "77", "3", "4"};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(ReadSetting(QStringLiteral("Slider0%1").arg(i), "x", "Taktora"), lokos[i]);
+            QCOMPARE(ReadSetting(QStringLiteral("AccessoryAdress0%1").arg(i), "x", "Taktora"), decoders[i]);
+        }
+
+        // The next check finds them again.
+        DashboardRig next;
+        next.check("1");
+        QCOMPARE(next.window->throttle(2)->locoNumberBox()->currentText(), QStringLiteral("1234"));
+        QCOMPARE(next.window->accessoryPanel(1)->decoderField()->text(), QStringLiteral("77"));
+    }
+
+    void closingIsRefusedWhileADecoderNumberIsWrong()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        rig.window->accessoryPanel(2)->decoderField()->setText("");
+        QVERIFY(!rig.window->close());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("Die Decoder-ID")));
+        QVERIFY(rig.sent().isEmpty());
+        QCOMPARE(ReadSetting("AccessoryAdress02", "unchanged", "Taktora"), QStringLiteral("unchanged"));
+    }
+};
+
+TAKTORA_TEST_MAIN(TestOperating)
+#include "tst_operating.moc"
