@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +32,29 @@ qint64 nowNs()
 // The kernel wakes a sleeper a little late; the last stretch before an answer is due is spent
 // watching the clock instead, so paced answers leave on time.
 constexpr qint64 SpinNs = 60000;
+
+// Waits until the line has bytes or the timeout passes, letting the stop signals in meanwhile.
+// 1: readable; 0: timeout or signal; -1: the line is hung up or in error.
+int waitReadable(int fd, const timespec* timeout, const sigset_t* mask)
+{
+#ifdef __linux__
+    pollfd p{fd, POLLIN, 0};
+    if (ppoll(&p, 1, timeout, mask) <= 0)
+        return 0;
+    return (p.revents & POLLIN) ? 1 : -1;
+#else
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(fd, &set);
+    return pselect(fd + 1, &set, nullptr, nullptr, timeout, mask) > 0 ? 1 : 0;
+#endif
+}
+
+void pauseBriefly()
+{
+    const timespec pause{0, 10000000L};
+    nanosleep(&pause, nullptr);
+}
 
 QString systemError(const char* what)
 {
@@ -103,7 +127,7 @@ void PtyServer::holdStopSignals()
     sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    // The signals stay blocked except inside ppoll, so none slips in between the check of the
+    // The signals stay blocked except while the loop waits, so none slips in between the check of the
     // flag and the wait, and none that arrives before the loop runs is lost.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -120,6 +144,10 @@ int PtyServer::run()
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
     holdStopSignals();
+    sigprocmask(SIG_SETMASK, nullptr, &m_waitMask);
+    sigdelset(&m_waitMask, SIGTERM);
+    sigdelset(&m_waitMask, SIGINT);
+    sigdelset(&m_waitMask, SIGHUP);
     while (!g_stopSignal) {
         waitForWork();
         sendDue();
@@ -129,12 +157,6 @@ int PtyServer::run()
 
 void PtyServer::waitForWork()
 {
-    sigset_t duringWait;
-    sigprocmask(SIG_SETMASK, nullptr, &duringWait);
-    sigdelset(&duringWait, SIGTERM);
-    sigdelset(&duringWait, SIGINT);
-    sigdelset(&duringWait, SIGHUP);
-
     timespec timeout{};
     timespec* timeoutPtr = nullptr;
     if (!m_pending.empty()) {
@@ -150,23 +172,22 @@ void PtyServer::waitForWork()
         timeoutPtr = &timeout;
     }
 
-    pollfd fd{m_master, POLLIN, 0};
-    const int ready = ppoll(&fd, 1, timeoutPtr, &duringWait);
-    if (ready > 0 && (fd.revents & POLLIN)) {
+    const int ready = waitReadable(m_master, timeoutPtr, &m_waitMask);
+    if (ready > 0)
         readRequests();
-    } else if (ready > 0) {
-        // Hung up or in error without data: nothing to read, but do not spin on it.
-        const timespec pause{0, 10000000L};
-        nanosleep(&pause, nullptr);
-    }
+    else if (ready < 0)
+        pauseBriefly(); // nothing to read, but do not spin on a line in error
 }
 
 void PtyServer::readRequests()
 {
     char buffer[4096];
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-    if (n <= 0)
+    if (n <= 0) {
+        if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            pauseBriefly();
         return;
+    }
     const qint64 arrivalNs = nowNs();
     const auto exchanges =
         m_emulator.receiveAt(QByteArray(buffer, static_cast<int>(n)), arrivalNs / 1000000LL);
@@ -185,11 +206,11 @@ void PtyServer::readRequests()
 
 void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 arrivalNs, qint64 deliveredNs)
 {
-    log(requestLogLine(exchange));
+    if (m_log)
+        log(requestLogLine(exchange));
     if (exchange.answer.isEmpty()) {
-        const QString answerLine = answerLogLine(exchange);
-        if (!answerLine.isEmpty())
-            log(answerLine);
+        if (m_log && exchange.kind != ControllerEmulator::Exchange::Kind::Discarded)
+            log(answerLogLine(exchange));
         return;
     }
     const qint64 delayNs = static_cast<qint64>(m_timing.delayMs) * 1000000LL;
@@ -200,7 +221,7 @@ void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 ar
         dueNs = startNs + exchange.answer.size() * ByteNs;
         m_transmitLineFreeNs = dueNs;
     }
-    m_pending.push_back(Pending{dueNs, exchange.answer, answerLogLine(exchange)});
+    m_pending.push_back(Pending{dueNs, exchange.answer, m_log ? answerLogLine(exchange) : QString()});
 }
 
 void PtyServer::sendDue()
@@ -208,7 +229,8 @@ void PtyServer::sendDue()
     while (!m_pending.empty() && m_pending.front().dueNs <= nowNs()) {
         const Pending p = m_pending.front();
         m_pending.pop_front();
-        log(p.logLine);
+        if (m_log)
+            log(p.logLine);
         const ssize_t written = ::write(m_master, p.bytes.constData(), static_cast<size_t>(p.bytes.size()));
         if (written != p.bytes.size())
             log(QStringLiteral("# answer not delivered: nobody reads the line"));

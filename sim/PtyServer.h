@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <deque>
 
@@ -61,6 +62,7 @@ private:
     int m_terminalSide = -1;
     QString m_devicePath;
     std::FILE* m_log = nullptr;
+    sigset_t m_waitMask{}; // the stop signals get through only while the loop waits
     std::deque<Pending> m_pending;
     qint64 m_receiveLineFreeNs = 0;  // when the line towards the board is free again
     qint64 m_transmitLineFreeNs = 0; // when the line towards the program is free again

@@ -144,6 +144,10 @@ bool parseLocoList(const QString& text, QList<EmulatedController::ConfiguredLoco
 bool parseCvList(const QString& text, QMap<int, quint8>& out, QString& error)
 {
     QMap<int, quint8> cvs;
+    if (text.trimmed().isEmpty()) {
+        out = cvs;
+        return true;
+    }
     for (const QString& item : listItems(text)) {
         const QStringList parts = item.split(QLatin1Char('='));
         int cv = 0;

@@ -28,7 +28,6 @@ private slots:
     void faultSpecifications();
     void wrongValuesAreRejected_data();
     void wrongValuesAreRejected();
-    void helpIsOffered();
 };
 
 void tst_SimOptions::defaultsServeTheProgramOutOfTheBox()
@@ -114,9 +113,10 @@ void tst_SimOptions::everyOptionReachesTheEmulator()
     const FrameFields fw = answerOf(line, Request::readFirmwareVersion(5));
     QCOMPARE((QList<int>{fw.data1, fw.data2, fw.data3}), (QList<int>{5, 1, 9}));
 
-    QCOMPARE(parse({"--locos", "", "--no-decoder", "--board", "unknown"}, options, message),
+    QCOMPARE(parse({"--locos", "", "--cv", "", "--no-decoder", "--board", "unknown"}, options, message),
              SimParseResult::Run);
     QVERIFY(options.locos.isEmpty());
+    QVERIFY(options.cvs.isEmpty());
     QVERIFY(!options.decoderPresent);
     QCOMPARE(options.board, EmulatedController::Board::Unknown);
 }
@@ -186,16 +186,6 @@ void tst_SimOptions::wrongValuesAreRejected()
     QCOMPARE(parse(args, options, message), SimParseResult::Error);
     QVERIFY(!message.isEmpty());
     QCOMPARE(options.delayMs, 42);
-}
-
-void tst_SimOptions::helpIsOffered()
-{
-    SimOptions options;
-    QString message;
-    QCOMPARE(parse({"--help"}, options, message), SimParseResult::Help);
-    for (const char* option : {"--controller", "--firmware", "--board", "--locos", "--cv", "--no-decoder",
-                               "--delay-ms", "--pace", "--register", "--log", "--fault"})
-        QVERIFY2(message.contains(QLatin1String(option)), option);
 }
 
 TAKTORA_TEST_MAIN(tst_SimOptions)

@@ -36,9 +36,7 @@ class tst_SimProgram : public QObject
 
 private slots:
     void answersOnItsPseudoTerminalAndLogsBothWays();
-    void survivesThePortBeingClosedAndReopened();
     void registersItsDeviceUnderTheComName();
-    void faultOptionsReachTheLine();
     void endsCleanlyOnSigterm();
     void refusesAWrongCommandLine();
 };
@@ -64,24 +62,6 @@ void tst_SimProgram::answersOnItsPseudoTerminalAndLogsBothWays()
     QCOMPARE(log.value(2), QStringLiteral("> 1, 23, 210, 4, 200, 8"));
 }
 
-void tst_SimProgram::survivesThePortBeingClosedAndReopened()
-{
-    SimProcess sim;
-    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-    for (int round = 0; round < 3; ++round) {
-        QSerialPort port;
-        QVERIFY2(openPort(port, sim.devicePath()), qPrintable(port.errorString()));
-        FrameFields answer;
-        QVERIFY2(
-            decodeFrame(exchange(port, encodeFrame(Request::queryControllerStatus(1)), FrameSize), answer),
-            qPrintable(QStringLiteral("round %1").arg(round)));
-        QCOMPARE(answer.data3, quint8(StatusBit::EmergencyStopAvailable | StatusBit::BoardMega));
-        port.close();
-    }
-    QVERIFY(sim.isRunning());
-    QCOMPARE(sim.requests().size(), 3);
-}
-
 void tst_SimProgram::registersItsDeviceUnderTheComName()
 {
     SimProcess sim({"--register", "com7"});
@@ -91,23 +71,6 @@ void tst_SimProgram::registersItsDeviceUnderTheComName()
     // The helper's own registration points another name at the same device.
     sim.registerAs(QStringLiteral("COM12"));
     QCOMPARE(PortDirectory::devicePath(QStringLiteral("com12")), sim.devicePath());
-}
-
-void tst_SimProgram::faultOptionsReachTheLine()
-{
-    SimProcess sim({"--fault", "short:1@2", "--fault", "trailing:1"});
-    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-    QSerialPort port;
-    QVERIFY2(openPort(port, sim.devicePath()), qPrintable(port.errorString()));
-
-    // The short answer (five bytes) and the next full answer arrive back to back.
-    port.write(encodeFrame(Request::queryControllerStatus(1)));
-    const QByteArray both = exchange(port, encodeFrame(Request::readFirmwareVersion(1)), 2 * FrameSize - 1);
-    QCOMPARE(both.size(), 2 * FrameSize - 1 + 3);
-    FrameFields answer;
-    QVERIFY(decodeFrame(both.mid(FrameSize - 1), answer));
-    QCOMPARE(answer.data1, quint8(5));
-    QVERIFY(sim.logLines().contains(QStringLiteral("< 1, 2, 5, 2, 3, 7, 85, 170, 0  (fault trailing)")));
 }
 
 void tst_SimProgram::endsCleanlyOnSigterm()

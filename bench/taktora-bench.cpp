@@ -1,0 +1,215 @@
+// taktora-bench: how fast the Controller transaction runs against taktora-sim over a real
+// pseudo-terminal, what a timeout costs in CPU time, and how close a paced line comes to the
+// wire's own limit. One figure per line.
+
+#include "CommandSet.h"
+#include "krTaktoraTools.h"
+#include "MessageBox.h"
+#include "PortDirectory.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+namespace {
+const QString kCom = QStringLiteral("COM9");
+// A request and its answer, ten bits a byte, at 115200 baud.
+constexpr double WireMinimumMs = 12.0 * 10.0 / 115200.0 * 1000.0;
+
+double cpuMs(int who)
+{
+#ifdef Q_OS_UNIX
+    rusage usage{};
+    getrusage(who, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+#else
+    Q_UNUSED(who)
+    return 0;
+#endif
+}
+
+double ownCpuMs()
+{
+#ifdef Q_OS_UNIX
+    return cpuMs(RUSAGE_SELF);
+#else
+    return 0;
+#endif
+}
+
+double childrenCpuMs()
+{
+#ifdef Q_OS_UNIX
+    return cpuMs(RUSAGE_CHILDREN);
+#else
+    return 0;
+#endif
+}
+
+QString simPath()
+{
+    const QString besideUs =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("taktora-sim"));
+    if (QFileInfo(besideUs).isExecutable())
+        return besideUs;
+#ifdef TAKTORA_SIM_PATH
+    return QStringLiteral(TAKTORA_SIM_PATH);
+#else
+    return QString();
+#endif
+}
+
+// One emulator for one measurement, attached as the program's port.
+class Emulator
+{
+public:
+    explicit Emulator(const QStringList& arguments)
+    {
+        m_process.start(simPath(), arguments);
+        if (!m_process.waitForStarted(5000))
+            return;
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        }
+        const QString device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        if (device.isEmpty())
+            return;
+        PortDirectory::registerDevice(kCom, device);
+        SetPortName(kCom);
+        m_ok = OpenControllerPort(kCom, true);
+    }
+    ~Emulator() { stop(); }
+    bool ok() const { return m_ok; }
+    // Ends the emulator so that its CPU time shows up among the children's.
+    void stop()
+    {
+        CloseControllerPort();
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess m_process;
+    bool m_ok = false;
+};
+
+bool exchangeOnce(int timeoutSeconds = 2, int attempts = 1)
+{
+    FrameFields frame = Request::queryControllerStatus(1);
+    return ControllerTransaction(frame, attempts, false, timeoutSeconds);
+}
+
+const char* verdict(bool met)
+{
+    return met ? "met" : "MISSED";
+}
+
+int unpaced()
+{
+    Emulator sim({});
+    if (!sim.ok())
+        return 1;
+    for (int i = 0; i < 500; ++i)
+        exchangeOnce();
+
+    constexpr int Exchanges = 20000;
+    const double childrenBefore = childrenCpuMs();
+    const double cpuBefore = ownCpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    int failures = 0;
+    for (int i = 0; i < Exchanges; ++i)
+        failures += exchangeOnce() ? 0 : 1;
+    const double wallMs = wall.nsecsElapsed() / 1e6;
+    const double cpuMs = ownCpuMs() - cpuBefore;
+    sim.stop();
+    const double simCpuMs = childrenCpuMs() - childrenBefore;
+
+    const double perSecond = Exchanges / (wallMs / 1000.0);
+    std::printf("unpaced exchanges per second: %.0f (%d exchanges, %d failed; target >= 10000: %s)\n",
+                perSecond, Exchanges, failures, verdict(perSecond >= 10000 && failures == 0));
+    std::printf("unpaced CPU per exchange, program: %.1f us\n", cpuMs * 1000.0 / Exchanges);
+    std::printf("unpaced CPU per exchange, emulator (incl. warm-up): %.1f us\n",
+                simCpuMs * 1000.0 / (Exchanges + 500));
+    return failures ? 1 : 0;
+}
+
+int timeoutCost()
+{
+    Emulator sim({QStringLiteral("--fault"), QStringLiteral("no-answer")});
+    if (!sim.ok())
+        return 1;
+    const double cpuBefore = ownCpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    const bool answered = exchangeOnce(2, 1);
+    const double wallMs = wall.nsecsElapsed() / 1e6;
+    const double cpuMs = ownCpuMs() - cpuBefore;
+    std::printf("CPU while one 2 s timeout elapses: %.2f ms (wall %.1f ms; target <= 20 ms: %s)\n", cpuMs,
+                wallMs, verdict(!answered && cpuMs <= 20.0));
+    return answered ? 1 : 0;
+}
+
+int paced()
+{
+    Emulator sim({QStringLiteral("--pace")});
+    if (!sim.ok())
+        return 1;
+    for (int i = 0; i < 50; ++i)
+        exchangeOnce();
+
+    constexpr int Exchanges = 2000;
+    const double childrenBefore = childrenCpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    int failures = 0;
+    for (int i = 0; i < Exchanges; ++i)
+        failures += exchangeOnce() ? 0 : 1;
+    const double meanMs = wall.nsecsElapsed() / 1e6 / Exchanges;
+    sim.stop();
+    const double simCpuMs = childrenCpuMs() - childrenBefore;
+    const double ratio = meanMs / WireMinimumMs;
+    std::printf("paced mean time per exchange: %.3f ms (%d exchanges, %d failed)\n", meanMs, Exchanges,
+                failures);
+    std::printf("paced ratio to the wire minimum of %.3f ms: %.3f (target <= 1.15: %s)\n", WireMinimumMs,
+                ratio, verdict(ratio <= 1.15 && failures == 0));
+    // The emulator watches the clock for the last stretch before each paced answer.
+    std::printf("paced CPU per exchange, emulator (incl. warm-up): %.1f us\n",
+                simCpuMs * 1000.0 / (Exchanges + 50));
+    return failures ? 1 : 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Never the user's settings, never a window, never a box waiting for a click.
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    MessageBox::setTestMode(true);
+
+    if (simPath().isEmpty()) {
+        std::fprintf(stderr, "taktora-bench: taktora-sim not found\n");
+        return 1;
+    }
+    int failed = 0;
+    failed += unpaced();
+    failed += timeoutCost();
+    failed += paced();
+    if (failed)
+        std::fprintf(stderr, "taktora-bench: %d measurement(s) could not be made\n", failed);
+    return failed ? 1 : 0;
+}
