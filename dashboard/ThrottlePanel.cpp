@@ -4,6 +4,7 @@
 #include "DashboardChannel.h"
 #include "DashboardRules.h"
 #include "LocoNumberBox.h"
+#include "MotionCompressor.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -61,6 +62,7 @@ ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* pare
         "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fdfdfd, stop:1 #d4d4d4); }"
         "QSlider::handle:vertical:hover { border-color: #2a7fd4; }"));
     m_slider->setMinimumHeight(260);
+    new MotionCompressor(m_slider); // owned by the slider
     m_slider->setToolTip(Dashboard::speedPercentText(Dashboard::RestingPosition));
 
     m_speedLabel = new QLabel(QStringLiteral("0 %"), this);

@@ -9,10 +9,10 @@
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
-#include "ValidationSpec.h"
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
+#include "ValidationSpec.h"
 
 #include <QAction>
 #include <QApplication>

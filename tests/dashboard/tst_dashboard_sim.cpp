@@ -2,6 +2,8 @@
 
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
+#include "krTaktora.h"
+#include "krTaktoraTools.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
@@ -9,8 +11,6 @@
 #include "SimProcess.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
-#include "krTaktora.h"
-#include "krTaktoraTools.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -94,12 +94,12 @@ private slots:
         QCOMPARE(t->slider()->value(), 255);
 
         const QList<FrameFields> tail = rig.sim.requests().mid(8 + 5);
-        QCOMPARE(tail, (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 200),
-                                           Request::locoFunction(1, 1000, LightFunction, true),
-                                           Request::switchAccessory(1, 300, 1, true),
-                                           Request::queryControllerStatus(1),
-                                           Request::setTrackMode(1, TrackMode::Operation),
-                                           Request::queryControllerStatus(1), Request::stopLoco(1, AllLocos)}));
+        QCOMPARE(tail,
+                 (QList<FrameFields>{
+                     Request::setLocoSpeed(1, 1000, 200), Request::locoFunction(1, 1000, LightFunction, true),
+                     Request::switchAccessory(1, 300, 1, true), Request::queryControllerStatus(1),
+                     Request::setTrackMode(1, TrackMode::Operation), Request::queryControllerStatus(1),
+                     Request::stopLoco(1, AllLocos)}));
         QVERIFY(MessageBox::takeShown().isEmpty());
 
         // Closing with the track power still on, answered No: it stays on, the panels are saved.

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolBar>
@@ -160,8 +161,10 @@ private slots:
         QSlider* slider = rig.window->throttle(0)->slider();
         const QPoint bottom(slider->width() / 2, slider->height() - 6);
         QTest::mousePress(slider, Qt::LeftButton, {}, bottom);
-        for (int y = slider->height() - 6; y > slider->height() / 3; y -= 7)
+        for (int y = slider->height() - 6; y > slider->height() / 3; y -= 7) {
             QTest::mouseMove(slider, QPoint(slider->width() / 2, y));
+            QCoreApplication::processEvents();
+        }
         QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, slider->height() / 3));
         QVERIFY(slider->value() < 200);
         const QList<FrameFields> frames = rig.sent();
@@ -169,6 +172,43 @@ private slots:
         QCOMPARE(frames.last(), Request::setLocoSpeed(1, 1, Dashboard::speedValue(slider->value())));
         for (int i = 1; i < frames.size(); ++i) // a drag upwards only ever speeds up
             QVERIFY(frames[i].data3 >= frames[i - 1].data3);
+    }
+
+    void movesThatQueuedUpWhileBlockedSendOnlyTheNewest()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        QSlider* slider = rig.window->throttle(1)->slider();
+        const int x = slider->width() / 2;
+        const auto post = [&](QEvent::Type type, int y, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            const QPointF at(x, y);
+            QCoreApplication::postEvent(slider, new QMouseEvent(type, at, at, slider->mapToGlobal(at), button,
+                                                                buttons, Qt::NoModifier));
+        };
+        post(QEvent::MouseButtonPress, slider->height() - 6, Qt::LeftButton, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(slider->isSliderDown());
+        rig.forget();
+
+        // Ten moves arrive while the window is busy; then the user lets go.
+        for (int i = 1; i <= 10; ++i)
+            post(QEvent::MouseMove, slider->height() - 6 - i * 12, Qt::NoButton, Qt::LeftButton);
+        QCoreApplication::processEvents(); // the moves
+        QCoreApplication::processEvents(); // what they left to do
+        QCOMPARE(rig.sent().size(), 1);
+        const int afterMoves = slider->value();
+        QCOMPARE(rig.sent().last(), Request::setLocoSpeed(1, 2, Dashboard::speedValue(afterMoves)));
+
+        for (int i = 11; i <= 15; ++i)
+            post(QEvent::MouseMove, slider->height() - 6 - i * 12, Qt::NoButton, Qt::LeftButton);
+        post(QEvent::MouseButtonRelease, slider->height() - 6 - 15 * 12, Qt::LeftButton, Qt::NoButton);
+        QCoreApplication::processEvents();
+        QVERIFY(!slider->isSliderDown());
+        QVERIFY(slider->value() < afterMoves);
+        QCOMPARE(rig.sent().size(), 2);
+        QCOMPARE(rig.sent().last(), Request::setLocoSpeed(1, 2, Dashboard::speedValue(slider->value())));
     }
 
     void locoNumberListFromTheController()
