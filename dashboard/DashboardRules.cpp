@@ -2,7 +2,7 @@
 
 #include "CommandSet.h"
 #include "TaktoraVersion.h"
-#include "ValidationSpec.h"
+#include "ValidationRule.h"
 
 #include <QFileInfo>
 

@@ -12,7 +12,7 @@
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
-#include "ValidationSpec.h"
+#include "ValidationRule.h"
 
 #include <QAction>
 #include <QApplication>

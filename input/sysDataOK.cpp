@@ -2,7 +2,7 @@
 
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
-#include "ValidationSpec.h"
+#include "ValidationRule.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -47,7 +47,7 @@ bool sysDataOK(QWidget* window)
         if (tag.isEmpty())
             continue;
         const ValidationResult result =
-            validateField(ValidationSpec::parse(tag), sysControlText(control), locale, now);
+            validateField(ValidationRule::parse(tag), sysControlText(control), locale, now);
         if (!result.ok) {
             MessageBox::warning(window, result.message, ProgramTitle());
             sysSetFocus(control);

@@ -1,7 +1,7 @@
 #pragma once
 
 // Field validation on a window: every control whose dynamic property "Tag" holds a validation
-// specification (see ValidationSpec.h) is checked when the window takes over its input.
+// rule (see ValidationRule.h) is checked when the window takes over its input.
 
 #include <QString>
 

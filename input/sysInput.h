@@ -1,6 +1,6 @@
 #pragma once
 
-// The one-line input dialog: a prompt, a text field that carries a validation specification,
+// The one-line input dialog: a prompt, a text field that carries a validation rule,
 // "OK" and "Abbruch".
 
 #include <QDialog>
@@ -22,7 +22,7 @@ public:
     QPushButton* okButton() const { return m_btnOK; }
     QPushButton* cancelButton() const { return m_btnCancel; }
 
-    // Title (empty: the program title), prompt, starting text, validation specification and the
+    // Title (empty: the program title), prompt, starting text, validation rule and the
     // longest input allowed (0 or less: no limit of its own).
     void setup(const QString& title, const QString& prompt, const QString& defaultText, const QString& spec,
                int maxLength);

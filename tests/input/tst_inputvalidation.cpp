@@ -1,6 +1,6 @@
 #include "sysList.h"
 #include "TestMain.h"
-#include "ValidationSpec.h"
+#include "ValidationRule.h"
 
 namespace {
 // A fixed present moment: 15 June 2024, half past two in the afternoon.
@@ -63,30 +63,30 @@ private slots:
 
     void parse()
     {
-        const auto cv = ValidationSpec::parse("Die CV-Adresse,Mandatory,MIN=1,MAX=1023,NUM");
+        const auto cv = ValidationRule::parse("Die CV-Adresse,Mandatory,MIN=1,MAX=1023,NUM");
         QCOMPARE(cv.name, QStringLiteral("Die CV-Adresse"));
         QVERIFY(cv.mandatory && cv.numeric && !cv.isDate() && !cv.hasValidList);
         QCOMPARE(cv.minText, QStringLiteral("1"));
         QCOMPARE(cv.maxText, QStringLiteral("1023"));
 
-        const auto flags = ValidationSpec::parse("x,num,MANDATORY,dAtE,Birthday");
+        const auto flags = ValidationRule::parse("x,num,MANDATORY,dAtE,Birthday");
         QVERIFY(flags.numeric && flags.mandatory && flags.date && flags.birthday);
 
         // Entry 1 is always the name, however it is spelled; unknown entries change nothing.
-        const auto pin = ValidationSpec::parse("MANDATORY,INTEGER,NUM,MIN=2,MAX=53");
+        const auto pin = ValidationRule::parse("MANDATORY,INTEGER,NUM,MIN=2,MAX=53");
         QCOMPARE(pin.name, QStringLiteral("MANDATORY"));
         QVERIFY(!pin.mandatory && pin.numeric && pin.hasMin && pin.hasMax);
 
         // Flags match whole entries, the value keywords as prefixes; the last bound wins, the
         // first list.
-        const auto mixed = ValidationSpec::parse("x,Numeric,Minimum=3,min=1,MIN=5,max=,valid=a;b,VALID=c");
+        const auto mixed = ValidationRule::parse("x,Numeric,Minimum=3,min=1,MIN=5,max=,valid=a;b,VALID=c");
         QVERIFY(!mixed.numeric);
         QCOMPARE(mixed.minText, QStringLiteral("5"));
         QVERIFY(mixed.hasMax);
         QCOMPARE(mixed.maxText, QString());
         QCOMPARE(mixed.validValues(), (QStringList{"a", "b"}));
 
-        const auto bare = ValidationSpec::parse("Nur ein Name");
+        const auto bare = ValidationRule::parse("Nur ein Name");
         QVERIFY(!bare.hasBounds() && !bare.hasValidList && !bare.mandatory);
     }
 
@@ -172,7 +172,7 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QString, message);
         const ValidationResult result =
-            validateField(ValidationSpec::parse(tag), text, QLocale(locale), kNow);
+            validateField(ValidationRule::parse(tag), text, QLocale(locale), kNow);
         QCOMPARE(result.message, message);
         QCOMPARE(result.ok, message.isEmpty());
     }

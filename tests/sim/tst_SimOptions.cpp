@@ -24,8 +24,8 @@ class tst_SimOptions : public QObject
 private slots:
     void defaultsServeTheProgramOutOfTheBox();
     void everyOptionReachesTheEmulator();
-    void faultSpecifications_data();
-    void faultSpecifications();
+    void faultOptions_data();
+    void faultOptions();
     void wrongValuesAreRejected_data();
     void wrongValuesAreRejected();
 };
@@ -121,7 +121,7 @@ void tst_SimOptions::everyOptionReachesTheEmulator()
     QCOMPARE(options.board, EmulatedController::Board::Unknown);
 }
 
-void tst_SimOptions::faultSpecifications_data()
+void tst_SimOptions::faultOptions_data()
 {
     QTest::addColumn<QString>("spec");
     QTest::addColumn<bool>("valid");
@@ -138,7 +138,7 @@ void tst_SimOptions::faultSpecifications_data()
     QTest::newRow("order") << "short@2:1" << false << 0 << 0 << 0;
 }
 
-void tst_SimOptions::faultSpecifications()
+void tst_SimOptions::faultOptions()
 {
     QFETCH(QString, spec);
     QFETCH(bool, valid);

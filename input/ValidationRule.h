@@ -1,10 +1,10 @@
 #pragma once
 
-// The validation specification that an input field carries in its "Tag" property, and the check
+// The validation rule that an input field carries in its "Tag" property, and the check
 // of one value against it. Everything here works on plain values, so the rules can be checked
 // without a window.
 //
-// A specification is a comma-separated list: the field's name for messages, then in any order
+// A rule is a comma-separated list: the field's name for messages, then in any order
 // and any case the flags "Num", "Date", "Birthday", "Mandatory", an allowed-values list
 // "Valid=A;B;C" and the bounds "Min=..." and "Max=...". Anything else ("INTEGER") is ignored.
 
@@ -16,7 +16,7 @@
 
 #include <optional>
 
-struct ValidationSpec
+struct ValidationRule
 {
     QString name;
     bool numeric = false;
@@ -34,7 +34,7 @@ struct ValidationSpec
     QString minText;
     QString maxText;
 
-    static ValidationSpec parse(const QString& tag);
+    static ValidationRule parse(const QString& tag);
 
     // A birthday is a date with other default bounds.
     bool isDate() const { return date || birthday; }
@@ -53,7 +53,7 @@ struct ValidationResult
 
 // Checks one field's text. Numbers and dates are read as the given locale writes them; `now` is
 // the present moment (a birthday may lie at most 129 years back from it and not after its day).
-ValidationResult validateField(const ValidationSpec& spec, const QString& text, const QLocale& locale,
+ValidationResult validateField(const ValidationRule& spec, const QString& text, const QLocale& locale,
                                const QDateTime& now);
 
 // The number formed by the leading part of the text that reads as a number, with a point as the

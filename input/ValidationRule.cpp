@@ -1,4 +1,4 @@
-#include "ValidationSpec.h"
+#include "ValidationRule.h"
 
 #include "sysList.h"
 
@@ -54,7 +54,7 @@ struct RangeCheck
     QString upper;
 };
 
-RangeCheck checkDateRange(const ValidationSpec& spec, const QString& text, const QLocale& locale,
+RangeCheck checkDateRange(const ValidationRule& spec, const QString& text, const QLocale& locale,
                           const QDateTime& now)
 {
     Moment lower;
@@ -89,7 +89,7 @@ RangeCheck checkDateRange(const ValidationSpec& spec, const QString& text, const
     return check;
 }
 
-RangeCheck checkNumberRange(const ValidationSpec& spec, const QString& text, const QLocale& locale)
+RangeCheck checkNumberRange(const ValidationRule& spec, const QString& text, const QLocale& locale)
 {
     const double lower = spec.hasMin ? leadingNumber(spec.minText) : -1e99;
     const double upper = spec.hasMax ? leadingNumber(spec.maxText) : 1e99;
@@ -98,7 +98,7 @@ RangeCheck checkNumberRange(const ValidationSpec& spec, const QString& text, con
             generalNumberText(upper, locale)};
 }
 
-RangeCheck checkTextRange(const ValidationSpec& spec, const QString& trimmed)
+RangeCheck checkTextRange(const ValidationRule& spec, const QString& trimmed)
 {
     // The highest text value: 255 characters of code 255.
     const QString lower = spec.hasMin ? spec.minText : QString();
@@ -110,9 +110,9 @@ RangeCheck checkTextRange(const ValidationSpec& spec, const QString& trimmed)
 
 } // namespace
 
-ValidationSpec ValidationSpec::parse(const QString& tag)
+ValidationRule ValidationRule::parse(const QString& tag)
 {
-    ValidationSpec spec;
+    ValidationRule spec;
     spec.name = sysListEntry(1, tag, kEntrySeparator);
     const int count = sysListNumEntries(tag, kEntrySeparator);
     for (int i = 2; i <= count; ++i) {
@@ -141,12 +141,12 @@ ValidationSpec ValidationSpec::parse(const QString& tag)
     return spec;
 }
 
-QStringList ValidationSpec::validValues() const
+QStringList ValidationRule::validValues() const
 {
     return hasValidList ? validList.split(kValueSeparator) : QStringList();
 }
 
-ValidationResult validateField(const ValidationSpec& spec, const QString& text, const QLocale& locale,
+ValidationResult validateField(const ValidationRule& spec, const QString& text, const QLocale& locale,
                                const QDateTime& now)
 {
     const QString trimmed = text.trimmed();
