@@ -152,28 +152,6 @@ private slots:
         QCOMPARE(rig.sent().last(), Request::setLocoSpeed(1, 4, 255));
     }
 
-    void draggingEndsWithTheFinalPosition()
-    {
-        DashboardRig rig;
-        rig.check("1");
-        rig.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
-        QSlider* slider = rig.window->throttle(0)->slider();
-        const QPoint bottom(slider->width() / 2, slider->height() - 6);
-        QTest::mousePress(slider, Qt::LeftButton, {}, bottom);
-        for (int y = slider->height() - 6; y > slider->height() / 3; y -= 7) {
-            QTest::mouseMove(slider, QPoint(slider->width() / 2, y));
-            QCoreApplication::processEvents();
-        }
-        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, slider->height() / 3));
-        QVERIFY(slider->value() < 200);
-        const QList<FrameFields> frames = rig.sent();
-        QVERIFY(frames.size() > 3);
-        QCOMPARE(frames.last(), Request::setLocoSpeed(1, 1, Dashboard::speedValue(slider->value())));
-        for (int i = 1; i < frames.size(); ++i) // a drag upwards only ever speeds up
-            QVERIFY(frames[i].data3 >= frames[i - 1].data3);
-    }
-
     void movesThatQueuedUpWhileBlockedSendOnlyTheNewest()
     {
         DashboardRig rig;

@@ -32,8 +32,6 @@ void FakeSerialPort::resetLog()
 {
     m_written.clear();
     m_openedNames.clear();
-    m_closeCount = 0;
-    m_clearCount = 0;
 }
 
 void FakeSerialPort::setError(int number)
@@ -58,13 +56,11 @@ bool FakeSerialPort::open(const QString& comName)
 
 void FakeSerialPort::close()
 {
-    ++m_closeCount;
     m_open = false;
 }
 
 void FakeSerialPort::clearBuffers()
 {
-    ++m_clearCount;
     m_rx.clear();
     m_pending.clear();
 }
@@ -76,8 +72,8 @@ bool FakeSerialPort::write(const QByteArray& bytes)
         setError(PortErrorNumber::PortNotOpen);
         return false;
     }
-    if (m_vanished || m_writeError) {
-        setError(m_vanished ? PortErrorNumber::DeviceUnavailable : m_writeError);
+    if (m_vanished) {
+        setError(PortErrorNumber::DeviceUnavailable);
         return false;
     }
     m_written << bytes;

@@ -36,7 +36,6 @@ public:
     void setResponder(Responder responder) { m_responder = std::move(responder); }
     void setExistingPorts(const QStringList& comNames) { m_existing = comNames; }
     void setOpenError(int number) { m_openError = number; }
-    void setWriteError(int number) { m_writeError = number; }
     // The device disappears: writes and waits fail as with a pulled USB cable.
     void vanish() { m_vanished = true; }
     // Bytes that arrived after the last exchange had ended (a late answer, line noise).
@@ -46,8 +45,6 @@ public:
     QList<QByteArray> written() const { return m_written; }
     QList<FrameFields> writtenFrames() const;
     QStringList openedNames() const { return m_openedNames; }
-    int closeCount() const { return m_closeCount; }
-    int clearCount() const { return m_clearCount; }
     void resetLog();
 
     // SerialPortInterface
@@ -70,15 +67,12 @@ private:
     QQueue<QByteArray> m_answers;
     QStringList m_existing;
     int m_openError = 8002;
-    int m_writeError = 0;
     bool m_vanished = false;
     bool m_open = false;
     QByteArray m_pending; // answer bytes on their way
     QByteArray m_rx;
     QList<QByteArray> m_written;
     QStringList m_openedNames;
-    int m_closeCount = 0;
-    int m_clearCount = 0;
     PortError m_error;
 };
 
