@@ -18,7 +18,8 @@ void LocoNumberBox::showPopup()
 void LocoNumberBox::focusOutEvent(QFocusEvent* event)
 {
     QComboBox::focusOutEvent(event);
-    // The list's own popup takes the focus for a moment; that is not leaving the field.
-    if (event->reason() != Qt::PopupFocusReason)
+    // The list's own popup, or a message box from a command, takes the focus for a moment; that
+    // is not leaving the field, and a query from here would stack a second box on the first.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
         emit focusLost();
 }
