@@ -9,6 +9,7 @@
 #include "ThrottlePanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -187,6 +188,29 @@ private slots:
         QVERIFY(slider->value() < afterMoves);
         QCOMPARE(rig.sent().size(), 2);
         QCOMPARE(rig.sent().last(), Request::setLocoSpeed(1, 2, Dashboard::speedValue(slider->value())));
+    }
+
+    void leavingTheLocoFieldReadsItsSpeedSteps()
+    {
+        DashboardRig rig;
+        rig.check("1");
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        LocoNumberBox* box = rig.window->throttle(0)->locoNumberBox();
+        box->setFocus();
+        box->setEditText("1000");
+        QWidget other; // as a message box would, another window takes the focus
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(rig.sent().isEmpty());
+
+        rig.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QTRY_VERIFY(box->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(rig.sent(), QList<FrameFields>{Request::readLocoEntry(1, 1000)});
+        QCOMPARE(rig.window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
     }
 
     void locoNumberListFromTheController()
