@@ -4,14 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QRegularExpression>
-
-namespace {
-QString logPath(const QTemporaryDir& dir)
-{
-    return dir.filePath(QStringLiteral("taktora-sim.log"));
-}
-} // namespace
 
 SimProcess::SimProcess(const QStringList& arguments) : m_arguments(arguments)
 {}
@@ -21,6 +13,11 @@ SimProcess::~SimProcess()
     kill();
 }
 
+QString SimProcess::logPath() const
+{
+    return m_dir.filePath(QStringLiteral("taktora-sim.log"));
+}
+
 bool SimProcess::start(int timeoutMs)
 {
 #ifndef TAKTORA_SIM_PATH
@@ -28,27 +25,22 @@ bool SimProcess::start(int timeoutMs)
     m_error = QStringLiteral("taktora-sim is not part of this build");
     return false;
 #else
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder for the log");
-        return false;
-    }
     m_process.start(QStringLiteral(TAKTORA_SIM_PATH),
-                    QStringList{QStringLiteral("--log"), logPath(m_dir)} + m_arguments);
+                    QStringList{QStringLiteral("--log"), logPath()} + m_arguments);
     if (!m_process.waitForStarted(timeoutMs)) {
         m_error = QStringLiteral("taktora-sim does not start: ") + m_process.errorString();
         return false;
     }
+    // An emulator that refuses its command line ends before it prints anything.
     const QDeadlineTimer deadline(timeoutMs);
-    while (!m_process.canReadLine()) {
-        if (m_process.state() != QProcess::Running || deadline.hasExpired() ||
-            !m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
-            if (m_process.canReadLine())
-                break;
-            m_error = QStringLiteral("taktora-sim printed no device path: ") +
-                      QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
-            kill();
-            return false;
-        }
+    while (!m_process.canReadLine() && !deadline.hasExpired() &&
+           m_process.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
+    }
+    if (!m_process.canReadLine()) {
+        kill();
+        m_error = QStringLiteral("taktora-sim printed no device path: ") +
+                  QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
+        return false;
     }
     m_devicePath = QString::fromLocal8Bit(m_process.readLine()).trimmed();
     return true;
@@ -67,7 +59,7 @@ void SimProcess::registerAs(const QString& comName) const
 
 QStringList SimProcess::logLines() const
 {
-    QFile file(logPath(m_dir));
+    QFile file(logPath());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -75,15 +67,12 @@ QStringList SimProcess::logLines() const
 
 QList<FrameFields> SimProcess::requests() const
 {
-    static const QRegularExpression request(
-        QStringLiteral("^> (\\d+), (\\d+), (\\d+), (\\d+), (\\d+), (\\d+)$"));
     QList<FrameFields> frames;
     for (const QString& line : logLines()) {
-        const auto m = request.match(line);
-        if (!m.hasMatch())
-            continue;
-        auto byte = [&m](int i) { return static_cast<quint8>(m.captured(i).toUInt()); };
-        frames.append(FrameFields{byte(1), byte(2), byte(3), byte(4), byte(5)});
+        const QStringList b = line.mid(2).split(QStringLiteral(", "));
+        auto byte = [&b](int i) { return static_cast<quint8>(b[i].toUInt()); };
+        if (line.startsWith(QLatin1String("> ")) && b.size() == FrameSize)
+            frames.append(FrameFields{byte(0), byte(1), byte(2), byte(3), byte(4)});
     }
     return frames;
 }

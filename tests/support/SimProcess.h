@@ -39,6 +39,8 @@ public:
     void kill();
 
 private:
+    QString logPath() const;
+
     QStringList m_arguments;
     QTemporaryDir m_dir;
     QProcess m_process;
