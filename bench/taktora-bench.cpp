@@ -3,6 +3,7 @@
 // wire's own limit. One figure per line.
 
 #include "CommandSet.h"
+#include "Isolation.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "PortDirectory.h"
@@ -195,9 +196,7 @@ int main(int argc, char** argv)
 {
     // Never the user's settings, never a window, never a box waiting for a click.
     QTemporaryDir configHome;
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    isolateFromTheUser(configHome);
     QApplication app(argc, argv);
     MessageBox::setTestMode(true);
 

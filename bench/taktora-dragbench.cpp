@@ -5,6 +5,7 @@
 
 #include "CommandSet.h"
 #include "DashboardRules.h"
+#include "Isolation.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
@@ -153,9 +154,7 @@ void print(const Sweep& sweep, const Figures& f)
 int main(int argc, char** argv)
 {
     QTemporaryDir configHome;
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    isolateFromTheUser(configHome);
     QApplication app(argc, argv);
     MessageBox::setTestMode(true); // a failure is a figure here, not a box to click away
 

@@ -3,19 +3,17 @@
 // Test entry point: no test may touch the user's settings or need a display, and no message box
 // may block a test.
 
+#include "Isolation.h"
 #include "MessageBox.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #define TAKTORA_TEST_MAIN(TestClass)                                                                         \
     int main(int argc, char** argv)                                                                          \
     {                                                                                                        \
         QTemporaryDir configHome;                                                                            \
-        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());                                         \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                  \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                                         \
+        isolateFromTheUser(configHome);                                                                      \
         QApplication app(argc, argv);                                                                        \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
         MessageBox::setTestMode(true);                                                                       \
