@@ -143,6 +143,10 @@ std::optional<quint16> ThrottlePanel::locoNumber()
 
 void ThrottlePanel::showInvalidLocoNumber(bool invalid)
 {
+    // Runs before every speed frame of a drag: a valid number that was valid before costs nothing.
+    if (!invalid && !m_showsInvalidNumber)
+        return;
+    m_showsInvalidNumber = invalid;
     const QString hint =
         QStringLiteral("„%1“ ist keine gültige Lok-Nummer (0 bis 65535). Es wurde nichts gesendet.")
             .arg(m_locoNumber->currentText());

@@ -62,4 +62,5 @@ private:
     QToolBar* m_functionKeys;
     QPushButton* m_stop;
     QLabel* m_speedSteps;
+    bool m_showsInvalidNumber = false;
 };
