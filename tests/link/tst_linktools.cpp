@@ -53,26 +53,15 @@ private slots:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("adjacent") << "a$$b"
-                                  << "$"
-                                  << "\n"
-                                  << "a\n\nb";
-        QTest::newRow("replacement contains search") << "xax"
-                                                     << "a"
-                                                     << "aa"
-                                                     << "xaax";
-        QTest::newRow("longer search") << "abab"
-                                       << "ab"
-                                       << "b"
-                                       << "bb";
-        QTest::newRow("none") << "abc"
-                              << "$"
-                              << "\n"
-                              << "abc";
-        QTest::newRow("empty search") << "abc"
-                                      << ""
-                                      << "x"
-                                      << "abc";
+        const auto row = [](const char* name, const char* text, const char* search, const char* replacement,
+                            const char* expected) {
+            QTest::newRow(name) << QString(text) << QString(search) << QString(replacement)
+                                << QString(expected);
+        };
+        row("adjacent", "a$$b", "$", "\n", "a\n\nb");
+        row("replacement contains search", "xax", "a", "aa", "xaax");
+        row("longer search", "abab", "ab", "b", "bb");
+        row("empty search", "abc", "", "x", "abc");
     }
     void replaceAll()
     {
@@ -145,14 +134,6 @@ private slots:
 #endif
         QVERIFY(!port.write("abc"));
         QCOMPARE(port.lastError().number, PortErrorNumber::PortNotOpen);
-    }
-
-    void portNumbers()
-    {
-        QCOMPARE(PortDirectory::portNumber("COM12"), 12);
-        QCOMPARE(PortDirectory::portNumber("com7"), 7);
-        QCOMPARE(PortDirectory::portNumber("COMx"), 0);
-        QCOMPARE(PortDirectory::portNumber("CO"), 0);
     }
 
     void waitSecondsLetsEventsRun()
