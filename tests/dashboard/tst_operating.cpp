@@ -111,18 +111,16 @@ private slots:
         QTest::addColumn<QString>("loco");
         QTest::addColumn<QString>("controller");
         QTest::addColumn<bool>("badLoco");
-        QTest::newRow("text") << "abc"
-                              << "1" << true;
-        QTest::newRow("too big") << "65536"
-                                 << "1" << true;
-        QTest::newRow("too big before rounding") << "65535.2"
-                                                 << "1" << true;
-        QTest::newRow("blank") << " "
-                               << "1" << true;
-        QTest::newRow("controller 256") << "3"
-                                        << "256" << false;
-        QTest::newRow("controller -2") << "3"
-                                       << "-2" << false;
+        const auto row = [](const char* loco, const char* controller, bool badLoco) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 at %2").arg(loco, controller)))
+                << QString(loco) << QString(controller) << badLoco;
+        };
+        row("abc", "1", true);
+        row("65536", "1", true);
+        row("65535.2", "1", true); // too big before it is rounded
+        row(" ", "1", true);
+        row("3", "256", false);
+        row("3", "-2", false);
     }
     void numbersThatCannotTravelSendNothing()
     {

@@ -122,10 +122,7 @@ private slots:
 #ifndef Q_OS_WIN
         QVERIFY(portErrorDescription(PortErrorNumber::PermissionDenied).contains("dialout"));
 #endif
-        QtSerialPort port;
-        PortDirectory::unregisterDevice("COM9");
-        QVERIFY(!port.open("COM9"));
-        QCOMPARE(port.lastError().number, 8002);
+        QtSerialPort port; // an unmapped name: tst_EndToEnd
 #ifndef Q_OS_WIN
         PortDirectory::registerDevice("com9", "/dev/taktora-no-such-device");
         QCOMPARE(PortDirectory::devicePath("COM9"), QStringLiteral("/dev/taktora-no-such-device"));
