@@ -105,11 +105,9 @@ private slots:
                             const char* locale = "en_US") {
             QTest::newRow(name) << tag << text << QString::fromLatin1(locale) << sent;
         };
-        row("exponent", decoder, "1e2", 100);
         row("half rounds away from zero", decoder, "2.5", 3);
         row("bound compared before rounding", decoder, "0.6", -1);
         row("above the bound until rounded", decoder, "511.2", -1);
-        row("German comma is not the value's separator", decoder, "3,7", 3, "de_DE");
         row("German grouping", decoder, "1.000", 1, "de_DE");
         row("infinity is no number", decoder, "inf", -1);
         row("not numeric", decoder, "12a", -1);
