@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class ControllerEmulator;
 
 // Everything the emulator can be told on its command line, with defaults that let the program
@@ -20,6 +22,10 @@ struct SimOptions
     quint8 firmware[3] = {5, 2, 3};
     EmulatedController::Board board = EmulatedController::Board::Mega;
     bool emergencyStopAvailable = true;
+    bool emergencyStopOn = false;
+    // Stored pins; none: the factory pins of the board's layout.
+    std::optional<EmulatedController::Pins> operationPins;
+    std::optional<EmulatedController::Pins> programmingPins;
     QList<EmulatedController::ConfiguredLoco> locos = defaultLocos();
     QMap<int, quint8> cvs; // on top of the decoder's factory values
     bool decoderPresent = true;
@@ -47,4 +53,6 @@ bool parseFirmware(const QString& text, quint8 (&out)[3], QString& error);
 bool parseBoard(const QString& text, EmulatedController::Board& out, QString& error);
 bool parseLocoList(const QString& text, QList<EmulatedController::ConfiguredLoco>& out, QString& error);
 bool parseCvList(const QString& text, QMap<int, quint8>& out, QString& error);
+// "OUTPUT,LOAD,MONITORING", pin numbers 0 to 255 as the firmware stores them (54 is A0 on a Mega).
+bool parsePins(const QString& text, EmulatedController::Pins& out, QString& error);
 bool parseComName(const QString& text, QString& out, QString& error);

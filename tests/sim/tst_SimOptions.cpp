@@ -24,6 +24,9 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::newRow("loco 0") << QStringList{"--locos", "0:28"};
     QTest::newRow("loco 10240") << QStringList{"--locos", "10240"};
     QTest::newRow("loco twice") << QStringList{"--locos", "3:28,3:14"};
+    QTest::newRow("pins two") << QStringList{"--operation-pins", "3,2"};
+    QTest::newRow("pin 256") << QStringList{"--programming-pins", "11,10,256"};
+    QTest::newRow("stop on without stop") << QStringList{"--no-emergency-stop", "--emergency-stop-on"};
     QTest::newRow("cv 0") << QStringList{"--cv", "0=1"};
     QTest::newRow("cv 1025") << QStringList{"--cv", "1025=1"};
     QTest::newRow("cv value") << QStringList{"--cv", "1=256"};
