@@ -6,13 +6,30 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <QVBoxLayout>
 
 namespace {
+// Limits what the user types to the field's length, like a length limit does, but leaves a
+// longer text the dialog puts there whole: a two-digit field must still show "n/a".
+class LengthLimit : public QValidator
+{
+    Q_OBJECT
+
+public:
+    LengthLimit(int length, QObject* parent) : QValidator(parent), m_length(length) {}
+    State validate(QString& input, int& /*pos*/) const override
+    {
+        return input.size() <= m_length ? Acceptable : Invalid;
+    }
+
+private:
+    int m_length;
+};
+
 struct PinField
 {
     const char* name;
@@ -103,7 +120,7 @@ krControllerSettingsDD::krControllerSettingsDD(QWidget* parent) : QDialog(parent
         auto* field = new QLineEdit(this);
         field->setObjectName(QLatin1String(f.name));
         field->setProperty("Tag", QString::fromUtf8(f.tag));
-        field->setMaxLength(f.maxLength);
+        field->setValidator(new LengthLimit(f.maxLength, field));
         field->setFixedWidth(TwipsToPixels(750));
         field->setEnabled(false);
         m_pinFields[i] = field;
@@ -118,12 +135,12 @@ krControllerSettingsDD::krControllerSettingsDD(QWidget* parent) : QDialog(parent
     m_cmdCancel = bottomButton("cmdCancel", QStringLiteral("Abbruch"), this);
     m_cmdOK->hide();
     m_cmdCancel->hide();
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_cmdChangeSettings);
-    buttons->addWidget(m_cmdOK);
-    buttons->addStretch();
-    buttons->addWidget(m_cmdClose);
-    buttons->addWidget(m_cmdCancel);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(m_cmdChangeSettings, 0, 0);
+    buttons->addWidget(m_cmdOK, 0, 0);
+    buttons->setColumnStretch(1, 1);
+    buttons->addWidget(m_cmdClose, 0, 2);
+    buttons->addWidget(m_cmdCancel, 0, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(TwipsToPixels(240), TwipsToPixels(240), TwipsToPixels(240),
@@ -209,3 +226,5 @@ void krControllerSettingsDD::cmdOK_Click()
     MessageBox::show(this, QMessageBox::Information, ProgramTitle(), SettingsTexts::Saved, QMessageBox::Ok);
     accept();
 }
+
+#include "krControllerSettingsDD.moc"
