@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 
 #include <memory>
 
@@ -68,17 +69,20 @@ struct SettingsRig
             return QStringLiteral("both or neither shown");
         return box->isVisible() ? QString(box->isChecked() ? "on" : "off") : QStringLiteral("n/v");
     }
-    bool editable() const
+    // "editable" or "read-only": the six fields and the check box go together, and so do the buttons.
+    QString view() const
     {
-        bool all = true, none = true;
-        for (const QString& name : kPinFields + QStringList{"chkHWNotstop"}) {
-            const bool enabled = find<QWidget>(name)->isEnabled();
-            all = all && enabled;
-            none = none && !enabled;
-        }
-        if (all == none)
-            qFatal("some controls editable, others not");
-        return all && find<QPushButton>("cmdOK")->isVisible() && !find<QPushButton>("cmdClose")->isVisible();
+        auto shown = [this](const char* name) { return find<QWidget>(name)->isVisibleTo(dialog.get()); };
+        int enabled = 0;
+        for (const QString& name : kPinFields + QStringList{"chkHWNotstop"})
+            enabled += find<QWidget>(name)->isEnabled() ? 1 : 0;
+        const bool editPair = shown("cmdOK") && shown("cmdCancel");
+        const bool readPair = shown("cmdChangeSettings") && shown("cmdClose");
+        if (enabled == kPinFields.size() + 1 && editPair && !readPair)
+            return QStringLiteral("editable");
+        if (enabled == 0 && readPair && !editPair)
+            return QStringLiteral("read-only");
+        return QStringLiteral("mixed");
     }
     void changeSettings(QMessageBox::StandardButton answer)
     {
@@ -87,6 +91,8 @@ struct SettingsRig
     }
 };
 } // namespace
+
+Q_DECLARE_METATYPE(QList<FrameFields>)
 
 class TestSettingsSim : public QObject
 {
@@ -142,7 +148,7 @@ private slots:
         QTEST(rig.find<QLabel>("lblControllerType")->text(), "layout");
         QTEST(rig.stop(), "stop");
         QTEST(rig.pins(), "pins");
-        QVERIFY(!rig.editable());
+        QCOMPARE(rig.view(), QStringLiteral("read-only"));
         // Read once, stopping at the first read that fails, and never a word to the user.
         const bool answers = !args.contains("no-answer");
         QCOMPARE(rig.sim.requests(), answers ? kReads : QList<FrameFields>(2, kReads[0]));
@@ -157,9 +163,9 @@ private slots:
         rig.dialog->layout()->activate();
         const int buttonRow = rig.find<QPushButton>("cmdChangeSettings")->y();
         rig.changeSettings(QMessageBox::No);
-        QVERIFY(!rig.editable());
+        QCOMPARE(rig.view(), QStringLiteral("read-only"));
         rig.changeSettings(QMessageBox::Yes);
-        QVERIFY(rig.editable());
+        QCOMPARE(rig.view(), QStringLiteral("editable"));
         QCOMPARE(rig.stop(), QStringLiteral("on"));
         rig.dialog->layout()->activate();
         QCOMPARE(rig.find<QPushButton>("cmdOK")->y(), buttonRow);
@@ -182,6 +188,126 @@ private slots:
         rig.find<QPushButton>("cmdCancel")->click();
         QVERIFY(!rig.dialog->isVisible());
         QCOMPARE(rig.sim.requests(), kReads);
+    }
+
+    void savingWritesEveryStep_data()
+    {
+        using namespace Request;
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QList<FrameFields>>("sent");
+        QTest::addColumn<QStringList>("reread");
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("mega, stop switched off")
+            << QStringList{"--emergency-stop-on"} << QStringList{"5", "6", "a15", "12", "13", "A3"}
+            << QList<FrameFields>{setHardwareEmergencyStop(1, false), setOperationPins(1, 5, 6),
+                                  setProgrammingPins(1, 12, 13), setMonitoringPins(1, 69, 57)}
+            << QStringList{"5", "6", "A15", "12", "13", "A3"} << "off";
+        // A2 is 16 on an Uno, and 16 reads back as a digital pin.
+        QTest::newRow("uno without stop")
+            << QStringList{"--board", "uno", "--no-emergency-stop"}
+            << QStringList{"7", "8", "A2", "9", "53", "A1"}
+            << QList<FrameFields>{setOperationPins(1, 7, 8), setProgrammingPins(1, 9, 53),
+                                  setMonitoringPins(1, 16, 15)}
+            << QStringList{"7", "8", "16", "9", "53", "A1"} << "n/v";
+        // Without a layout an analog name has no number: the monitoring pins are cleared.
+        QTest::newRow("unknown layout, stop switched on")
+            << QStringList{"--board", "unknown"} << QStringList{"2", "3", "A3", "4", "5", "A0"}
+            << QList<FrameFields>{setHardwareEmergencyStop(1, true), setOperationPins(1, 2, 3),
+                                  setProgrammingPins(1, 4, 5), setMonitoringPins(1, 0, 0)}
+            << QStringList{"2", "3", "n/a", "4", "5", "n/a"} << "on";
+    }
+    void savingWritesEveryStep()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QList<FrameFields>, sent);
+        QFETCH(QString, stop);
+        QFETCH(QStringList, args);
+        SettingsRig rig(args);
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        rig.open();
+        rig.changeSettings(QMessageBox::Yes);
+        for (int i = 0; i < kPinFields.size(); ++i)
+            rig.find<QLineEdit>(kPinFields[i])->setText(typed[i]);
+        rig.find<QCheckBox>("chkHWNotstop")->setChecked(stop == "on");
+        MessageBox::takeShown();
+        rig.find<QPushButton>("cmdOK")->click();
+        QCOMPARE(rig.sim.requests().mid(kReads.size()), sent);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Neue Einstellungen wurden im Controller gespeichert"));
+        QCOMPARE(shown[0].icon, QMessageBox::Information);
+        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
+        QCOMPARE(rig.dialog->result(), int(QDialog::Accepted));
+        QVERIFY(!rig.dialog->isVisible());
+        // The Controller keeps what was written: a new dialog reads it back.
+        rig.open();
+        QTEST(rig.pins(), "reread");
+        QCOMPARE(rig.stop(), stop);
+    }
+
+    void validationKeepsTheDialogOpen_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("output pin emptied") << "txtOperationPin"
+                                            << " "
+                                            << "Der Ausgangsport für den Fahrmodus muß eingegeben werden.";
+        QTest::newRow("n/a left") << "txtOperationCircuit"
+                                  << "n/a"
+                                  << "Der Port für den Laststrom im Fahrmodus muß numerisch sein.";
+        QTest::newRow("digital pin 54") << "txtProgrammingPin"
+                                        << "54"
+                                        << "Der Ausgangsport für den Programmiermodus ist nicht im gültigen "
+                                           "Bereich (2 bis 53) .";
+        QTest::newRow("monitoring A16") << "txtSensingChannelAPin"
+                                        << "A16"
+                                        << "Der Port für die Überwachung im Fahrmodus";
+        QTest::newRow("monitoring digital") << "txtSensingChannelBPin"
+                                            << "54"
+                                            << "Der Port für die Überwachung im Programmiermodus";
+    }
+    void validationKeepsTheDialogOpen()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, message);
+        QFETCH(QString, text);
+        SettingsRig rig({});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        rig.open();
+        rig.changeSettings(QMessageBox::Yes);
+        rig.find<QLineEdit>(field)->setText(text);
+        MessageBox::takeShown();
+        rig.find<QPushButton>("cmdOK")->click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(message + (message.endsWith('.') ? "" : " ")),
+                 qPrintable(shown[0].text));
+        QCOMPARE(rig.dialog->focusWidget(), rig.find<QLineEdit>(field));
+        QVERIFY(rig.dialog->isVisible());
+        QCOMPARE(rig.sim.requests(), kReads);
+    }
+
+    void dashboardOpensTheCheckedController()
+    {
+        SettingsRig rig({"--controller", "4", "--emergency-stop-on"});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        WriteSetting("SignalOutputTo", "COM3", "Taktora");
+        krTaktora window(QStringLiteral("/usr/bin/taktora"));
+        window.findChild<QLineEdit*>("txtControllerNr")->setText("4");
+        window.btnCheck_Click();
+        QString seen;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* dialog = qobject_cast<krControllerSettingsDD*>(QApplication::activeModalWidget())) {
+                const auto* box = dialog->findChild<QCheckBox*>("chkHWNotstop");
+                seen = dialog->windowTitle() + (box->isVisible() && box->isChecked() ? " ticked" : "");
+                dialog->findChild<QPushButton*>("cmdClose")->click();
+            }
+        });
+        window.findChild<QPushButton*>("cmdControllerSettings")->click();
+        QCOMPARE(seen, QStringLiteral("Controller-Einstellungen (Controller 4) ticked"));
+        QCOMPARE(rig.sim.requests().last(), Request::readProgrammingPins(4));
     }
 };
 
