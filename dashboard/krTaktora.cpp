@@ -521,7 +521,8 @@ void krTaktora::cmdControllerSettings_Click()
 {
     krControllerSettingsDD dialog(this);
     // The field may have changed since the check; a number that fits no frame reaches no Controller.
-    dialog.setControllerID(qRound(qBound(-1.0, leadingNumber(m_txtControllerNr->text()), 65535.0)));
+    dialog.setControllerID(static_cast<int>(
+        qBound(qint64(-1), wholeValue(leadingNumber(m_txtControllerNr->text())), qint64(65535))));
     dialog.setAllowHWNotstop(false);
     dialog.exec();
 }

@@ -1,22 +1,14 @@
 #include "ControllerSettingsRules.h"
 
 #include "CommandSet.h"
+#include "NumberReader.h"
 #include "SettingsChannel.h"
-#include "ValidationRule.h"
-
-#include <QtMath>
 
 namespace {
 constexpr quint16 MegaA0 = 54;
 constexpr quint16 MegaA15 = 69;
 constexpr quint16 UnoA0 = 14;
 constexpr quint16 UnoA1 = 15;
-
-// The number a field's text stands for, as the validation reads it.
-int fieldNumber(const QString& text)
-{
-    return qRound(leadingNumber(text));
-}
 
 quint8 frameByte(quint16 value)
 {
@@ -77,17 +69,13 @@ quint16 PINFormatToNumber(const QString& text, qint32 layout)
 {
     if (!text.startsWith(QLatin1Char('A'), Qt::CaseInsensitive))
         return 0;
-    const int analog = fieldNumber(text.mid(1));
+    // Read as the field check reads it; what reaches here has passed the A0 to A15 list.
+    const qint64 analog = wholeValue(leadingNumber(text.mid(1)));
     if (layout == BoardLayout::Mega)
         return static_cast<quint16>(analog + MegaA0);
     if (layout == BoardLayout::Uno)
         return static_cast<quint16>(analog + UnoA0);
     return 0;
-}
-
-quint8 pinFieldNumber(const QString& text)
-{
-    return static_cast<quint8>(qBound(0, fieldNumber(text), 255));
 }
 
 bool offersHardwareStop(const ControllerSettings& settings, bool allowHWNotstop)

@@ -51,8 +51,6 @@ QString boardLayoutText(qint32 layout); // "Mega", "Uno", "Undefiniert"
 QString NumberToPINFormat(quint16 myPin, qint32 layout);
 // An analog name ("A3", any case) back to its number on the layout; 0 for anything else.
 quint16 PINFormatToNumber(const QString& text, qint32 layout);
-// A digital pin field's text as the byte that goes into the frame.
-quint8 pinFieldNumber(const QString& text);
 
 // The check box is offered only for a Controller that has the stop, and only when the opener
 // allowed it.

@@ -2,6 +2,7 @@
 
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
+#include "NumberReader.h"
 #include "sysDataOK.h"
 
 #include <QCheckBox>
@@ -217,9 +218,10 @@ void krControllerSettingsDD::cmdOK_Click()
     if (!sysDataOK(this))
         return;
     for (int i = 0; i < PinFieldCount; ++i) {
-        const QString text = m_pinFields[i]->text();
+        // sysDataOK has passed every field, so each digital pin reads as a number from 2 to 53.
         m_settings.*(kPinFields[i].pin) =
-            kPinFields[i].analog ? PINFormatToNumber(text, m_settings.BoardLayout) : pinFieldNumber(text);
+            kPinFields[i].analog ? PINFormatToNumber(m_pinFields[i]->text(), m_settings.BoardLayout)
+                                 : static_cast<quint16>(fieldNumber(m_pinFields[i]).value_or(0));
     }
     m_settings.HardwareStopEnabled = m_chkHWNotstop->isChecked();
     SetControllerSettings(*this, frameController(), m_settings);
