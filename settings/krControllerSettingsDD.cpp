@@ -73,7 +73,6 @@ QPushButton* bottomButton(const char* name, const QString& caption, QWidget* par
     button->setObjectName(QLatin1String(name));
     // Enter in a pin field must not save or close: no button is the default.
     button->setAutoDefault(false);
-    button->setMinimumWidth(TwipsToPixels(1700));
     return button;
 }
 } // namespace
@@ -134,6 +133,12 @@ krControllerSettingsDD::krControllerSettingsDD(QWidget* parent) : QDialog(parent
     m_cmdClose = bottomButton("cmdClose", QStringLiteral("Schliessen"), this);
     m_cmdOK = bottomButton("cmdOK", QStringLiteral("OK"), this);
     m_cmdCancel = bottomButton("cmdCancel", QStringLiteral("Abbruch"), this);
+    // One width for all four, so that the pair that takes over fills the same place.
+    int width = TwipsToPixels(1500);
+    for (const QPushButton* b : {m_cmdChangeSettings, m_cmdClose, m_cmdOK, m_cmdCancel})
+        width = qMax(width, b->sizeHint().width());
+    for (QPushButton* b : {m_cmdChangeSettings, m_cmdClose, m_cmdOK, m_cmdCancel})
+        b->setFixedWidth(width);
     m_cmdOK->hide();
     m_cmdCancel->hide();
     auto* buttons = new QGridLayout;
