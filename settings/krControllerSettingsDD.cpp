@@ -36,8 +36,8 @@ struct PinField
     const char* name;
     const char* caption;
     const char* tag;
-    int maxLength;
     quint16 ControllerSettings::*pin;
+    int maxLength;
     bool analog; // monitoring pins are written "A0" to "A15"
 };
 
@@ -46,23 +46,23 @@ struct PinField
 // In the order the user reads them, which is also the order sysDataOK checks them in.
 const PinField kPinFields[krControllerSettingsDD::PinFieldCount] = {
     {"txtOperationPin",
-     "Ausgangsport Fahrmodus:", "Der Ausgangsport für den Fahrmodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53", 2,
-     &ControllerSettings::OperationPin, false},
+     "Ausgangsport Fahrmodus:", "Der Ausgangsport für den Fahrmodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53",
+     &ControllerSettings::OperationPin, 2, false},
     {"txtOperationCircuit", "Port Laststrom Fahrmodus:",
-     "Der Port für den Laststrom im Fahrmodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53", 2,
-     &ControllerSettings::OperationCircuitPin, false},
+     "Der Port für den Laststrom im Fahrmodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53",
+     &ControllerSettings::OperationCircuitPin, 2, false},
     {"txtSensingChannelAPin",
-     "Port Kurzschlussschutz:", "Der Port für die Überwachung im Fahrmodus,MANDATORY," ANALOG_PINS, 3,
-     &ControllerSettings::OperationMonitorPin, true},
+     "Port Kurzschlussschutz:", "Der Port für die Überwachung im Fahrmodus,MANDATORY," ANALOG_PINS,
+     &ControllerSettings::OperationMonitorPin, 3, true},
     {"txtProgrammingPin", "Ausgangsport Programmiermodus:",
-     "Der Ausgangsport für den Programmiermodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53", 2,
-     &ControllerSettings::ProgrammingPin, false},
+     "Der Ausgangsport für den Programmiermodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53",
+     &ControllerSettings::ProgrammingPin, 2, false},
     {"txtProgrammingCircuit", "Port Laststrom Programmiermodus:",
-     "Der Port für den Laststrom im Programmiermodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53", 2,
-     &ControllerSettings::ProgrammingCircuitPin, false},
+     "Der Port für den Laststrom im Programmiermodus,MANDATORY,INTEGER,NUM,MIN=2,MAX=53",
+     &ControllerSettings::ProgrammingCircuitPin, 2, false},
     {"txtSensingChannelBPin", "Port Überwachung Programmiermodus:",
-     "Der Port für die Überwachung im Programmiermodus,MANDATORY," ANALOG_PINS, 3,
-     &ControllerSettings::ProgrammingMonitorPin, true},
+     "Der Port für die Überwachung im Programmiermodus,MANDATORY," ANALOG_PINS,
+     &ControllerSettings::ProgrammingMonitorPin, 3, true},
 };
 
 #undef ANALOG_PINS

@@ -29,8 +29,6 @@ public:
     // True from the start: only an opener that says otherwise gets the emergency-stop check box.
     void setAllowHWNotstop(bool allow) { m_allowHWNotstop = allow; }
 
-    const ControllerSettings& settings() const { return m_settings; }
-
     // Operations of the dialog, as the controls run them.
     void cmdChangeSettings_Click();
     void cmdOK_Click();
