@@ -62,20 +62,20 @@ struct Rig
             texts << find<QLineEdit>(name)->text();
         return texts.join(',');
     }
-    // How many of the six fields and the box are enabled, and which buttons show.
+    // "e" for each of the six fields and the box that is enabled, then "v" for each shown button of
+    // cmdChangeSettings, cmdClose, cmdOK, cmdCancel.
     QString view() const
     {
-        QStringList parts{
-            QString::number(std::count_if(kPins.begin(), kPins.end(),
-                                          [this](const QString& n) { return find(n)->isEnabled(); }) +
-                            (find("chkHWNotstop")->isEnabled() ? 1 : 0))};
+        QString v;
+        for (const QString& name : kPins + QStringList{"chkHWNotstop"})
+            v += find(name)->isEnabled() ? 'e' : '-';
         for (const char* name : {"cmdChangeSettings", "cmdClose", "cmdOK", "cmdCancel"})
-            parts << (find(name)->isVisible() ? name : "");
-        return parts.join(' ').simplified();
+            v += find(name)->isVisible() ? 'v' : '-';
+        return v;
     }
 };
-const QString kReadOnly = "0 cmdChangeSettings cmdClose";
-const QString kEditable = "7 cmdOK cmdCancel";
+const QString kReadOnly = "-------vv--";
+const QString kEditable = "eeeeeee--vv";
 } // namespace
 
 class TestSettingsSim : public QObject
