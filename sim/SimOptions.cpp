@@ -54,11 +54,7 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
     board.setFirmware(firmware[0], firmware[1], firmware[2]);
     board.setBoard(this->board);
     board.setEmergencyStopAvailable(emergencyStopAvailable);
-    board.setEmergencyStopOn(emergencyStopOn);
-    if (operationPins)
-        board.setOperationPins(*operationPins);
-    if (programmingPins)
-        board.setProgrammingPins(*programmingPins);
+    stored.applyTo(board);
     board.setLocoConfiguration(locos);
     board.decoder().setPresent(decoderPresent);
     for (auto it = cvs.cbegin(); it != cvs.cend(); ++it)
@@ -168,20 +164,6 @@ bool parseCvList(const QString& text, QMap<int, quint8>& out, QString& error)
     return true;
 }
 
-bool parsePins(const QString& text, EmulatedController::Pins& out, QString& error)
-{
-    const QStringList items = listItems(text);
-    int pins[3] = {0, 0, 0};
-    if (items.size() != 3 || !toNumber(items[0], 0, 255, pins[0]) || !toNumber(items[1], 0, 255, pins[1]) ||
-        !toNumber(items[2], 0, 255, pins[2])) {
-        error = QStringLiteral("pins \"%1\": expected OUTPUT,LOAD,MONITORING, each 0 to 255").arg(text);
-        return false;
-    }
-    out = EmulatedController::Pins{static_cast<quint8>(pins[0]), static_cast<quint8>(pins[1]),
-                                   static_cast<quint8>(pins[2])};
-    return true;
-}
-
 bool parseComName(const QString& text, QString& out, QString& error)
 {
     static const QRegularExpression pattern(QStringLiteral("^COM(\\d{1,2})$"),
@@ -216,18 +198,6 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
                                    QStringLiteral("LAYOUT"));
     const QCommandLineOption noEmergencyStop(QStringLiteral("no-emergency-stop"),
                                              QStringLiteral("The board has no hardware emergency stop."));
-    const QCommandLineOption emergencyStopOn(QStringLiteral("emergency-stop-on"),
-                                             QStringLiteral("The hardware emergency stop is switched on."));
-    const QCommandLineOption operationPins(
-        QStringLiteral("operation-pins"),
-        QStringLiteral("Stored pins of the operation mode: output, load current, monitoring "
-                       "(default 3,2,54 on a Mega, 3,2,14 on an Uno)."),
-        QStringLiteral("O,L,M"));
-    const QCommandLineOption programmingPins(
-        QStringLiteral("programming-pins"),
-        QStringLiteral("Stored pins of the programming mode: output, load current, monitoring "
-                       "(default 11,10,55 on a Mega, 11,10,15 on an Uno)."),
-        QStringLiteral("O,L,M"));
     const QCommandLineOption locos(
         QStringLiteral("locos"),
         QStringLiteral("Configured locos in the board's order, NUMBER[:STEPS] with STEPS 14, 28 or 126 "
@@ -257,9 +227,10 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
                        "bad-check, command-255, short, trailing; COUNT requests (default all), only "
                        "those with command byte COMMAND."),
         QStringLiteral("SPEC"));
-    parser.addOptions({help, controller, firmware, board, noEmergencyStop, emergencyStopOn, operationPins,
-                       programmingPins, locos, cv, noDecoder, delay, pace, registerCom, log, fault});
+    parser.addOptions({help, controller, firmware, board, noEmergencyStop, locos, cv, noDecoder, delay, pace,
+                       registerCom, log, fault});
 
+    parser.addOptions(StoredSettings::options());
     if (!parser.parse(arguments)) {
         message = parser.errorText();
         return SimParseResult::Error;
@@ -281,15 +252,8 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         ok = parseFirmware(parser.value(firmware), o.firmware, message);
     if (ok && parser.isSet(board))
         ok = parseBoard(parser.value(board), o.board, message);
-    EmulatedController::Pins pins;
-    if (ok && parser.isSet(operationPins) && (ok = parsePins(parser.value(operationPins), pins, message)))
-        o.operationPins = pins;
-    if (ok && parser.isSet(programmingPins) && (ok = parsePins(parser.value(programmingPins), pins, message)))
-        o.programmingPins = pins;
-    if (ok && parser.isSet(emergencyStopOn) && parser.isSet(noEmergencyStop)) {
-        message = QStringLiteral("emergency-stop-on: the board has no emergency stop (--no-emergency-stop)");
-        ok = false;
-    }
+    if (ok)
+        ok = o.stored.read(parser, message);
     if (ok && parser.isSet(locos))
         ok = parseLocoList(parser.value(locos), o.locos, message);
     if (ok && parser.isSet(cv))
@@ -309,7 +273,6 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     if (!ok)
         return SimParseResult::Error;
     o.emergencyStopAvailable = !parser.isSet(noEmergencyStop);
-    o.emergencyStopOn = parser.isSet(emergencyStopOn);
     o.decoderPresent = !parser.isSet(noDecoder);
     o.pace = parser.isSet(pace);
     o.logFile = parser.value(log);

@@ -2,13 +2,12 @@
 
 #include "EmulatedController.h"
 #include "FaultPlan.h"
+#include "StoredSettings.h"
 
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 class ControllerEmulator;
 
@@ -22,10 +21,7 @@ struct SimOptions
     quint8 firmware[3] = {5, 2, 3};
     EmulatedController::Board board = EmulatedController::Board::Mega;
     bool emergencyStopAvailable = true;
-    bool emergencyStopOn = false;
-    // Stored pins; none: the factory pins of the board's layout.
-    std::optional<EmulatedController::Pins> operationPins;
-    std::optional<EmulatedController::Pins> programmingPins;
+    StoredSettings stored; // pins and emergency stop
     QList<EmulatedController::ConfiguredLoco> locos = defaultLocos();
     QMap<int, quint8> cvs; // on top of the decoder's factory values
     bool decoderPresent = true;
@@ -53,6 +49,4 @@ bool parseFirmware(const QString& text, quint8 (&out)[3], QString& error);
 bool parseBoard(const QString& text, EmulatedController::Board& out, QString& error);
 bool parseLocoList(const QString& text, QList<EmulatedController::ConfiguredLoco>& out, QString& error);
 bool parseCvList(const QString& text, QMap<int, quint8>& out, QString& error);
-// "OUTPUT,LOAD,MONITORING", pin numbers 0 to 255 as the firmware stores them (54 is A0 on a Mega).
-bool parsePins(const QString& text, EmulatedController::Pins& out, QString& error);
 bool parseComName(const QString& text, QString& out, QString& error);

@@ -76,6 +76,8 @@ void tst_ControllerEmulator::answersRequests_data()
     // The emulator's command line sets the board up, then each request gets its answer in turn.
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<Script>("script");
+    row("mega board", {},
+        {status(1, 0x11), data(readFirmwareVersion(1), 5, 2, 3), data(readOperationPins(1), 3, 2, 54)});
     row("uno board without stop", {"--board", "uno", "--no-emergency-stop", "--firmware", "6.0.1"},
         {status(1, 0x08), data(readFirmwareVersion(1), 6, 0, 1), data(readProgrammingPins(1), 11, 10, 15),
          refused(setHardwareEmergencyStop(1, true)), status(1, 0x08)});
@@ -111,6 +113,11 @@ void tst_ControllerEmulator::answersRequests_data()
          trackMode(1, TrackMode::Operation), echo(setOperationPins(1, 7, 8)), echo(writeLocoEntry(1, 9, 1)),
          echo(restartController(1)), status(1, 0x11), entry(single(1234), 1234, 0x02), entry(single(9), 9, 1),
          data(readOperationPins(1), 7, 8, 54)});
+    row("pins and emergency stop", {},
+        {echo(setOperationPins(1, 5, 6)), echo(setProgrammingPins(1, 12, 13)),
+         echo(setMonitoringPins(1, 60, 61)), data(readOperationPins(1), 5, 6, 60),
+         data(readProgrammingPins(1), 12, 13, 61), echo(setHardwareEmergencyStop(1, true)), status(1, 0x13),
+         echo(setHardwareEmergencyStop(1, false)), status(1, 0x11)});
     row("driving", {},
         {echo(setLocoSpeed(1, 3, 200)), echo(stopLoco(1, AllLocos)), echo(locoFunction(1, 3, 28, true)),
          echo(switchAccessory(1, 511, 3, true)), refused(switchAccessory(1, 300, 4, true)),

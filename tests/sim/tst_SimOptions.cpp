@@ -18,15 +18,15 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::newRow("firmware two parts") << QStringList{"--firmware", "5.2"};
     QTest::newRow("firmware too big") << QStringList{"--firmware", "5.2.256"};
     QTest::newRow("board") << QStringList{"--board", "nano"};
+    QTest::newRow("pins two") << QStringList{"--operation-pins", "3,2"};
+    QTest::newRow("pin 256") << QStringList{"--programming-pins", "11,10,256"};
+    QTest::newRow("stop on without stop") << QStringList{"--no-emergency-stop", "--emergency-stop-on"};
     QTest::newRow("controller 255") << QStringList{"--controller", "1,255"};
     QTest::newRow("controller empty item") << QStringList{"--controller", "1,,2"};
     QTest::newRow("loco steps") << QStringList{"--locos", "3:27"};
     QTest::newRow("loco 0") << QStringList{"--locos", "0:28"};
     QTest::newRow("loco 10240") << QStringList{"--locos", "10240"};
     QTest::newRow("loco twice") << QStringList{"--locos", "3:28,3:14"};
-    QTest::newRow("pins two") << QStringList{"--operation-pins", "3,2"};
-    QTest::newRow("pin 256") << QStringList{"--programming-pins", "11,10,256"};
-    QTest::newRow("stop on without stop") << QStringList{"--no-emergency-stop", "--emergency-stop-on"};
     QTest::newRow("cv 0") << QStringList{"--cv", "0=1"};
     QTest::newRow("cv 1025") << QStringList{"--cv", "1025=1"};
     QTest::newRow("cv value") << QStringList{"--cv", "1=256"};
