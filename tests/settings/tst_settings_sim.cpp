@@ -194,6 +194,13 @@ private slots:
         QTEST(rig.shown(), "reread");
     }
 
+    // The emulator never reports both layouts at once; a board that does counts as an Uno.
+    void unoBitWinsOverMegaBit()
+    {
+        QCOMPARE(boardLayoutText(boardLayoutFromStatus(StatusBit::BoardUno | StatusBit::BoardMega)),
+                 QStringLiteral("Uno"));
+    }
+
     void dashboardOpensItForTheCheckedController()
     {
         Rig rig("--controller 4 --emergency-stop-on");
