@@ -3,6 +3,7 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "DashboardRules.h"
+#include "krControllerSettingsDD.h"
 #include "krInfo.h"
 #include "krOptions.h"
 #include "krTaktoraTools.h"
@@ -119,7 +120,7 @@ void krTaktora::buildCheckArea(QWidget* parent)
 
     connect(m_btnCheck, &QPushButton::clicked, this, &krTaktora::btnCheck_Click);
     connect(m_txtControllerNr, &QLineEdit::returnPressed, this, &krTaktora::btnCheck_Click);
-    connect(m_cmdControllerSettings, &QPushButton::clicked, this, &krTaktora::notBuiltYet);
+    connect(m_cmdControllerSettings, &QPushButton::clicked, this, &krTaktora::cmdControllerSettings_Click);
 }
 
 QWidget* krTaktora::buildOperatingArea(QWidget* parent)
@@ -514,6 +515,16 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
     } else {
         notBuiltYet();
     }
+}
+
+void krTaktora::cmdControllerSettings_Click()
+{
+    krControllerSettingsDD dialog(this);
+    // The field may have changed since the check; a number that fits no frame reaches no Controller.
+    dialog.setControllerID(static_cast<int>(
+        qBound(qint64(-1), wholeValue(leadingNumber(m_txtControllerNr->text())), qint64(65535))));
+    dialog.setAllowHWNotstop(false);
+    dialog.exec();
 }
 
 void krTaktora::notBuiltYet()

@@ -47,6 +47,7 @@ public:
     void btnGlobalStop_Click();
     void SwitchAccessoryPort(const QString& decoderNumber, int port, int state);
     void Toolbar1_ButtonClick(QAction* button);
+    void cmdControllerSettings_Click();
     void Form_Activate();
 
     // Opens the manual; tests replace it so that no viewer starts.

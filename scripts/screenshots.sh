@@ -57,6 +57,18 @@ click 404 592
 click 213 703
 shot main-driving 1
 
+# The Controller settings dialog, read-only, then editable after the warning is answered Yes.
+xdotool key alt+e
+sleep 1.2
+dialog=$(area "Controller-Einstellungen .*")
+CROP=$dialog shot settings-readonly 0
+read -r _ h x y < <(echo "$dialog" | tr 'x+' '  ')
+click $((x + 40)) $((y + h - 22)) # Einstellungen ändern
+xdotool key alt+y
+CROP=$dialog shot settings-edit 0.6
+xdotool key Escape
+sleep 0.6
+
 xdotool mousemove 23 22 click 1
 sleep 1.2
 CROP=$(area Einstellungen) shot options-dialog 0

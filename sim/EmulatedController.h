@@ -50,6 +50,10 @@ public:
     void setBoard(Board board);
     Board board() const { return m_board; }
     void setEmergencyStopAvailable(bool available) { m_emergencyStopAvailable = available; }
+    void setEmergencyStopOn(bool on) { m_emergencyStopOn = on; }
+    // What the firmware has stored; setBoard puts back the layout's factory pins.
+    void setOperationPins(const Pins& pins) { m_operationPins = pins; }
+    void setProgrammingPins(const Pins& pins) { m_programmingPins = pins; }
     void setLocoConfiguration(const QList<ConfiguredLoco>& entries);
     QList<ConfiguredLoco> locoConfiguration() const { return m_locos; }
     EmulatedDecoder& decoder() { return m_decoder; }

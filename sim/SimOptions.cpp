@@ -54,6 +54,7 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
     board.setFirmware(firmware[0], firmware[1], firmware[2]);
     board.setBoard(this->board);
     board.setEmergencyStopAvailable(emergencyStopAvailable);
+    stored.applyTo(board);
     board.setLocoConfiguration(locos);
     board.decoder().setPresent(decoderPresent);
     for (auto it = cvs.cbegin(); it != cvs.cend(); ++it)
@@ -229,6 +230,7 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     parser.addOptions({help, controller, firmware, board, noEmergencyStop, locos, cv, noDecoder, delay, pace,
                        registerCom, log, fault});
 
+    parser.addOptions(StoredSettings::options());
     if (!parser.parse(arguments)) {
         message = parser.errorText();
         return SimParseResult::Error;
@@ -250,6 +252,8 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         ok = parseFirmware(parser.value(firmware), o.firmware, message);
     if (ok && parser.isSet(board))
         ok = parseBoard(parser.value(board), o.board, message);
+    if (ok)
+        ok = o.stored.read(parser, message);
     if (ok && parser.isSet(locos))
         ok = parseLocoList(parser.value(locos), o.locos, message);
     if (ok && parser.isSet(cv))

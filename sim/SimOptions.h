@@ -2,6 +2,7 @@
 
 #include "EmulatedController.h"
 #include "FaultPlan.h"
+#include "StoredSettings.h"
 
 #include <QList>
 #include <QMap>
@@ -20,6 +21,7 @@ struct SimOptions
     quint8 firmware[3] = {5, 2, 3};
     EmulatedController::Board board = EmulatedController::Board::Mega;
     bool emergencyStopAvailable = true;
+    StoredSettings stored; // pins and emergency stop
     QList<EmulatedController::ConfiguredLoco> locos = defaultLocos();
     QMap<int, quint8> cvs; // on top of the decoder's factory values
     bool decoderPresent = true;

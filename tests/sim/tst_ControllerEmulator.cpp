@@ -115,11 +115,6 @@ void tst_ControllerEmulator::answersRequests_data()
          trackMode(1, TrackMode::Operation), echo(setOperationPins(1, 7, 8)), echo(writeLocoEntry(1, 9, 1)),
          echo(restartController(1)), status(1, 0x11), entry(single(1234), 1234, 0x02), entry(single(9), 9, 1),
          data(readOperationPins(1), 7, 8, 54)});
-    row("pins and emergency stop", {},
-        {echo(setOperationPins(1, 5, 6)), echo(setProgrammingPins(1, 12, 13)),
-         echo(setMonitoringPins(1, 60, 61)), data(readOperationPins(1), 5, 6, 60),
-         data(readProgrammingPins(1), 12, 13, 61), echo(setHardwareEmergencyStop(1, true)), status(1, 0x13),
-         echo(setHardwareEmergencyStop(1, false)), status(1, 0x11)});
     // Any loco number the frame holds is driven; 65535 is every loco at once.
     row("driving", {"--locos", "1234:28"},
         {echo(setLocoSpeed(1, 3, 200)), echo(stopLoco(1, AllLocos)), echo(locoFunction(1, 3, 28, true)),

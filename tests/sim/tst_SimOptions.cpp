@@ -17,6 +17,9 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::addColumn<QStringList>("args");
     QTest::newRow("firmware too big") << QStringList{"--firmware", "5.2.256"};
     QTest::newRow("board") << QStringList{"--board", "nano"};
+    QTest::newRow("pins two") << QStringList{"--operation-pins", "3,2"};
+    QTest::newRow("pin 256") << QStringList{"--programming-pins", "11,10,256"};
+    QTest::newRow("stop on without stop") << QStringList{"--no-emergency-stop", "--emergency-stop-on"};
     QTest::newRow("controller 255") << QStringList{"--controller", "1,255"};
     QTest::newRow("controller empty item") << QStringList{"--controller", "1,,2"};
     QTest::newRow("loco steps") << QStringList{"--locos", "3:27"};

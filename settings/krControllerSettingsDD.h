@@ -1,0 +1,63 @@
+#pragma once
+
+#include "ControllerSettingsRules.h"
+#include "Frame.h"
+#include "SettingsChannel.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The Controller settings dialog: shows a Controller's firmware version, board layout and pins,
+// and after a warning lets the user change the pins and the hardware emergency stop. It reads the
+// Controller once, when it is first shown; OK writes everything back. No exchange shows a message:
+// a Controller that does not answer leaves the values it did not give at their start values.
+class krControllerSettingsDD : public QDialog, public SettingsChannel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PinFieldCount = 6;
+
+    explicit krControllerSettingsDD(QWidget* parent = nullptr); // Form_Load
+
+    // Set by the opener before the dialog is shown.
+    void setControllerID(int id) { m_controllerId = id; }
+    // True from the start: only an opener that says otherwise gets the emergency-stop check box.
+    void setAllowHWNotstop(bool allow) { m_allowHWNotstop = allow; }
+
+    // Operations of the dialog, as the controls run them.
+    void cmdChangeSettings_Click();
+    void cmdOK_Click();
+
+    // SettingsChannel
+    bool transact(const FrameFields& request) override;
+    const FrameFields& frame() const override { return m_frame; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Form_Activate();
+    std::optional<quint8> frameController() const;
+
+    ControllerSettings m_settings;
+    FrameFields m_frame;
+    int m_controllerId = 0;
+    bool m_allowHWNotstop = true;
+    bool m_firstActivation = true;
+
+    QLabel* m_lblFirmwareVersion = nullptr;
+    QLabel* m_lblControllerType = nullptr;
+    QCheckBox* m_chkHWNotstop = nullptr;
+    QLabel* m_lblNotstopNotAvailable = nullptr;
+    // Operation output, load current, monitoring, then the same for programming.
+    QLineEdit* m_pinFields[PinFieldCount] = {};
+    QPushButton* m_cmdChangeSettings = nullptr;
+    QPushButton* m_cmdClose = nullptr;
+    QPushButton* m_cmdOK = nullptr;
+    QPushButton* m_cmdCancel = nullptr;
+};
