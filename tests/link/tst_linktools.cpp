@@ -6,6 +6,7 @@
 #include "QtSerialPort.h"
 #include "TestMain.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -86,6 +87,18 @@ private slots:
         QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(shown[1].text.startsWith(QStringLiteral("Fehler 68: ") + portErrorDescription(68) + "\n\n"));
         QCOMPARE(shown[2].title, QStringLiteral("Eigener Titel"));
+    }
+
+    // The boxes the program shows speak German even where Qt's translations are missing.
+    void realBoxesHaveGermanButtons()
+    {
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Retry | QMessageBox::Cancel);
+        MessageBox::useGermanButtonTexts(box);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
+        QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("&Nein"));
+        QCOMPARE(box.button(QMessageBox::Retry)->text(), QStringLiteral("&Wiederholen"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Abbrechen"));
     }
 
     void openPortErrors_data()
