@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -124,6 +125,11 @@ QString noAnswerText(quint8 controller)
     if (controller == 255)
         return QStringLiteral("Kommunikation zu den KORADIN Controllern unterbrochen");
     return QStringLiteral("Controller ") + QString::number(controller) + QStringLiteral(" antwortet nicht.");
+}
+
+const QScreen* screenOf(const QWidget* window)
+{
+    return window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
 }
 
 } // namespace
@@ -321,14 +327,32 @@ int TwipsToPixels(int twips)
 
 void CenterWindow(QWidget* window)
 {
-    if (!window)
-        return;
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
+    const QScreen* screen = screenOf(window);
+    if (!window || !screen)
         return;
     const QRect area = screen->geometry();
     const QSize size = window->frameGeometry().size();
     const int offset = TwipsToPixels(100);
     window->move(area.x() + (area.width() - size.width()) / 2 + offset,
                  area.y() + (area.height() - size.height()) / 2 + offset);
+    KeepOnScreen(window);
+}
+
+QRect AvailableScreenArea(const QWidget* window)
+{
+    const QScreen* screen = screenOf(window);
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void KeepOnScreen(QWidget* window)
+{
+    const QRect area = AvailableScreenArea(window);
+    if (!window || area.isEmpty())
+        return;
+    const QRect frame = window->frameGeometry();
+    // Right and bottom edge first, then left and top, which win when the window is the larger.
+    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    if (x != frame.left() || y != frame.top())
+        window->move(x, y); // a window's position is that of its frame
 }

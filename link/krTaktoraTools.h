@@ -5,6 +5,7 @@
 
 #include "Frame.h"
 
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -52,8 +53,14 @@ QString SupportContactBlock();
 
 QString ReplaceAll(const QString& text, const QString& search, const QString& replacement);
 
-// 100 twips below and right of the screen's centre.
+// 100 twips below and right of the screen's centre, then kept on the screen (KeepOnScreen).
 void CenterWindow(QWidget* window);
+// The part of the window's screen that windows may use: the screen without panels and taskbars.
+QRect AvailableScreenArea(const QWidget* window);
+// Moves a top-level window so that its whole frame lies inside AvailableScreenArea. A window
+// larger than the area keeps its top left corner inside, so its title bar stays within reach.
+// Every window runs it before it shows, so that no button opens beyond the screen's edge.
+void KeepOnScreen(QWidget* window);
 int TwipsToPixels(int twips);
 
 QString ProgramTitle();

@@ -152,6 +152,8 @@ bool krOptions::deviceMappingAvailable()
 
 void krOptions::showEvent(QShowEvent* event)
 {
+    // Placed over its parent by now; the whole dialog must be on the screen.
+    KeepOnScreen(this);
     QDialog::showEvent(event);
     if (!m_activated) {
         m_activated = true;

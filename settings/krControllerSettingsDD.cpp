@@ -178,6 +178,8 @@ bool krControllerSettingsDD::transact(const FrameFields& request)
 
 void krControllerSettingsDD::showEvent(QShowEvent* event)
 {
+    // Placed over its parent by now; the whole dialog must be on the screen.
+    KeepOnScreen(this);
     QDialog::showEvent(event);
     if (m_firstActivation) {
         m_firstActivation = false;
