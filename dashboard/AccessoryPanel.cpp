@@ -6,16 +6,25 @@
 #include <QPushButton>
 
 namespace {
-QPushButton* portButton(const QString& text, const QString& name, const QString& colour,
-                        const QString& pressed, QWidget* parent)
+const char* const kOnColours[] = {"rgb(0, 192, 0)", "rgb(0, 150, 0)"};
+const char* const kOffColours[] = {"rgb(255, 0, 0)", "rgb(200, 0, 0)"};
+
+void styleButton(QPushButton* button, const char* const (&colours)[2], int verticalPadding)
+{
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: white; font-weight: bold; "
+                       "border: 1px solid #404040; border-radius: 3px; padding: %3px 6px; "
+                       "min-width: 34px; } QPushButton:pressed { background-color: %2; }")
+            .arg(QLatin1String(colours[0]), QLatin1String(colours[1]))
+            .arg(verticalPadding));
+}
+
+QPushButton* portButton(const QString& text, const QString& name, const char* const (&colours)[2],
+                        QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(name);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; color: white; font-weight: bold; "
-                       "border: 1px solid #404040; border-radius: 3px; padding: 2px 6px; "
-                       "min-width: 34px; } QPushButton:pressed { background-color: %2; }")
-            .arg(colour, pressed));
+    styleButton(button, colours, 2);
     button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
@@ -39,14 +48,25 @@ AccessoryPanel::AccessoryPanel(int index, QWidget* parent)
     for (int port = 0; port < PortCount; ++port) {
         layout->addWidget(new QLabel(QStringLiteral("Port %1").arg(port + 1), this), port + 1, 0);
         m_on[port] = portButton(QStringLiteral("ON"), QStringLiteral("btnPort%1On_%2").arg(port).arg(index),
-                                QStringLiteral("rgb(0, 192, 0)"), QStringLiteral("rgb(0, 150, 0)"), this);
-        m_off[port] =
-            portButton(QStringLiteral("OFF"), QStringLiteral("btnPort%1Off_%2").arg(port).arg(index),
-                       QStringLiteral("rgb(255, 0, 0)"), QStringLiteral("rgb(200, 0, 0)"), this);
+                                kOnColours, this);
+        m_off[port] = portButton(QStringLiteral("OFF"),
+                                 QStringLiteral("btnPort%1Off_%2").arg(port).arg(index), kOffColours, this);
         layout->addWidget(m_on[port], port + 1, 1);
         layout->addWidget(m_off[port], port + 1, 2);
         connect(m_on[port], &QPushButton::clicked, this, [this, port] { emit switchRequested(port, true); });
         connect(m_off[port], &QPushButton::clicked, this,
                 [this, port] { emit switchRequested(port, false); });
+    }
+}
+
+void AccessoryPanel::makeCompact()
+{
+    auto* grid = static_cast<QGridLayout*>(layout());
+    const QMargins margins = grid->contentsMargins();
+    grid->setContentsMargins(margins.left(), 2, margins.right(), 4);
+    grid->setVerticalSpacing(1);
+    for (int port = 0; port < PortCount; ++port) {
+        styleButton(m_on[port], kOnColours, 1);
+        styleButton(m_off[port], kOffColours, 1);
     }
 }

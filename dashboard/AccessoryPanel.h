@@ -21,6 +21,9 @@ public:
     QPushButton* onButton(int port) const { return m_on[port]; }
     QPushButton* offButton(int port) const { return m_off[port]; }
 
+    // For screens too low for four panels as they are: less room around and between the rows.
+    void makeCompact();
+
 signals:
     // port 0 to 3, the row "Port 1" to "Port 4"
     void switchRequested(int port, bool on);

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -300,6 +301,44 @@ void krTaktora::showAfterSplash()
     show();
     activateWindow();
     Form_Activate();
+}
+
+void krTaktora::showEvent(QShowEvent* event)
+{
+    if (!m_fitted) {
+        m_fitted = true;
+        fitToScreen();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void krTaktora::fitToScreen()
+{
+    // Title bar and borders, as far as the window system has told them yet.
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room = AvailableScreenArea(this).size() - frame;
+    const auto fits = [this, room] {
+        const QSize needed = sizeHint().expandedTo(minimumSizeHint());
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    if (!fits()) {
+        // The accessory column is what makes the window tall; the throttles follow its height.
+        for (AccessoryPanel* panel : m_accessories)
+            panel->makeCompact();
+        for (ThrottlePanel* panel : m_throttles)
+            panel->makeCompact();
+        // The layouts answer from the sizes they were told before; before the window shows, no
+        // event brings them up to date, so tell every layout on the way up at once.
+        for (QWidget* panel : findChildren<QGroupBox*>()) {
+            for (QWidget* w = panel; w != this; w = w->parentWidget())
+                w->updateGeometry();
+        }
+        for (QLayout* l : findChildren<QLayout*>())
+            l->invalidate();
+        layout()->activate(); // also lowers the window's minimum size
+        resize(sizeHint().boundedTo(room));
+    }
+    KeepOnScreen(this);
 }
 
 void krTaktora::Form_Activate()

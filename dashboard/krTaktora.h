@@ -62,6 +62,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -77,10 +78,12 @@ private:
     void openManual();
     void notBuiltYet();
     bool Form_QueryUnload();
+    void fitToScreen();
 
     FrameFields m_frame;
     bool m_runsStandalone = true;
     bool m_suppressSpeedCommand = false;
+    bool m_fitted = false;
     std::function<bool(const QString&)> m_openDocument;
 
     QLineEdit* m_txtControllerNr = nullptr;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds Taktora and runs every test (offscreen, with private settings folders).
+# Builds Taktora and runs every test (offscreen, with private settings folders; the screen-fit
+# tests start an Xvfb of their own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh xvfb xauth
 bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --timeout 600
