@@ -78,4 +78,27 @@ xdotool mousemove 105 22 click 1
 sleep 1.2
 CROP=$(area Info) shot about-box 0
 xdotool key space
+sleep 0.6
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+
+# The checked main window on the inside a desktop leaves a window on a 1366 x 768 laptop, and on
+# a 1920 x 1080 one at 150 %, each on a screen of its own.
+small_screen() {
+    local name=$1 size=$2 scale=$3 display=:$4 id
+    Xvfb "$display" -screen 0 "${size}x24" -dpi 96 >/dev/null 2>&1 &
+    local screen=$!
+    sleep 1
+    DISPLAY=$display QT_SCALE_FACTOR=$scale build/bin/taktora &
+    app=$!
+    sleep 3.5
+    DISPLAY=$display xdotool search --name "KORADIN Taktora" windowactivate 2>/dev/null || true
+    DISPLAY=$display xdotool key alt+p
+    sleep 1.5
+    DISPLAY=$display import -window root "$out/$name.png"
+    kill "$app" "$screen" 2>/dev/null || true
+    wait "$app" "$screen" 2>/dev/null || true
+}
+small_screen main-1366x768 1366x698 1 $((${DISPLAY#:} + 1))
+small_screen main-150-percent 1920x1010 1.5 $((${DISPLAY#:} + 1))
 echo "Screenshots in $out"
