@@ -1,9 +1,14 @@
 #include "ProgrammingTab.h"
 
+#include "CommandSet.h"
 #include "krTaktoraTools.h"
+#include "MessageBox.h"
 #include "ProgrammingWidgets.h"
+#include "sysDataOK.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -147,7 +152,14 @@ void ProgrammingTab::buildControls()
     m_chkAutoConfig->setObjectName(QStringLiteral("chkAutoConfig"));
     placeTwips(m_chkAutoConfig, 240, 3600, 5655, 285);
 
-    connect(m_cmdBreak, &QPushButton::clicked, this, [this] { m_cancelRequested = true; });
+    connect(m_cmdBreak, &QPushButton::clicked, this, &ProgrammingTab::cmdBreak_Click);
+    for (int i = 0; i < 3; ++i) {
+        connect(m_spnValue[i], &SpinButton::upClicked, this, [this, i] { spnValue_Click(i, true); });
+        connect(m_spnValue[i], &SpinButton::downClicked, this, [this, i] { spnValue_Click(i, false); });
+        connect(m_cmdOperation[i], &QPushButton::clicked, this, [this, i] { cmdOperation_Click(i); });
+    }
+    connect(m_cmdLocoNumberSet, &QPushButton::clicked, this, &ProgrammingTab::cmdLocoNumberSet_Click);
+    connect(m_cmdLocoRecognition, &QPushButton::clicked, this, &ProgrammingTab::cmdLocoRecognition_Click);
     connect(m_chkAutoConfig, &QCheckBox::clicked, this, [this](bool ticked) {
         WriteSetting(kAutoConfigKey, ticked ? QStringLiteral("1") : QStringLiteral("0"), kSection);
     });
@@ -208,4 +220,284 @@ bool ProgrammingTab::isBreakVisible() const
 {
     // Shown or hidden by the tab itself, whether or not the window is on the screen yet.
     return !m_cmdBreak->isHidden();
+}
+
+double ProgrammingTab::progressPercent() const
+{
+    return double(m_sspProgressPanel->value()) / kBarScale;
+}
+
+void ProgrammingTab::spnValue_Click(int index, bool up)
+{
+    m_txtValue[index]->setText(spinStep(m_txtValue[index]->text(), up));
+}
+
+void ProgrammingTab::setStatus(const QString& text, const QColor& colour)
+{
+    m_lblStatus->setText(text);
+    QPalette palette = m_lblStatus->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    m_lblStatus->setPalette(palette);
+}
+
+// Only the bar repaints, and only when its fill moved: a register search sets it 256 times.
+void ProgrammingTab::setProgress(double percent)
+{
+    m_sspProgressPanel->setValue(qRound(percent * kBarScale));
+}
+
+// The request goes out through the window's one frame; true only when the Controller answered,
+// and then the frame holds the answer.
+bool ProgrammingTab::exchange(const FrameFields& request)
+{
+    m_channel.frame() = request;
+    return m_channel.transact(0, false);
+}
+
+bool ProgrammingTab::SwitchProgrammingMode(bool on)
+{
+    exchange(Request::setTrackMode(controllerByte(), on ? TrackMode::Programming : TrackMode::Off));
+    return m_channel.frame().command == Answer::TrackModeAcknowledged;
+}
+
+void ProgrammingTab::cmdOperation_Click(int index)
+{
+    if (index < 0 || index > 2)
+        return;
+    // A single bit cannot be read; the button is disabled in bit mode.
+    if (index == Read && m_progType == CvBit)
+        return;
+    if (!sysDataOK(m_channel.validationWindow()))
+        return;
+    m_channel.frame().controller = controllerByte();
+    SwitchProgrammingMode(true);
+    if (index == Read)
+        readValue();
+    else
+        verifyOrWrite(static_cast<Operation>(index));
+    SwitchProgrammingMode(false);
+}
+
+void ProgrammingTab::verifyOrWrite(Operation operation)
+{
+    const bool write = operation == Write;
+    setStatus(write ? QStringLiteral("Schreiben ...") : QStringLiteral("Prüfen ..."), Blue);
+    // The request is built now and kept until it is sent: an operation started during the wait
+    // below uses the window's frame too.
+    const FrameFields request =
+        operationRequest(controllerByte(), m_progType, operation, fieldNumber(m_txtValue[0]->text()),
+                         fieldNumber(m_txtValue[1]->text()), fieldNumber(m_txtValue[2]->text()));
+    if (write) {
+        const QString question =
+            writeQuestion(m_progType, m_txtValue[0]->text(), m_txtValue[1]->text(), m_txtValue[2]->text());
+        if (MessageBox::question(this, question) != QMessageBox::Yes)
+            return;
+    }
+    ShowStatusLamp(LampBusy);
+    WaitSeconds(m_settleSeconds);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    m_channel.frame() = request;
+    // No answer is a failure too: the frame then still holds the request.
+    const bool answered = m_channel.transact(2, true);
+    if (!answered || buttonAnswerFailed(m_channel.frame())) {
+        ShowStatusLamp(LampFailure);
+        setStatus(write ? QStringLiteral("Der Wert konnte nicht gesetzt werden")
+                        : QStringLiteral("Der Inhalt entspricht nicht dem gesuchten Wert"),
+                  Red);
+    } else {
+        ShowStatusLamp(LampSuccess);
+        setStatus(write ? QStringLiteral("Der Wert wurde erfolgreich gesetzt")
+                        : QStringLiteral("Der Inhalt entspricht dem gesuchten Wert"),
+                  Green);
+    }
+    m_lblElapsedTime->setText(elapsedMsText(elapsed.elapsed()));
+}
+
+void ProgrammingTab::readValue()
+{
+    ProgButtonsEnabled(false);
+    setStatus(QStringLiteral("Wert suchen ...."), Blue);
+    ShowStatusLamp(LampBusy);
+    WaitSeconds(m_settleSeconds);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const int number = fieldNumber(m_txtValue[0]->text());
+    const int result = m_progType == CvByte ? ReadCvValue(static_cast<quint16>(number))
+                                            : SearchRegisterValue(static_cast<quint16>(number), 0, 255);
+    if (result != Cancelled) {
+        const QString report = readResultText(m_progType, m_txtValue[0]->text(), result);
+        if (result == NotFound) {
+            ShowStatusLamp(LampFailure);
+            setStatus(report, Red);
+        } else {
+            ShowStatusLamp(LampSuccess);
+            setStatus(report, Green);
+            m_txtValue[2]->setText(QString::number(result));
+        }
+    }
+    m_lblElapsedTime->setText(readElapsedText(elapsed.elapsed(), QLocale()));
+    ProgButtonsEnabled(true);
+}
+
+int ProgrammingTab::ReadCvValue(quint16 cv)
+{
+    m_cmdBreak->show();
+    m_cancelRequested = false;
+    int value = 0;
+    bool answered = true;
+    for (int i = 0; i < 8 && !m_cancelRequested; ++i) {
+        setProgress(cvReadPercent(i));
+        answered = exchange(Request::cvBit(controllerByte(), Command::VerifyCvBit, cv, i, 1));
+        // Here a click on "Abbruch" arrives, and the bar gets painted.
+        QApplication::processEvents();
+        if (m_cancelRequested || !answered)
+            break;
+        if (readAnswerMatches(m_channel.frame()))
+            value += 1 << i;
+    }
+    // Eight unmatched bits mean the value 0 or no decoder at all; the byte verify decides.
+    if (answered && !m_cancelRequested && value == 0) {
+        answered = exchange(Request::cvByte(controllerByte(), Command::VerifyCvByte, cv, 0));
+        value = answered && readAnswerMatches(m_channel.frame()) ? 0 : NotFound;
+    }
+    m_cmdBreak->hide();
+    if (m_cancelRequested) {
+        finishCancelled();
+        return Cancelled;
+    }
+    // An exchange without an answer leaves the value unknown, whatever the bits before it said.
+    return answered ? value : NotFound;
+}
+
+int ProgrammingTab::SearchRegisterValue(quint16 reg, quint8 first, quint8 last)
+{
+    m_cmdBreak->show();
+    m_cancelRequested = false;
+    int result = NotFound;
+    for (int v = first; v <= last && !m_cancelRequested; ++v) {
+        setProgress(searchPercent(v, first, last));
+        const bool answered = exchange(Request::registerValue(
+            controllerByte(), Command::VerifyRegister, static_cast<quint8>(reg), static_cast<quint8>(v)));
+        QApplication::processEvents();
+        if (m_cancelRequested || !answered)
+            break;
+        if (readAnswerMatches(m_channel.frame())) {
+            setProgress(100.0);
+            result = v;
+            break;
+        }
+    }
+    m_cmdBreak->hide();
+    if (m_cancelRequested) {
+        finishCancelled();
+        return Cancelled;
+    }
+    return result;
+}
+
+void ProgrammingTab::finishCancelled()
+{
+    m_cancelRequested = false;
+    ShowStatusLamp(LampFailure);
+    setStatus(QStringLiteral("Vorgang abgebrochen"), Red);
+    setProgress(0.0);
+}
+
+bool ProgrammingTab::TestCv29Bit(int selector)
+{
+    FrameFields request = m_channel.frame();
+    request.controller = controllerByte();
+    request.command = Command::VerifyCvBit;
+    request.data1 = 29;
+    request.data2 = 0;
+    // An unknown selector leaves data3 as the last exchange left it.
+    if (const std::optional<quint8> spec = cv29BitSpec(selector))
+        request.data3 = *spec;
+    const bool answered = exchange(request);
+    QApplication::processEvents();
+    return answered && readAnswerMatches(m_channel.frame());
+}
+
+void ProgrammingTab::cmdLocoNumberSet_Click()
+{
+    if (!sysDataOK(m_channel.validationWindow()))
+        return;
+    const int number = locoNumberFromField(m_txtLocoNumber->text());
+    if (MessageBox::question(this, locoNumberQuestion(number)) != QMessageBox::Yes)
+        return;
+    ShowStatusLamp(LampBusy);
+    const AddressSteps steps = locoAddressSteps(controllerByte(), number);
+    setStatus(m_lblStatus->text(), Blue);
+    SwitchProgrammingMode(true);
+    setStatus(steps.statusText, Blue);
+    WaitSeconds(m_settleSeconds);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool anyFailed = false;
+    // A failed step does not stop the others: each CV is worth trying on its own.
+    for (const FrameFields& step : steps.frames) {
+        const bool answered = exchange(step);
+        if (!answered || buttonAnswerFailed(m_channel.frame()))
+            anyFailed = true;
+    }
+    if (anyFailed) {
+        ShowStatusLamp(LampFailure);
+        setStatus(QStringLiteral("Lok-Nummer konnte nicht gesetzt werden"), Red);
+    } else {
+        ShowStatusLamp(LampSuccess);
+        setStatus(QStringLiteral("Lok-Nummer ") + QString::number(number) +
+                      QStringLiteral(" wurde erfolgreich gesetzt"),
+                  Green);
+    }
+    m_lblElapsedTime->setText(elapsedMsText(elapsed.elapsed()));
+    SwitchProgrammingMode(false);
+}
+
+void ProgrammingTab::cmdLocoRecognition_Click()
+{
+    ProgButtonsEnabled(false);
+    ShowStatusLamp(LampBusy);
+    setStatus(QStringLiteral("Lok-Nummern-Erkennung ..."), Blue);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    SwitchProgrammingMode(true);
+
+    const bool isLong = TestCv29Bit(Cv29LongSelector);
+    const bool isShort = TestCv29Bit(Cv29ShortSelector);
+    const bool steps14 = TestCv29Bit(Cv29Steps14Selector);
+    const bool steps28 = TestCv29Bit(Cv29Steps28Selector);
+    const QString suffix = speedStepSuffix(steps14, steps28);
+
+    std::optional<int> recognised;
+    if (isShort) {
+        setStatus(QStringLiteral("Niedrige Lok-Nummern erkannt ..."), Blue);
+        const int value = ReadCvValue(1);
+        if (value >= 0)
+            recognised = value;
+    } else if (isLong) {
+        setStatus(QStringLiteral("Hohe Lok-Nummern erkannt ..."), Blue);
+        const int high = ReadCvValue(17);
+        const int low = high >= 0 ? ReadCvValue(18) : NotFound;
+        if (high >= 0 && low >= 0)
+            recognised = longLocoNumber(high, low);
+    }
+
+    if (!isShort && !isLong) {
+        ShowStatusLamp(LampFailure);
+        setStatus(QStringLiteral("Lok-Nummer konnte nicht erkannt werden"), Red);
+    } else if (!recognised) {
+        ShowStatusLamp(LampFailure);
+        setStatus(QStringLiteral("Lok-Nummer nicht gefunden"), Red);
+    } else {
+        ShowStatusLamp(LampSuccess);
+        setStatus(QStringLiteral("Erkannte Lok-Nummer ") + QString::number(*recognised) + suffix, Green);
+        QApplication::processEvents();
+        if (m_chkAutoConfig->isChecked())
+            m_channel.storeLocoEntry(static_cast<quint16>(*recognised), recognisedSpeedStepCode(steps14));
+    }
+
+    SwitchProgrammingMode(false);
+    m_lblElapsedTime->setText(elapsedMsText(elapsed.elapsed()));
+    ProgButtonsEnabled(true);
 }
