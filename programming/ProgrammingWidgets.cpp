@@ -61,10 +61,12 @@ void FieldEdit::onTextChanged(const QString& text)
     m_current = text;
 }
 
-// textEdited follows textChanged for the same change, so m_beforeChange is the text the user
-// started from. Shortening an over-long text the program filled in stays possible.
+// The user's edit: whether textChanged for it came first or comes next depends on the Qt
+// version, so the text before it is whichever of the two kept texts is not the new one.
+// Shortening an over-long text the program filled in stays possible.
 void FieldEdit::onTextEdited(const QString& text)
 {
-    if (text.size() > m_limit && text.size() > m_beforeChange.size())
-        setText(m_beforeChange);
+    const QString before = m_current == text ? m_beforeChange : m_current;
+    if (text.size() > m_limit && text.size() > before.size())
+        setText(before);
 }
