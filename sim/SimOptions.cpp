@@ -63,6 +63,7 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
     emulator.faults().clear();
     for (const FaultPlan::Rule& rule : faults)
         emulator.faults().add(rule);
+    emulator.setDecoderTiming(decoderTiming);
 }
 
 bool parseControllerList(const QString& text, QList<quint8>& out, QString& error)
@@ -223,6 +224,14 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     const QCommandLineOption delay(QStringLiteral("delay-ms"),
                                    QStringLiteral("Reaction time before each answer, in milliseconds."),
                                    QStringLiteral("N"));
+    const QCommandLineOption verifyMs(
+        QStringLiteral("verify-ms"),
+        QStringLiteral("Programming track: time a verify takes when the decoder acknowledges and when it "
+                       "does not, e.g. 35,145 (default 0,0)."),
+        QStringLiteral("ACK,NOACK"));
+    const QCommandLineOption writeMs(QStringLiteral("write-ms"),
+                                     QStringLiteral("Programming track: time a write takes (default 0)."),
+                                     QStringLiteral("N"));
     const QCommandLineOption pace(QStringLiteral("pace"),
                                   QStringLiteral("Deliver answers no sooner than a 115200 baud line would."));
     const QCommandLineOption registerCom(
@@ -240,6 +249,7 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         QStringLiteral("SPEC"));
     parser.addOptions({help, controller, firmware, board, noEmergencyStop, locos, cv, noDecoder, delay, pace,
                        registerCom, log, fault});
+    parser.addOptions({verifyMs, writeMs});
 
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -270,6 +280,12 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         ok = parseComName(parser.value(registerCom), o.registerCom, message);
     if (ok && parser.isSet(delay) && !toNumber(parser.value(delay), 0, 60000, o.delayMs)) {
         message = QStringLiteral("delay-ms \"%1\": expected 0 to 60000").arg(parser.value(delay));
+        ok = false;
+    }
+    if (ok && parser.isSet(verifyMs))
+        ok = parseVerifyTiming(parser.value(verifyMs), o.decoderTiming, message);
+    if (ok && parser.isSet(writeMs) && !toNumber(parser.value(writeMs), 0, 60000, o.decoderTiming.writeMs)) {
+        message = QStringLiteral("write-ms \"%1\": expected 0 to 60000").arg(parser.value(writeMs));
         ok = false;
     }
     for (const QString& spec : parser.values(fault)) {

@@ -57,6 +57,7 @@ private slots:
     void faultKinds_data();
     void faultKinds();
     void wrongCheckByteAndTornFrames();
+    void programmingTrackTakesItsTime();
 };
 
 void tst_ControllerEmulator::answersRequests_data()
@@ -243,6 +244,35 @@ void tst_ControllerEmulator::wrongCheckByteAndTornFrames()
     QCOMPARE(answers(turn.left(3), 1000), QByteArray());
     QCOMPARE(answers(query, 1000 + ControllerEmulator::ResyncGapMs + 1), statusAnswer);
     QCOMPARE(line.pendingBytes(), 0);
+}
+
+// A verify that the decoder acknowledges, one it does not, a write, and what is no programming.
+void tst_ControllerEmulator::programmingTrackTakesItsTime()
+{
+    SimOptions options;
+    QString error;
+    QCOMPARE(parseSimArguments({"taktora-sim", "--verify-ms", "35,145", "--write-ms", "60", "--cv", "7=42"},
+                               options, error),
+             SimParseResult::Run);
+    ControllerEmulator line;
+    options.applyTo(line);
+    const QList<QPair<FrameFields, int>> expected = {
+        {Request::setTrackMode(1, TrackMode::Programming), 0},
+        {Request::cvByte(1, Command::VerifyCvByte, 7, 42), 35},
+        {Request::cvByte(1, Command::VerifyCvByte, 7, 41), 145},
+        {Request::cvBit(1, Command::VerifyCvBit, 7, 1, 1), 35},
+        {Request::registerValue(1, Command::VerifyRegister, 1, 200), 145},
+        {Request::cvByte(1, Command::WriteCvByte, 7, 41), 60},
+        {Request::setLocoSpeed(1, 3, 10), 0},
+    };
+    QStringList got, want;
+    for (const auto& [request, ms] : expected) {
+        const auto exchanges = line.receiveAt(encodeFrame(request), 0);
+        QCOMPARE(exchanges.size(), 1);
+        got << frameToString(encodeFrame(request)) + " " + QString::number(exchanges.first().busyMs);
+        want << frameToString(encodeFrame(request)) + " " + QString::number(ms);
+    }
+    QCOMPARE(got, want);
 }
 
 TAKTORA_TEST_MAIN(tst_ControllerEmulator)

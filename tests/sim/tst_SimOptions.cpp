@@ -33,6 +33,9 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::newRow("register COM25") << QStringList{"--register", "COM25"};
     QTest::newRow("register device") << QStringList{"--register", "/dev/ttyS0"};
     QTest::newRow("delay") << QStringList{"--delay-ms", "-1"};
+    QTest::newRow("verify one time") << QStringList{"--verify-ms", "35"};
+    QTest::newRow("verify negative") << QStringList{"--verify-ms", "35,-1"};
+    QTest::newRow("write") << QStringList{"--write-ms", "x"};
     QTest::newRow("fault kind") << QStringList{"--fault", "slow"};
     QTest::newRow("fault count 0") << QStringList{"--fault", "short:0"};
     QTest::newRow("fault command 256") << QStringList{"--fault", "short@256"};
