@@ -90,21 +90,25 @@ private slots:
     {
         QTest::addColumn<QString>("loco");
         QTest::addColumn<QString>("controller");
+        QTest::addColumn<bool>("badLoco");
         QTest::newRow("text") << "abc"
-                              << "1";
+                              << "1" << true;
         QTest::newRow("too big") << "65536"
-                                 << "1";
-        QTest::newRow("fraction") << "3.5"
-                                  << "1";
+                                 << "1" << true;
+        QTest::newRow("too big before rounding") << "65535.2"
+                                                 << "1" << true;
+        QTest::newRow("blank") << " "
+                               << "1" << true;
         QTest::newRow("controller 256") << "3"
-                                        << "256";
+                                        << "256" << false;
         QTest::newRow("controller -2") << "3"
-                                       << "-2";
+                                       << "-2" << false;
     }
     void numbersThatCannotTravelSendNothing()
     {
         QFETCH(QString, loco);
         QFETCH(QString, controller);
+        QFETCH(bool, badLoco);
         DashboardRig rig;
         rig.check("1");
         rig.find<QLineEdit>("txtControllerNr")->setText(controller);
@@ -120,8 +124,7 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(t->slider()->value(), 255);
         QCOMPARE(t->speedStepLabel()->text(), QStringLiteral("Fehler"));
-        if (!Dashboard::wordNumber(loco))
-            QVERIFY(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")));
+        QCOMPARE(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")), badLoco);
     }
 
     void stopsMoveSlidersWithoutSpeedCommands()
@@ -255,6 +258,55 @@ private slots:
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QStringLiteral("Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) ."));
+    }
+
+    // What passes the decoder field's check goes out as that number, rounded; what does not, fails
+    // with the check's message. A throttle reads its loco number the same way.
+    void typedNumbersGoOutAsTheCheckReadsThem_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("sent"); // -1: refused
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* locale, const char* text, int sent, const QString& message = {}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(locale, text)))
+                << QString::fromLatin1(locale) << QString::fromLatin1(text) << sent << message;
+        };
+        row("en_US", "5.0", 5);
+        row("en_US", "1e2", 100);
+        row("en_US", "300.4", 300);
+        row("en_US", "1.000", 1);
+        row("de_DE", "1,5", 1);
+        row("de_DE", "1e2", 100);
+        row("en_US", "511.6", -1, "Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) .");
+        row("de_DE", "1.5", -1, "Die Decoder-ID muß numerisch sein.");
+    }
+    void typedNumbersGoOutAsTheCheckReadsThem()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(int, sent);
+        QFETCH(QString, message);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        DashboardRig rig;
+        rig.check("1");
+        rig.window->accessoryPanel(2)->decoderField()->setText(text);
+        rig.window->accessoryPanel(2)->onButton(0)->click();
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->locoNumberBox()->setEditText(text);
+        t->lightButton()->click();
+        QLocale::setDefault(before);
+
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.isEmpty() ? QString() : shown[0].text, message);
+        if (sent < 0) {
+            QVERIFY(!rig.sentCommands().contains(Command::SwitchAccessoryOn));
+            return;
+        }
+        QCOMPARE(rig.sent(),
+                 (QList<FrameFields>{Request::switchAccessory(1, quint16(sent), 0, true),
+                                     Request::locoFunction(1, quint16(sent), LightFunction, true)}));
     }
 
     void loadCircuitFollowsTheController()

@@ -1,6 +1,7 @@
 #include "CommandSet.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
+#include "PortDirectory.h"
 #include "SimProcess.h"
 #include "TestMain.h"
 
@@ -42,6 +43,7 @@ private slots:
     void faultKinds();
     void emulatorSurvivesCloseAndReopen();
     void vanishedEmulatorFailsWithAPortError();
+    void portIsChosenByTheNumberInItsName();
 };
 
 void tst_EndToEnd::cleanup()
@@ -124,6 +126,22 @@ void tst_EndToEnd::vanishedEmulatorFailsWithAPortError()
     QVERIFY2(!texts.isEmpty() && texts.first().startsWith(QStringLiteral("Fehler beim Zugriff auf COM3")),
              qPrintable(texts.join(" | ")));
     QCOMPARE(texts.last(), kNoAnswer);
+}
+
+void tst_EndToEnd::portIsChosenByTheNumberInItsName()
+{
+    SimProcess sim;
+    QVERIFY(attach(sim)); // as COM3
+    PortDirectory::registerDevice(QStringLiteral("COM30"), sim.devicePath());
+    for (const char* name : {"COM03", "COM3:", "COM 3", "com3"}) {
+        QVERIFY2(OpenControllerPort(name, true), name);
+        FrameFields frame = Request::queryControllerStatus(1);
+        QVERIFY2(ControllerTransaction(frame, 1, false, 2), name);
+    }
+    // Beyond the 24 ports the program works with, whatever the settings map.
+    QVERIFY(!OpenControllerPort(QStringLiteral("COM30"), false));
+    QVERIFY(shownTexts().first().startsWith(
+        QStringLiteral("Fehler beim Zugriff auf COM30\n\n(Fehler 8002 - Schnittstelle nicht verfügbar)")));
 }
 
 TAKTORA_TEST_MAIN(tst_EndToEnd)
