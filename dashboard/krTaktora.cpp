@@ -33,6 +33,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const QString kSection = QStringLiteral("Taktora");
 
@@ -472,8 +474,8 @@ void krTaktora::btnProgrammedLocos_Click()
 {
     // Unchecked, as the field stands: a text without a leading number opens Controller 0.
     krLocoList locoList(this);
-    locoList.setControllerID(
-        static_cast<quint16>(qBound(0, qRound(leadingNumber(m_txtControllerNr->text())), 65535)));
+    locoList.setControllerID(static_cast<quint16>(
+        std::clamp<qint64>(wholeValue(leadingNumber(m_txtControllerNr->text())), 0, 65535)));
     locoList.exec();
     // The loco list leaves the track switched off; show what the Controller reports now.
     ReadLoadCircuitState();

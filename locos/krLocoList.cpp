@@ -6,8 +6,9 @@
 #include "LocoToolbarIcons.h"
 #include "LocoTree.h"
 #include "MessageBox.h"
+#include "NumberReader.h"
+#include "ProgrammingTab.h"
 #include "sysInput.h"
-#include "ValidationRule.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,9 +79,8 @@ krLocoList::krLocoList(QWidget* parent) : QDialog(parent)
     m_tabProgramming = new QTabWidget(this);
     m_tabProgramming->setObjectName(QStringLiteral("tabProgramming"));
     m_tabProgramming->addTab(buildConfigurationTab(), QStringLiteral("Lok-Konfiguration"));
-    auto* programmingPage = new QWidget(m_tabProgramming);
-    programmingPage->setObjectName(QStringLiteral("programmingPage"));
-    m_tabProgramming->addTab(programmingPage, QStringLiteral("Programmierung"));
+    m_programmingTab = new ProgrammingTab(*this, m_tabProgramming);
+    m_tabProgramming->addTab(m_programmingTab, QStringLiteral("Programmierung"));
 
     // Load: the window's client area is fixed in width and has a least height.
     setMinimumSize(TwipsToPixels(WindowWidth), TwipsToPixels(WindowHeight));
@@ -180,6 +180,8 @@ void krLocoList::Form_Activate()
     FillLocoTree();
     setWindowTitle(windowTitle() + QStringLiteral(" (Controller ") + QString::number(m_controllerId) +
                    QStringLiteral(")"));
+    m_programmingTab->selectProgType(0);
+    m_programmingTab->loadAutoConfigSetting();
     switchTrackOff();
 }
 
@@ -192,7 +194,32 @@ void krLocoList::switchTrackOff()
 
 bool krLocoList::transact()
 {
-    return ControllerTransaction(m_frame, 2, true, TransactionTimeoutSeconds);
+    return transact(2, true);
+}
+
+bool krLocoList::transact(int attempts, bool showErrors)
+{
+    return ControllerTransaction(m_frame, attempts, showErrors, TransactionTimeoutSeconds);
+}
+
+void krLocoList::storeLocoEntry(quint16 locoNumber, quint8 speedStepCode)
+{
+    StoreLocoEntry(locoNumber, speedStepCode);
+}
+
+void krLocoList::setConfigurationTabEnabled(bool enabled)
+{
+    m_tabProgramming->setTabEnabled(0, enabled);
+}
+
+void krLocoList::ProgButtonsEnabled(bool controlsEnabled)
+{
+    m_programmingTab->ProgButtonsEnabled(controlsEnabled);
+}
+
+void krLocoList::ShowStatusLamp(quint8 state)
+{
+    m_programmingTab->ShowStatusLamp(state);
 }
 
 void krLocoList::ReadLocoList()
@@ -319,15 +346,11 @@ void krLocoList::tvLocoList_NodeClick(QTreeWidgetItem* node)
     ConfigButtonsEnabled(true, false);
 }
 
-bool krLocoList::closeRefused() const
-{
-    return false;
-}
-
 void krLocoList::done(int result)
 {
-    // The close box and Escape arrive here as well, so one refusal and one unload serve all.
-    if (closeRefused())
+    // The close box and Escape arrive here as well, so one refusal and one unload serve all:
+    // while "Abbruch" shows, a programming-track operation runs and the window stays.
+    if (m_programmingTab->isBreakVisible())
         return;
     if (!m_unloaded) {
         m_unloaded = true;

@@ -3,9 +3,11 @@
 #include "Frame.h"
 #include "LocoConfiguration.h"
 #include "LocoTransfer.h"
+#include "ProgrammingChannel.h"
 
 #include <QDialog>
 
+class ProgrammingTab;
 class QAction;
 class QTabWidget;
 class QToolBar;
@@ -16,7 +18,7 @@ class QTreeWidgetItem;
 // deletes and changes entries and restarts the Controller, and the programming tab. Opened
 // modally from the dashboard for one Controller; each opening reads the configuration anew and
 // each opening and closing switches the track off.
-class krLocoList : public QDialog, public LocoListChannel
+class krLocoList : public QDialog, public LocoListChannel, public ProgrammingChannel
 {
     Q_OBJECT
 
@@ -41,11 +43,20 @@ public:
     void ConfigButtonsEnabled(bool controlsEnabled, bool activateConfig = false);
     void tlbLocoList_ButtonClick(QAction* button);
     void tvLocoList_NodeClick(QTreeWidgetItem* node);
+    // The programming side's shared facilities, kept by its tab.
+    void ProgButtonsEnabled(bool controlsEnabled);
+    void ShowStatusLamp(quint8 state);
+    ProgrammingTab* programmingTab() const { return m_programmingTab; }
 
-    // LocoListChannel
+    // LocoListChannel and ProgrammingChannel: both work on the window's one frame.
     quint8 controllerByte() const override { return static_cast<quint8>(m_controllerId); }
     FrameFields& frame() override { return m_frame; }
     bool transact() override;
+    quint16 controllerId() const override { return m_controllerId; }
+    bool transact(int attempts, bool showErrors) override;
+    void storeLocoEntry(quint16 locoNumber, quint8 speedStepCode) override;
+    void setConfigurationTabEnabled(bool enabled) override;
+    QWidget* validationWindow() override { return this; }
 
 public slots:
     void done(int result) override; // every way of closing comes here
@@ -63,7 +74,6 @@ private:
     int selectedLocoNumber() const;
     void afterWrite();
     void switchTrackOff();
-    bool closeRefused() const;
 
     quint16 m_controllerId = 0;
     bool m_firstActivation = true;
@@ -75,4 +85,5 @@ private:
     QWidget* m_configurationPage = nullptr;
     QTreeWidget* m_tvLocoList = nullptr;
     QToolBar* m_tlbLocoList = nullptr;
+    ProgrammingTab* m_programmingTab = nullptr;
 };

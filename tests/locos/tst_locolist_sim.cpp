@@ -13,8 +13,10 @@
 #include "TestMain.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTabWidget>
 #include <QToolBar>
@@ -143,6 +145,23 @@ private slots:
         QCOMPARE(shown[0].title + QString::number(shown[0].icon) + QString::number(int(shown[0].buttons)),
                  ProgramTitle() + QString::number(QMessageBox::NoIcon) + QString::number(QMessageBox::Ok));
 
+        // The programming tab is set up by the first activation; the setting is absent: ticked.
+        QVERIFY(rig.window->findChild<QCheckBox*>("chkAutoConfig")->isChecked());
+        QVERIFY(rig.window->findChild<QRadioButton*>("optProgType_0")->isChecked());
+        auto* tab = rig.window->findChild<QTabWidget*>("tabProgramming");
+        rig.window->ProgButtonsEnabled(false);
+        QVERIFY(!tab->isTabEnabled(0));
+        rig.window->ProgButtonsEnabled(true);
+        QVERIFY(tab->isTabEnabled(0));
+
+        // While "Abbruch" shows, neither the close box nor Escape closes the window.
+        auto* cancel = rig.window->findChild<QPushButton*>("cmdBreak");
+        cancel->show();
+        QVERIFY(!rig.window->close());
+        rig.window->reject();
+        QVERIFY(rig.window->isVisible());
+        QCOMPARE(rig.sim.requests(), opening);
+        cancel->hide();
         QVERIFY(rig.window->close());
         QCOMPARE(rig.sim.requests(), opening + Frames{Request::setTrackMode(2, TrackMode::Off)});
     }
