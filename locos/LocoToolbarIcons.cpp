@@ -7,22 +7,31 @@
 #include <QPixmap>
 
 namespace {
-constexpr int Size = 16;
+// Wider than high, so that "126" stays readable on its badge.
+constexpr int Width = LocoToolbarIconWidth;
+constexpr int Height = LocoToolbarIconHeight;
 
 QPixmap canvas()
 {
     const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap(QSize(Size, Size) * ratio);
+    QPixmap pixmap(QSize(Width, Height) * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     return pixmap;
+}
+
+// The square symbols sit in the middle of the wide canvas.
+void centreSquare(QPainter& p)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate((Width - Height) / 2.0, 0);
 }
 
 QPixmap restartArrow()
 {
     QPixmap pixmap = canvas();
     QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
+    centreSquare(p);
     const QColor green(0, 128, 0);
     p.setPen(QPen(green, 2.2, Qt::SolidLine, Qt::RoundCap));
     p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 280 * 16);
@@ -41,7 +50,7 @@ QPixmap plus()
 {
     QPixmap pixmap = canvas();
     QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
+    centreSquare(p);
     p.setPen(QPen(QColor(0, 150, 0), 3.2, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(8, 2.5), QPointF(8, 13.5));
     p.drawLine(QPointF(2.5, 8), QPointF(13.5, 8));
@@ -52,14 +61,14 @@ QPixmap cross()
 {
     QPixmap pixmap = canvas();
     QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
+    centreSquare(p);
     p.setPen(QPen(QColor(200, 0, 0), 3.0, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
     p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
     return pixmap;
 }
 
-// The speed-step count on a blue badge; three digits need the narrowest type.
+// The speed-step count on a blue badge.
 QPixmap badge(const QString& steps)
 {
     QPixmap pixmap = canvas();
@@ -67,14 +76,14 @@ QPixmap badge(const QString& steps)
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 70, 160));
-    p.drawRoundedRect(QRectF(0.5, 2.5, 15, 11), 2.5, 2.5);
+    const QRectF face(0.5, 1.5, Width - 1, Height - 3);
+    p.drawRoundedRect(face, 3, 3);
     QFont font = p.font();
-    font.setPixelSize(steps.size() > 2 ? 7 : 9);
+    font.setPixelSize(11);
     font.setBold(true);
-    font.setStretch(steps.size() > 2 ? QFont::Condensed : QFont::Unstretched);
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(QRectF(0, 2.5, Size, 11), Qt::AlignCenter, steps);
+    p.drawText(face, Qt::AlignCenter, steps);
     return pixmap;
 }
 } // namespace

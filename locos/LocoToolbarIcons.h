@@ -7,3 +7,6 @@
 // screen: a restart arrow, a plus, a cross and three speed-step badges. An unknown key gets an
 // empty icon.
 QIcon locoToolbarIcon(const QString& key);
+
+constexpr int LocoToolbarIconWidth = 24;
+constexpr int LocoToolbarIconHeight = 16;

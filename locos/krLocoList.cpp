@@ -107,7 +107,7 @@ QWidget* krLocoList::buildConfigurationTab()
 
     m_tlbLocoList = new QToolBar(m_configurationPage);
     m_tlbLocoList->setObjectName(QStringLiteral("tlbLocoList"));
-    m_tlbLocoList->setIconSize(QSize(16, 16));
+    m_tlbLocoList->setIconSize(QSize(LocoToolbarIconWidth, LocoToolbarIconHeight));
     m_tlbLocoList->setToolButtonStyle(Qt::ToolButtonIconOnly);
     for (const auto& b : kToolbarButtons) {
         const QString key = QString::fromLatin1(b.key);
