@@ -208,7 +208,7 @@ int paced()
 
     // Stands in for the window system asking for repaints (another window moved over this one)
     // every 100 ms while the read blocks the window.
-    PaintWatch watch(window.findChild<QTreeWidget*>(QStringLiteral("tvLocoList"))->viewport());
+    PaintWatch watch(&window);
     qApp->installEventFilter(&watch);
     std::atomic<bool> reading{true};
     std::thread exposer([&] {
@@ -228,7 +228,7 @@ int paced()
     std::printf("paced read: %.0f ms for %d exchanges; the wire's minimum %.0f ms; ratio %.3f\n", r.readMs,
                 Exchanges, minimumMs, r.readMs / minimumMs);
     std::printf("paced tree fill: %.0f ms; %d locos shown\n", r.fillMs, r.shown);
-    std::printf("tree paints during the paced read: %d, %d of them under the busy cursor (repaint asked "
+    std::printf("window paints during the paced read: %d, %d of them under the busy cursor (repaint asked "
                 "for every 100 ms)\n",
                 watch.paints, watch.paintsUnderBusyCursor);
     return r.shown == Locos ? 0 : 1;
