@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -25,9 +24,6 @@ const QString kAutoConfigKey = QStringLiteral("AutoConfig");
 // The frame's place is given from the top of the tab control; the page of a QTabWidget starts
 // below the tab strip, which takes this much of it.
 constexpr int kTabStripTwips = 360;
-
-// The bar counts in hundredths of a percent, so 12.5 % is shown as it is.
-constexpr int kBarScale = 100;
 
 QString indexed(const char* name, int index)
 {
@@ -111,11 +107,8 @@ void ProgrammingTab::buildControls()
     placeTwips(m_lblValue, 2160, rowTop[2], 840, 285);
 
     // Progress of the long reads, the cancel button beside it, the elapsed time below.
-    m_sspProgressPanel = new QProgressBar(frame);
+    m_sspProgressPanel = new PercentBar(frame);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
-    m_sspProgressPanel->setRange(0, 100 * kBarScale);
-    m_sspProgressPanel->setValue(0);
-    m_sspProgressPanel->setAlignment(Qt::AlignCenter);
     placeTwips(m_sspProgressPanel, 240, 2085, 3660, 315);
     m_cmdBreak = new QPushButton(QStringLiteral("Abbruch"), frame);
     m_cmdBreak->setObjectName(QStringLiteral("cmdBreak"));
@@ -224,7 +217,7 @@ bool ProgrammingTab::isBreakVisible() const
 
 double ProgrammingTab::progressPercent() const
 {
-    return double(m_sspProgressPanel->value()) / kBarScale;
+    return m_sspProgressPanel->percent();
 }
 
 void ProgrammingTab::spnValue_Click(int index, bool up)
@@ -240,10 +233,10 @@ void ProgrammingTab::setStatus(const QString& text, const QColor& colour)
     m_lblStatus->setPalette(palette);
 }
 
-// Only the bar repaints, and only when its fill moved: a register search sets it 256 times.
+// The bar repaints itself when the read next lets events through, right after the exchange.
 void ProgrammingTab::setProgress(double percent)
 {
-    m_sspProgressPanel->setValue(qRound(percent * kBarScale));
+    m_sspProgressPanel->setPercent(percent);
 }
 
 // The request goes out through the window's one frame; true only when the Controller answered,
