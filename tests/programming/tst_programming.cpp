@@ -197,7 +197,7 @@ void tst_programming::operations()
     rig.host.fill(fields[0].toInt(), fields.mid(1));
     if (operation >= 1 && operation != 2)
         MessageBox::setNextAnswer(operation == 1 ? QMessageBox::Yes : QMessageBox::No);
-    rig.host.tab->cmdOperation_Click(operation % 3);
+    rig.host.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
 
     QCOMPARE(rig.sim.requests(), Frames{kOn} + sent + Frames{kOff});
     QCOMPARE(rig.host.status(), status);
