@@ -31,7 +31,7 @@ AccessoryPanel::AccessoryPanel(int index, QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("Decoder-ID"), this), 0, 0);
     m_decoder = new QLineEdit(QString::number(index + 1), this);
     m_decoder->setObjectName(QStringLiteral("krAccessory_%1").arg(index));
-    m_decoder->setProperty("Tag", QStringLiteral("Die Decoder-ID,NUM,MIN=1,MAX=511"));
+    m_decoder->setProperty("Tag", QString::fromLatin1(DecoderRule));
     m_decoder->setMaxLength(5);
     m_decoder->setToolTip(QStringLiteral("Nummer des Zubehör-Decoders (1 bis 511)"));
     layout->addWidget(m_decoder, 0, 1, 1, 2);

@@ -12,6 +12,8 @@ class AccessoryPanel : public QGroupBox
 
 public:
     static constexpr int PortCount = 4;
+    // The decoder number field's rule; the number sent is read under the same rule.
+    static constexpr const char* DecoderRule = "Die Decoder-ID,NUM,MIN=1,MAX=511";
 
     AccessoryPanel(int index, QWidget* parent);
 

@@ -1,30 +1,20 @@
 #include "DashboardRules.h"
 
 #include "CommandSet.h"
+#include "NumberReader.h"
 #include "TaktoraVersion.h"
-#include "ValidationRule.h"
 
 #include <QFileInfo>
-
-#include <cmath>
 
 namespace Dashboard {
 
 std::optional<quint8> controllerByte(const QString& text)
 {
-    const double rounded = std::round(leadingNumber(text));
-    if (rounded < 0 || rounded > 255)
+    // The field takes any text; its leading number counts, rounded as every number sent is.
+    const qint64 number = wholeValue(leadingNumber(text));
+    if (number < 0 || number > 255)
         return std::nullopt;
-    return static_cast<quint8>(rounded);
-}
-
-std::optional<quint16> wordNumber(const QString& text)
-{
-    bool ok = false;
-    const uint value = text.trimmed().toUInt(&ok, 10);
-    if (!ok || value > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(value);
+    return static_cast<quint8>(number);
 }
 
 QString programVersionText()

@@ -23,10 +23,6 @@ constexpr int RestingPosition = 255; // slider position of a standing loco
 // The Controller number a command is sent to; none when it does not fit a frame byte.
 std::optional<quint8> controllerByte(const QString& text);
 
-// A loco or decoder number that can travel in two bytes; none for anything but a whole number
-// from 0 to 65535.
-std::optional<quint16> wordNumber(const QString& text);
-
 QString programVersionText(); // "Taktora V5.2 (build 16)"
 QString firmwareVersionText(int major, int minor, int revision);
 

@@ -5,6 +5,7 @@
 #include "DashboardRules.h"
 #include "LocoNumberBox.h"
 #include "MotionCompressor.h"
+#include "NumberReader.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -136,9 +137,12 @@ ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* pare
 
 std::optional<quint16> ThrottlePanel::locoNumber()
 {
-    const auto number = Dashboard::wordNumber(m_locoNumber->currentText());
+    // Read as every typed number is, so "5.0" drives loco 5 here as it would pass a field check.
+    const auto number = wholeNumber(m_locoNumber->currentText(), 0, AllLocos);
     showInvalidLocoNumber(!number);
-    return number;
+    if (!number)
+        return std::nullopt;
+    return static_cast<quint16>(*number);
 }
 
 void ThrottlePanel::showInvalidLocoNumber(bool invalid)

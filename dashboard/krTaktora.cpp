@@ -9,10 +9,10 @@
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
+#include "NumberReader.h"
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
-#include "ValidationRule.h"
 
 #include <QAction>
 #include <QApplication>
@@ -481,11 +481,13 @@ void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int 
 {
     if (!sysDataOK(this))
         return;
-    const auto decoder = Dashboard::wordNumber(decoderNumber);
+    // Read under the field's own rule, which sysDataOK has just passed: whatever it accepted goes out.
+    const auto decoder = checkedNumber(decoderNumber, QString::fromLatin1(AccessoryPanel::DecoderRule));
     const auto controller = controllerNumber();
     if (!decoder || !controller)
         return;
-    transact(Request::switchAccessory(*controller, *decoder, static_cast<quint8>(port), state == 1));
+    transact(Request::switchAccessory(*controller, static_cast<quint16>(*decoder), static_cast<quint8>(port),
+                                      state == 1));
 }
 
 void krTaktora::Toolbar1_ButtonClick(QAction* button)

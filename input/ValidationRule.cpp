@@ -4,8 +4,6 @@
 
 #include <QRegularExpression>
 
-#include <cmath>
-
 namespace {
 
 const QString kEntrySeparator = QStringLiteral(",");
@@ -19,19 +17,6 @@ bool isKeyword(const QString& entry, const char* keyword)
 bool startsWithKeyword(const QString& entry, const char* prefix)
 {
     return entry.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
-}
-
-bool isLocaleNumber(const QString& text, const QLocale& locale)
-{
-    bool ok = false;
-    const double value = locale.toDouble(text, &ok);
-    // The locale parser takes "inf" and "nan"; nobody means those as a field value.
-    return ok && std::isfinite(value);
-}
-
-bool isAsciiDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
 // A point in time as a sortable pair, free of time zones: the dates here are wall-clock dates.
@@ -89,11 +74,10 @@ RangeCheck checkDateRange(const ValidationRule& spec, const QString& text, const
     return check;
 }
 
-RangeCheck checkNumberRange(const ValidationRule& spec, const QString& text, const QLocale& locale)
+RangeCheck checkNumberRange(const ValidationRule& spec, double value, const QLocale& locale)
 {
     const double lower = spec.hasMin ? leadingNumber(spec.minText) : -1e99;
     const double upper = spec.hasMax ? leadingNumber(spec.maxText) : 1e99;
-    const double value = leadingNumber(text);
     return {value >= lower && value <= upper, generalNumberText(lower, locale),
             generalNumberText(upper, locale)};
 }
@@ -155,12 +139,13 @@ ValidationResult validateField(const ValidationRule& spec, const QString& text, 
         return ValidationResult::fail(spec.name + QStringLiteral(" muß eingegeben werden."));
     if (spec.isDate() && !text.isEmpty() && !parseLocaleDate(text, locale))
         return ValidationResult::fail(spec.name + QStringLiteral(" muß ein gültiges Datum sein."));
-    if (spec.numeric && !trimmed.isEmpty() && !isLocaleNumber(trimmed, locale))
+    const NumberReading number = readNumber(text, locale);
+    if (spec.numeric && !number.blank && !number.numeric)
         return ValidationResult::fail(spec.name + QStringLiteral(" muß numerisch sein."));
 
     // A date field compares as a date even when it is also marked numeric.
     const RangeCheck range = spec.isDate()  ? checkDateRange(spec, text, locale, now)
-                             : spec.numeric ? checkNumberRange(spec, text, locale)
+                             : spec.numeric ? checkNumberRange(spec, number.value, locale)
                                             : checkTextRange(spec, trimmed);
     const QString rangeMessage = spec.name + QStringLiteral(" ist nicht im gültigen Bereich (") +
                                  range.lower + QStringLiteral(" bis ") + range.upper + QStringLiteral(") .");
@@ -178,50 +163,6 @@ ValidationResult validateField(const ValidationRule& spec, const QString& text, 
     if (spec.hasBounds() && !range.inRange)
         return ValidationResult::fail(rangeMessage);
     return ValidationResult::pass();
-}
-
-double leadingNumber(const QString& text)
-{
-    QString s;
-    for (const QChar c : text) {
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
-            c != QLatin1Char('\r'))
-            s += c;
-    }
-
-    const int n = int(s.size());
-    int i = 0;
-    QString number;
-    if (i < n && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
-        number += s[i++];
-    QString integral;
-    while (i < n && isAsciiDigit(s[i]))
-        integral += s[i++];
-    QString fraction;
-    if (i < n && s[i] == QLatin1Char('.')) {
-        ++i;
-        while (i < n && isAsciiDigit(s[i]))
-            fraction += s[i++];
-    }
-    if (integral.isEmpty() && fraction.isEmpty())
-        return 0.0;
-    number += integral.isEmpty() ? QStringLiteral("0") : integral;
-    if (!fraction.isEmpty())
-        number += QLatin1Char('.') + fraction;
-
-    // An exponent counts only with at least one digit ("1e" is just 1).
-    if (i < n && QStringLiteral("eEdD").contains(s[i])) {
-        int j = i + 1;
-        QString exponent = QStringLiteral("e");
-        if (j < n && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
-            exponent += s[j++];
-        QString digits;
-        while (j < n && isAsciiDigit(s[j]))
-            digits += s[j++];
-        if (!digits.isEmpty())
-            number += exponent + digits;
-    }
-    return QLocale::c().toDouble(number);
 }
 
 QString generalNumberText(double value, const QLocale& locale)

@@ -8,6 +8,8 @@
 // and any case the flags "Num", "Date", "Birthday", "Mandatory", an allowed-values list
 // "Valid=A;B;C" and the bounds "Min=..." and "Max=...". Anything else ("INTEGER") is ignored.
 
+#include "NumberReader.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -55,11 +57,6 @@ struct ValidationResult
 // the present moment (a birthday may lie at most 129 years back from it and not after its day).
 ValidationResult validateField(const ValidationRule& spec, const QString& text, const QLocale& locale,
                                const QDateTime& now);
-
-// The number formed by the leading part of the text that reads as a number, with a point as the
-// decimal separator; blanks anywhere are skipped, and a text without such a part counts as 0.
-// Bounds and numeric values are compared as this number, whatever the locale.
-double leadingNumber(const QString& text);
 
 // A number in the general format: at most 15 significant digits, no trailing zeros, the locale's
 // decimal separator, and exponent notation for very large or small magnitudes ("1E+99").

@@ -22,12 +22,18 @@ int PortDirectory::portNumber(const QString& comName)
 
 QString PortDirectory::devicePath(const QString& comName)
 {
+    // The port is chosen by its number alone, so a hand-edited "COM03", "COM3:" or "COM 3" reaches
+    // COM3 as the user meant it.
+    const int number = portNumber(comName);
+    if (number < FirstPort || number > LastPort)
+        return QString();
+    const QString port = QStringLiteral("COM") + QString::number(number);
 #ifdef Q_OS_WIN
-    return canonicalName(comName);
+    return port;
 #else
     QSettings settings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN"));
     settings.beginGroup(kPortsGroup);
-    return settings.value(canonicalName(comName)).toString();
+    return settings.value(port).toString();
 #endif
 }
 

@@ -59,9 +59,6 @@ private slots:
         QCOMPARE(controllerByte("1.6"), std::optional<quint8>(2));
         QVERIFY(!controllerByte("256"));
         QVERIFY(!controllerByte("-1"));
-        QCOMPARE(wordNumber(" 65535 "), std::optional<quint16>(65535));
-        for (const char* refused : {"65536", "1.5", "-1", "abc", ""})
-            QVERIFY2(!wordNumber(refused), refused);
         QCOMPARE(panelSettingKey("AccessoryAdress", 2), QStringLiteral("AccessoryAdress02"));
         QVERIFY(isHostedStart("/usr/local/bin/KORADIN"));
         QVERIFY(isHostedStart("koradin.exe"));

@@ -1,6 +1,7 @@
 #include "AccessoryPanel.h"
 #include "DashboardRig.h"
 #include "DashboardRules.h"
+#include "krOptions.h"
 #include "krTaktoraTools.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
@@ -18,8 +19,28 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <memory>
+#include <typeinfo>
+#ifdef __GNUG__
+#include <cxxabi.h>
+#endif
+
 namespace {
 const QColor kRed(255, 0, 0), kGreen(0, 192, 0), kBlack(0, 0, 0);
+
+// The object's class as the compiler knows it, without namespaces.
+QString dynamicClassName(const QObject* object)
+{
+    QString name = QString::fromLatin1(typeid(*object).name());
+#ifdef __GNUG__
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> plain(
+        abi::__cxa_demangle(typeid(*object).name(), nullptr, nullptr, &status), std::free);
+    if (status == 0)
+        name = QString::fromLatin1(plain.get());
+#endif
+    return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1).remove(QStringLiteral("class "));
+}
 
 QColor faceColour(QWidget* button)
 {
@@ -90,21 +111,25 @@ private slots:
     {
         QTest::addColumn<QString>("loco");
         QTest::addColumn<QString>("controller");
+        QTest::addColumn<bool>("badLoco");
         QTest::newRow("text") << "abc"
-                              << "1";
+                              << "1" << true;
         QTest::newRow("too big") << "65536"
-                                 << "1";
-        QTest::newRow("fraction") << "3.5"
-                                  << "1";
+                                 << "1" << true;
+        QTest::newRow("too big before rounding") << "65535.2"
+                                                 << "1" << true;
+        QTest::newRow("blank") << " "
+                               << "1" << true;
         QTest::newRow("controller 256") << "3"
-                                        << "256";
+                                        << "256" << false;
         QTest::newRow("controller -2") << "3"
-                                       << "-2";
+                                       << "-2" << false;
     }
     void numbersThatCannotTravelSendNothing()
     {
         QFETCH(QString, loco);
         QFETCH(QString, controller);
+        QFETCH(bool, badLoco);
         DashboardRig rig;
         rig.check("1");
         rig.find<QLineEdit>("txtControllerNr")->setText(controller);
@@ -120,8 +145,7 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(t->slider()->value(), 255);
         QCOMPARE(t->speedStepLabel()->text(), QStringLiteral("Fehler"));
-        if (!Dashboard::wordNumber(loco))
-            QVERIFY(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")));
+        QCOMPARE(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")), badLoco);
     }
 
     void stopsMoveSlidersWithoutSpeedCommands()
@@ -257,6 +281,55 @@ private slots:
         QCOMPARE(shown[0].text, QStringLiteral("Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) ."));
     }
 
+    // What passes the decoder field's check goes out as that number, rounded; what does not, fails
+    // with the check's message. A throttle reads its loco number the same way.
+    void typedNumbersGoOutAsTheCheckReadsThem_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("sent"); // -1: refused
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* locale, const char* text, int sent, const QString& message = {}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(locale, text)))
+                << QString::fromLatin1(locale) << QString::fromLatin1(text) << sent << message;
+        };
+        row("en_US", "5.0", 5);
+        row("en_US", "1e2", 100);
+        row("en_US", "300.4", 300);
+        row("en_US", "1.000", 1);
+        row("de_DE", "1,5", 1);
+        row("de_DE", "1e2", 100);
+        row("en_US", "511.6", -1, "Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) .");
+        row("de_DE", "1.5", -1, "Die Decoder-ID muß numerisch sein.");
+    }
+    void typedNumbersGoOutAsTheCheckReadsThem()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(int, sent);
+        QFETCH(QString, message);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        DashboardRig rig;
+        rig.check("1");
+        rig.window->accessoryPanel(2)->decoderField()->setText(text);
+        rig.window->accessoryPanel(2)->onButton(0)->click();
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->locoNumberBox()->setEditText(text);
+        t->lightButton()->click();
+        QLocale::setDefault(before);
+
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.isEmpty() ? QString() : shown[0].text, message);
+        if (sent < 0) {
+            QVERIFY(!rig.sentCommands().contains(Command::SwitchAccessoryOn));
+            return;
+        }
+        QCOMPARE(rig.sent(),
+                 (QList<FrameFields>{Request::switchAccessory(1, quint16(sent), 0, true),
+                                     Request::locoFunction(1, quint16(sent), LightFunction, true)}));
+    }
+
     void loadCircuitFollowsTheController()
     {
         DashboardRig rig;
@@ -328,6 +401,26 @@ private slots:
         next.check("1");
         QCOMPARE(next.window->throttle(2)->locoNumberBox()->currentText(), QStringLiteral("1234"));
         QCOMPARE(next.window->accessoryPanel(1)->decoderField()->text(), QStringLiteral("77"));
+    }
+
+    // Without Q_OBJECT a class reports its Qt base class: qobject_cast, style sheets and tools that
+    // look windows up by class name miss it.
+    void everyObjectOfOursKnowsItsClass()
+    {
+        DashboardRig rig;
+        krOptions options(rig.window.get());
+        QSet<QString> ours;
+        const QList<QObject*> objects = rig.window->findChildren<QObject*>() << rig.window.get();
+        for (const QObject* object : objects) {
+            const QString type = dynamicClassName(object);
+            if (type.startsWith(QLatin1Char('Q')))
+                continue; // Qt's own
+            ours << type;
+            QCOMPARE(QString::fromLatin1(object->metaObject()->className()).section(QStringLiteral("::"), -1),
+                     type);
+        }
+        QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
+                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox"}));
     }
 
     void closingIsRefusedWhileADecoderNumberIsWrong()

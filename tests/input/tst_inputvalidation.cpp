@@ -1,3 +1,4 @@
+#include "NumberReader.h"
 #include "sysList.h"
 #include "TestMain.h"
 #include "ValidationRule.h"
@@ -93,6 +94,44 @@ private slots:
             validateField(ValidationRule::parse(tag), text, QLocale(locale), kNow);
         QCOMPARE(result.message, message);
         QCOMPARE(result.ok, message.isEmpty());
+    }
+
+    // The check and the number sent agree on every text: none exactly when the check refuses.
+    void checkAndSendAgree_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<qint64>("sent"); // -1: refused
+        const QString decoder = "Die Decoder-ID,NUM,MIN=1,MAX=511";
+        const auto row = [](const char* name, const QString& tag, const QString& text, qint64 sent,
+                            const char* locale = "en_US") {
+            QTest::newRow(name) << tag << text << QString::fromLatin1(locale) << sent;
+        };
+        row("exponent", decoder, "1e2", 100);
+        row("half rounds away from zero", decoder, "2.5", 3);
+        row("bound compared before rounding", decoder, "0.6", -1);
+        row("above the bound until rounded", decoder, "511.2", -1);
+        row("German comma is not the value's separator", decoder, "3,7", 3, "de_DE");
+        row("German grouping", decoder, "1.000", 1, "de_DE");
+        row("infinity is no number", decoder, "inf", -1);
+        row("not numeric", decoder, "12a", -1);
+        row("blank counts as 0 where 0 passes", "Der CV-Wert,NUM,MIN=0,MAX=255", " ", 0);
+        row("negative half", "x,NUM,MIN=-9,MAX=9", "-2.5", -3);
+        row("mandatory blank", "Der CV-Wert,Mandatory,MIN=0,MAX=255,NUM", "", -1);
+        row("a list is no number", "Pin,VALID=A0;A1", "A0", -1);
+    }
+    void checkAndSendAgree()
+    {
+        QFETCH(QString, tag);
+        QFETCH(QString, text);
+        QFETCH(QString, locale);
+        QFETCH(qint64, sent);
+        const auto number = checkedNumber(text, tag, QLocale(locale));
+        QCOMPARE(number.value_or(-1), sent);
+        const ValidationRule rule = ValidationRule::parse(tag);
+        if (rule.numeric)
+            QCOMPARE(validateField(rule, text, QLocale(locale), kNow).ok, number.has_value());
     }
 
     void leadingNumbers()
