@@ -3,6 +3,7 @@
 #include "CommandSet.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
+#include "NumberReader.h"
 #include "ProgrammingWidgets.h"
 #include "sysDataOK.h"
 
@@ -247,6 +248,13 @@ bool ProgrammingTab::exchange(const FrameFields& request)
     return m_channel.transact(0, false);
 }
 
+// A field's number as the validation read it; the bit field, without a rule outside bit mode,
+// counts as 0.
+int ProgrammingTab::checkedField(int index) const
+{
+    return static_cast<int>(fieldNumber(m_txtValue[index]).value_or(0));
+}
+
 bool ProgrammingTab::SwitchProgrammingMode(bool on)
 {
     exchange(Request::setTrackMode(controllerByte(), on ? TrackMode::Programming : TrackMode::Off));
@@ -277,9 +285,8 @@ void ProgrammingTab::verifyOrWrite(Operation operation)
     setStatus(write ? QStringLiteral("Schreiben ...") : QStringLiteral("Prüfen ..."), Blue);
     // The request is built now and kept until it is sent: an operation started during the wait
     // below uses the window's frame too.
-    const FrameFields request =
-        operationRequest(controllerByte(), m_progType, operation, fieldNumber(m_txtValue[0]->text()),
-                         fieldNumber(m_txtValue[1]->text()), fieldNumber(m_txtValue[2]->text()));
+    const FrameFields request = operationRequest(controllerByte(), m_progType, operation, checkedField(0),
+                                                 checkedField(1), checkedField(2));
     if (write) {
         const QString question =
             writeQuestion(m_progType, m_txtValue[0]->text(), m_txtValue[1]->text(), m_txtValue[2]->text());
@@ -315,7 +322,7 @@ void ProgrammingTab::readValue()
     WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
-    const int number = fieldNumber(m_txtValue[0]->text());
+    const int number = checkedField(0);
     const int result = m_progType == CvByte ? ReadCvValue(static_cast<quint16>(number))
                                             : SearchRegisterValue(static_cast<quint16>(number), 0, 255);
     if (result != Cancelled) {

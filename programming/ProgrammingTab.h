@@ -58,6 +58,7 @@ private:
     void verifyOrWrite(Programming::Operation operation);
     void readValue();
     bool exchange(const FrameFields& request);
+    int checkedField(int index) const;
     void setStatus(const QString& text, const QColor& colour);
     void setProgress(double percent);
     void finishCancelled();
