@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 bool toNumber(const QString& text, int low, int high, int& out)
@@ -119,24 +120,34 @@ bool parseLocoList(const QString& text, QList<EmulatedController::ConfiguredLoco
         out = entries;
         return true;
     }
+    QSet<int> listed; // a board of ten thousand locos must not take seconds to set up
     for (const QString& item : listItems(text)) {
         const QStringList parts = item.split(QLatin1Char(':'));
-        int number = 0;
+        // NUMBER or FROM-TO; a range runs downwards when FROM is the greater.
+        const QStringList bounds = parts[0].split(QLatin1Char('-'));
+        int from = 0;
+        int to = 0;
         int steps = 28;
-        if (parts.size() > 2 || !toNumber(parts[0], 1, EmulatedController::HighestLocoNumber, number) ||
+        if (parts.size() > 2 || bounds.size() > 2 ||
+            !toNumber(bounds[0], 1, EmulatedController::HighestLocoNumber, from) ||
+            !toNumber(bounds.last(), 1, EmulatedController::HighestLocoNumber, to) ||
             (parts.size() == 2 && (!toNumber(parts[1], 0, 255, steps) || speedStepCode(steps) == 0))) {
-            error =
-                QStringLiteral("loco \"%1\": expected NUMBER[:STEPS], number 1 to 10239, steps 14, 28 or 126")
-                    .arg(item);
+            error = QStringLiteral("loco \"%1\": expected NUMBER[:STEPS] or FROM-TO[:STEPS], numbers 1 to "
+                                   "10239, steps 14, 28 or 126")
+                        .arg(item);
             return false;
         }
-        for (const auto& e : entries) {
-            if (e.number == number) {
+        const int step = from <= to ? 1 : -1;
+        for (int number = from;; number += step) {
+            if (listed.contains(number)) {
                 error = QStringLiteral("loco %1 is listed twice").arg(number);
                 return false;
             }
+            listed.insert(number);
+            entries.append({static_cast<quint16>(number), speedStepCode(steps)});
+            if (number == to)
+                break;
         }
-        entries.append({static_cast<quint16>(number), speedStepCode(steps)});
     }
     out = entries;
     return true;
@@ -200,8 +211,9 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
                                              QStringLiteral("The board has no hardware emergency stop."));
     const QCommandLineOption locos(
         QStringLiteral("locos"),
-        QStringLiteral("Configured locos in the board's order, NUMBER[:STEPS] with STEPS 14, 28 or 126 "
-                       "(default \"3:28,1000:126,7:14,5:28\"; \"\" for none)."),
+        QStringLiteral("Configured locos in the board's order, NUMBER[:STEPS] or a range FROM-TO[:STEPS] "
+                       "with STEPS 14, 28 or 126 (default \"3:28,1000:126,7:14,5:28\"; \"\" for none; "
+                       "\"1-10239\" fills the board)."),
         QStringLiteral("LIST"));
     const QCommandLineOption cv(QStringLiteral("cv"),
                                 QStringLiteral("CVs of the decoder on the programming track, e.g. 1=3,29=6 "

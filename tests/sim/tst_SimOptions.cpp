@@ -24,6 +24,9 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::newRow("loco 0") << QStringList{"--locos", "0:28"};
     QTest::newRow("loco 10240") << QStringList{"--locos", "10240"};
     QTest::newRow("loco twice") << QStringList{"--locos", "3:28,3:14"};
+    QTest::newRow("range over a listed loco") << QStringList{"--locos", "7,9-5"};
+    QTest::newRow("range beyond 10239") << QStringList{"--locos", "10000-10240"};
+    QTest::newRow("range without end") << QStringList{"--locos", "5-"};
     QTest::newRow("cv 0") << QStringList{"--cv", "0=1"};
     QTest::newRow("cv 1025") << QStringList{"--cv", "1025=1"};
     QTest::newRow("cv value") << QStringList{"--cv", "1=256"};
