@@ -6,6 +6,8 @@
 // A round lamp with a fill colour.
 class Lamp : public QWidget
 {
+    Q_OBJECT
+
 public:
     static constexpr int Diameter = 22;
 

@@ -9,6 +9,8 @@ MotionCompressor::MotionCompressor(QWidget* target) : QObject(target), m_target(
     target->installEventFilter(this);
 }
 
+MotionCompressor::~MotionCompressor() = default;
+
 bool MotionCompressor::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_target || m_delivering)

@@ -12,8 +12,11 @@ class QMouseEvent;
 // long after the user let go. The button release always comes after the newest move.
 class MotionCompressor : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit MotionCompressor(QWidget* target);
+    ~MotionCompressor() override; // where the pending event's type is complete
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -20,6 +20,8 @@ class QToolButton;
 // when the Controller does not answer.
 class ThrottlePanel : public QGroupBox
 {
+    Q_OBJECT
+
 public:
     ThrottlePanel(int index, DashboardChannel& channel, QWidget* parent);
 

@@ -20,6 +20,8 @@ class ThrottlePanel;
 // circuit and the global stop. Every command goes out through the window's one frame.
 class krTaktora : public QMainWindow, public DashboardChannel
 {
+    Q_OBJECT
+
 public:
     static constexpr int ThrottleCount = 4;
     static constexpr int AccessoryPanelCount = 4;

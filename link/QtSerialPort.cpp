@@ -1,5 +1,6 @@
 #include "QtSerialPort.h"
 
+#include "Frame.h"
 #include "PortDirectory.h"
 #include "PortErrors.h"
 
@@ -50,6 +51,10 @@ bool QtSerialPort::open(const QString& comName)
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // Between exchanges the window's event loop would read whatever a board sends (debug text, a
+    // reset loop) into an unbounded buffer. One frame is all an exchange uses, and it empties the
+    // line before it sends; what does not fit waits in the driver's bounded buffer until then.
+    m_port.setReadBufferSize(FrameSize);
     if (!m_port.open(QIODevice::ReadWrite)) {
         setError(errorNumberFor(m_port.error()));
         if (!m_error.number)

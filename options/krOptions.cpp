@@ -21,6 +21,8 @@ namespace {
 // looked up afresh whenever it opens.
 class RescanningComboBox : public QComboBox
 {
+    Q_OBJECT
+
 public:
     using QComboBox::QComboBox;
     std::function<void()> beforePopup;
@@ -278,3 +280,5 @@ void krOptions::unassignDevice()
     PortDirectory::unregisterDevice(com);
     showMapping();
 }
+
+#include "krOptions.moc"

@@ -1,7 +1,7 @@
 #include "ProgrammingRules.h"
 
 #include "CommandSet.h"
-#include "ValidationRule.h"
+#include "NumberReader.h"
 
 #include <QtMath>
 
@@ -10,27 +10,6 @@ namespace Programming {
 namespace {
 
 const QString kCvNumberTag = QStringLiteral("Die CV-Adresse,Mandatory,MIN=1,MAX=1023,NUM");
-
-// A text the user typed counts as a number when all of it reads as one, in the user's own
-// notation or with a decimal point.
-std::optional<double> wholeTextNumber(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    QLocale local;
-    local.setNumberOptions(QLocale::RejectGroupSeparator);
-    double value = local.toDouble(trimmed, &ok);
-    if (!ok) {
-        QLocale c = QLocale::c();
-        c.setNumberOptions(QLocale::RejectGroupSeparator);
-        value = c.toDouble(trimmed, &ok);
-    }
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
 
 quint8 commandFor(ProgType type, Operation operation)
 {
@@ -78,27 +57,23 @@ QString valueAfterTypeChange(ProgType type, const QString& value)
 {
     if (type != CvBit)
         return value;
-    const std::optional<double> number = wholeTextNumber(value);
-    if (number && (*number == 0.0 || *number == 1.0))
+    const NumberReading number = readNumber(value);
+    if (number.numeric && (number.value == 0.0 || number.value == 1.0))
         return value;
     return QStringLiteral("0");
 }
 
 QString spinStep(const QString& text, bool up)
 {
-    const double number = wholeTextNumber(text).value_or(0.0);
+    const NumberReading number = readNumber(text);
     // Beyond 1024 the step has nothing to add; clamping first keeps huge texts from overflowing.
-    qint64 value = static_cast<qint64>(qFloor(qMin(qAbs(number), 1.0e15)));
+    const double integral = qFloor(qBound(-1.0e15, number.numeric ? number.value : 0.0, 1.0e15));
+    qint64 value = static_cast<qint64>(qAbs(integral));
     if (up && value < 1024)
         ++value;
     else if (!up && value > 0)
         --value;
     return QString::number(value);
-}
-
-int fieldNumber(const QString& text)
-{
-    return static_cast<int>(leadingNumber(text));
 }
 
 FrameFields operationRequest(quint8 controller, ProgType type, Operation operation, int number, int bit,
@@ -207,7 +182,7 @@ QString locoNumberQuestion(int locoNumber)
 
 int locoNumberFromField(const QString& text)
 {
-    return static_cast<int>(qAbs(leadingNumber(text)));
+    return static_cast<int>(qAbs(readNumber(text).value));
 }
 
 std::optional<quint8> cv29BitSpec(int selector)

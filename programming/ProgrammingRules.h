@@ -46,12 +46,9 @@ ProgTypeSetup progTypeSetup(ProgType type);
 // The value field after choosing a type: bit mode keeps only "0" and "1".
 QString valueAfterTypeChange(ProgType type, const QString& value);
 
-// A spin button step on a field's text: not a number becomes "0", then the absolute integer
-// part steps down to 0 or up to 1024.
+// A spin button step on a field's text: not a number becomes "0", then the absolute value of
+// the integer part (rounded down, so -3.7 gives 4) steps down to 0 or up to 1024.
 QString spinStep(const QString& text, bool up);
-
-// The number a field holds, as an operation sends it.
-int fieldNumber(const QString& text);
 
 // The frame of a verify or write, with the numbers from the fields.
 FrameFields operationRequest(quint8 controller, ProgType type, Operation operation, int number, int bit,
@@ -88,7 +85,8 @@ struct AddressSteps
 AddressSteps locoAddressSteps(quint8 controller, int locoNumber);
 QString locoNumberQuestion(int locoNumber);
 
-// The number in txtLocoNumber as it is written: integer part of its absolute value.
+// The number in txtLocoNumber as it is written: integer part of its absolute value, so that
+// 127.9 stays a short address.
 int locoNumberFromField(const QString& text);
 
 // The questions about CV 29: 1 short address, 2 long, 3 14 speed steps, 4 28/126 speed steps.

@@ -3,6 +3,7 @@
 #include "CommandSet.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
+#include "NumberReader.h"
 #include "ProgrammingWidgets.h"
 #include "sysDataOK.h"
 
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -25,9 +25,6 @@ const QString kAutoConfigKey = QStringLiteral("AutoConfig");
 // The frame's place is given from the top of the tab control; the page of a QTabWidget starts
 // below the tab strip, which takes this much of it.
 constexpr int kTabStripTwips = 360;
-
-// The bar counts in hundredths of a percent, so 12.5 % is shown as it is.
-constexpr int kBarScale = 100;
 
 QString indexed(const char* name, int index)
 {
@@ -111,11 +108,8 @@ void ProgrammingTab::buildControls()
     placeTwips(m_lblValue, 2160, rowTop[2], 840, 285);
 
     // Progress of the long reads, the cancel button beside it, the elapsed time below.
-    m_sspProgressPanel = new QProgressBar(frame);
+    m_sspProgressPanel = new PercentBar(frame);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
-    m_sspProgressPanel->setRange(0, 100 * kBarScale);
-    m_sspProgressPanel->setValue(0);
-    m_sspProgressPanel->setAlignment(Qt::AlignCenter);
     placeTwips(m_sspProgressPanel, 240, 2085, 3660, 315);
     m_cmdBreak = new QPushButton(QStringLiteral("Abbruch"), frame);
     m_cmdBreak->setObjectName(QStringLiteral("cmdBreak"));
@@ -224,7 +218,7 @@ bool ProgrammingTab::isBreakVisible() const
 
 double ProgrammingTab::progressPercent() const
 {
-    return double(m_sspProgressPanel->value()) / kBarScale;
+    return m_sspProgressPanel->percent();
 }
 
 void ProgrammingTab::spnValue_Click(int index, bool up)
@@ -240,10 +234,10 @@ void ProgrammingTab::setStatus(const QString& text, const QColor& colour)
     m_lblStatus->setPalette(palette);
 }
 
-// Only the bar repaints, and only when its fill moved: a register search sets it 256 times.
+// The bar repaints itself when the read next lets events through, right after the exchange.
 void ProgrammingTab::setProgress(double percent)
 {
-    m_sspProgressPanel->setValue(qRound(percent * kBarScale));
+    m_sspProgressPanel->setPercent(percent);
 }
 
 // The request goes out through the window's one frame; true only when the Controller answered,
@@ -252,6 +246,13 @@ bool ProgrammingTab::exchange(const FrameFields& request)
 {
     m_channel.frame() = request;
     return m_channel.transact(0, false);
+}
+
+// A field's number as the validation read it; the bit field, without a rule outside bit mode,
+// counts as 0.
+int ProgrammingTab::checkedField(int index) const
+{
+    return static_cast<int>(fieldNumber(m_txtValue[index]).value_or(0));
 }
 
 bool ProgrammingTab::SwitchProgrammingMode(bool on)
@@ -284,9 +285,8 @@ void ProgrammingTab::verifyOrWrite(Operation operation)
     setStatus(write ? QStringLiteral("Schreiben ...") : QStringLiteral("Prüfen ..."), Blue);
     // The request is built now and kept until it is sent: an operation started during the wait
     // below uses the window's frame too.
-    const FrameFields request =
-        operationRequest(controllerByte(), m_progType, operation, fieldNumber(m_txtValue[0]->text()),
-                         fieldNumber(m_txtValue[1]->text()), fieldNumber(m_txtValue[2]->text()));
+    const FrameFields request = operationRequest(controllerByte(), m_progType, operation, checkedField(0),
+                                                 checkedField(1), checkedField(2));
     if (write) {
         const QString question =
             writeQuestion(m_progType, m_txtValue[0]->text(), m_txtValue[1]->text(), m_txtValue[2]->text());
@@ -322,7 +322,7 @@ void ProgrammingTab::readValue()
     WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
-    const int number = fieldNumber(m_txtValue[0]->text());
+    const int number = checkedField(0);
     const int result = m_progType == CvByte ? ReadCvValue(static_cast<quint16>(number))
                                             : SearchRegisterValue(static_cast<quint16>(number), 0, 255);
     if (result != Cancelled) {

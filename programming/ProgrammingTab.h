@@ -7,11 +7,11 @@
 
 class CircleShape;
 class FieldEdit;
+class PercentBar;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class SpinButton;
@@ -58,6 +58,7 @@ private:
     void verifyOrWrite(Programming::Operation operation);
     void readValue();
     bool exchange(const FrameFields& request);
+    int checkedField(int index) const;
     void setStatus(const QString& text, const QColor& colour);
     void setProgress(double percent);
     void finishCancelled();
@@ -85,7 +86,7 @@ private:
     QLabel* m_lblCV = nullptr;
     QLabel* m_lblValue = nullptr;
     QLabel* m_lblBit = nullptr;
-    QProgressBar* m_sspProgressPanel = nullptr;
+    PercentBar* m_sspProgressPanel = nullptr;
     QLabel* m_lblElapsedTime = nullptr;
     QLabel* m_lblStatus = nullptr;
     CircleShape* m_led[3] = {};

@@ -114,7 +114,9 @@ FrameFields EmulatedController::control(const FrameFields& request)
         m_emergencyStopOn = request.data2 == 1;
         return request;
     case ControlOp::TrackMode: {
-        if (request.data2 > TrackMode::Programming)
+        // data3 repeats whether the mode is operation: 1 with mode 1, 0 with the others.
+        const quint8 operation = request.data2 == TrackMode::Operation ? 1 : 0;
+        if (request.data2 > TrackMode::Programming || request.data3 != operation)
             return refused(request);
         m_trackMode = request.data2;
         FrameFields a = request;
@@ -229,36 +231,44 @@ FrameFields EmulatedController::writeLocoEntry(const FrameFields& request)
 
 FrameFields EmulatedController::drive(const FrameFields& request)
 {
-    const quint16 number = wordFromBytes(request.data1, request.data2);
-    if (request.command == Command::StopLoco && number == AllLocos) {
-        for (LocoState& s : m_locoStates)
-            s.speed = 0;
-        return request;
-    }
-    if (number > HighestLocoNumber)
+    const bool function =
+        request.command == Command::LocoFunctionOn || request.command == Command::LocoFunctionOff;
+    if ((request.command == Command::SetLocoDirection && request.data3 > 1) ||
+        (function && request.data3 > HighestFunction))
         return refused(request);
 
-    switch (request.command) {
-    case Command::SetLocoDirection:
-        if (request.data3 > 1)
-            return refused(request);
-        m_locoStates[number].forward = request.data3 == 1;
-        break;
-    case Command::SetLocoSpeed:
-        m_locoStates[number].speed = request.data3;
-        break;
-    case Command::StopLoco:
-        m_locoStates[number].speed = 0;
-        break;
-    default: {
-        if (request.data3 > HighestFunction)
-            return refused(request);
-        const quint32 bit = 1u << request.data3;
-        quint32& functions = m_locoStates[number].functions;
-        functions = request.command == Command::LocoFunctionOn ? (functions | bit) : (functions & ~bit);
-        break;
+    const auto apply = [&request](LocoState& loco) {
+        switch (request.command) {
+        case Command::SetLocoDirection:
+            loco.forward = request.data3 == 1;
+            break;
+        case Command::SetLocoSpeed:
+            loco.speed = request.data3;
+            break;
+        case Command::StopLoco:
+            loco.speed = 0;
+            break;
+        default: {
+            const quint32 bit = 1u << request.data3;
+            loco.functions =
+                request.command == Command::LocoFunctionOn ? (loco.functions | bit) : (loco.functions & ~bit);
+            break;
+        }
+        }
+    };
+    // The track carries any loco number the frame can hold, configured or not; 65535 reaches
+    // every loco at once.
+    const quint16 number = wordFromBytes(request.data1, request.data2);
+    if (number != AllLocos) {
+        apply(m_locoStates[number]);
+        return request;
     }
+    for (const ConfiguredLoco& configured : m_locos) {
+        if (!m_locoStates.contains(configured.number))
+            m_locoStates.insert(configured.number, LocoState{});
     }
+    for (LocoState& loco : m_locoStates)
+        apply(loco);
     return request;
 }
 

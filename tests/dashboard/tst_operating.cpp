@@ -1,6 +1,7 @@
 #include "AccessoryPanel.h"
 #include "DashboardRig.h"
 #include "DashboardRules.h"
+#include "krOptions.h"
 #include "krTaktoraTools.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
@@ -18,8 +19,28 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <memory>
+#include <typeinfo>
+#ifdef __GNUG__
+#include <cxxabi.h>
+#endif
+
 namespace {
 const QColor kRed(255, 0, 0), kGreen(0, 192, 0), kBlack(0, 0, 0);
+
+// The object's class as the compiler knows it, without namespaces.
+QString dynamicClassName(const QObject* object)
+{
+    QString name = QString::fromLatin1(typeid(*object).name());
+#ifdef __GNUG__
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> plain(
+        abi::__cxa_demangle(typeid(*object).name(), nullptr, nullptr, &status), std::free);
+    if (status == 0)
+        name = QString::fromLatin1(plain.get());
+#endif
+    return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1).remove(QStringLiteral("class "));
+}
 
 QColor faceColour(QWidget* button)
 {
@@ -380,6 +401,26 @@ private slots:
         next.check("1");
         QCOMPARE(next.window->throttle(2)->locoNumberBox()->currentText(), QStringLiteral("1234"));
         QCOMPARE(next.window->accessoryPanel(1)->decoderField()->text(), QStringLiteral("77"));
+    }
+
+    // Without Q_OBJECT a class reports its Qt base class: qobject_cast, style sheets and tools that
+    // look windows up by class name miss it.
+    void everyObjectOfOursKnowsItsClass()
+    {
+        DashboardRig rig;
+        krOptions options(rig.window.get());
+        QSet<QString> ours;
+        const QList<QObject*> objects = rig.window->findChildren<QObject*>() << rig.window.get();
+        for (const QObject* object : objects) {
+            const QString type = dynamicClassName(object);
+            if (type.startsWith(QLatin1Char('Q')))
+                continue; // Qt's own
+            ours << type;
+            QCOMPARE(QString::fromLatin1(object->metaObject()->className()).section(QStringLiteral("::"), -1),
+                     type);
+        }
+        QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
+                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox"}));
     }
 
     void closingIsRefusedWhileADecoderNumberIsWrong()

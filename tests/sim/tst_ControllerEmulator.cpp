@@ -86,7 +86,11 @@ void tst_ControllerEmulator::answersRequests_data()
     row("track mode", {},
         {trackMode(1, TrackMode::Operation), status(1, 0x31), trackMode(1, TrackMode::Programming),
          status(1, 0x11), trackMode(1, TrackMode::Off),
-         refused(make(1, Command::ControllerControl, ControlOp::TrackMode, 3, 0))});
+         refused(make(1, Command::ControllerControl, ControlOp::TrackMode, 3, 0)),
+         // data3 says whether the mode is operation; any other pairing is no track-mode request
+         refused(make(1, Command::ControllerControl, ControlOp::TrackMode, TrackMode::Operation, 0)),
+         refused(make(1, Command::ControllerControl, ControlOp::TrackMode, TrackMode::Programming, 1)),
+         status(1, 0x11)});
     // A number nobody serves: the status query says so, everything else goes unanswered.
     row("controller numbers", {"--controller", "1,4"},
         {reply(queryControllerStatus(3), Answer::NoSuchController, 0, 0, 0), silent(readFirmwareVersion(3)),
@@ -121,11 +125,15 @@ void tst_ControllerEmulator::answersRequests_data()
          echo(setMonitoringPins(1, 60, 61)), data(readOperationPins(1), 5, 6, 60),
          data(readProgrammingPins(1), 12, 13, 61), echo(setHardwareEmergencyStop(1, true)), status(1, 0x13),
          echo(setHardwareEmergencyStop(1, false)), status(1, 0x11)});
-    row("driving", {},
+    // Any loco number the frame holds is driven; 65535 is every loco at once.
+    row("driving", {"--locos", "1234:28"},
         {echo(setLocoSpeed(1, 3, 200)), echo(stopLoco(1, AllLocos)), echo(locoFunction(1, 3, 28, true)),
          echo(switchAccessory(1, 511, 3, true)), refused(switchAccessory(1, 300, 4, true)),
          refused(switchAccessory(1, 512, 0, true)), refused(locoFunction(1, 3, 29, true)),
-         refused(setLocoSpeed(1, 10240, 10)), refused(setLocoSpeed(1, AllLocos, 10))});
+         refused(make(1, Command::SetLocoDirection, 3, 0, 2)), echo(setLocoSpeed(1, 10240, 10)),
+         echo(locoFunction(1, 65534, 1, false)), echo(setLocoSpeed(1, AllLocos, 10)),
+         echo(locoFunction(1, AllLocos, 0, true)), echo(setLocoDirection(1, AllLocos, true)),
+         entry(readLocoEntry(1, 1234), 1234, 0x82)});
     row("unknown requests", {},
         {refused(make(1, 99, 1, 2, 3)), refused(make(1, 0, 0, 0, 0)),
          refused(make(1, Command::ControllerControl, 99, 0, 0)),
