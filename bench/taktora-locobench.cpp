@@ -17,7 +17,7 @@
 #include <QPaintEvent>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <atomic>
@@ -108,7 +108,7 @@ WindowRead windowRead(krLocoList& window)
     t.restart();
     window.FillLocoTree();
     r.fillMs = msSince(t);
-    r.shown = window.findChild<QTreeWidget*>(QStringLiteral("tvLocoList"))->topLevelItemCount();
+    r.shown = window.findChild<QTreeView*>(QStringLiteral("tvLocoList"))->model()->rowCount();
     return r;
 }
 

@@ -18,7 +18,7 @@
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 // Window and control places in twips, as the window was designed.
@@ -95,15 +95,16 @@ QWidget* krLocoList::buildConfigurationTab()
     m_configurationPage->setObjectName(QStringLiteral("configurationPage"));
     m_configurationPage->installEventFilter(this);
 
-    m_tvLocoList = new QTreeWidget(m_configurationPage);
+    m_tvLocoList = new QTreeView(m_configurationPage);
     m_tvLocoList->setObjectName(QStringLiteral("tvLocoList"));
+    m_locoTree = new LocoTreeModel(m_tvLocoList);
+    m_tvLocoList->setModel(m_locoTree);
     m_tvLocoList->setHeaderHidden(true);
-    m_tvLocoList->setColumnCount(1);
+    m_tvLocoList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tvLocoList->setUniformRowHeights(true); // thousands of locos scroll without measuring each row
     m_tvLocoList->setRootIsDecorated(true);
     m_tvLocoList->setIndentation(TwipsToPixels(300));
-    connect(m_tvLocoList, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* node) { tvLocoList_NodeClick(node); });
+    connect(m_tvLocoList, &QTreeView::clicked, this, &krLocoList::tvLocoList_NodeClick);
 
     m_tlbLocoList = new QToolBar(m_configurationPage);
     m_tlbLocoList->setObjectName(QStringLiteral("tlbLocoList"));
@@ -239,7 +240,7 @@ void krLocoList::ReadLocoList()
 void krLocoList::FillLocoTree()
 {
     BusyCursor busy;
-    ::FillLocoTree(*m_tvLocoList, m_locoConfiguration);
+    ::FillLocoTree(*m_tvLocoList, *m_locoTree, m_locoConfiguration);
 }
 
 void krLocoList::StoreLocoEntry(quint16 locoNumber, quint8 speedStepCode)
@@ -274,8 +275,7 @@ void krLocoList::AddLoco()
 
 int krLocoList::selectedLocoNumber() const
 {
-    const QTreeWidgetItem* node = m_tvLocoList->currentItem();
-    return node ? Locos::locoNumberOfNodeKey(nodeKey(*node)) : 0;
+    return Locos::locoNumberOfNodeKey(nodeKey(m_tvLocoList->currentIndex()));
 }
 
 void krLocoList::DeleteSelectedLoco()
@@ -343,7 +343,7 @@ void krLocoList::tlbLocoList_ButtonClick(QAction* button)
                          QMessageBox::Ok);
 }
 
-void krLocoList::tvLocoList_NodeClick(QTreeWidgetItem* node)
+void krLocoList::tvLocoList_NodeClick(const QModelIndex& node)
 {
     Q_UNUSED(node)
     ConfigButtonsEnabled(true, false);

@@ -11,8 +11,9 @@ class ProgrammingTab;
 class QAction;
 class QTabWidget;
 class QToolBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class LocoTreeModel;
+class QModelIndex;
+class QTreeView;
 
 // The loco list window: the Controller's loco configuration as a tree with a toolbar that adds,
 // deletes and changes entries and restarts the Controller, and the programming tab. Opened
@@ -42,7 +43,7 @@ public:
     void ActivateLocoConfig();
     void ConfigButtonsEnabled(bool controlsEnabled, bool activateConfig = false);
     void tlbLocoList_ButtonClick(QAction* button);
-    void tvLocoList_NodeClick(QTreeWidgetItem* node);
+    void tvLocoList_NodeClick(const QModelIndex& node);
     // The programming side's shared facilities, kept by its tab.
     void ProgButtonsEnabled(bool controlsEnabled);
     void ShowStatusLamp(quint8 state);
@@ -83,7 +84,8 @@ private:
 
     QTabWidget* m_tabProgramming = nullptr;
     QWidget* m_configurationPage = nullptr;
-    QTreeWidget* m_tvLocoList = nullptr;
+    QTreeView* m_tvLocoList = nullptr;
+    LocoTreeModel* m_locoTree = nullptr;
     QToolBar* m_tlbLocoList = nullptr;
     ProgrammingTab* m_programmingTab = nullptr;
 };

@@ -20,7 +20,7 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <memory>
 
@@ -59,18 +59,25 @@ struct Rig
         QCoreApplication::processEvents(); // the first activation, also without an activation event
         return true;
     }
-    QTreeWidget* tree() const { return window->findChild<QTreeWidget*>("tvLocoList"); }
+    QTreeView* tree() const { return window->findChild<QTreeView*>("tvLocoList"); }
+    QModelIndex node(int loco, int child = -1) const
+    {
+        const QModelIndex n = tree()->model()->index(loco, 0);
+        return child < 0 ? n : tree()->model()->index(child, 0, n);
+    }
     // "3:14F" for loco 3 with 14 speed steps, forward; the nodes' keys must fit their texts.
     QStringList shown() const
     {
         QStringList locos;
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* n = tree()->topLevelItem(i);
-            const QString key = nodeKey(*n);
-            const bool keysFit = key == n->text(0) + "#" && nodeKey(*n->child(0)) == key + "fs" &&
-                                 nodeKey(*n->child(1)) == key + "fr" && n->font(0).bold() && n->isExpanded();
-            locos << n->text(0) + ":" + n->child(0)->text(0).section(' ', 0, 0) +
-                         (n->child(1)->text(0).endsWith("vorwärts") ? "F" : "B") + (keysFit ? "" : "?");
+        for (int i = 0; i < tree()->model()->rowCount(); ++i) {
+            const QString key = nodeKey(node(i));
+            const bool keysFit = key == node(i).data().toString() + "#" &&
+                                 nodeKey(node(i, 0)) == key + "fs" && nodeKey(node(i, 1)) == key + "fr" &&
+                                 node(i).data(Qt::FontRole).value<QFont>().bold() &&
+                                 tree()->isExpanded(node(i));
+            locos << node(i).data().toString() + ":" + node(i, 0).data().toString().section(' ', 0, 0) +
+                         (node(i, 1).data().toString().endsWith("vorwärts") ? "F" : "B") +
+                         (keysFit ? "" : "?");
         }
         return locos;
     }
@@ -84,11 +91,12 @@ struct Rig
     }
     void clickNode(const QString& key)
     {
-        const auto nodes = tree()->findItems("*", Qt::MatchWildcard | Qt::MatchRecursive);
-        for (QTreeWidgetItem* n : nodes) {
-            if (nodeKey(*n) == key) {
-                tree()->setCurrentItem(n);
-                emit tree()->itemClicked(n, 0);
+        for (int i = 0; i < tree()->model()->rowCount(); ++i) {
+            for (int child = -1; child < 2; ++child) {
+                if (nodeKey(node(i, child)) == key) {
+                    tree()->setCurrentIndex(node(i, child));
+                    emit tree()->clicked(node(i, child));
+                }
             }
         }
     }
@@ -125,7 +133,7 @@ private slots:
         QCOMPARE(rig.window->windowTitle(),
                  QStringLiteral("Lok-Konfiguration / Programmierung (Controller 2)"));
         QCOMPARE(rig.enabled(), QStringLiteral("010000"));
-        QCOMPARE(rig.tree()->selectedItems().size(), 0);
+        QVERIFY(!rig.tree()->currentIndex().isValid());
         QCOMPARE(rig.window->findChild<QTabWidget*>("tabProgramming")->currentIndex(), 0);
         const Frames opening = fullRead(2, 3) + Frames{Request::setTrackMode(2, TrackMode::Off)};
         QCOMPARE(rig.sim.requests(), opening);
@@ -345,8 +353,8 @@ private slots:
                 if (!window)
                     return;
                 window->Form_Activate();
-                caption =
-                    window->windowTitle() + " " + window->findChild<QTreeWidget*>()->topLevelItem(0)->text(0);
+                caption = window->windowTitle() + " " +
+                          window->findChild<QTreeView*>()->model()->index(0, 0).data().toString();
                 window->close();
             });
             const int before = sim.requests().size();
