@@ -2,6 +2,7 @@
 // that runs the real Controller transaction on its own frame.
 
 #include "CommandSet.h"
+#include "krLocoList.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
@@ -14,7 +15,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
 
 using Frames = QList<FrameFields>;
 using Stored = QList<QPair<int, int>>;
@@ -127,6 +132,7 @@ private slots:
     void invalidLocoNumberBlocksEveryOperation();
     void simulationModeClaimsNoSuccess();
     void fieldsAndControls();
+    void recognisedLocoEntersTheLocoList();
     void elapsedTimes_data();
     void elapsedTimes();
 };
@@ -400,6 +406,43 @@ void tst_programming::fieldsAndControls()
     QCOMPARE(ReadSetting("AutoConfig", "", "Taktora"), QStringLiteral("0"));
     host.tab->ShowStatusLamp(5);
     QCOMPARE(host.litLamp(), -1);
+}
+
+// Through the real loco list window: a recognised loco goes into the Controller's configuration
+// and the tree, and the window stays open while "Abbruch" shows.
+void tst_programming::recognisedLocoEntersTheLocoList()
+{
+    SimProcess sim({"--locos", "3:28", "--cv", "29=38,17=195,18=232"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    sim.registerAs("COM3");
+    SetPortName("COM3");
+    QVERIFY(OpenControllerPort("COM3", false));
+    {
+        krLocoList window;
+        window.setControllerID(1);
+        window.show();
+        QCoreApplication::processEvents();
+        window.findChild<QTabWidget*>("tabProgramming")->setCurrentIndex(1);
+        // Tried again at each event pass until a read shows "Abbruch".
+        bool stayedOpen = false;
+        std::function<void()> tryClosing = [&] {
+            if (!window.programmingTab()->isBreakVisible())
+                return QTimer::singleShot(0, &window, tryClosing);
+            window.reject();
+            stayedOpen = window.isVisible() && !window.close();
+        };
+        QTimer::singleShot(0, &window, tryClosing);
+        window.findChild<QPushButton*>("cmdLocoRecognition")->click();
+        QVERIFY(stayedOpen);
+        QCOMPARE(window.findChild<QLabel*>("lblStatus")->text(),
+                 QStringLiteral("Erkannte Lok-Nummer 1000  (28/126 FS)"));
+        QVERIFY(sim.requests().contains(Request::writeLocoEntry(1, 1000, SpeedSteps::Steps28)));
+        const auto* tree = window.findChild<QTreeWidget*>("tvLocoList");
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("1000"));
+        QVERIFY(window.findChild<QTabWidget*>("tabProgramming")->isTabEnabled(0));
+    }
+    CloseControllerPort();
 }
 
 void tst_programming::elapsedTimes_data()
