@@ -252,6 +252,9 @@ void krLocoList::afterWrite()
 {
     // The list is never edited in place: it shows what the Controller holds after the change.
     WaitSeconds(1);
+    // The wait lets the user close the window; a closed window reads nothing more.
+    if (m_unloaded)
+        return;
     ReadLocoList();
     FillLocoTree();
     ConfigButtonsEnabled(false, true);

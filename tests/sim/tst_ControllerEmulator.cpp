@@ -99,7 +99,6 @@ void tst_ControllerEmulator::answersRequests_data()
     row("configuration order", {"--locos", "7:14,3:28,1000:126"},
         {entry(first, 7, 1), entry(next, 3, 2), entry(next, 1000, 3), entry(next, 0, none),
          entry(next, 0, none), entry(first, 7, 1), entry(single(1000), 1000, 3), entry(single(8), 8, none)});
-    row("no locos", {"--locos", ""}, {entry(first, 0, none)});
     row("ranges in the board's order", {"--locos", "10239-10238:126,2:14,1-1"},
         {entry(first, 10239, 3), entry(next, 10238, 3), entry(next, 2, 1), entry(next, 1, 2),
          entry(next, 0, none)});
