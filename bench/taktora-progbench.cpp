@@ -218,12 +218,12 @@ int main(int argc, char** argv)
                           20,
                           3 * 35.0 + 5 * 145.0,
                           20 * 145.0 + 35.0};
-    int failed = 0;
-    for (const Setting& s : {unpaced, decoder})
-        failed += run(s) ? 0 : 1;
+    const Setting settings[] = {unpaced, decoder};
+    const auto failed =
+        std::count_if(std::begin(settings), std::end(settings), [](const Setting& s) { return !run(s); });
     for (const MessageBox::Shown& box : MessageBox::takeShown())
         std::printf("  message: %s\n", qPrintable(box.text));
-    return failed;
+    return int(failed);
 }
 
 #include "taktora-progbench.moc"

@@ -36,12 +36,10 @@ NumberReading readNumber(const QString& text, const QLocale& locale)
 
 double leadingNumber(const QString& text)
 {
-    QString s;
-    for (const QChar c : text) {
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
-            c != QLatin1Char('\r'))
-            s += c;
-    }
+    // Blanks anywhere are skipped: "1 2" reads as 12.
+    QString s = text;
+    for (const char blank : {' ', '\t', '\n', '\r'})
+        s.remove(QLatin1Char(blank));
 
     const int n = int(s.size());
     int i = 0;

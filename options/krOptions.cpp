@@ -3,6 +3,7 @@
 #include "krTaktoraTools.h"
 #include "PortChoice.h"
 #include "PortDirectory.h"
+#include "RescanningComboBox.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -17,24 +18,6 @@
 #include <utility>
 
 namespace {
-// Devices come and go while the dialog is open (a board is plugged in): the device list is
-// looked up afresh whenever it opens.
-class RescanningComboBox : public QComboBox
-{
-    Q_OBJECT
-
-public:
-    using QComboBox::QComboBox;
-    std::function<void()> beforePopup;
-
-    void showPopup() override
-    {
-        if (beforePopup)
-            beforePopup();
-        QComboBox::showPopup();
-    }
-};
-
 QString settingsSection()
 {
     return QStringLiteral("Taktora");
@@ -280,5 +263,3 @@ void krOptions::unassignDevice()
     PortDirectory::unregisterDevice(com);
     showMapping();
 }
-
-#include "krOptions.moc"

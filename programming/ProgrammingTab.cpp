@@ -78,47 +78,47 @@ void ProgrammingTab::buildControls()
                                           QStringLiteral("Wert suchen")};
     const QString fieldTexts[3] = {QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0")};
     const int typingLimits[3] = {4, 1, 3};
-    const int rowTop[3] = {900, 1260, 1620};
+    const int rowTop[3] = {930, 1320, 1710};
     for (int i = 0; i < 3; ++i) {
         m_optProgType[i] = new QRadioButton(typeCaptions[i], frame);
         m_optProgType[i]->setObjectName(indexed("optProgType", i));
-        placeTwips(m_optProgType[i], 240, rowTop[i], 1815, 285);
+        placeTwips(m_optProgType[i], 240, rowTop[i], 1680, 285);
 
         m_txtValue[i] = new FieldEdit(fieldTexts[i], typingLimits[i], frame);
         m_txtValue[i]->setObjectName(indexed("txtValue", i));
         m_txtValue[i]->setAlignment(Qt::AlignRight);
-        placeTwips(m_txtValue[i], 3000, rowTop[i] - 15, 660, 315);
+        placeTwips(m_txtValue[i], 2790, rowTop[i] - 15, 570, 315);
 
         m_spnValue[i] = new SpinButton(frame);
         m_spnValue[i]->setObjectName(indexed("spnValue", i));
-        placeTwips(m_spnValue[i], 3660, rowTop[i] - 15, 240, 315);
+        placeTwips(m_spnValue[i], 3360, rowTop[i] - 15, 240, 315);
 
         m_cmdOperation[i] = new QPushButton(operationCaptions[i], frame);
         m_cmdOperation[i]->setObjectName(indexed("cmdOperation", i));
-        placeTwips(m_cmdOperation[i], 4200, rowTop[i] - 45, 1695, 345);
+        placeTwips(m_cmdOperation[i], 3690, rowTop[i] - 45, 2205, 345);
     }
     m_lblCV = new QLabel(QStringLiteral("CV"), frame);
     m_lblCV->setObjectName(QStringLiteral("lblCV"));
-    placeTwips(m_lblCV, 2160, rowTop[0], 840, 285);
+    placeTwips(m_lblCV, 1950, rowTop[0], 780, 285);
     m_lblBit = new QLabel(QStringLiteral("Bit"), frame);
     m_lblBit->setObjectName(QStringLiteral("lblBit"));
-    placeTwips(m_lblBit, 2160, rowTop[1], 840, 285);
+    placeTwips(m_lblBit, 1950, rowTop[1], 780, 285);
     m_lblValue = new QLabel(QStringLiteral("Wert"), frame);
     m_lblValue->setObjectName(QStringLiteral("lblValue"));
-    placeTwips(m_lblValue, 2160, rowTop[2], 840, 285);
+    placeTwips(m_lblValue, 1950, rowTop[2], 780, 285);
 
     // Progress of the long reads, the cancel button beside it, the elapsed time below.
     m_sspProgressPanel = new PercentBar(frame);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
-    placeTwips(m_sspProgressPanel, 240, 2085, 3660, 315);
+    placeTwips(m_sspProgressPanel, 240, 2130, 3360, 315);
     m_cmdBreak = new QPushButton(QStringLiteral("Abbruch"), frame);
     m_cmdBreak->setObjectName(QStringLiteral("cmdBreak"));
     m_cmdBreak->setVisible(false);
-    placeTwips(m_cmdBreak, 4200, 2070, 1695, 345);
+    placeTwips(m_cmdBreak, 3690, 2115, 2205, 345);
     m_lblElapsedTime = new QLabel(QStringLiteral("0 ms"), frame);
     m_lblElapsedTime->setObjectName(QStringLiteral("lblElapsedTime"));
     m_lblElapsedTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    placeTwips(m_lblElapsedTime, 240, 2460, 3660, 255);
+    placeTwips(m_lblElapsedTime, 240, 2490, 3360, 255);
 
     m_line2 = new QFrame(frame);
     m_line2->setObjectName(QStringLiteral("Line2"));
@@ -129,22 +129,22 @@ void ProgrammingTab::buildControls()
     // Loco number: setting and recognition.
     m_lblLocoNumber = new QLabel(QStringLiteral("Nummer"), frame);
     m_lblLocoNumber->setObjectName(QStringLiteral("lblLocoNumber"));
-    placeTwips(m_lblLocoNumber, 240, 3120, 840, 285);
+    placeTwips(m_lblLocoNumber, 240, 3090, 780, 285);
     m_txtLocoNumber = new FieldEdit(QStringLiteral("1"), 5, frame);
     m_txtLocoNumber->setObjectName(QStringLiteral("txtLocoNumber"));
     m_txtLocoNumber->setAlignment(Qt::AlignRight);
     m_txtLocoNumber->setProperty("Tag", QStringLiteral("Die Lok-Nummer,NUM,MIN=1,MAX=10239"));
-    placeTwips(m_txtLocoNumber, 1080, 3105, 780, 315);
+    placeTwips(m_txtLocoNumber, 1080, 3075, 840, 315);
     m_cmdLocoNumberSet = new QPushButton(QStringLiteral("Lok-Nummer setzen"), frame);
     m_cmdLocoNumberSet->setObjectName(QStringLiteral("cmdLocoNumberSet"));
-    placeTwips(m_cmdLocoNumberSet, 1980, 3090, 1875, 345);
+    placeTwips(m_cmdLocoNumberSet, 3690, 3060, 2205, 345);
     m_cmdLocoRecognition = new QPushButton(QStringLiteral("Lok-Nummer erkennen"), frame);
     m_cmdLocoRecognition->setObjectName(QStringLiteral("cmdLocoRecognition"));
-    placeTwips(m_cmdLocoRecognition, 3960, 3090, 1935, 345);
+    placeTwips(m_cmdLocoRecognition, 3690, 3480, 2205, 345);
 
     m_chkAutoConfig = new QCheckBox(QStringLiteral(" automatisch in Konfiguration übernnehmen"), frame);
     m_chkAutoConfig->setObjectName(QStringLiteral("chkAutoConfig"));
-    placeTwips(m_chkAutoConfig, 240, 3600, 5655, 285);
+    placeTwips(m_chkAutoConfig, 240, 3930, 5655, 285);
 
     connect(m_cmdBreak, &QPushButton::clicked, this, &ProgrammingTab::cmdBreak_Click);
     for (int i = 0; i < 3; ++i) {

@@ -21,7 +21,8 @@ xvfb=$!
 # A dozen locos for the loco list; the four the throttles show keep their speed steps.
 coproc SIM {
     exec build/bin/taktora-sim --register COM3 --controller 0,1 \
-        --locos "3:28,1000:126,7:14,5:28,44:28,218:126,12:14,2001:28,81:126,150:28,10239:126,64:28"
+        --locos "3:28,1000:126,7:14,5:28,44:28,218:126,12:14,2001:28,81:126,150:28,10239:126,64:28" \
+        --verify-ms 35,145 --write-ms 60 --cv 29=38,17=199,18=31,8=200
 }
 cleanup() { kill "${app:-}" "$SIM_PID" "$xvfb" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"; }
 trap cleanup EXIT
@@ -101,5 +102,25 @@ xdotool type 300
 CROP=$(union "$locos" "Lok-Nummer") shot locolist-input 0.6
 xdotool key Escape
 sleep 0.4
+
+# The programming tab in its three modes, during a register search with the decoder's timing
+# (register 8 holds 200, so the search runs for half a minute until "Abbruch"), and after
+# recognising the decoder's long address 1823 (CV 17 = 199, CV 18 = 31), which the loco list
+# then holds as well.
+click $((X + 200)) $((Y + 21))
+CROP=$(area "$locos") shot programming-cv 0.2
+click $((X + 42)) $((Y + 139))
+CROP=$(area "$locos") shot programming-bit 0.2
+click $((X + 42)) $((Y + 165))
+CROP=$(area "$locos") shot programming-register 0.2
+xdotool mousemove $((X + 222)) $((Y + 113)) click --repeat 3 1
+xdotool key ctrl+a
+xdotool type 8
+click $((X + 337)) $((Y + 165))
+CROP=$(area "$locos") shot programming-reading 5
+click $((X + 337)) $((Y + 196))
+sleep 0.6
+click $((X + 337)) $((Y + 285))
+CROP=$(area "$locos") shot programming-recognised 4
 xdotool key Escape
 echo "Screenshots in $out"

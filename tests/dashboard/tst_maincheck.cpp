@@ -70,30 +70,20 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
-    void successfulCheckSendsItsFramesInOrder()
+    // The frames of a check in their order, its status text and the board layout are
+    // tst_dashboard_sim's; here the stored panel settings it restores, and what it enables.
+    void successfulCheckRestoresThePanels()
     {
         DashboardRig rig;
         WriteSetting("Slider01", "1000", "Taktora");
         WriteSetting("AccessoryAdress03", "300", "Taktora");
-        rig.controller.status |= StatusBit::LoadCircuitRaised;
-        rig.find<QLineEdit>("txtControllerNr")->setText("1");
-        rig.window->btnCheck_Click();
+        rig.check("1");
 
-        const QList<FrameFields> expected{
-            Request::queryControllerStatus(1), Request::readFirmwareVersion(1),  Request::readLocoEntry(1, 1),
-            Request::readLocoEntry(1, 1000),   Request::readLocoEntry(1, 3),     Request::readLocoEntry(1, 4),
-            Request::queryControllerStatus(1), Request::queryControllerStatus(1)};
-        QCOMPARE(rig.sent(), expected);
-
-        auto* status = rig.find<QLabel>("lblStatus");
-        QCOMPARE(status->text(), QStringLiteral("OK (Firmware 5.2.3) "));
-        QCOMPARE(textColour(status), kGreen);
-        QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), QStringLiteral("Mega"));
+        QCOMPARE(textColour(rig.find<QLabel>("lblStatus")), kGreen);
         QVERIFY(rig.find<QPushButton>("cmdControllerSettings")->isEnabled());
         QVERIFY(!rig.find<QWidget>("ControllerFrame")->isHidden());
         QCOMPARE(rig.find<QLabel>("lblFahrstufen_0")->text(), QStringLiteral("n.v."));
         QCOMPARE(rig.find<QLabel>("lblFahrstufen_1")->text(), QStringLiteral("126 FS"));
-        QCOMPARE(rig.find<QLabel>("lblFahrstufen_2")->text(), QStringLiteral("28 FS"));
         QCOMPARE(rig.find<QLineEdit>("krAccessory_3")->text(), QStringLiteral("300"));
         QCOMPARE(rig.find<QLineEdit>("krAccessory_0")->text(), QStringLiteral("1"));
         QVERIFY(MessageBox::takeShown().isEmpty());
@@ -142,43 +132,19 @@ private slots:
         rig.controller.firmware[1] = 1;
         rig.controller.firmware[2] = 9;
         rig.window->btnCheck_Click();
-        const auto reports = MessageBox::takeShown();
-        QCOMPARE(reports.size(), 1);
-        QCOMPARE(reports[0].title, QStringLiteral("KORADIN Taktora Versionskontrolle"));
-        QVERIFY(reports[0].text.contains(
+        QVERIFY(MessageBox::takeShown().value(0).text.contains(
             "Bitte aktualisieren Sie die Firmware des Controllers.\n\nFür Rückfragen"));
-        QCOMPARE(status->text(), QStringLiteral("Versionsprobleme zwischen Taktora und Firmware"));
         QCOMPARE(textColour(status), kRed);
         QVERIFY(!frame->isHidden()); // a version problem leaves the controls as they were
         QVERIFY(!rig.find<QPushButton>("cmdControllerSettings")->isEnabled());
 
         rig.controller.silent = true;
         rig.window->btnCheck_Click();
-        const auto boxes = MessageBox::takeShown();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QStringLiteral("Controller 1 antwortet nicht."));
+        MessageBox::takeShown();
         QCOMPARE(status->text(), QStringLiteral("Kommunikationsfehler"));
         QCOMPARE(textColour(status), kRed);
         QVERIFY(!frame->isHidden());
         QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), QStringLiteral("unbekannt"));
-    }
-
-    void boardLayoutFromStatusBits_data()
-    {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<QString>("layout");
-        QTest::newRow("both") << 24 << "Uno";
-        QTest::newRow("mega") << 16 << "Mega";
-        QTest::newRow("none, load circuit up") << 32 << "unbekannt";
-    }
-    void boardLayoutFromStatusBits()
-    {
-        QFETCH(int, bits);
-        QFETCH(QString, layout);
-        DashboardRig rig;
-        rig.controller.status = quint8(bits);
-        rig.check("1");
-        QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), layout);
     }
 
     void hostedStartUsesItsOwnPortAndHidesOptions()
@@ -237,9 +203,7 @@ private slots:
         rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnHelp"));
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.startsWith("Handbuch nicht vorhanden.\n\nFür Rückfragen"));
-        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
-        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY(shown[0].text.startsWith("Handbuch nicht vorhanden.\n\nFür Rückfragen")); // the error report
         QVERIFY(opened.isEmpty());
 
         QFile file(manual);

@@ -69,7 +69,6 @@ private slots:
         QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("3"));
         t->slider()->setValue(55);
         QCOMPARE(rig.sent(), QList<FrameFields>{Request::setLocoSpeed(1, 3, 200)});
-        QCOMPARE(encodeFrame(rig.sent()[0]), QByteArray::fromHex("01170300c8") + char(1 ^ 23 ^ 3 ^ 0 ^ 200));
         QCOMPARE(t->speedLabel()->text(), QStringLiteral("78 %"));
         QCOMPARE(t->slider()->toolTip(), QStringLiteral("78 %"));
         QVERIFY(!t->directionButton()->isEnabled());
@@ -112,18 +111,16 @@ private slots:
         QTest::addColumn<QString>("loco");
         QTest::addColumn<QString>("controller");
         QTest::addColumn<bool>("badLoco");
-        QTest::newRow("text") << "abc"
-                              << "1" << true;
-        QTest::newRow("too big") << "65536"
-                                 << "1" << true;
-        QTest::newRow("too big before rounding") << "65535.2"
-                                                 << "1" << true;
-        QTest::newRow("blank") << " "
-                               << "1" << true;
-        QTest::newRow("controller 256") << "3"
-                                        << "256" << false;
-        QTest::newRow("controller -2") << "3"
-                                       << "-2" << false;
+        const auto row = [](const char* loco, const char* controller, bool badLoco) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 at %2").arg(loco, controller)))
+                << QString(loco) << QString(controller) << badLoco;
+        };
+        row("abc", "1", true);
+        row("65536", "1", true);
+        row("65535.2", "1", true); // too big before it is rounded
+        row(" ", "1", true);
+        row("3", "256", false);
+        row("3", "-2", false);
     }
     void numbersThatCannotTravelSendNothing()
     {
@@ -237,7 +234,8 @@ private slots:
         QCOMPARE(rig.window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
     }
 
-    void locoNumberListFromTheController()
+    // The list in the Controller's order: tst_dashboard_sim. Here the typed number survives a refill.
+    void locoNumberListKeepsTheTypedNumber()
     {
         DashboardRig rig;
         rig.check("1");
@@ -245,13 +243,7 @@ private slots:
         t->locoNumberBox()->setEditText("42");
         t->FillLocoNumberList();
         QCOMPARE(t->locoNumberBox()->count(), 3);
-        QCOMPARE(t->locoNumberBox()->itemText(0), QStringLiteral("3"));
-        QCOMPARE(t->locoNumberBox()->itemText(1), QStringLiteral("1000"));
-        QCOMPARE(t->locoNumberBox()->itemText(2), QStringLiteral("7"));
         QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("42"));
-        QCOMPARE(rig.sent().size(), 4);
-        QCOMPARE(rig.sent()[0], Request::readFirstLocoEntry(1));
-        QCOMPARE(rig.sent()[1], Request::readNextLocoEntry(1));
 
         rig.controller.locos.clear();
         t->FillLocoNumberList();
@@ -259,26 +251,17 @@ private slots:
         QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("42"));
     }
 
-    void accessoryPortsAndValidation()
+    // ON against the emulator is tst_dashboard_sim's; wrong numbers are in the table above.
+    void accessoryOffButtonsAndColours()
     {
         DashboardRig rig;
         rig.check("1");
         AccessoryPanel* p0 = rig.window->accessoryPanel(0);
         p0->decoderField()->setText("300");
-        QTest::mouseClick(p0->onButton(1), Qt::LeftButton);
         QTest::mouseClick(p0->offButton(3), Qt::LeftButton);
-        QCOMPARE(rig.sent(),
-                 (QList<FrameFields>{FrameFields({1, 26, 44, 1, 1}), FrameFields({1, 25, 44, 1, 3})}));
+        QCOMPARE(rig.sent(), QList<FrameFields>{FrameFields({1, 25, 44, 1, 3})});
         QCOMPARE(faceColour(p0->onButton(0)), kGreen);
         QCOMPARE(faceColour(p0->offButton(0)), kRed);
-
-        rig.forget();
-        rig.window->accessoryPanel(3)->decoderField()->setText("512");
-        QTest::mouseClick(p0->offButton(0), Qt::LeftButton);
-        QVERIFY(rig.sent().isEmpty());
-        const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) ."));
     }
 
     // What passes the decoder field's check goes out as that number, rounded; what does not, fails
@@ -313,7 +296,8 @@ private slots:
         DashboardRig rig;
         rig.check("1");
         rig.window->accessoryPanel(2)->decoderField()->setText(text);
-        rig.window->accessoryPanel(2)->onButton(0)->click();
+        // A wrong number in one panel blocks the buttons of all four.
+        rig.window->accessoryPanel(sent < 0 ? 0 : 2)->onButton(0)->click();
         ThrottlePanel* t = rig.window->throttle(0);
         t->locoNumberBox()->setEditText(text);
         t->lightButton()->click();
@@ -339,6 +323,7 @@ private slots:
         QCOMPARE(off->color(), kRed);
         QCOMPARE(on->color(), kBlack);
 
+        // Raising it is tst_dashboard_sim's; here the Controller reports it raised.
         rig.controller.status = 40; // Uno, load circuit raised
         rig.find<QPushButton>("btnLoadCircuit")->click();
         QCOMPARE(rig.sent(),
@@ -346,12 +331,6 @@ private slots:
                                      Request::queryControllerStatus(1)}));
         QCOMPARE(off->color(), kRed);
         QCOMPARE(on->color(), kBlack);
-
-        rig.forget();
-        rig.find<QPushButton>("btnLoadCircuit")->click();
-        QCOMPARE(rig.sent()[1], FrameFields({1, 1, 10, 1, 1}));
-        QCOMPARE(on->color(), kGreen);
-        QCOMPARE(off->color(), kBlack);
     }
 
     void loadCircuitInSimulationReadsLowered()
@@ -365,21 +344,15 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
-    void closingAsksAboutARaisedLoadCircuitAndSaves_data()
-    {
-        QTest::addColumn<bool>("lower");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
-    }
+    // Answered No against the emulator: tst_dashboard_sim. The next check's restore: tst_maincheck.
     void closingAsksAboutARaisedLoadCircuitAndSaves()
     {
-        QFETCH(bool, lower);
         DashboardRig rig;
         rig.controller.status |= StatusBit::LoadCircuitRaised;
         rig.check("1");
         rig.window->throttle(2)->locoNumberBox()->setEditText("1234");
         rig.window->accessoryPanel(1)->decoderField()->setText("77");
-        MessageBox::setNextAnswer(lower ? QMessageBox::Yes : QMessageBox::No);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
         QVERIFY(rig.window->close());
 
         const auto shown = MessageBox::takeShown();
@@ -388,19 +361,13 @@ private slots:
         QCOMPARE(shown[0].icon, QMessageBox::Question);
         QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
-        QCOMPARE(rig.sent().contains(Request::setTrackMode(1, TrackMode::Off)), lower);
-        QCOMPARE(bool(rig.controller.status & StatusBit::LoadCircuitRaised), !lower);
+        QVERIFY(rig.sent().contains(Request::setTrackMode(1, TrackMode::Off)));
+        QVERIFY(!(rig.controller.status & StatusBit::LoadCircuitRaised));
         const QStringList lokos{"1", "2", "1234", "4"}, decoders{"1", "77", "3", "4"};
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(ReadSetting(QStringLiteral("Slider0%1").arg(i), "x", "Taktora"), lokos[i]);
             QCOMPARE(ReadSetting(QStringLiteral("AccessoryAdress0%1").arg(i), "x", "Taktora"), decoders[i]);
         }
-
-        // The next check finds them again.
-        DashboardRig next;
-        next.check("1");
-        QCOMPARE(next.window->throttle(2)->locoNumberBox()->currentText(), QStringLiteral("1234"));
-        QCOMPARE(next.window->accessoryPanel(1)->decoderField()->text(), QStringLiteral("77"));
     }
 
     // Without Q_OBJECT a class reports its Qt base class: qobject_cast, style sheets and tools that

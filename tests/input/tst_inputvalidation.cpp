@@ -47,9 +47,6 @@ private slots:
         row("last bound wins", "Wert,NUM,MIN=1,MIN=5", "3", range("Wert", "5", "1E+99"));
         row("exponent, no grouping", "n,NUM,MAX=1234567", "2e6", range("n", "-1E+99", "1234567"));
         row("bound in the locale's form", "Wert,NUM,MIN=0.5", "0", range("Wert", "0,5", "1E+99"));
-        // Numeric in the locale, but compared as the leading number with a point: 1 and 10.239.
-        row("German decimal", "n,NUM,MIN=1,MAX=1", "1,5", "");
-        row("German grouping", "n,NUM,MAX=20", "10.239", "");
         row("keyword case, INTEGER ignored", "Pin,mandatory,INTEGER,num,Min=2,mAx=53", "54",
             range("Pin", "2", "53"));
         row("flags match whole entries", "x,Numeric", "abc", "");
@@ -108,11 +105,9 @@ private slots:
                             const char* locale = "en_US") {
             QTest::newRow(name) << tag << text << QString::fromLatin1(locale) << sent;
         };
-        row("exponent", decoder, "1e2", 100);
         row("half rounds away from zero", decoder, "2.5", 3);
         row("bound compared before rounding", decoder, "0.6", -1);
         row("above the bound until rounded", decoder, "511.2", -1);
-        row("German comma is not the value's separator", decoder, "3,7", 3, "de_DE");
         row("German grouping", decoder, "1.000", 1, "de_DE");
         row("infinity is no number", decoder, "inf", -1);
         row("not numeric", decoder, "12a", -1);

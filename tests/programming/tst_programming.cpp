@@ -1,7 +1,8 @@
-// The programming tab against taktora-sim over a real pseudo-terminal, hosted by a small window
-// that runs the real Controller transaction on its own frame.
+// The programming tab in the real loco list window, against taktora-sim over a real
+// pseudo-terminal: the frames that go out, and what the tab shows afterwards.
 
 #include "CommandSet.h"
+#include "krLocoList.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
@@ -11,87 +12,26 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
 
 using Frames = QList<FrameFields>;
-using Stored = QList<QPair<int, int>>;
 Q_DECLARE_METATYPE(Frames)
 
 namespace {
-class Host : public QWidget, public ProgrammingChannel
-{
-    Q_OBJECT
-
-public:
-    Host() : tab(new ProgrammingTab(*this, this))
-    {
-        tab->setSettleWait(0.001);
-        tab->selectProgType(0);
-        tab->loadAutoConfigSetting();
-    }
-    quint16 controllerId() const override { return 1; }
-    FrameFields& frame() override { return m_frame; }
-    bool transact(int attempts, bool showErrors) override
-    {
-        return ControllerTransaction(m_frame, attempts, showErrors, 2);
-    }
-    void storeLocoEntry(quint16 loco, quint8 code) override { stored.append({loco, code}); }
-    void setConfigurationTabEnabled(bool enabled) override { configurationTabEnabled = enabled; }
-    QWidget* validationWindow() override { return this; }
-
-    template <typename T = QWidget> T* get(const QString& name) const { return findChild<T*>(name); }
-    QLineEdit* field(int i) const { return get<QLineEdit>(QStringLiteral("txtValue_%1").arg(i)); }
-    QString status() const { return get<QLabel>("lblStatus")->text(); }
-    QColor statusColour() const { return get<QLabel>("lblStatus")->palette().color(QPalette::WindowText); }
-    int litLamp() const
-    {
-        for (int i = 0; i < 3; ++i)
-            if (get<CircleShape>(QStringLiteral("led_%1").arg(i))->fillColor() != Qt::black)
-                return i;
-        return -1;
-    }
-    void fill(int type, const QStringList& fields)
-    {
-        tab->selectProgType(type);
-        for (int i = 0; i < fields.size(); ++i)
-            field(i)->setText(fields[i]);
-    }
-
-    ProgrammingTab* tab;
-    Stored stored;
-    bool configurationTabEnabled = true;
-
-private:
-    FrameFields m_frame;
-};
-
-// The emulator as COM3 and the tab attached to it.
-struct Rig
-{
-    SimProcess sim;
-    Host host;
-    explicit Rig(const QStringList& args) : sim(args) {}
-    bool start()
-    {
-        if (!sim.start())
-            return false;
-        sim.registerAs(QStringLiteral("COM3"));
-        SetPortName(QStringLiteral("COM3"));
-        return OpenControllerPort(QStringLiteral("COM3"), false);
-    }
-    ~Rig() { CloseControllerPort(); }
-};
-
 const FrameFields kOn = Request::setTrackMode(1, TrackMode::Programming);
 const FrameFields kOff = Request::setTrackMode(1, TrackMode::Off);
+
 FrameFields cv(quint8 command, quint16 number, quint8 value)
 {
     return Request::cvByte(1, command, number, value);
 }
-// The exchanges of a CV read (eight bit verifies, and the byte verify for 0) and of a search.
+// The exchanges of a CV read (bit verifies; the byte verify for 0 follows) and of a search.
 Frames bitVerifies(quint16 number, int count = 8)
 {
     Frames frames;
@@ -106,6 +46,73 @@ Frames registerVerifies(quint8 reg, int last)
         frames.append(Request::make(1, Command::VerifyRegister, reg, 0, quint8(v)));
     return frames;
 }
+
+// The loco list window of Controller 1 on the emulator as COM3 (or in simulation mode), its
+// opening done; sent() is what went out after it.
+struct Rig
+{
+    SimProcess sim;
+    std::unique_ptr<krLocoList> window;
+    ProgrammingTab* tab = nullptr;
+    int opening = 0;
+
+    explicit Rig(const QStringList& args) : sim(args) {}
+    ~Rig()
+    {
+        window.reset();
+        CloseControllerPort();
+    }
+    bool open(bool simulation = false)
+    {
+        SetPortName(simulation ? "NUL" : "COM3");
+        if (!simulation) {
+            if (!sim.start())
+                return false;
+            sim.registerAs("COM3");
+            if (!OpenControllerPort("COM3", false))
+                return false;
+        }
+        window = std::make_unique<krLocoList>();
+        window->setControllerID(1);
+        window->show();
+        QCoreApplication::processEvents();
+        window->findChild<QTabWidget*>("tabProgramming")->setCurrentIndex(1);
+        tab = window->programmingTab();
+        tab->setSettleWait(0.001);
+        opening = int(sim.requests().size());
+        MessageBox::takeShown();
+        return true;
+    }
+    Frames sent() const { return sim.requests().mid(opening); }
+    template <typename T = QWidget> T* get(const QString& name) const { return window->findChild<T*>(name); }
+    QLineEdit* field(int i) const { return get<QLineEdit>(QStringLiteral("txtValue_%1").arg(i)); }
+    QString status() const { return get<QLabel>("lblStatus")->text(); }
+    QColor statusColour() const { return get<QLabel>("lblStatus")->palette().color(QPalette::WindowText); }
+    bool configurationEnabled() const { return get<QTabWidget>("tabProgramming")->isTabEnabled(0); }
+    int litLamp() const
+    {
+        for (int i = 0; i < 3; ++i)
+            if (get<CircleShape>(QStringLiteral("led_%1").arg(i))->fillColor() != Qt::black)
+                return i;
+        return -1;
+    }
+    // Verify, write, read, set the loco number, recognise it.
+    void run(int operation)
+    {
+        if (operation < 3)
+            tab->cmdOperation_Click(operation);
+        else if (operation == 3)
+            tab->cmdLocoNumberSet_Click();
+        else
+            tab->cmdLocoRecognition_Click();
+    }
+    void fill(int type, const QStringList& fields)
+    {
+        tab->selectProgType(type);
+        for (int i = 0; i < fields.size(); ++i)
+            field(i)->setText(fields[i]);
+    }
+};
 } // namespace
 
 class tst_programming : public QObject
@@ -126,9 +133,7 @@ private slots:
     void locoNumbers();
     void invalidLocoNumberBlocksEveryOperation();
     void simulationModeClaimsNoSuccess();
-    void fieldsAndControls();
-    void elapsedTimes_data();
-    void elapsedTimes();
+    void fieldsAndTexts();
 };
 
 // Each operation between programming mode on and off, as the emulator saw it.
@@ -193,66 +198,71 @@ void tst_programming::operations()
     QFETCH(QString, value);
     QFETCH(double, bar);
     Rig rig(args);
-    QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-    rig.host.fill(fields[0].toInt(), fields.mid(1));
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    rig.fill(fields[0].toInt(), fields.mid(1));
     if (operation >= 1 && operation != 2)
         MessageBox::setNextAnswer(operation == 1 ? QMessageBox::Yes : QMessageBox::No);
-    rig.host.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
+    rig.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
 
-    QCOMPARE(rig.sim.requests(), Frames{kOn} + sent + Frames{kOff});
-    QCOMPARE(rig.host.status(), status);
-    const int lamp = operation == 3 ? -1 : rig.host.statusColour() == QColor(0, 192, 0) ? 2 : 1;
-    QCOMPARE(rig.host.statusColour(), lamp == -1 ? Qt::blue : lamp == 1 ? Qt::red : QColor(0, 192, 0));
-    QCOMPARE(rig.host.litLamp(), lamp);
-    QCOMPARE(rig.host.field(2)->text(), value);
-    QCOMPARE(rig.host.tab->progressPercent(), bar);
-    QVERIFY(!rig.host.tab->isBreakVisible() && rig.host.configurationTabEnabled);
+    QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
+    QCOMPARE(rig.status(), status);
+    // Success: a match, a write, a value found; the declined write lights nothing.
+    const bool success = status.startsWith("Der Inhalt entspricht dem") || status.contains("erfolgreich") ||
+                         status.contains(" ist ");
+    const int lamp = operation == 3 ? -1 : success ? 2 : 1;
+    QCOMPARE(rig.statusColour(), lamp == -1 ? Qt::blue : lamp == 1 ? Qt::red : QColor(0, 192, 0));
+    QCOMPARE(rig.litLamp(), lamp);
+    QCOMPARE(rig.field(2)->text(), value);
+    QCOMPARE(rig.tab->progressPercent(), bar);
+    QVERIFY(!rig.tab->isBreakVisible() && rig.configurationEnabled());
 }
 
+// "Abbruch" during a CV read and a register search; the window refuses to close meanwhile.
 void tst_programming::cancelArrivesBetweenExchanges()
 {
     for (const QString type : {"0", "2"}) {
         Rig rig({});
-        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-        rig.host.fill(type.toInt(), {"7", "0", "5"});
-        bool breakShownAlone = false;
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        rig.fill(type.toInt(), {"7", "0", "5"});
+        bool onlyBreakActive = false;
         // Queued now, delivered when the read lets events through after its first exchange.
-        QTimer::singleShot(0, &rig.host, [&] {
-            breakShownAlone = rig.host.tab->isBreakVisible() &&
-                              !rig.host.get("cmdOperation_0")->isEnabled() &&
-                              !rig.host.configurationTabEnabled;
-            rig.host.get<QPushButton>("cmdBreak")->click();
+        QTimer::singleShot(0, rig.window.get(), [&] {
+            onlyBreakActive = rig.tab->isBreakVisible() && !rig.get("cmdOperation_0")->isEnabled() &&
+                              !rig.configurationEnabled();
+            rig.window->reject();
+            onlyBreakActive = onlyBreakActive && rig.window->isVisible();
+            rig.get<QPushButton>("cmdBreak")->click();
         });
-        rig.host.tab->setSettleWait(0);
-        rig.host.tab->cmdOperation_Click(2);
-        QVERIFY(breakShownAlone);
-        QCOMPARE(
-            rig.sim.requests(),
-            (Frames{kOn, type == "0" ? bitVerifies(7, 1).first() : registerVerifies(7, 0).first(), kOff}));
-        QCOMPARE(rig.host.status(), QStringLiteral("Vorgang abgebrochen"));
-        QCOMPARE(rig.host.litLamp(), 1);
-        QCOMPARE(rig.host.tab->progressPercent(), 0.0);
-        QCOMPARE(rig.host.field(2)->text(), QStringLiteral("5"));
-        QVERIFY(!rig.host.tab->isBreakVisible() && !rig.host.tab->cancelRequested());
+        rig.tab->setSettleWait(0);
+        rig.tab->cmdOperation_Click(2);
+        QVERIFY(onlyBreakActive);
+        const FrameFields first = type == "0" ? bitVerifies(7, 1).first() : registerVerifies(7, 0).first();
+        QCOMPARE(rig.sent(), (Frames{kOn, first, kOff}));
+        QCOMPARE(rig.status(), QStringLiteral("Vorgang abgebrochen"));
+        QCOMPARE(rig.litLamp(), 1);
+        QCOMPARE(rig.tab->progressPercent(), 0.0);
+        QCOMPARE(rig.field(2)->text(), QStringLiteral("5"));
+        QVERIFY(!rig.tab->isBreakVisible() && !rig.tab->cancelRequested() && rig.window->isVisible());
     }
 }
 
 void tst_programming::writeKeepsItsRequestThroughTheWait()
 {
     Rig rig({});
-    QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-    rig.host.fill(0, {"1", "0", "9"});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    rig.fill(0, {"1", "0", "9"});
     MessageBox::setNextAnswer(QMessageBox::Yes);
     // While the write waits, the user verifies another CV with the same frame.
-    QTimer::singleShot(0, &rig.host, [&] {
-        rig.host.fill(0, {"7", "0", "42"});
-        rig.host.tab->cmdOperation_Click(0);
+    QTimer::singleShot(0, rig.window.get(), [&] {
+        rig.fill(0, {"7", "0", "42"});
+        rig.tab->cmdOperation_Click(0);
     });
-    rig.host.tab->cmdOperation_Click(1);
-    QCOMPARE(rig.sim.requests(), (Frames{kOn, kOn, cv(33, 7, 42), kOff, cv(30, 1, 9), kOff}));
+    rig.tab->cmdOperation_Click(1);
+    QCOMPARE(rig.sent(), (Frames{kOn, kOn, cv(33, 7, 42), kOff, cv(30, 1, 9), kOff}));
 }
 
-// Setting a number (0: none) and recognising what the decoder then holds.
+// Setting a number (0: none) and recognising what the decoder then holds; a recognised loco
+// goes into the Controller's configuration and the tree when the box is ticked.
 void tst_programming::locoNumbers_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -260,25 +270,26 @@ void tst_programming::locoNumbers_data()
     QTest::addColumn<bool>("autoConfig");
     QTest::addColumn<Frames>("sent");
     QTest::addColumn<QString>("recognised");
-    QTest::addColumn<Stored>("stored");
+    QTest::addColumn<Frames>("stored");
     const QStringList none;
     const FrameFields shortAddress = Request::make(1, 31, 29, 0, 5);
     const FrameFields longAddress = Request::make(1, 31, 29, 0, 13);
     const QString steps28 = "  (28/126 FS)";
+    auto entry = [](quint16 loco, quint8 code) { return Frames{Request::writeLocoEntry(1, loco, code)}; };
     QTest::newRow("127 short") << none << 127 << true << Frames{shortAddress, cv(30, 1, 127)}
-                               << "Erkannte Lok-Nummer 127" + steps28 << Stored{{127, 2}};
+                               << "Erkannte Lok-Nummer 127" + steps28 << entry(127, 2);
     QTest::newRow("128 long") << none << 128 << false << Frames{longAddress, cv(30, 17, 192), cv(30, 18, 128)}
-                              << "Erkannte Lok-Nummer 128" + steps28 << Stored{};
+                              << "Erkannte Lok-Nummer 128" + steps28 << Frames{};
     QTest::newRow("1000") << none << 1000 << true << Frames{longAddress, cv(30, 17, 195), cv(30, 18, 232)}
-                          << "Erkannte Lok-Nummer 1000" + steps28 << Stored{{1000, 2}};
+                          << "Erkannte Lok-Nummer 1000" + steps28 << entry(1000, 2);
     QTest::newRow("10239") << none << 10239 << false << Frames{longAddress, cv(30, 17, 231), cv(30, 18, 255)}
-                           << "Erkannte Lok-Nummer 10239" + steps28 << Stored{};
+                           << "Erkannte Lok-Nummer 10239" + steps28 << Frames{};
     QTest::newRow("14 steps") << QStringList{"--cv", "29=0,1=5"} << 0 << true << Frames{}
-                              << "Erkannte Lok-Nummer 5  (14 FS)" << Stored{{5, 1}};
+                              << "Erkannte Lok-Nummer 5  (14 FS)" << entry(5, 1);
     QTest::newRow("CV 17 below 192") << QStringList{"--cv", "29=38,17=100,18=5"} << 0 << true << Frames{}
-                                     << "Lok-Nummer nicht gefunden" << Stored{};
+                                     << "Lok-Nummer nicht gefunden" << Frames{};
     QTest::newRow("no decoder") << QStringList{"--no-decoder"} << 0 << true << Frames{}
-                                << "Lok-Nummer konnte nicht erkannt werden" << Stored{};
+                                << "Lok-Nummer konnte nicht erkannt werden" << Frames{};
 }
 
 void tst_programming::locoNumbers()
@@ -288,143 +299,112 @@ void tst_programming::locoNumbers()
     QFETCH(bool, autoConfig);
     QFETCH(Frames, sent);
     QFETCH(QString, recognised);
-    QFETCH(Stored, stored);
+    QFETCH(Frames, stored);
     Rig rig(args);
-    QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-    rig.host.get<QCheckBox>("chkAutoConfig")->setChecked(autoConfig);
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    rig.get<QCheckBox>("chkAutoConfig")->setChecked(autoConfig);
     if (number > 0) {
-        rig.host.get<QLineEdit>("txtLocoNumber")->setText(QString::number(number));
+        rig.get<QLineEdit>("txtLocoNumber")->setText(QString::number(number));
         MessageBox::setNextAnswer(QMessageBox::Yes);
         QString whileWaiting;
-        QTimer::singleShot(0, &rig.host, [&] { whileWaiting = rig.host.status(); });
-        rig.host.tab->cmdLocoNumberSet_Click();
+        QTimer::singleShot(0, rig.window.get(), [&] { whileWaiting = rig.status(); });
+        rig.tab->cmdLocoNumberSet_Click();
         QCOMPARE(MessageBox::takeShown().first().text,
                  QStringLiteral("Möchten Sie die Lok auf die Nummer %1 einstellen ?").arg(number));
         QCOMPARE(whileWaiting, QStringLiteral("%1 Lok-Nummer %2 setzen ...")
                                    .arg(number > 127 ? "Hohe" : "Niedrige")
                                    .arg(number));
-        QCOMPARE(rig.sim.requests(), Frames{kOn} + sent + Frames{kOff});
-        QCOMPARE(rig.host.status(), QStringLiteral("Lok-Nummer %1 wurde erfolgreich gesetzt").arg(number));
+        QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
+        QCOMPARE(rig.status(), QStringLiteral("Lok-Nummer %1 wurde erfolgreich gesetzt").arg(number));
+        rig.opening += int(rig.sent().size());
     }
-    const int before = int(rig.sim.requests().size());
-    rig.host.tab->cmdLocoRecognition_Click();
+    rig.tab->cmdLocoRecognition_Click();
     // The CV 29 questions first: long, short, 14 steps, 28 steps.
-    QCOMPARE(rig.sim.requests().mid(before + 1, 4),
-             (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
-                     Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));
-    QCOMPARE(rig.sim.requests().last(), kOff);
-    QCOMPARE(rig.host.status(), recognised);
-    QCOMPARE(rig.host.stored, stored);
+    QCOMPARE(rig.sent().mid(1, 4), (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
+                                           Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));
+    QCOMPARE(rig.status(), recognised);
+    Frames entries;
+    for (const FrameFields& f : rig.sent())
+        if (f.command == Command::WriteLocoEntry)
+            entries.append(f);
+    QCOMPARE(entries, stored);
+    if (!stored.isEmpty()) // the tree shows what the Controller now holds
+        QVERIFY(!rig.get<QTreeWidget>("tvLocoList")
+                     ->findItems(recognised.section(' ', 2, 2), Qt::MatchExactly)
+                     .isEmpty());
 }
 
 void tst_programming::invalidLocoNumberBlocksEveryOperation()
 {
     Rig rig({});
-    QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
     for (const QString number : {"0", "10240", "12a"}) {
-        rig.host.get<QLineEdit>("txtLocoNumber")->setText(number);
+        rig.get<QLineEdit>("txtLocoNumber")->setText(number);
         for (int operation = 0; operation < 4; ++operation) {
             MessageBox::setNextAnswer(QMessageBox::Yes);
-            if (operation < 3)
-                rig.host.tab->cmdOperation_Click(operation);
-            else
-                rig.host.tab->cmdLocoNumberSet_Click();
+            rig.run(operation);
             const auto shown = MessageBox::takeShown();
             QVERIFY2(shown.size() == 1 && shown.first().text.contains("Lok-Nummer"), qPrintable(number));
         }
     }
-    QCOMPARE(rig.sim.requests(), Frames{});
+    QCOMPARE(rig.sent(), Frames{});
 }
 
 // Without a port every exchange fails, and each operation says so.
 void tst_programming::simulationModeClaimsNoSuccess()
 {
-    SetPortName("NUL");
-    Host host;
-    MessageBox::setNextAnswer(QMessageBox::Yes);
-    MessageBox::setNextAnswer(QMessageBox::Yes);
+    Rig rig({});
+    QVERIFY(rig.open(true));
     const QStringList expected{
         "Der Inhalt entspricht nicht dem gesuchten Wert", "Der Wert konnte nicht gesetzt werden",
         "Wert für CV 1 konnte nicht ermittelt werden", "Lok-Nummer konnte nicht gesetzt werden",
         "Lok-Nummer konnte nicht erkannt werden"};
     for (int operation = 0; operation < 5; ++operation) {
-        if (operation < 3)
-            host.tab->cmdOperation_Click(operation);
-        else if (operation == 3)
-            host.tab->cmdLocoNumberSet_Click();
-        else
-            host.tab->cmdLocoRecognition_Click();
-        QCOMPARE(host.status(), expected[operation]);
-        QCOMPARE(host.litLamp(), 1);
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        rig.run(operation);
+        QCOMPARE(rig.status(), expected[operation]);
+        QCOMPARE(rig.litLamp(), 1);
     }
-    QCOMPARE(host.stored, Stored{});
 }
 
-void tst_programming::fieldsAndControls()
+void tst_programming::fieldsAndTexts()
 {
-    SetPortName("NUL");
-    Host host;
+    Rig rig({});
+    QVERIFY(rig.open(true));
     // Typing stops at the field's length; a spin step may go beyond it, up to 1024.
-    host.tab->selectProgType(1);
-    host.field(1)->clear();
-    QTest::keyClicks(host.field(1), "12");
-    QCOMPARE(host.field(1)->text(), QStringLiteral("1"));
+    rig.tab->selectProgType(1);
+    rig.field(1)->clear();
+    QTest::keyClicks(rig.field(1), "12");
+    QCOMPARE(rig.field(1)->text(), QStringLiteral("1"));
     const QList<QPair<QString, QString>> spins{{"9", "10"}, {"1024", "1024"}, {"x", "1"}, {"-3.7", "5"}};
     for (const auto& [before, after] : spins) {
-        host.field(1)->setText(before);
-        host.tab->spnValue_Click(1, true);
-        QCOMPARE(host.field(1)->text(), after);
+        rig.field(1)->setText(before);
+        rig.tab->spnValue_Click(1, true);
+        QCOMPARE(rig.field(1)->text(), after);
     }
-    host.tab->spnValue_Click(1, false);
-    QCOMPARE(host.field(1)->text(), QStringLiteral("4"));
+    rig.tab->spnValue_Click(1, false);
+    QCOMPARE(rig.field(1)->text(), QStringLiteral("4"));
 
     // Bit mode keeps a value of 0 or 1 and offers no search, also after the controls come back.
     const QList<QPair<QString, QString>> values{{"200", "0"}, {"1", "1"}, {"0", "0"}};
     for (const auto& [before, after] : values) {
-        host.fill(0, {"1", "0", before});
-        host.tab->selectProgType(1);
-        QCOMPARE(host.field(2)->text(), after);
+        rig.fill(0, {"1", "0", before});
+        rig.tab->selectProgType(1);
+        QCOMPARE(rig.field(2)->text(), after);
     }
-    host.tab->ProgButtonsEnabled(false);
-    host.tab->ProgButtonsEnabled(true);
-    QVERIFY(!host.get("cmdOperation_2")->isEnabled() && host.get("cmdOperation_1")->isEnabled());
-    QVERIFY(host.field(1)->isVisibleTo(&host));
-    host.tab->selectProgType(2);
-    QVERIFY(host.get("cmdOperation_2")->isEnabled() && !host.field(1)->isVisibleTo(&host));
-    QCOMPARE(host.get<QLabel>("lblCV")->text(), QStringLiteral("Register"));
+    rig.tab->ProgButtonsEnabled(false);
+    rig.tab->ProgButtonsEnabled(true);
+    QVERIFY(!rig.get("cmdOperation_2")->isEnabled() && rig.get("cmdOperation_1")->isEnabled());
+    rig.tab->selectProgType(2);
+    QVERIFY(rig.get("cmdOperation_2")->isEnabled() && !rig.field(1)->isVisible());
+    QCOMPARE(rig.get<QLabel>("lblCV")->text(), QStringLiteral("Register"));
 
-    // The box starts ticked without a setting and stores every click.
-    auto* box = host.get<QCheckBox>("chkAutoConfig");
-    QVERIFY(box->isChecked());
-    box->click();
-    QCOMPARE(ReadSetting("AutoConfig", "", "Taktora"), QStringLiteral("0"));
-    host.tab->ShowStatusLamp(5);
-    QCOMPARE(host.litLamp(), -1);
-}
-
-void tst_programming::elapsedTimes_data()
-{
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("8.5 s") << qint64(8500) << "de_DE"
-                           << "8500 ms";
-    QTest::newRow("last in ms") << qint64(9999) << "de_DE"
-                                << "9999 ms";
-    QTest::newRow("10.5 s German") << qint64(10500) << "de_DE"
-                                   << "10,50sek.";
-    QTest::newRow("10.5 s English") << qint64(10500) << "en_US"
-                                    << "10.50sek.";
-    QTest::newRow("no grouping") << qint64(1234567) << "de_DE"
-                                 << "1234,57sek.";
-}
-
-void tst_programming::elapsedTimes()
-{
-    QFETCH(qint64, ms);
-    QFETCH(QString, locale);
-    QFETCH(QString, text);
-    QCOMPARE(Programming::readElapsedText(ms, QLocale(locale)), text);
+    // A read's time: milliseconds up to 9999, then seconds as the locale writes them.
+    const QList<QPair<qint64, QString>> times{
+        {9999, "9999 ms"}, {10500, "10,50sek."}, {1234567, "1234,57sek."}};
+    for (const auto& [ms, text] : times)
+        QCOMPARE(Programming::readElapsedText(ms, QLocale(QLocale::German)), text);
+    QCOMPARE(Programming::readElapsedText(10500, QLocale::c()), QStringLiteral("10.50sek."));
 }
 
 TAKTORA_TEST_MAIN(tst_programming)

@@ -77,8 +77,6 @@ void tst_ControllerEmulator::answersRequests_data()
     // The emulator's command line sets the board up, then each request gets its answer in turn.
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<Script>("script");
-    row("mega board", {},
-        {status(1, 0x11), data(readFirmwareVersion(1), 5, 2, 3), data(readOperationPins(1), 3, 2, 54)});
     row("uno board without stop", {"--board", "uno", "--no-emergency-stop", "--firmware", "6.0.1"},
         {status(1, 0x08), data(readFirmwareVersion(1), 6, 0, 1), data(readProgrammingPins(1), 11, 10, 15),
          refused(setHardwareEmergencyStop(1, true)), status(1, 0x08)});

@@ -15,7 +15,6 @@ private slots:
 void tst_SimOptions::wrongValuesAreRejected_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("firmware two parts") << QStringList{"--firmware", "5.2"};
     QTest::newRow("firmware too big") << QStringList{"--firmware", "5.2.256"};
     QTest::newRow("board") << QStringList{"--board", "nano"};
     QTest::newRow("controller 255") << QStringList{"--controller", "1,255"};

@@ -38,8 +38,6 @@ public:
     void setOpenError(int number) { m_openError = number; }
     // The device disappears: writes and waits fail as with a pulled USB cable.
     void vanish() { m_vanished = true; }
-    // Bytes that arrived after the last exchange had ended (a late answer, line noise).
-    void injectLateBytes(const QByteArray& bytes) { m_rx += bytes; }
 
     // What happened.
     QList<QByteArray> written() const { return m_written; }
