@@ -16,7 +16,7 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <memory>
 
@@ -328,10 +328,12 @@ void tst_programming::locoNumbers()
         if (f.command == Command::WriteLocoEntry)
             entries.append(f);
     QCOMPARE(entries, stored);
-    if (!stored.isEmpty()) // the tree shows what the Controller now holds
-        QVERIFY(!rig.get<QTreeWidget>("tvLocoList")
-                     ->findItems(recognised.section(' ', 2, 2), Qt::MatchExactly)
+    if (!stored.isEmpty()) { // the tree shows what the Controller now holds
+        const QAbstractItemModel* tree = rig.get<QTreeView>("tvLocoList")->model();
+        QVERIFY(!tree->match(tree->index(0, 0), Qt::DisplayRole, recognised.section(' ', 2, 2), 1,
+                             Qt::MatchExactly)
                      .isEmpty());
+    }
 }
 
 void tst_programming::invalidLocoNumberBlocksEveryOperation()
