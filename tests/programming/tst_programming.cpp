@@ -400,6 +400,11 @@ void tst_programming::fieldsAndTexts()
     rig.tab->selectProgType(2);
     QVERIFY(rig.get("cmdOperation_2")->isEnabled() && !rig.field(1)->isVisible());
     QCOMPARE(rig.get<QLabel>("lblCV")->text(), QStringLiteral("Register"));
+    rig.tab->ShowStatusLamp(2);
+    rig.tab->ShowStatusLamp(5); // no such state: all lamps out
+    QCOMPARE(rig.litLamp(), -1);
+    rig.get<QCheckBox>("chkAutoConfig")->click(); // ticked without a setting; a click stores it
+    QCOMPARE(ReadSetting("AutoConfig", "", "Taktora"), QStringLiteral("0"));
 
     // A read's time: milliseconds up to 9999, then seconds as the locale writes them.
     const QList<QPair<qint64, QString>> times{
