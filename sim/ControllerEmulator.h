@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecoderTiming.h"
 #include "EmulatedController.h"
 #include "FaultPlan.h"
 #include "Frame.h"
@@ -33,7 +34,8 @@ public:
         Kind kind = Kind::Answered;
         QByteArray request;
         QByteArray answer;
-        QString note; // fault applied, or why nothing is answered
+        QString note;   // fault applied, or why nothing is answered
+        int busyMs = 0; // the programming track's own time before the answer leaves
     };
 
     // Serves Controller 1 with the factory state of EmulatedController.
@@ -46,6 +48,7 @@ public:
     EmulatedController* controller(quint8 number);
 
     FaultPlan& faults() { return m_faults; }
+    void setDecoderTiming(const DecoderTiming& timing) { m_decoderTiming = timing; }
 
     // Bytes from the program, received at nowMs (any monotonic milliseconds). Returns one
     // entry per complete frame and per dropped fragment, in order.
@@ -61,6 +64,7 @@ private:
 
     QMap<quint8, EmulatedController> m_boards;
     FaultPlan m_faults;
+    DecoderTiming m_decoderTiming;
     QByteArray m_buffer;
     qint64 m_lastBytesMs = 0;
     QElapsedTimer m_clock;

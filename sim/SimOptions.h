@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecoderTiming.h"
 #include "EmulatedController.h"
 #include "FaultPlan.h"
 #include "StoredSettings.h"
@@ -26,6 +27,7 @@ struct SimOptions
     QMap<int, quint8> cvs; // on top of the decoder's factory values
     bool decoderPresent = true;
     int delayMs = 0;
+    DecoderTiming decoderTiming;
     bool pace = false;
     QString registerCom; // "COM3": entry in the program's port directory
     QString logFile;
