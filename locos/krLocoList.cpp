@@ -158,6 +158,7 @@ void krLocoList::placeConfigurationControls()
 
 void krLocoList::showEvent(QShowEvent* event)
 {
+    KeepOnScreen(this); // placed over the main window by now; all of it must be on the screen
     QDialog::showEvent(event);
     // Not every platform activates a window that is shown; the first activation must run anyway.
     if (m_firstActivation)
