@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -317,8 +318,10 @@ void krTaktora::showEvent(QShowEvent* event)
 
 void krTaktora::fitToScreen()
 {
-    // Title bar and borders, as far as the window system has told them yet.
-    const QSize frame = frameGeometry().size() - size();
+    // Title bar and borders; before the window system has framed the window, a title bar's height.
+    QSize frame = frameGeometry().size() - size();
+    if (frame.isNull())
+        frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
     const QSize room = AvailableScreenArea(this).size() - frame;
     const auto fits = [this, room] {
         const QSize needed = sizeHint().expandedTo(minimumSizeHint());
