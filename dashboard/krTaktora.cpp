@@ -319,10 +319,10 @@ void krTaktora::showEvent(QShowEvent* event)
 void krTaktora::fitToScreen()
 {
     // Title bar and borders; before the window system has framed the window, a title bar's height.
-    QSize frame = frameGeometry().size() - size();
-    if (frame.isNull())
-        frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
-    const QSize room = AvailableScreenArea(this).size() - frame;
+    QSize border = frameGeometry().size() - size();
+    if (border.isNull())
+        border = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    const QSize room = AvailableScreenArea(this).size() - border;
     const auto fits = [this, room] {
         const QSize needed = sizeHint().expandedTo(minimumSizeHint());
         return needed.width() <= room.width() && needed.height() <= room.height();
