@@ -22,9 +22,6 @@
 namespace {
 // Longer than the Controller's configuration can be, so a babbling board cannot hang the list.
 constexpr int kMaxListedLocos = 10240;
-// Long enough to set a speed to the percent; on a low screen, still to about every second one.
-constexpr int kSliderHeight = 260;
-constexpr int kCompactSliderHeight = 140;
 
 QString indexed(const char* name, int index)
 {
@@ -65,7 +62,7 @@ ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* pare
         "#4a4a4a; "
         "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fdfdfd, stop:1 #d4d4d4); }"
         "QSlider::handle:vertical:hover { border-color: #2a7fd4; }"));
-    m_slider->setMinimumHeight(kSliderHeight);
+    m_slider->setMinimumHeight(260);
     new MotionCompressor(m_slider); // owned by the slider
     m_slider->setToolTip(Dashboard::speedPercentText(Dashboard::RestingPosition));
 
@@ -225,11 +222,6 @@ void ThrottlePanel::moveSliderToRest()
 {
     // Runs the change handler like a user's move; the caller keeps the speed command off the wire.
     m_slider->setValue(Dashboard::RestingPosition);
-}
-
-void ThrottlePanel::makeCompact()
-{
-    m_slider->setMinimumHeight(kCompactSliderHeight);
 }
 
 void ThrottlePanel::ShowSpeedStepMode()

@@ -47,9 +47,6 @@ public:
     // Moves the slider to rest; the caller suppresses the speed command around it.
     void moveSliderToRest();
 
-    // For screens too low for the window as it is: the slider may grow shorter than the keys.
-    void makeCompact();
-
 private:
     using Builder = std::function<FrameFields(quint8 controller, quint16 loco)>;
     // Sends nothing when the loco or Controller number cannot travel in a frame.

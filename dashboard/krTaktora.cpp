@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -323,19 +322,14 @@ void krTaktora::fitToScreen()
     if (border.isNull())
         border = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
     const QSize room = AvailableScreenArea(this).size() - border;
-    const auto fits = [this, room] {
-        const QSize needed = sizeHint().expandedTo(minimumSizeHint());
-        return needed.width() <= room.width() && needed.height() <= room.height();
-    };
-    if (!fits()) {
-        // The accessory column is what makes the window tall; the throttles follow its height.
-        for (AccessoryPanel* panel : m_accessories)
+    const QSize needed = sizeHint().expandedTo(minimumSizeHint());
+    if (needed.width() > room.width() || needed.height() > room.height()) {
+        // The accessory column is what makes the window tall; the throttles and their sliders
+        // follow its height down to the height of their function keys. The layouts answer from
+        // the sizes they were told before, and before the window shows no event brings them up
+        // to date: tell every layout on the way up at once.
+        for (AccessoryPanel* panel : m_accessories) {
             panel->makeCompact();
-        for (ThrottlePanel* panel : m_throttles)
-            panel->makeCompact();
-        // The layouts answer from the sizes they were told before; before the window shows, no
-        // event brings them up to date, so tell every layout on the way up at once.
-        for (QWidget* panel : findChildren<QGroupBox*>()) {
             for (QWidget* w = panel; w != this; w = w->parentWidget())
                 w->updateGeometry();
         }
