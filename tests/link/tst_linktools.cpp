@@ -161,32 +161,6 @@ private slots:
         QTRY_VERIFY(pending);
     }
 
-    void keepOnScreen_data()
-    {
-        QTest::addColumn<QRect>("placed"); // frame, relative to the available area's top left
-        QTest::addColumn<QPoint>("expected");
-        const QSize area = AvailableScreenArea(nullptr).size();
-        const int w = area.width(), h = area.height();
-        QTest::newRow("inside stays") << QRect(10, 20, 300, 200) << QPoint(10, 20);
-        QTest::newRow("past right and bottom")
-            << QRect(w - 100, h - 50, 300, 200) << QPoint(w - 300, h - 200);
-        QTest::newRow("above and left") << QRect(-40, -30, 300, 200) << QPoint(0, 0);
-        QTest::newRow("larger: top left") << QRect(50, 60, w + 200, h + 100) << QPoint(0, 0);
-        QTest::newRow("exactly fits") << QRect(0, 0, w, h) << QPoint(0, 0);
-    }
-
-    void keepOnScreen()
-    {
-        QFETCH(QRect, placed);
-        QFETCH(QPoint, expected);
-        const QRect area = AvailableScreenArea(nullptr);
-        QWidget w;
-        w.setGeometry(placed.translated(area.topLeft()));
-        KeepOnScreen(&w);
-        QCOMPARE(w.frameGeometry().topLeft(), area.topLeft() + expected);
-        QCOMPARE(w.size(), placed.size()); // moved, never resized
-    }
-
     void centerWindowSitsBelowRightOfCentre()
     {
         QWidget w;
@@ -199,9 +173,14 @@ private slots:
         QCOMPARE(w.frameGeometry().y(),
                  screen.y() + (screen.height() - w.frameGeometry().height()) / 2 + offset);
         QCOMPARE(TwipsToPixels(1440), 96);
-        w.resize(screen.size()); // the offset would push it over the edge
+        // The offset would push a window as large as the screen over its edge: kept inside.
+        w.resize(screen.size());
         CenterWindow(&w);
         QCOMPARE(w.frameGeometry(), AvailableScreenArea(&w));
+        // Larger than the screen: the top left corner stays on it.
+        w.resize(screen.size() + QSize(200, 100));
+        CenterWindow(&w);
+        QCOMPARE(w.frameGeometry().topLeft(), AvailableScreenArea(&w).topLeft());
     }
 };
 

@@ -1,8 +1,7 @@
-// The checked main window on the screen the test runs on (see run-under-xvfb.sh): everything the
-// user needs in an emergency lies inside the screen, and where the window fits as it always was,
-// its layout is unchanged.
+// The checked main window on the screen the test runs on (see run-under-xvfb.sh): what the user
+// needs in an emergency lies inside the screen, and where the window fits as it always was, its
+// layout is unchanged.
 
-#include "AccessoryPanel.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "SimProcess.h"
@@ -11,24 +10,16 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
 
 namespace {
-// Every widget with a name, by name, in window coordinates.
+// Every named widget shown in the window, with its place in the window's coordinates.
 QMap<QString, QRect> namedGeometries(const QWidget& window)
 {
     QMap<QString, QRect> geometries;
-    for (const QWidget* w : window.findChildren<QWidget*>()) {
+    for (const QWidget* w : window.findChildren<QWidget*>())
         if (!w->objectName().isEmpty() && w->isVisibleTo(&window))
             geometries.insert(w->objectName(), QRect(w->mapTo(&window, QPoint(0, 0)), w->size()));
-    }
     return geometries;
-}
-
-QRect onScreen(const QWidget* w)
-{
-    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
 }
 } // namespace
 
@@ -39,18 +30,16 @@ class TestScreenFit : public QObject
 private slots:
     void checkedWindowFitsTheScreen()
     {
-        SimProcess sim({"--board", "uno"});
+        SimProcess sim;
         QVERIFY2(sim.start(), qPrintable(sim.errorString()));
         sim.registerAs(QStringLiteral("COM3"));
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
 
-        // The layout the window has without a screen to fit: as it has always been.
+        // The layout without a screen to fit, as after a check: as it has always been.
         krTaktora natural(QStringLiteral("/usr/bin/taktora"));
-        natural.findChild<QWidget*>("ControllerFrame")->show(); // as after a check
+        natural.findChild<QWidget*>("ControllerFrame")->show();
         natural.adjustSize();
         natural.grab(); // lays every child out as a show would, without showing
-        const QSize naturalSize = natural.size();
-        const auto naturalGeometries = namedGeometries(natural);
 
         krTaktora window(QStringLiteral("/usr/bin/taktora"));
         window.show();
@@ -58,34 +47,19 @@ private slots:
         window.findChild<QLineEdit*>("txtControllerNr")->setText("1");
         window.btnCheck_Click();
         QVERIFY(window.findChild<QLabel*>("lblStatus")->text().startsWith(QStringLiteral("OK (Firmware ")));
-        QCoreApplication::processEvents();
 
         const QRect area = AvailableScreenArea(&window);
-        qInfo() << "screen" << area << "scale" << window.devicePixelRatio() << "natural" << naturalSize
-                << "window" << window.frameGeometry();
+        qInfo() << "screen" << area << "natural" << natural.size() << "window" << window.frameGeometry();
         QVERIFY(area.contains(window.frameGeometry()));
-
-        QList<QWidget*> vital{window.findChild<QWidget*>("btnGlobalStop"),
-                              window.findChild<QWidget*>("btnLoadCircuit"),
-                              window.findChild<QWidget*>("btnCheck")};
+        QStringList vital{"btnGlobalStop", "btnLoadCircuit", "btnCheck"};
         for (int i = 0; i < krTaktora::ThrottleCount; ++i)
-            vital << window.throttle(i)->stopButton();
-        for (int i = 0; i < krTaktora::AccessoryPanelCount; ++i)
-            vital << window.accessoryPanel(i);
-        for (const QWidget* w : vital) {
-            QVERIFY2(w && w->isVisible(), qPrintable(w ? w->objectName() : QStringLiteral("?")));
-            QVERIFY2(window.geometry().contains(onScreen(w)), qPrintable(w->objectName()));
-        }
+            vital << QStringLiteral("btnStop_%1").arg(i) << QStringLiteral("fraAccessory_%1").arg(i);
+        const auto geometries = namedGeometries(window);
+        for (const QString& name : vital)
+            QVERIFY2(window.rect().contains(geometries.value(name)), qPrintable(name)); // shown, unclipped
 
-        if (area.width() >= naturalSize.width() && area.height() >= naturalSize.height()) {
-            QCOMPARE(window.size(), naturalSize);
-            const auto geometries = namedGeometries(window);
-            QCOMPARE(geometries.keys(), naturalGeometries.keys());
-            for (auto it = naturalGeometries.cbegin(); it != naturalGeometries.cend(); ++it)
-                QVERIFY2(geometries[it.key()] == it.value(),
-                         qPrintable(it.key() + QDebug::toString(geometries[it.key()]) +
-                                    QDebug::toString(it.value())));
-        }
+        if (area.width() >= natural.width() && area.height() >= natural.height())
+            QCOMPARE(geometries, namedGeometries(natural));
     }
 };
 
