@@ -2,17 +2,14 @@
 // pseudo-terminal, what a timeout costs in CPU time, and how close a paced line comes to the
 // wire's own limit. One figure per line.
 
+#include "BenchEmulator.h"
 #include "CommandSet.h"
 #include "Isolation.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
-#include "PortDirectory.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -22,7 +19,6 @@
 #endif
 
 namespace {
-const QString kCom = QStringLiteral("COM9");
 // A request and its answer, ten bits a byte, at 115200 baud.
 constexpr double WireMinimumMs = 12.0 * 10.0 / 115200.0 * 1000.0;
 
@@ -57,54 +53,6 @@ double childrenCpuMs()
 #endif
 }
 
-QString simPath()
-{
-    const QString besideUs =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("taktora-sim"));
-    if (QFileInfo(besideUs).isExecutable())
-        return besideUs;
-#ifdef TAKTORA_SIM_PATH
-    return QStringLiteral(TAKTORA_SIM_PATH);
-#else
-    return QString();
-#endif
-}
-
-// One emulator for one measurement, attached as the program's port.
-class Emulator
-{
-public:
-    explicit Emulator(const QStringList& arguments)
-    {
-        m_process.start(simPath(), arguments);
-        if (!m_process.waitForStarted(5000))
-            return;
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
-        }
-        const QString device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        if (device.isEmpty())
-            return;
-        PortDirectory::registerDevice(kCom, device);
-        SetPortName(kCom);
-        m_ok = OpenControllerPort(kCom, true);
-    }
-    ~Emulator() { stop(); }
-    bool ok() const { return m_ok; }
-    // Ends the emulator so that its CPU time shows up among the children's.
-    void stop()
-    {
-        CloseControllerPort();
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess m_process;
-    bool m_ok = false;
-};
-
 bool exchangeOnce(int timeoutSeconds = 2, int attempts = 1)
 {
     FrameFields frame = Request::queryControllerStatus(1);
@@ -118,7 +66,7 @@ const char* verdict(bool met)
 
 int unpaced()
 {
-    Emulator sim({});
+    BenchEmulator sim({});
     if (!sim.ok())
         return 1;
     for (int i = 0; i < 500; ++i)
@@ -148,7 +96,7 @@ int unpaced()
 
 int timeoutCost()
 {
-    Emulator sim({QStringLiteral("--fault"), QStringLiteral("no-answer")});
+    BenchEmulator sim({QStringLiteral("--fault"), QStringLiteral("no-answer")});
     if (!sim.ok())
         return 1;
     const double cpuBefore = ownCpuMs();
@@ -164,7 +112,7 @@ int timeoutCost()
 
 int paced()
 {
-    Emulator sim({QStringLiteral("--pace")});
+    BenchEmulator sim({QStringLiteral("--pace")});
     if (!sim.ok())
         return 1;
     for (int i = 0; i < 50; ++i)

@@ -3,19 +3,16 @@
 // pseudo-terminal (the floor); the fill alone; and a paced line's read against the wire's own
 // minimum, with the window's paints and cursor during that read. One figure per line.
 
+#include "BenchEmulator.h"
 #include "CommandSet.h"
 #include "Isolation.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
-#include "PortDirectory.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QPaintEvent>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -26,51 +23,17 @@
 #include <vector>
 
 namespace {
-const QString kCom = QStringLiteral("COM9");
 constexpr int Locos = 10239;
 constexpr int Exchanges = Locos + 1; // every entry, then the end marker
 // A request and its answer, ten bits a byte, at 115200 baud.
 constexpr double WireMinimumMs = 12.0 * 10.0 / 115200.0 * 1000.0;
 
-QString simPath()
+// Every loco number, in descending order so that each entry lands in front of those read before
+// it.
+QStringList allLocos(const QStringList& extra)
 {
-    const QString besideUs =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("taktora-sim"));
-    return QFileInfo(besideUs).isExecutable() ? besideUs : QString();
+    return QStringList{QStringLiteral("--locos"), QStringLiteral("10239-1:28")} + extra;
 }
-
-// One emulator holding every loco number, in descending order so that each entry lands in front
-// of those read before it; attached as the program's port.
-class Emulator
-{
-public:
-    explicit Emulator(const QStringList& extra)
-    {
-        m_process.start(simPath(),
-                        QStringList{QStringLiteral("--locos"), QStringLiteral("10239-1:28")} + extra);
-        if (!m_process.waitForStarted(5000))
-            return;
-        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
-        }
-        const QString device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        if (device.isEmpty())
-            return;
-        PortDirectory::registerDevice(kCom, device);
-        SetPortName(kCom);
-        m_ok = OpenControllerPort(kCom, true);
-    }
-    ~Emulator()
-    {
-        CloseControllerPort();
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    QProcess m_process;
-    bool m_ok = false;
-};
 
 double msSince(const QElapsedTimer& t)
 {
@@ -135,7 +98,7 @@ const char* verdict(bool met)
 
 int unpaced()
 {
-    Emulator sim({});
+    BenchEmulator sim(allLocos({}));
     if (!sim.ok())
         return 1;
     krLocoList window;
@@ -201,7 +164,7 @@ private:
 
 int paced()
 {
-    Emulator sim({QStringLiteral("--pace")});
+    BenchEmulator sim(allLocos({QStringLiteral("--pace")}));
     if (!sim.ok())
         return 1;
     krLocoList window;

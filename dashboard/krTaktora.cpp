@@ -3,6 +3,7 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "DashboardRules.h"
+#include "FieldNumber.h"
 #include "krControllerSettingsDD.h"
 #include "krInfo.h"
 #include "krLocoList.h"

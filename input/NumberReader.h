@@ -9,6 +9,7 @@
 //     if (!sysDataOK(this))                             // every field against its "Tag" rule
 //         return;                                       // (sysDataOK has told the user why)
 //     const auto decoder = fieldNumber(txtDecoder);     // that field's number, as the check read it
+//                                                       // (FieldNumber.h)
 //
 // and, for a text that carries no rule of its own (a throttle's loco number):
 //
@@ -27,8 +28,6 @@
 #include <QString>
 
 #include <optional>
-
-class QWidget;
 
 struct NumberReading
 {
@@ -50,11 +49,3 @@ qint64 wholeValue(double value);
 // value lies within lowest..highest (compared before rounding, as the field check compares).
 std::optional<qint64> wholeNumber(const QString& text, qint64 lowest, qint64 highest,
                                   const QLocale& locale = QLocale());
-
-// The number to send for a text under a field rule ("Die Decoder-ID,NUM,MIN=1,MAX=511"): none
-// exactly when the check refuses the text, or when the rule is not numeric.
-std::optional<qint64> checkedNumber(const QString& text, const QString& tag,
-                                    const QLocale& locale = QLocale());
-
-// The same for a control: its text and its "Tag" as sysDataOK reads them.
-std::optional<qint64> fieldNumber(const QWidget* field, const QLocale& locale = QLocale());

@@ -1,6 +1,7 @@
 #include "ProgrammingTab.h"
 
 #include "CommandSet.h"
+#include "FieldNumber.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "NumberReader.h"

@@ -1,5 +1,6 @@
 #include "krControllerSettingsDD.h"
 
+#include "FieldNumber.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "NumberReader.h"

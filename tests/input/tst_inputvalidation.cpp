@@ -1,3 +1,4 @@
+#include "FieldNumber.h"
 #include "NumberReader.h"
 #include "sysList.h"
 #include "TestMain.h"

@@ -1,0 +1,49 @@
+#include "BenchEmulator.h"
+
+#include "krTaktoraTools.h"
+#include "PortDirectory.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString kCom = QStringLiteral("COM9");
+}
+
+QString simPath()
+{
+    const QString besideUs =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("taktora-sim"));
+    if (QFileInfo(besideUs).isExecutable())
+        return besideUs;
+#ifdef TAKTORA_SIM_PATH
+    return QStringLiteral(TAKTORA_SIM_PATH);
+#else
+    return QString();
+#endif
+}
+
+BenchEmulator::BenchEmulator(const QStringList& arguments)
+{
+    m_process.start(simPath(), arguments);
+    if (!m_process.waitForStarted(5000))
+        return;
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+    }
+    const QString device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    if (device.isEmpty())
+        return;
+    PortDirectory::registerDevice(kCom, device);
+    SetPortName(kCom);
+    m_ok = OpenControllerPort(kCom, true);
+}
+
+void BenchEmulator::stop()
+{
+    CloseControllerPort();
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+}

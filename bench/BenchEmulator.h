@@ -1,0 +1,28 @@
+#pragma once
+
+// The emulator a benchmark measures against: started with the benchmark's arguments, reached
+// through its pseudo-terminal under one COM name, and installed as the program's port.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// taktora-sim beside the benchmark, or where the build put it; empty when neither is there.
+QString simPath();
+
+class BenchEmulator
+{
+public:
+    explicit BenchEmulator(const QStringList& arguments);
+    ~BenchEmulator() { stop(); }
+    BenchEmulator(const BenchEmulator&) = delete;
+    BenchEmulator& operator=(const BenchEmulator&) = delete;
+
+    bool ok() const { return m_ok; }
+    // Closes the port and ends the emulator, so that its CPU time counts among the children's.
+    void stop();
+
+private:
+    QProcess m_process;
+    bool m_ok = false;
+};

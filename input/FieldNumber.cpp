@@ -1,0 +1,26 @@
+#include "FieldNumber.h"
+
+#include "NumberReader.h"
+#include "sysDataOK.h"
+#include "ValidationRule.h"
+
+#include <QDateTime>
+#include <QVariant>
+#include <QWidget>
+
+std::optional<qint64> checkedNumber(const QString& text, const QString& tag, const QLocale& locale)
+{
+    const ValidationRule rule = ValidationRule::parse(tag);
+    if (!rule.numeric || rule.isDate() || rule.hasValidList)
+        return std::nullopt;
+    if (!validateField(rule, text, locale, QDateTime::currentDateTime()).ok)
+        return std::nullopt;
+    return wholeValue(readNumber(text, locale).value);
+}
+
+std::optional<qint64> fieldNumber(const QWidget* field, const QLocale& locale)
+{
+    if (!field)
+        return std::nullopt;
+    return checkedNumber(sysControlText(field), field->property("Tag").toString(), locale);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// The number a field under a validation rule sends: read by the one number reader
+// (NumberReader.h), after the same check sysDataOK makes.
+
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// The number to send for a text under a field rule ("Die Decoder-ID,NUM,MIN=1,MAX=511"): none
+// exactly when the check refuses the text, or when the rule is not numeric.
+std::optional<qint64> checkedNumber(const QString& text, const QString& tag,
+                                    const QLocale& locale = QLocale());
+
+// The same for a control: its text and its "Tag" as sysDataOK reads them.
+std::optional<qint64> fieldNumber(const QWidget* field, const QLocale& locale = QLocale());
