@@ -7,8 +7,7 @@
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
-#include "SerialPortInterface.h"
-#include "SimProcess.h"
+#include "SimDashboard.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 
@@ -17,38 +16,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
-
-#include <memory>
-
-namespace {
-struct SimDashboard
-{
-    SimProcess sim;
-    std::unique_ptr<krTaktora> window;
-
-    explicit SimDashboard(const QStringList& arguments) : sim(arguments) {}
-    bool start()
-    {
-        if (!sim.start())
-            return false;
-        sim.registerAs(QStringLiteral("COM3"));
-        WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
-        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
-        return ControllerPort().isOpen();
-    }
-    QString status() const { return window->findChild<QLabel*>("lblStatus")->text(); }
-    void check(const QString& number)
-    {
-        window->findChild<QLineEdit*>("txtControllerNr")->setText(number);
-        window->btnCheck_Click();
-    }
-    ~SimDashboard()
-    {
-        window.reset();
-        CloseControllerPort();
-    }
-};
-} // namespace
 
 class TestDashboardSim : public QObject
 {
@@ -117,19 +84,30 @@ private slots:
         QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
         rig.check("1");
         QCOMPARE(rig.status(), QStringLiteral("Controller 1 nicht gefunden"));
+        rig.window->findChild<QWidget*>("ControllerFrame")->show();
         rig.check("2");
         QCOMPARE(rig.status(), QStringLiteral("Versionsprobleme zwischen Taktora und Firmware"));
+        QCOMPARE(rig.statusColour(), QColor(255, 0, 0));
+        // A version problem leaves the controls as they were, without the settings.
+        QVERIFY(!rig.window->findChild<QWidget*>("ControllerFrame")->isHidden());
+        QVERIFY(!rig.window->findChild<QPushButton*>("cmdControllerSettings")->isEnabled());
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora Versionskontrolle"));
+        QVERIFY(shown[0].text.contains(
+            "Bitte aktualisieren Sie die Firmware des Controllers.\n\nFür Rückfragen"));
     }
 
     void silentControllerGivesACommunicationError()
     {
         SimDashboard rig({"--fault", "no-answer"});
         QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        rig.window->findChild<QWidget*>("ControllerFrame")->show();
         rig.check("1");
         QCOMPARE(rig.status(), QStringLiteral("Kommunikationsfehler"));
+        QCOMPARE(rig.statusColour(), QColor(255, 0, 0));
+        QVERIFY(!rig.window->findChild<QWidget*>("ControllerFrame")->isHidden());
+        QCOMPARE(rig.window->findChild<QLabel*>("pnlBoardLayout")->text(), QStringLiteral("unbekannt"));
         QCOMPARE(rig.sim.requests().size(), 2); // two attempts, then the box
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);

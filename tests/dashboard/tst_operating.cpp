@@ -333,17 +333,6 @@ private slots:
         QCOMPARE(on->color(), kBlack);
     }
 
-    void loadCircuitInSimulationReadsLowered()
-    {
-        DashboardRig rig(QStringLiteral("NUL"));
-        rig.window->btnCheck_Click();
-        QCOMPARE(rig.find<Lamp>("shpCircuitOn")->color(), QColor(128, 128, 128)); // never read in simulation
-        rig.find<QPushButton>("btnLoadCircuit")->click();
-        QCOMPARE(rig.find<Lamp>("shpCircuitOff")->color(), kRed);
-        QVERIFY(rig.sent().isEmpty());
-        QVERIFY(MessageBox::takeShown().isEmpty());
-    }
-
     // Answered No against the emulator: tst_dashboard_sim. The next check's restore: tst_maincheck.
     void closingAsksAboutARaisedLoadCircuitAndSaves()
     {

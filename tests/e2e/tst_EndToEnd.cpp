@@ -20,26 +20,6 @@ namespace {
 const QString kCom = QStringLiteral("COM3");
 const QString kNoAnswer = QStringLiteral("Controller 1 antwortet nicht.");
 
-QStringList shownTexts()
-{
-    QStringList texts;
-    for (const MessageBox::Shown& box : MessageBox::takeShown())
-        texts << box.text;
-    return texts;
-}
-
-// Registers the started emulator as COM3 and opens it the way the program does.
-bool attach(SimProcess& sim)
-{
-    if (!sim.start()) {
-        qWarning("%s", qPrintable(sim.errorString()));
-        return false;
-    }
-    sim.registerAs(kCom);
-    SetPortName(kCom);
-    return OpenControllerPort(kCom, true);
-}
-
 // A board on a pseudo-terminal of the test's own: it prints text while nobody asks it anything (a
 // sketch with debug output, a board in a reset loop) until the line takes no more, then answers the
 // first request that comes with `answer`.
@@ -138,13 +118,13 @@ void tst_EndToEnd::cleanup()
 void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
 {
     SimProcess sim({"--firmware", "5.2.7"});
-    QVERIFY(attach(sim));
+    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
     FrameFields frame = Request::readFirmwareVersion(1);
     QVERIFY(ControllerTransaction(frame, 1, true, 2));
     QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 5, 2, 7));
     QCOMPARE(sim.requests(), QList<FrameFields>{Request::readFirmwareVersion(1)});
     QCOMPARE(sim.logLines(), (QStringList{"> 1, 2, 253, 0, 0, 254", "< 1, 2, 5, 2, 7, 3"}));
-    QVERIFY(shownTexts().isEmpty());
+    QVERIFY(takeShownTexts().isEmpty());
 }
 
 void tst_EndToEnd::faultKinds_data()
@@ -165,12 +145,12 @@ void tst_EndToEnd::faultKinds()
     QFETCH(bool, accepted);
     QFETCH(int, requests);
     SimProcess sim({"--fault", fault});
-    QVERIFY(attach(sim));
+    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
     FrameFields frame = Request::readFirmwareVersion(1);
     QCOMPARE(ControllerTransaction(frame, 2, true, 1), accepted);
     QCOMPARE(frame, accepted ? Request::make(1, Command::ControllerQuery, 5, 2, 3)
                              : Request::readFirmwareVersion(1));
-    QCOMPARE(shownTexts(), accepted ? QStringList() : QStringList{kNoAnswer});
+    QCOMPARE(takeShownTexts(), accepted ? QStringList() : QStringList{kNoAnswer});
     QCOMPARE(sim.requests().size(), requests);
 
     // Once the fault has passed, nothing of it spoils the next exchange.
@@ -182,7 +162,7 @@ void tst_EndToEnd::faultKinds()
 void tst_EndToEnd::vanishedEmulatorFailsWithAPortError()
 {
     SimProcess sim;
-    QVERIFY(attach(sim));
+    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
     FrameFields frame = Request::queryControllerStatus(1);
     QVERIFY(ControllerTransaction(frame, 1, true, 1));
 
@@ -190,7 +170,7 @@ void tst_EndToEnd::vanishedEmulatorFailsWithAPortError()
     frame = Request::queryControllerStatus(1);
     QVERIFY(!ControllerTransaction(frame, 2, true, 1));
     QCOMPARE(frame, Request::queryControllerStatus(1));
-    const QStringList texts = shownTexts();
+    const QStringList texts = takeShownTexts();
     QVERIFY2(!texts.isEmpty() && texts.first().startsWith(QStringLiteral("Fehler beim Zugriff auf COM3")),
              qPrintable(texts.join(" | ")));
     QCOMPARE(texts.last(), kNoAnswer);
@@ -200,7 +180,7 @@ void tst_EndToEnd::vanishedEmulatorFailsWithAPortError()
 void tst_EndToEnd::portIsChosenByTheNumberInItsName()
 {
     SimProcess sim({"--pace", "--delay-ms", "30"});
-    QVERIFY(attach(sim)); // as COM3
+    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
     PortDirectory::registerDevice(QStringLiteral("COM30"), sim.devicePath());
     for (const char* name : {"COM03", "COM3:", "COM 3", "com3"}) {
         QVERIFY2(OpenControllerPort(name, true), name);
@@ -211,8 +191,8 @@ void tst_EndToEnd::portIsChosenByTheNumberInItsName()
     // Beyond the 24 ports the program works with, whatever the settings map, and without a number.
     for (const char* name : {"COM30", "COMx", "CO"}) {
         QVERIFY2(!OpenControllerPort(name, false), name);
-        QVERIFY2(shownTexts().value(0).startsWith(QStringLiteral("Fehler beim Zugriff auf ") + name +
-                                                  "\n\n(Fehler 8002 - Schnittstelle nicht verfügbar)"),
+        QVERIFY2(takeShownTexts().value(0).startsWith(QStringLiteral("Fehler beim Zugriff auf ") + name +
+                                                      "\n\n(Fehler 8002 - Schnittstelle nicht verfügbar)"),
                  name);
     }
 }

@@ -101,11 +101,11 @@ private slots:
         QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Abbrechen"));
     }
 
+    // No such port (8002) on the real port: tst_EndToEnd and tst_krOptions.
     void openPortErrors_data()
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("tail");
-        QTest::newRow("no such port") << 8002 << "(Fehler 8002 - Schnittstelle nicht verfügbar)";
         QTest::newRow("unavailable") << 68 << "(Fehler 68 - Schnittstelle nicht verfügbar)";
         QTest::newRow("permission") << 70 << QString("(Fehler 70 - ") + portErrorDescription(70) + ")";
     }

@@ -3,17 +3,16 @@
 
 #include "CommandSet.h"
 #include "krLocoList.h"
-#include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "Lamp.h"
+#include "LocoListRig.h"
 #include "LocoTree.h"
 #include "MessageBox.h"
-#include "SimProcess.h"
+#include "SimDashboard.h"
 #include "sysInput.h"
 #include "TestMain.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,32 +33,10 @@ Frames fullRead(quint8 c, int entries)
     return Frames{Request::readFirstLocoEntry(c)} + Frames(entries, Request::readNextLocoEntry(c));
 }
 
-struct Rig
+struct Rig : LocoListRig
 {
-    SimProcess sim;
-    std::unique_ptr<krLocoList> window;
-
-    explicit Rig(const QStringList& args) : sim(args) {}
-    ~Rig()
-    {
-        window.reset();
-        CloseControllerPort();
-    }
-    bool open(quint16 controller = 1)
-    {
-        if (!sim.start())
-            return false;
-        sim.registerAs(QStringLiteral("COM3"));
-        SetPortName(QStringLiteral("COM3"));
-        if (!OpenControllerPort(QStringLiteral("COM3"), false))
-            return false;
-        window = std::make_unique<krLocoList>();
-        window->setControllerID(controller);
-        window->show();
-        QCoreApplication::processEvents(); // the first activation, also without an activation event
-        return true;
-    }
-    QTreeView* tree() const { return window->findChild<QTreeView*>("tvLocoList"); }
+    explicit Rig(const QStringList& args) : LocoListRig(args) {}
+    QTreeView* tree() const { return get<QTreeView>("tvLocoList"); }
     QModelIndex node(int loco, int child = -1) const
     {
         const QModelIndex n = tree()->model()->index(loco, 0);
@@ -81,7 +58,7 @@ struct Rig
         }
         return locos;
     }
-    QAction* button(const QString& key) const { return window->findChild<QAction*>(key); }
+    QAction* button(const QString& key) const { return get<QAction>(key); }
     QString enabled() const
     {
         QString states;
@@ -134,7 +111,7 @@ private slots:
                  QStringLiteral("Lok-Konfiguration / Programmierung (Controller 2)"));
         QCOMPARE(rig.enabled(), QStringLiteral("010000"));
         QVERIFY(!rig.tree()->currentIndex().isValid());
-        QCOMPARE(rig.window->findChild<QTabWidget*>("tabProgramming")->currentIndex(), 0);
+        QCOMPARE(rig.get<QTabWidget>("tabProgramming")->currentIndex(), 0);
         const Frames opening = fullRead(2, 3) + Frames{Request::setTrackMode(2, TrackMode::Off)};
         QCOMPARE(rig.sim.requests(), opening);
 
@@ -147,21 +124,12 @@ private slots:
                  ProgramTitle() + "|z.Z. noch ohne Funktion|" + QString::number(QMessageBox::NoIcon) +
                      QString::number(QMessageBox::Ok));
 
-        // The programming tab is set up by the first activation; the setting is absent: ticked.
-        QVERIFY(rig.window->findChild<QCheckBox*>("chkAutoConfig")->isChecked());
-        QVERIFY(rig.window->findChild<QRadioButton*>("optProgType_0")->isChecked());
-        auto* tab = rig.window->findChild<QTabWidget*>("tabProgramming");
-        rig.window->ProgButtonsEnabled(false);
-        QVERIFY(!tab->isTabEnabled(0));
-        rig.window->ProgButtonsEnabled(true);
-        QVERIFY(tab->isTabEnabled(0));
-
-        // While "Abbruch" shows, neither the close box nor Escape closes the window.
-        auto* cancel = rig.window->findChild<QPushButton*>("cmdBreak");
+        // The programming tab is set up by the first activation. Its lock while an operation runs,
+        // against Escape too, is tst_programming's; here the close box.
+        QVERIFY(rig.get<QRadioButton>("optProgType_0")->isChecked());
+        auto* cancel = rig.get<QPushButton>("cmdBreak");
         cancel->show();
         QVERIFY(!rig.window->close());
-        rig.window->reject();
-        QVERIFY(rig.window->isVisible());
         QCOMPARE(rig.sim.requests(), opening);
         cancel->hide();
         QVERIFY(rig.window->close());
@@ -289,10 +257,7 @@ private slots:
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
         QCOMPARE(rig.shown(), QStringList{});
         QCOMPARE(rig.sim.requests(), opening);
-        QStringList boxes;
-        for (const auto& box : MessageBox::takeShown())
-            boxes << box.text;
-        QTEST(boxes, "boxes");
+        QTEST(takeShownTexts(), "boxes");
         rig.window->reject(); // Escape
         QCOMPARE(rig.sim.requests().mid(opening.size()),
                  Frames(opening.size() > 2 ? 3 : 1, Request::setTrackMode(1, TrackMode::Off)));
@@ -320,8 +285,8 @@ private slots:
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
         rig.window->resize(TwipsToPixels(width), TwipsToPixels(height));
         QCoreApplication::processEvents();
-        auto* tab = rig.window->findChild<QTabWidget*>("tabProgramming");
-        auto* toolbar = rig.window->findChild<QToolBar*>("tlbLocoList");
+        auto* tab = rig.get<QTabWidget>("tabProgramming");
+        auto* toolbar = rig.get<QToolBar>("tlbLocoList");
         QCOMPARE(rig.window->width(), TwipsToPixels(6750));
         QCOMPARE(rig.window->height(), TwipsToPixels(qMax(height, 5850)));
         QFETCH(int, tabHeight);
@@ -336,17 +301,13 @@ private slots:
     // the dashboard shows the load circuit as the Controller reports it.
     void openedFromTheDashboard()
     {
-        SimProcess sim({"--controller", "0,4", "--locos", "3:28"});
-        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
-        sim.registerAs(QStringLiteral("COM3"));
-        WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
         {
-            krTaktora dashboard(QStringLiteral("/usr/bin/taktora"));
-            dashboard.findChild<QLineEdit*>("txtControllerNr")->setText("4");
-            dashboard.btnCheck_Click();
-            dashboard.btnLoadCircuit_Click(); // raised
-            QCOMPARE(dashboard.findChild<Lamp*>("shpCircuitOn")->color(), QColor(0, 192, 0));
-            dashboard.findChild<QLineEdit*>("txtControllerNr")->setText("4.4 Züge");
+            SimDashboard dashboard({"--controller", "0,4", "--locos", "3:28"});
+            QVERIFY2(dashboard.start(), qPrintable(dashboard.sim.errorString()));
+            dashboard.check("4");
+            dashboard.window->btnLoadCircuit_Click(); // raised
+            QCOMPARE(dashboard.window->findChild<Lamp*>("shpCircuitOn")->color(), QColor(0, 192, 0));
+            dashboard.window->findChild<QLineEdit*>("txtControllerNr")->setText("4.4 Züge");
             QString caption;
             QTimer::singleShot(0, [&caption] {
                 auto* window = qobject_cast<krLocoList*>(QApplication::activeModalWidget());
@@ -357,16 +318,15 @@ private slots:
                           window->findChild<QTreeView*>()->model()->index(0, 0).data().toString();
                 window->close();
             });
-            const int before = sim.requests().size();
-            dashboard.findChild<QPushButton*>("btnProgrammedLocos")->click();
+            const int before = dashboard.sim.requests().size();
+            dashboard.window->findChild<QPushButton*>("btnProgrammedLocos")->click();
             QCOMPARE(caption, QStringLiteral("Lok-Konfiguration / Programmierung (Controller 4) 3"));
-            QCOMPARE(sim.requests().mid(before),
+            QCOMPARE(dashboard.sim.requests().mid(before),
                      (fullRead(4, 1) + Frames{Request::setTrackMode(4, TrackMode::Off),
                                               Request::setTrackMode(4, TrackMode::Off),
                                               Request::queryControllerStatus(4)}));
-            QCOMPARE(dashboard.findChild<Lamp*>("shpCircuitOff")->color(), QColor(255, 0, 0));
+            QCOMPARE(dashboard.window->findChild<Lamp*>("shpCircuitOff")->color(), QColor(255, 0, 0));
         }
-        CloseControllerPort();
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };

@@ -2,9 +2,8 @@
 
 #include "CommandSet.h"
 #include "krControllerSettingsDD.h"
-#include "krTaktora.h"
 #include "krTaktoraTools.h"
-#include "SimProcess.h"
+#include "SimDashboard.h"
 #include "TestMain.h"
 
 #include <QCheckBox>
@@ -31,14 +30,7 @@ struct Rig
 
     explicit Rig(const QString& args) : sim(args.split(' ', Qt::SkipEmptyParts)) {}
     ~Rig() { CloseControllerPort(); }
-    bool start()
-    {
-        if (!sim.start())
-            return false;
-        sim.registerAs("COM3");
-        SetPortName("COM3");
-        return OpenControllerPort("COM3", true);
-    }
+    bool start() { return sim.attachAs("COM3"); }
     void open(bool allowHWNotstop = false) // the dashboard always allows the emergency stop's box
     {
         dialog = std::make_unique<krControllerSettingsDD>();
@@ -203,12 +195,9 @@ private slots:
 
     void dashboardOpensItForTheCheckedController()
     {
-        Rig rig("--controller 4 --emergency-stop-on");
-        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-        WriteSetting("SignalOutputTo", "COM3", "Taktora");
-        krTaktora window("/usr/bin/taktora");
-        window.findChild<QLineEdit*>("txtControllerNr")->setText("4");
-        window.btnCheck_Click();
+        SimDashboard dashboard({"--controller", "4", "--emergency-stop-on"});
+        QVERIFY2(dashboard.start(), qPrintable(dashboard.sim.errorString()));
+        dashboard.check("4");
         QString seen;
         QTimer::singleShot(0, this, [&] {
             if (auto* dialog = qobject_cast<krControllerSettingsDD*>(QApplication::activeModalWidget())) {
@@ -217,9 +206,9 @@ private slots:
                 dialog->findChild<QPushButton*>("cmdClose")->click();
             }
         });
-        window.findChild<QPushButton*>("cmdControllerSettings")->click();
+        dashboard.window->findChild<QPushButton*>("cmdControllerSettings")->click();
         QCOMPARE(seen, QStringLiteral("Controller-Einstellungen (Controller 4) ticked"));
-        QCOMPARE(rig.sim.requests().last(), Request::readProgrammingPins(4));
+        QCOMPARE(dashboard.sim.requests().last(), Request::readProgrammingPins(4));
     }
 };
 

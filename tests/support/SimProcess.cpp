@@ -1,5 +1,6 @@
 #include "SimProcess.h"
 
+#include "krTaktoraTools.h"
 #include "PortDirectory.h"
 
 #include <QDeadlineTimer>
@@ -55,6 +56,15 @@ bool SimProcess::isRunning() const
 void SimProcess::registerAs(const QString& comName) const
 {
     PortDirectory::registerDevice(comName, m_devicePath);
+}
+
+bool SimProcess::attachAs(const QString& comName, bool quiet)
+{
+    if (!start())
+        return false;
+    registerAs(comName);
+    SetPortName(comName);
+    return OpenControllerPort(comName, quiet);
 }
 
 QStringList SimProcess::logLines() const

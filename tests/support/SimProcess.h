@@ -28,6 +28,8 @@ public:
 
     // Points the COM name at the emulator in the settings group "Ports".
     void registerAs(const QString& comName) const;
+    // Starts, registers as comName, makes it the program's port and opens it as the program does.
+    bool attachAs(const QString& comName, bool quiet = true);
 
     // The log as the emulator wrote it so far, and the requests in it (lines "> ...").
     QStringList logLines() const;

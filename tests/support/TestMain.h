@@ -9,6 +9,15 @@
 #include <QApplication>
 #include <QtTest>
 
+// The texts of the message boxes shown since the last look.
+inline QStringList takeShownTexts()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& box : MessageBox::takeShown())
+        texts << box.text;
+    return texts;
+}
+
 #define TAKTORA_TEST_MAIN(TestClass)                                                                         \
     int main(int argc, char** argv)                                                                          \
     {                                                                                                        \

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "krTaktora.h"
+#include "krTaktoraTools.h"
+#include "SerialPortInterface.h"
+#include "SimProcess.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <memory>
+
+// The main window started against taktora-sim, which the settings name as its port COM3.
+struct SimDashboard
+{
+    SimProcess sim;
+    std::unique_ptr<krTaktora> window;
+
+    explicit SimDashboard(const QStringList& arguments) : sim(arguments) {}
+    bool start()
+    {
+        if (!sim.start())
+            return false;
+        sim.registerAs(QStringLiteral("COM3"));
+        WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
+        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        return ControllerPort().isOpen();
+    }
+    QString status() const { return window->findChild<QLabel*>("lblStatus")->text(); }
+    QColor statusColour() const
+    {
+        return window->findChild<QLabel*>("lblStatus")->palette().color(QPalette::WindowText);
+    }
+    void check(const QString& number)
+    {
+        window->findChild<QLineEdit*>("txtControllerNr")->setText(number);
+        window->btnCheck_Click();
+    }
+    ~SimDashboard()
+    {
+        window.reset();
+        CloseControllerPort();
+    }
+};
