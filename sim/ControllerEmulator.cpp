@@ -100,7 +100,8 @@ ControllerEmulator::Exchange ControllerEmulator::process(const QByteArray& frame
             break;
         }
     }
-    return Exchange{Exchange::Kind::Answered, frame, bytes, faultNote};
+    return Exchange{Exchange::Kind::Answered, frame, bytes, faultNote,
+                    faulted && fault == FaultPlan::Kind::Late};
 }
 
 namespace {

@@ -33,7 +33,8 @@ public:
         Kind kind = Kind::Answered;
         QByteArray request;
         QByteArray answer;
-        QString note; // fault applied, or why nothing is answered
+        QString note;      // fault applied, or why nothing is answered
+        bool late = false; // the answer is held back until the program has given up on it
     };
 
     // Serves Controller 1 with the factory state of EmulatedController.
