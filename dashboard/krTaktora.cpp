@@ -5,6 +5,7 @@
 #include "DashboardRules.h"
 #include "krControllerSettingsDD.h"
 #include "krInfo.h"
+#include "krLocoList.h"
 #include "krOptions.h"
 #include "krTaktoraTools.h"
 #include "Lamp.h"
@@ -32,6 +33,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 const QString kSection = QStringLiteral("Taktora");
@@ -220,7 +223,7 @@ QWidget* krTaktora::buildLoadCircuitBar(QWidget* parent)
 
     connect(globalStop, &QPushButton::clicked, this, &krTaktora::btnGlobalStop_Click);
     connect(loadCircuit, &QPushButton::clicked, this, &krTaktora::btnLoadCircuit_Click);
-    connect(locoList, &QPushButton::clicked, this, &krTaktora::notBuiltYet);
+    connect(locoList, &QPushButton::clicked, this, &krTaktora::btnProgrammedLocos_Click);
     return bar;
 }
 
@@ -465,6 +468,17 @@ void krTaktora::btnLoadCircuit_Click()
     const bool raised = ReadLoadCircuitState();
     if (const auto controller = controllerNumber())
         transact(Request::setTrackMode(*controller, raised ? TrackMode::Off : TrackMode::Operation));
+    ReadLoadCircuitState();
+}
+
+void krTaktora::btnProgrammedLocos_Click()
+{
+    // Unchecked, as the field stands: a text without a leading number opens Controller 0.
+    krLocoList locoList(this);
+    locoList.setControllerID(static_cast<quint16>(
+        std::clamp<qint64>(wholeValue(leadingNumber(m_txtControllerNr->text())), 0, 65535)));
+    locoList.exec();
+    // The loco list leaves the track switched off; show what the Controller reports now.
     ReadLoadCircuitState();
 }
 

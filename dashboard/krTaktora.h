@@ -45,6 +45,7 @@ public:
     bool ReadLoadCircuitState();
     void btnLoadCircuit_Click();
     void btnGlobalStop_Click();
+    void btnProgrammedLocos_Click();
     void SwitchAccessoryPort(const QString& decoderNumber, int port, int state);
     void Toolbar1_ButtonClick(QAction* button);
     void cmdControllerSettings_Click();

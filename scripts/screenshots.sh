@@ -18,7 +18,12 @@ printf '[Taktora]\nSignalOutputTo=COM3\nSlider00=3\nSlider01=1000\nSlider02=7\nS
 
 Xvfb "$DISPLAY" -screen 0 1400x900x24 -dpi 96 >/dev/null 2>&1 &
 xvfb=$!
-coproc SIM { exec build/bin/taktora-sim --register COM3 --controller 0,1; }
+# A dozen locos for the loco list; the four the throttles show keep their speed steps.
+coproc SIM {
+    exec build/bin/taktora-sim --register COM3 --controller 0,1 \
+        --locos "3:28,1000:126,7:14,5:28,44:28,218:126,12:14,2001:28,81:126,150:28,10239:126,64:28" \
+        --verify-ms 35,145 --write-ms 60 --cv 29=38,17=199,18=31,8=200
+}
 cleanup() { kill "${app:-}" "$SIM_PID" "$xvfb" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"; }
 trap cleanup EXIT
 read -r -t 10 _ <&"${SIM[0]}"
@@ -30,6 +35,18 @@ area() {
     local id
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
     xdotool getwindowgeometry --shell "$id" | awk -F= '{v[$1]=$2} END {printf "%sx%s+%s+%s", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}'
+}
+# The area that two top-level windows cover together.
+union() {
+    local a b
+    a=$(area "$1")
+    b=$(area "$2")
+    awk -v a="$a" -v b="$b" 'BEGIN {
+        split(a, p, /[x+]/); split(b, q, /[x+]/)
+        x = p[3] < q[3] ? p[3] : q[3]; y = p[4] < q[4] ? p[4] : q[4]
+        r = p[3] + p[1] > q[3] + q[1] ? p[3] + p[1] : q[3] + q[1]
+        s = p[4] + p[2] > q[4] + q[2] ? p[4] + p[2] : q[4] + q[2]
+        printf "%dx%d+%d+%d", r - x, s - y, x, y }'
 }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
 drag() { xdotool mousemove "$1" "$2" mousedown 1 mousemove "$1" $(( ($2 + $3) / 2 )) mousemove "$1" "$3" mouseup 1; sleep 0.4; }
@@ -78,4 +95,44 @@ xdotool mousemove 105 22 click 1
 sleep 1.2
 CROP=$(area Info) shot about-box 0
 xdotool key space
+sleep 0.6
+
+# The loco list of Controller 0: as it opens (sorted, scrolled to the last loco), after a click on
+# the speed steps of loco 1000, and while the input dialog of "Lokeintrag hinzufügen" asks. The
+# options dialog asked for a new check first.
+click 214 76
+sleep 1.5
+click 880 703
+sleep 1.5
+locos="Lok-Konfiguration / Programmierung .Controller 0."  # a title pattern: "." for each bracket
+CROP=$(area "$locos") shot locolist 0
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name "^$locos\$" | tail -1)")"
+click $((X + 105)) $((Y + 187))
+CROP=$(area "$locos") shot locolist-node 0
+click $((X + 76)) $((Y + 325))
+xdotool type 300
+CROP=$(union "$locos" "Lok-Nummer") shot locolist-input 0.6
+xdotool key Escape
+sleep 0.4
+
+# The programming tab in its three modes, during a register search with the decoder's timing
+# (register 8 holds 200, so the search runs for half a minute until "Abbruch"), and after
+# recognising the decoder's long address 1823 (CV 17 = 199, CV 18 = 31), which the loco list
+# then holds as well.
+click $((X + 200)) $((Y + 21))
+CROP=$(area "$locos") shot programming-cv 0.2
+click $((X + 42)) $((Y + 139))
+CROP=$(area "$locos") shot programming-bit 0.2
+click $((X + 42)) $((Y + 165))
+CROP=$(area "$locos") shot programming-register 0.2
+xdotool mousemove $((X + 222)) $((Y + 113)) click --repeat 3 1
+xdotool key ctrl+a
+xdotool type 8
+click $((X + 337)) $((Y + 165))
+CROP=$(area "$locos") shot programming-reading 5
+click $((X + 337)) $((Y + 196))
+sleep 0.6
+click $((X + 337)) $((Y + 285))
+CROP=$(area "$locos") shot programming-recognised 4
+xdotool key Escape
 echo "Screenshots in $out"

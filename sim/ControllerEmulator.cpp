@@ -100,7 +100,11 @@ ControllerEmulator::Exchange ControllerEmulator::process(const QByteArray& frame
             break;
         }
     }
-    return Exchange{Exchange::Kind::Answered, frame, bytes, faultNote,
+    return Exchange{Exchange::Kind::Answered,
+                    frame,
+                    bytes,
+                    faultNote,
+                    m_decoderTiming.busyMs(request, answer),
                     faulted && fault == FaultPlan::Kind::Late};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecoderTiming.h"
 #include "EmulatedController.h"
 #include "FaultPlan.h"
 #include "Frame.h"
@@ -34,6 +35,7 @@ public:
         QByteArray request;
         QByteArray answer;
         QString note;      // fault applied, or why nothing is answered
+        int busyMs = 0;    // the programming track's own time before the answer leaves
         bool late = false; // the answer is held back until the program has given up on it
     };
 
@@ -47,6 +49,7 @@ public:
     EmulatedController* controller(quint8 number);
 
     FaultPlan& faults() { return m_faults; }
+    void setDecoderTiming(const DecoderTiming& timing) { m_decoderTiming = timing; }
 
     // Bytes from the program, received at nowMs (any monotonic milliseconds). Returns one
     // entry per complete frame and per dropped fragment, in order.
@@ -62,6 +65,7 @@ private:
 
     QMap<quint8, EmulatedController> m_boards;
     FaultPlan m_faults;
+    DecoderTiming m_decoderTiming;
     QByteArray m_buffer;
     qint64 m_lastBytesMs = 0;
     QElapsedTimer m_clock;

@@ -214,7 +214,8 @@ void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 ar
         return;
     }
     const qint64 delayNs =
-        static_cast<qint64>(m_timing.delayMs + (exchange.late ? m_timing.lateMs : 0)) * 1000000LL;
+        static_cast<qint64>(m_timing.delayMs + exchange.busyMs + (exchange.late ? m_timing.lateMs : 0)) *
+        1000000LL;
     qint64 dueNs = arrivalNs + delayNs;
     if (m_timing.pace) {
         // The answer is handed over when its last byte would have arrived.

@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 bool toNumber(const QString& text, int low, int high, int& out)
@@ -64,6 +65,7 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
     for (const FaultPlan::Rule& rule : faults)
         emulator.faults().add(rule);
     emulator.faults().setMix(faultMixSeed, faultMixPercent);
+    emulator.setDecoderTiming(decoderTiming);
 }
 
 bool parseControllerList(const QString& text, QList<quint8>& out, QString& error)
@@ -120,24 +122,34 @@ bool parseLocoList(const QString& text, QList<EmulatedController::ConfiguredLoco
         out = entries;
         return true;
     }
+    QSet<int> listed; // a board of ten thousand locos must not take seconds to set up
     for (const QString& item : listItems(text)) {
         const QStringList parts = item.split(QLatin1Char(':'));
-        int number = 0;
+        // NUMBER or FROM-TO; a range runs downwards when FROM is the greater.
+        const QStringList bounds = parts[0].split(QLatin1Char('-'));
+        int from = 0;
+        int to = 0;
         int steps = 28;
-        if (parts.size() > 2 || !toNumber(parts[0], 1, EmulatedController::HighestLocoNumber, number) ||
+        if (parts.size() > 2 || bounds.size() > 2 ||
+            !toNumber(bounds[0], 1, EmulatedController::HighestLocoNumber, from) ||
+            !toNumber(bounds.last(), 1, EmulatedController::HighestLocoNumber, to) ||
             (parts.size() == 2 && (!toNumber(parts[1], 0, 255, steps) || speedStepCode(steps) == 0))) {
-            error =
-                QStringLiteral("loco \"%1\": expected NUMBER[:STEPS], number 1 to 10239, steps 14, 28 or 126")
-                    .arg(item);
+            error = QStringLiteral("loco \"%1\": expected NUMBER[:STEPS] or FROM-TO[:STEPS], numbers 1 to "
+                                   "10239, steps 14, 28 or 126")
+                        .arg(item);
             return false;
         }
-        for (const auto& e : entries) {
-            if (e.number == number) {
+        const int step = from <= to ? 1 : -1;
+        for (int number = from;; number += step) {
+            if (listed.contains(number)) {
                 error = QStringLiteral("loco %1 is listed twice").arg(number);
                 return false;
             }
+            listed.insert(number);
+            entries.append({static_cast<quint16>(number), speedStepCode(steps)});
+            if (number == to)
+                break;
         }
-        entries.append({static_cast<quint16>(number), speedStepCode(steps)});
     }
     out = entries;
     return true;
@@ -201,8 +213,9 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
                                              QStringLiteral("The board has no hardware emergency stop."));
     const QCommandLineOption locos(
         QStringLiteral("locos"),
-        QStringLiteral("Configured locos in the board's order, NUMBER[:STEPS] with STEPS 14, 28 or 126 "
-                       "(default \"3:28,1000:126,7:14,5:28\"; \"\" for none)."),
+        QStringLiteral("Configured locos in the board's order, NUMBER[:STEPS] or a range FROM-TO[:STEPS] "
+                       "with STEPS 14, 28 or 126 (default \"3:28,1000:126,7:14,5:28\"; \"\" for none; "
+                       "\"1-10239\" fills the board)."),
         QStringLiteral("LIST"));
     const QCommandLineOption cv(QStringLiteral("cv"),
                                 QStringLiteral("CVs of the decoder on the programming track, e.g. 1=3,29=6 "
@@ -213,6 +226,14 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     const QCommandLineOption delay(QStringLiteral("delay-ms"),
                                    QStringLiteral("Reaction time before each answer, in milliseconds."),
                                    QStringLiteral("N"));
+    const QCommandLineOption verifyMs(
+        QStringLiteral("verify-ms"),
+        QStringLiteral("Programming track: time a verify takes when the decoder acknowledges and when it "
+                       "does not, e.g. 35,145 (default 0,0)."),
+        QStringLiteral("ACK,NOACK"));
+    const QCommandLineOption writeMs(QStringLiteral("write-ms"),
+                                     QStringLiteral("Programming track: time a write takes (default 0)."),
+                                     QStringLiteral("N"));
     const QCommandLineOption pace(QStringLiteral("pace"),
                                   QStringLiteral("Deliver answers no sooner than a 115200 baud line would."));
     const QCommandLineOption registerCom(
@@ -237,6 +258,7 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
                                   QStringLiteral("N"));
     parser.addOptions({help, controller, firmware, board, noEmergencyStop, locos, cv, noDecoder, delay, pace,
                        registerCom, log, fault, faultMix, late});
+    parser.addOptions({verifyMs, writeMs});
 
     parser.addOptions(StoredSettings::options());
     if (!parser.parse(arguments)) {
@@ -278,6 +300,12 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     }
     if (ok && parser.isSet(faultMix))
         ok = FaultPlan::parseMix(parser.value(faultMix), o.faultMixSeed, o.faultMixPercent, message);
+    if (ok && parser.isSet(verifyMs))
+        ok = parseVerifyTiming(parser.value(verifyMs), o.decoderTiming, message);
+    if (ok && parser.isSet(writeMs) && !toNumber(parser.value(writeMs), 0, 60000, o.decoderTiming.writeMs)) {
+        message = QStringLiteral("write-ms \"%1\": expected 0 to 60000").arg(parser.value(writeMs));
+        ok = false;
+    }
     for (const QString& spec : parser.values(fault)) {
         FaultPlan::Rule rule;
         if (!ok || !(ok = FaultPlan::parse(spec, rule, message)))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecoderTiming.h"
 #include "EmulatedController.h"
 #include "FaultPlan.h"
 #include "StoredSettings.h"
@@ -29,6 +30,7 @@ struct SimOptions
     int lateMs = 2500;
     quint32 faultMixSeed = 0;
     int faultMixPercent = 0;
+    DecoderTiming decoderTiming;
     bool pace = false;
     QString registerCom; // "COM3": entry in the program's port directory
     QString logFile;

@@ -57,6 +57,7 @@ private slots:
     void faultKinds_data();
     void faultKinds();
     void wrongCheckByteAndTornFrames();
+    void programmingTrackTakesItsTime();
 };
 
 void tst_ControllerEmulator::answersRequests_data()
@@ -96,7 +97,9 @@ void tst_ControllerEmulator::answersRequests_data()
     row("configuration order", {"--locos", "7:14,3:28,1000:126"},
         {entry(first, 7, 1), entry(next, 3, 2), entry(next, 1000, 3), entry(next, 0, none),
          entry(next, 0, none), entry(first, 7, 1), entry(single(1000), 1000, 3), entry(single(8), 8, none)});
-    row("no locos", {"--locos", ""}, {entry(first, 0, none)});
+    row("ranges in the board's order", {"--locos", "10239-10238:126,2:14,1-1"},
+        {entry(first, 10239, 3), entry(next, 10238, 3), entry(next, 2, 1), entry(next, 1, 2),
+         entry(next, 0, none)});
     row("writes and deletes", {"--locos", "7:14,3:28"},
         {echo(writeLocoEntry(1, 300, 2)), echo(writeLocoEntry(1, 7, 3)), entry(first, 7, 3),
          entry(next, 3, 2), entry(next, 300, 2), echo(writeLocoEntry(1, 3, LocoEntry::Remove)),
@@ -241,6 +244,35 @@ void tst_ControllerEmulator::wrongCheckByteAndTornFrames()
     QCOMPARE(answers(turn.left(3), 1000), QByteArray());
     QCOMPARE(answers(query, 1000 + ControllerEmulator::ResyncGapMs + 1), statusAnswer);
     QCOMPARE(line.pendingBytes(), 0);
+}
+
+// A verify that the decoder acknowledges, one it does not, a write, and what is no programming.
+void tst_ControllerEmulator::programmingTrackTakesItsTime()
+{
+    SimOptions options;
+    QString error;
+    QCOMPARE(parseSimArguments({"taktora-sim", "--verify-ms", "35,145", "--write-ms", "60", "--cv", "7=42"},
+                               options, error),
+             SimParseResult::Run);
+    ControllerEmulator line;
+    options.applyTo(line);
+    const QList<QPair<FrameFields, int>> expected = {
+        {Request::setTrackMode(1, TrackMode::Programming), 0},
+        {Request::cvByte(1, Command::VerifyCvByte, 7, 42), 35},
+        {Request::cvByte(1, Command::VerifyCvByte, 7, 41), 145},
+        {Request::cvBit(1, Command::VerifyCvBit, 7, 1, 1), 35},
+        {Request::registerValue(1, Command::VerifyRegister, 1, 200), 145},
+        {Request::cvByte(1, Command::WriteCvByte, 7, 41), 60},
+        {Request::setLocoSpeed(1, 3, 10), 0},
+    };
+    QStringList got, want;
+    for (const auto& [request, ms] : expected) {
+        const auto exchanges = line.receiveAt(encodeFrame(request), 0);
+        QCOMPARE(exchanges.size(), 1);
+        got << frameToString(encodeFrame(request)) + " " + QString::number(exchanges.first().busyMs);
+        want << frameToString(encodeFrame(request)) + " " + QString::number(ms);
+    }
+    QCOMPARE(got, want);
 }
 
 TAKTORA_TEST_MAIN(tst_ControllerEmulator)

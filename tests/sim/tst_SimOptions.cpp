@@ -26,12 +26,18 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::newRow("loco 0") << QStringList{"--locos", "0:28"};
     QTest::newRow("loco 10240") << QStringList{"--locos", "10240"};
     QTest::newRow("loco twice") << QStringList{"--locos", "3:28,3:14"};
+    QTest::newRow("range over a listed loco") << QStringList{"--locos", "7,9-5"};
+    QTest::newRow("range beyond 10239") << QStringList{"--locos", "10000-10240"};
+    QTest::newRow("range without end") << QStringList{"--locos", "5-"};
     QTest::newRow("cv 0") << QStringList{"--cv", "0=1"};
     QTest::newRow("cv 1025") << QStringList{"--cv", "1025=1"};
     QTest::newRow("cv value") << QStringList{"--cv", "1=256"};
     QTest::newRow("register COM25") << QStringList{"--register", "COM25"};
     QTest::newRow("register device") << QStringList{"--register", "/dev/ttyS0"};
     QTest::newRow("delay") << QStringList{"--delay-ms", "-1"};
+    QTest::newRow("verify one time") << QStringList{"--verify-ms", "35"};
+    QTest::newRow("verify negative") << QStringList{"--verify-ms", "35,-1"};
+    QTest::newRow("write") << QStringList{"--write-ms", "x"};
     QTest::newRow("fault kind") << QStringList{"--fault", "slow"};
     QTest::newRow("fault count 0") << QStringList{"--fault", "short:0"};
     QTest::newRow("fault command 256") << QStringList{"--fault", "short@256"};

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "ProgrammingChannel.h"
+#include "ProgrammingRules.h"
+
+#include <QWidget>
+
+class CircleShape;
+class FieldEdit;
+class PercentBar;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class SpinButton;
+
+// The "Programmierung" tab of the loco list window: writes, verifies and reads CVs and
+// registers of a decoder on the programming track, sets its loco number and recognises it.
+// Every exchange goes through the hosting window's one frame (ProgrammingChannel).
+class ProgrammingTab : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ProgrammingTab(ProgrammingChannel& channel, QWidget* parent);
+
+    // Operations the hosting window calls.
+    void ProgButtonsEnabled(bool controlsEnabled);
+    void ShowStatusLamp(quint8 state);
+    void selectProgType(int index);
+    void loadAutoConfigSetting();
+    bool isBreakVisible() const;
+    bool cancelRequested() const { return m_cancelRequested; }
+
+    // What the controls run; public so that a host and tests can drive the tab as a user would.
+    void optProgType_Click(int index) { selectProgType(index); }
+    void spnValue_Click(int index, bool up);
+    void cmdOperation_Click(int index);
+    void cmdLocoNumberSet_Click();
+    void cmdLocoRecognition_Click();
+    void cmdBreak_Click() { m_cancelRequested = true; }
+
+    // The programming-track primitives the buttons are built from.
+    bool SwitchProgrammingMode(bool on);
+    int ReadCvValue(quint16 cv);
+    int SearchRegisterValue(quint16 reg, quint8 first, quint8 last);
+    bool TestCv29Bit(int selector);
+
+    // The pause before an operation's first exchange, in which window events still run; one
+    // second on the track, shorter where tests and benchmarks need no settling decoder.
+    void setSettleWait(double seconds) { m_settleSeconds = seconds; }
+    // The fill of the progress bar in percent.
+    double progressPercent() const;
+
+private:
+    void verifyOrWrite(Programming::Operation operation);
+    void readValue();
+    bool exchange(const FrameFields& request);
+    int checkedField(int index) const;
+    void setStatus(const QString& text, const QColor& colour);
+    void setProgress(double percent);
+    void finishCancelled();
+    quint8 controllerByte() const { return static_cast<quint8>(m_channel.controllerId()); }
+
+    void buildControls();
+    void placeTwips(QWidget* control, int left, int top, int width, int height);
+
+    ProgrammingChannel& m_channel;
+    bool m_cancelRequested = false;
+    double m_settleSeconds = 1.0;
+    Programming::ProgType m_progType = Programming::CvByte;
+
+    QGroupBox* m_fraProgramming = nullptr;
+    QCheckBox* m_chkAutoConfig = nullptr;
+    QPushButton* m_cmdBreak = nullptr;
+    QPushButton* m_cmdLocoRecognition = nullptr;
+    FieldEdit* m_txtLocoNumber = nullptr;
+    QPushButton* m_cmdLocoNumberSet = nullptr;
+    QPushButton* m_cmdOperation[3] = {};
+    FieldEdit* m_txtValue[3] = {};
+    SpinButton* m_spnValue[3] = {};
+    QRadioButton* m_optProgType[3] = {};
+    QLabel* m_lblLocoNumber = nullptr;
+    QLabel* m_lblCV = nullptr;
+    QLabel* m_lblValue = nullptr;
+    QLabel* m_lblBit = nullptr;
+    PercentBar* m_sspProgressPanel = nullptr;
+    QLabel* m_lblElapsedTime = nullptr;
+    QLabel* m_lblStatus = nullptr;
+    CircleShape* m_led[3] = {};
+    QFrame* m_line1 = nullptr;
+    QFrame* m_line2 = nullptr;
+};
