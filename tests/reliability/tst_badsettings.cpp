@@ -56,9 +56,8 @@ private slots:
         QTest::newRow("loco abc") << QByteArray("SignalOutputTo=COM3\nSlider01=abc\nSlider02=\n") << "sim"
                                   << QString() << QSet<int>{1, 3, 4} << QSet<int>{1, 2, 3, 4};
         // The window checks all its decoder fields before it switches any.
-        QTest::newRow("decoder 99999")
-            << QByteArray("SignalOutputTo=COM3\nAccessoryAdress02=99999\n") << "sim" << QString()
-            << QSet<int>{1, 2, 3, 4} << QSet<int>();
+        QTest::newRow("decoder 99999") << QByteArray("SignalOutputTo=COM3\nAccessoryAdress02=99999\n")
+                                       << "sim" << QString() << QSet<int>{1, 2, 3, 4} << QSet<int>();
         QTest::newRow("decoder of control bytes")
             << QByteArray("SignalOutputTo=COM3\nAccessoryAdress03=\"\\0\\x1b\\x7f\"\n") << "sim" << QString()
             << QSet<int>{1, 2, 3, 4} << QSet<int>();
