@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-bash scripts/sanitize.sh --build-only
+bash scripts/sanitize.sh --build-only >&2 # the table alone goes to stdout
 source scripts/sanitizer-env.sh
 export QT_QPA_PLATFORM=offscreen
 # Leaks are the sanitizer build's tests' business; libFuzzer's own check would stop at Qt's caches.

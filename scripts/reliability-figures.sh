@@ -48,7 +48,7 @@ asan_summary="$(grep -E 'tests passed|tests failed' "$tmp/asan.log" | tail -n 1)
     echo
     echo '```'
     cat "$tmp/fuzz.txt"
-    cat "$tmp/fuzz.err"
+    [ "$fuzz_result" = passed ] || grep -v '^\[' "$tmp/fuzz.err"
     echo '```'
     echo
     echo "## Sanitizers: $asan_result"
