@@ -42,6 +42,7 @@ struct LinkState
     std::unique_ptr<QtSerialPort> realPort;
     MonotonicClock* installedClock = nullptr;
     SteadyClock steadyClock;
+    TransactionObserver observer;
 };
 
 LinkState& link()
@@ -67,8 +68,13 @@ QString sectionOrTitle(const QString& section)
     return section.isEmpty() ? ProgramTitle() : section;
 }
 
-void reportWriteError(const PortError& error)
+// A pulled cable fails every attempt alike; the user hears of it once per transaction, unless
+// the port fails differently on a later attempt.
+void reportWriteError(const PortError& error, int& lastReported)
 {
+    if (error.number == lastReported)
+        return;
+    lastReported = error.number;
     ShowErrorReport(QStringLiteral("Fehler beim Zugriff auf ") + PortName() +
                     QStringLiteral("\n\nBitte überprüfen Sie den eingestellten COM-Port.\n\n(Fehler ") +
                     QString::number(error.number) + QStringLiteral(" - ") + error.text + QStringLiteral(")"));
@@ -81,20 +87,21 @@ struct ExchangeOutcome
     quint8 controllerByte = 0; // byte 1 of a six-byte answer, else the byte sent
 };
 
-ExchangeOutcome exchange(SerialPortInterface& port, const FrameFields& request, int timeoutSeconds)
+ExchangeOutcome exchange(SerialPortInterface& port, const FrameFields& request, int timeoutSeconds,
+                         int& reportedError)
 {
     ExchangeOutcome outcome;
     outcome.controllerByte = request.controller;
 
     port.clearBuffers();
     if (!port.write(encodeFrame(request))) {
-        reportWriteError(port.lastError());
+        reportWriteError(port.lastError(), reportedError);
         return outcome;
     }
     if (!port.waitForTransmitted(kTransmitBoundMs)) {
         // The port buffers the write; a device that has gone away fails only here.
         if (port.lastError().number != 0)
-            reportWriteError(port.lastError());
+            reportWriteError(port.lastError(), reportedError);
         return outcome;
     }
 
@@ -203,19 +210,29 @@ void CloseControllerPort()
     ControllerPort().close();
 }
 
-bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds)
+void InstallTransactionObserver(TransactionObserver observer)
 {
-    if (IsSimulation())
-        return false;
+    link().observer = std::move(observer);
+}
+
+namespace {
+qint64 linkNowMs()
+{
+    return clock().nowMs();
+}
+
+bool runTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds)
+{
     if (attempts == 0)
         attempts = 3;
 
     SerialPortInterface& port = ControllerPort();
     for (;;) {
         quint8 lastController = frame.controller;
+        int reportedError = 0;
         for (int attempt = 0; attempt < attempts; ++attempt) {
             // Each attempt sends the request as the caller passed it.
-            const ExchangeOutcome outcome = exchange(port, frame, timeoutSeconds);
+            const ExchangeOutcome outcome = exchange(port, frame, timeoutSeconds, reportedError);
             if (outcome.accepted) {
                 frame = outcome.answer;
                 return true;
@@ -230,6 +247,20 @@ bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, in
         if (choice != QMessageBox::Retry)
             return false;
     }
+}
+} // namespace
+
+bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds)
+{
+    if (IsSimulation())
+        return false;
+    const FrameFields request = frame;
+    const qint64 started = linkNowMs();
+    const bool accepted = runTransaction(frame, attempts, showErrors, timeoutSeconds);
+    if (link().observer)
+        link().observer(TransactionRecord{request, frame, accepted, attempts, showErrors, timeoutSeconds,
+                                          linkNowMs() - started});
+    return accepted;
 }
 
 bool ControllerTransaction(quint8& controller, quint8& command, quint8& data1, quint8& data2, quint8& data3,

@@ -100,8 +100,12 @@ ControllerEmulator::Exchange ControllerEmulator::process(const QByteArray& frame
             break;
         }
     }
-    return Exchange{Exchange::Kind::Answered, frame, bytes, faultNote,
-                    m_decoderTiming.busyMs(request, answer)};
+    return Exchange{Exchange::Kind::Answered,
+                    frame,
+                    bytes,
+                    faultNote,
+                    m_decoderTiming.busyMs(request, answer),
+                    faulted && fault == FaultPlan::Kind::Late};
 }
 
 namespace {

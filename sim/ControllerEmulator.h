@@ -34,8 +34,9 @@ public:
         Kind kind = Kind::Answered;
         QByteArray request;
         QByteArray answer;
-        QString note;   // fault applied, or why nothing is answered
-        int busyMs = 0; // the programming track's own time before the answer leaves
+        QString note;      // fault applied, or why nothing is answered
+        int busyMs = 0;    // the programming track's own time before the answer leaves
+        bool late = false; // the answer is held back until the program has given up on it
     };
 
     // Serves Controller 1 with the factory state of EmulatedController.

@@ -11,8 +11,9 @@ struct KindName
 constexpr KindName kKindNames[] = {
     {FaultPlan::Kind::NoAnswer, "no-answer"},     {FaultPlan::Kind::BadCheck, "bad-check"},
     {FaultPlan::Kind::Command255, "command-255"}, {FaultPlan::Kind::Short, "short"},
-    {FaultPlan::Kind::Trailing, "trailing"},
+    {FaultPlan::Kind::Trailing, "trailing"},      {FaultPlan::Kind::Late, "late"},
 };
+constexpr int kKindCount = int(sizeof kKindNames / sizeof kKindNames[0]);
 } // namespace
 
 bool FaultPlan::take(quint8 command, Kind& kind)
@@ -25,7 +26,33 @@ bool FaultPlan::take(quint8 command, Kind& kind)
         kind = rule.kind;
         return true;
     }
-    return false;
+    if (m_mixPercent == 0)
+        return false;
+    // Two draws per request whatever the outcome, so the sequence does not depend on earlier hits.
+    const bool hit = int(m_mix() % 100) < m_mixPercent;
+    const int which = int(m_mix() % kKindCount);
+    if (hit)
+        kind = kKindNames[which].kind;
+    return hit;
+}
+
+void FaultPlan::setMix(quint32 seed, int percent)
+{
+    m_mix.seed(seed);
+    m_mixPercent = qBound(0, percent, 100);
+}
+
+bool FaultPlan::parseMix(const QString& text, quint32& seed, int& percent, QString& error)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9}):(\\d{1,3})$"));
+    const auto match = pattern.match(text.trimmed());
+    percent = match.hasMatch() ? match.captured(2).toInt() : -1;
+    if (percent < 0 || percent > 100) {
+        error = QStringLiteral("fault mix \"%1\": expected SEED:PERCENT, PERCENT 0 to 100").arg(text);
+        return false;
+    }
+    seed = match.captured(1).toUInt();
+    return true;
 }
 
 QString FaultPlan::kindName(Kind kind)
@@ -54,9 +81,9 @@ bool FaultPlan::parse(const QString& text, Rule& rule, QString& error)
         }
     }
     if (!known) {
-        error =
-            QStringLiteral("fault \"%1\": unknown kind (no-answer, bad-check, command-255, short, trailing)")
-                .arg(text);
+        error = QStringLiteral(
+                    "fault \"%1\": unknown kind (no-answer, bad-check, command-255, short, trailing, late)")
+                    .arg(text);
         return false;
     }
     if (!match.captured(2).isEmpty()) {

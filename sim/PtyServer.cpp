@@ -213,7 +213,9 @@ void PtyServer::schedule(const ControllerEmulator::Exchange& exchange, qint64 ar
             log(answerLogLine(exchange));
         return;
     }
-    const qint64 delayNs = static_cast<qint64>(m_timing.delayMs + exchange.busyMs) * 1000000LL;
+    const qint64 delayNs =
+        static_cast<qint64>(m_timing.delayMs + exchange.busyMs + (exchange.late ? m_timing.lateMs : 0)) *
+        1000000LL;
     qint64 dueNs = arrivalNs + delayNs;
     if (m_timing.pace) {
         // The answer is handed over when its last byte would have arrived.

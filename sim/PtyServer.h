@@ -19,6 +19,7 @@ public:
     {
         int delayMs = 0;   // reaction time of the board before it starts to answer
         bool pace = false; // bytes take as long as on a 115200 baud line
+        int lateMs = 2500; // extra delay of a late answer: beyond the program's 2-second wait
     };
 
     PtyServer(ControllerEmulator& emulator, Timing timing);

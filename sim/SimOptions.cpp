@@ -64,6 +64,7 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
     emulator.faults().clear();
     for (const FaultPlan::Rule& rule : faults)
         emulator.faults().add(rule);
+    emulator.faults().setMix(faultMixSeed, faultMixPercent);
     emulator.setDecoderTiming(decoderTiming);
 }
 
@@ -245,11 +246,18 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     const QCommandLineOption fault(
         QStringLiteral("fault"),
         QStringLiteral("Inject a fault (repeatable): KIND[:COUNT][@COMMAND], KIND one of no-answer, "
-                       "bad-check, command-255, short, trailing; COUNT requests (default all), only "
+                       "bad-check, command-255, short, trailing, late; COUNT requests (default all), only "
                        "those with command byte COMMAND."),
         QStringLiteral("SPEC"));
+    const QCommandLineOption faultMix(
+        QStringLiteral("fault-mix"),
+        QStringLiteral("Give PERCENT of all requests a fault of a random kind, drawn on the fixed SEED."),
+        QStringLiteral("SEED:PERCENT"));
+    const QCommandLineOption late(QStringLiteral("late-ms"),
+                                  QStringLiteral("How much later a \"late\" answer comes (default 2500)."),
+                                  QStringLiteral("N"));
     parser.addOptions({help, controller, firmware, board, noEmergencyStop, locos, cv, noDecoder, delay, pace,
-                       registerCom, log, fault});
+                       registerCom, log, fault, faultMix, late});
     parser.addOptions({verifyMs, writeMs});
 
     parser.addOptions(StoredSettings::options());
@@ -286,6 +294,12 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         message = QStringLiteral("delay-ms \"%1\": expected 0 to 60000").arg(parser.value(delay));
         ok = false;
     }
+    if (ok && parser.isSet(late) && !toNumber(parser.value(late), 0, 60000, o.lateMs)) {
+        message = QStringLiteral("late-ms \"%1\": expected 0 to 60000").arg(parser.value(late));
+        ok = false;
+    }
+    if (ok && parser.isSet(faultMix))
+        ok = FaultPlan::parseMix(parser.value(faultMix), o.faultMixSeed, o.faultMixPercent, message);
     if (ok && parser.isSet(verifyMs))
         ok = parseVerifyTiming(parser.value(verifyMs), o.decoderTiming, message);
     if (ok && parser.isSet(writeMs) && !toNumber(parser.value(writeMs), 0, 60000, o.decoderTiming.writeMs)) {

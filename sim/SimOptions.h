@@ -27,6 +27,9 @@ struct SimOptions
     QMap<int, quint8> cvs; // on top of the decoder's factory values
     bool decoderPresent = true;
     int delayMs = 0;
+    int lateMs = 2500;
+    quint32 faultMixSeed = 0;
+    int faultMixPercent = 0;
     DecoderTiming decoderTiming;
     bool pace = false;
     QString registerCom; // "COM3": entry in the program's port directory

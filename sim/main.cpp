@@ -59,7 +59,7 @@ int serve(const SimOptions& options)
         }
     }
 
-    PtyServer server(emulator, PtyServer::Timing{options.delayMs, options.pace});
+    PtyServer server(emulator, PtyServer::Timing{options.delayMs, options.pace, options.lateMs});
     server.setLog(log);
     QString error;
     if (!server.open(error)) {

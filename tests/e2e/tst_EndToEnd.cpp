@@ -104,7 +104,6 @@ private slots:
     void answerLandsInTheFrameAndBothGoToTheLog();
     void faultKinds_data();
     void faultKinds();
-    void vanishedEmulatorFailsWithAPortError();
     void portIsChosenByTheNumberInItsName();
     void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
 };
@@ -157,23 +156,6 @@ void tst_EndToEnd::faultKinds()
     frame = Request::readOperationPins(1);
     QVERIFY(ControllerTransaction(frame, 1, true, 2));
     QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 3, 2, 54));
-}
-
-void tst_EndToEnd::vanishedEmulatorFailsWithAPortError()
-{
-    SimProcess sim;
-    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
-    FrameFields frame = Request::queryControllerStatus(1);
-    QVERIFY(ControllerTransaction(frame, 1, true, 1));
-
-    sim.kill();
-    frame = Request::queryControllerStatus(1);
-    QVERIFY(!ControllerTransaction(frame, 2, true, 1));
-    QCOMPARE(frame, Request::queryControllerStatus(1));
-    const QStringList texts = takeShownTexts();
-    QVERIFY2(!texts.isEmpty() && texts.first().startsWith(QStringLiteral("Fehler beim Zugriff auf COM3")),
-             qPrintable(texts.join(" | ")));
-    QCOMPARE(texts.last(), kNoAnswer);
 }
 
 // Each open closes the port first; the emulator, answering late and paced like a real line, stays.

@@ -31,6 +31,7 @@ QList<FrameFields> FakeSerialPort::writtenFrames() const
 void FakeSerialPort::resetLog()
 {
     m_written.clear();
+    m_reads.clear();
     m_openedNames.clear();
 }
 
@@ -95,6 +96,16 @@ bool FakeSerialPort::waitForBytes(int msecs)
         setError(PortErrorNumber::DeviceUnavailable);
         return false;
     }
+    if (!m_arrivals.isEmpty()) {
+        Arrival& next = m_arrivals.first();
+        const qint64 waited = qMin<qint64>(next.afterMs, msecs);
+        m_clock->advance(waited);
+        next.afterMs -= waited;
+        if (next.afterMs > 0)
+            return false;
+        m_rx += m_arrivals.takeFirst().bytes;
+        return true;
+    }
     if (!m_pending.isEmpty()) {
         m_rx += m_pending;
         m_pending.clear();
@@ -108,6 +119,7 @@ QByteArray FakeSerialPort::readAll()
 {
     QByteArray bytes;
     bytes.swap(m_rx);
+    m_reads << bytes;
     return bytes;
 }
 

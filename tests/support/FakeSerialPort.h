@@ -38,11 +38,20 @@ public:
     void setOpenError(int number) { m_openError = number; }
     // The device disappears: writes and waits fail as with a pulled USB cable.
     void vanish() { m_vanished = true; }
+    // Bytes that reach the line on their own schedule, whatever was written: each wait takes the
+    // next arrival once its delay has passed. Replaces the queued answers and the responder.
+    struct Arrival
+    {
+        QByteArray bytes;
+        qint64 afterMs = 0;
+    };
+    void scheduleArrivals(const QList<Arrival>& arrivals) { m_arrivals = arrivals; }
 
     // What happened.
     QList<QByteArray> written() const { return m_written; }
     QList<FrameFields> writtenFrames() const;
     QStringList openedNames() const { return m_openedNames; }
+    QList<QByteArray> reads() const { return m_reads; }
     void resetLog();
 
     // SerialPortInterface
@@ -70,6 +79,8 @@ private:
     QByteArray m_pending; // answer bytes on their way
     QByteArray m_rx;
     QList<QByteArray> m_written;
+    QList<QByteArray> m_reads;
+    QList<Arrival> m_arrivals;
     QStringList m_openedNames;
     PortError m_error;
 };

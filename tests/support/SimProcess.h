@@ -25,6 +25,7 @@ public:
     QString errorString() const { return m_error; }
     QString devicePath() const { return m_devicePath; }
     bool isRunning() const;
+    qint64 pid() const { return m_process.processId(); }
 
     // Points the COM name at the emulator in the settings group "Ports".
     void registerAs(const QString& comName) const;

@@ -1,0 +1,190 @@
+// The Controller's cable is pulled while the program runs: the real main window on a real
+// pseudo-terminal that disappears between exchanges and in the middle of one.
+
+#include "AccessoryPanel.h"
+#include "CommandSet.h"
+#include "krLocoList.h"
+#include "krOptions.h"
+#include "krTaktora.h"
+#include "krTaktoraTools.h"
+#include "MessageBox.h"
+#include "SimProcess.h"
+#include "TestMain.h"
+#include "ThrottlePanel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QThread>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+#include <thread>
+
+namespace {
+const QString kNoAnswer = QStringLiteral("Controller 1 antwortet nicht.");
+const QString kPortError = QStringLiteral(
+    "Fehler beim Zugriff auf COM3\n\nBitte überprüfen Sie den eingestellten COM-Port.\n\n(Fehler ");
+
+// The boxes shown since the last call, a port error as "port": each transaction that fails
+// on the vanished port reports it once, however many attempts it makes.
+QStringList shownBoxes()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& box : MessageBox::takeShown())
+        texts << (box.text.startsWith(kPortError) ? QStringLiteral("port") : box.text);
+    return texts;
+}
+const QStringList kFailedCommand{QStringLiteral("port"), kNoAnswer};
+
+// Chooses COM3 in the options dialog the way a user does, once the dialog is up.
+void choosePortInOptions(krTaktora& window)
+{
+    QTimer::singleShot(0, &window, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->objectName() == QLatin1String("krOptions"));
+        auto* list = dialog->findChild<QComboBox*>(QStringLiteral("cmbComPort"));
+        list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
+        dialog->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    });
+    window.Toolbar1_ButtonClick(window.findChild<QAction*>(QStringLiteral("btnOptions")));
+}
+
+struct Dashboard
+{
+    std::unique_ptr<krTaktora> window;
+    Dashboard()
+    {
+        WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
+        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+    }
+    ~Dashboard()
+    {
+        window.reset();
+        CloseControllerPort();
+    }
+    QString check()
+    {
+        window->findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));
+        window->btnCheck_Click();
+        return window->findChild<QLabel*>(QStringLiteral("lblStatus"))->text();
+    }
+};
+
+// Kills the emulator as soon as its log shows the request it is waiting for, so the program is
+// inside that exchange, waiting for the answer, when the line goes.
+std::thread killOnRequest(SimProcess& sim, const QString& requestLine)
+{
+    const qint64 pid = sim.pid();
+    return std::thread([&sim, pid, requestLine] {
+        while (!sim.logLines().contains(requestLine))
+            QThread::msleep(5);
+        ::kill(pid_t(pid), SIGKILL);
+    });
+}
+} // namespace
+
+class TestUnplugged : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QSettings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN")).clear();
+        MessageBox::takeShown();
+    }
+
+    void mainWindowBetweenAndDuringExchanges()
+    {
+        auto sim = std::make_unique<SimProcess>(QStringList{"--fault", "no-answer@23"});
+        QVERIFY2(sim->start(), qPrintable(sim->errorString()));
+        sim->registerAs(QStringLiteral("COM3"));
+        Dashboard dash;
+        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+        ThrottlePanel* throttle = dash.window->throttle(0);
+
+        // During an exchange: speed commands go unanswered, and the line goes while one waits.
+        std::thread killer = killOnRequest(*sim, QStringLiteral("> 1, 23, 1, 0, 155, 140"));
+        throttle->slider()->setValue(100);
+        killer.join();
+        QCOMPARE(shownBoxes(), kFailedCommand);
+
+        // Between exchanges: every further command fails the same way and the window stays usable.
+        throttle->slider()->setValue(255);
+        QCOMPARE(shownBoxes(), kFailedCommand);
+        dash.window->accessoryPanel(0)->onButton(1)->click();
+        QCOMPARE(shownBoxes(), kFailedCommand);
+        QCOMPARE(dash.check(), QStringLiteral("Kommunikationsfehler"));
+        QVERIFY(!MessageBox::takeShown().isEmpty());
+
+        // The board is back on another device; the user picks COM3 again in the options.
+        SimProcess back;
+        QVERIFY2(back.start(), qPrintable(back.errorString()));
+        back.registerAs(QStringLiteral("COM3"));
+        choosePortInOptions(*dash.window);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+        throttle->slider()->setValue(100);
+        QCOMPARE(back.requests().last(), Request::setLocoSpeed(1, 1, 155));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // The loco list reads a long configuration entry by entry; the line goes a hundred entries in.
+    void locoListDuringALongRead()
+    {
+        QStringList locos;
+        for (int n = 1; n <= 300; ++n)
+            locos << QString::number(n) + ":28";
+        auto sim = std::make_unique<SimProcess>(QStringList{"--locos", locos.join(',')});
+        QVERIFY2(sim->start(), qPrintable(sim->errorString()));
+        sim->registerAs(QStringLiteral("COM3"));
+        SetPortName(QStringLiteral("COM3"));
+        QVERIFY(OpenControllerPort(QStringLiteral("COM3"), false));
+        const qint64 pid = sim->pid();
+        std::thread killer([&sim, pid] {
+            while (sim->logLines().count(QStringLiteral("> 1, 20, 0, 0, 254, 235")) < 100)
+                QThread::msleep(5);
+            ::kill(pid_t(pid), SIGKILL);
+        });
+        auto window = std::make_unique<krLocoList>();
+        window->setControllerID(1);
+        window->show();
+        QCoreApplication::processEvents(); // the first activation reads the configuration
+        killer.join();
+        // The read stops at the failed entry; the opening's switch of the track fails quietly.
+        QCOMPARE(shownBoxes(), kFailedCommand + QStringList{"port"});
+        QVERIFY2(window->configuration().size() >= 100 && window->configuration().size() < 300,
+                 qPrintable(QString::number(window->configuration().size())));
+
+        // Closing switches the track off, quietly but for the port error.
+        window->close();
+        QCOMPARE(shownBoxes(), QStringList{"port"});
+
+        SimProcess back({"--locos", locos.join(',')});
+        QVERIFY2(back.start(), qPrintable(back.errorString()));
+        back.registerAs(QStringLiteral("COM3"));
+        krOptions options;
+        options.show();
+        auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
+        list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
+        options.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        window = std::make_unique<krLocoList>();
+        window->setControllerID(1);
+        window->show();
+        QCoreApplication::processEvents();
+        QCOMPARE(window->configuration().size(), 300);
+        QCOMPARE(shownBoxes(), QStringList());
+        window.reset();
+        CloseControllerPort();
+    }
+};
+
+TAKTORA_TEST_MAIN(TestUnplugged)
+#include "tst_unplugged.moc"
