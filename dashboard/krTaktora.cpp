@@ -3,6 +3,7 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "DashboardRules.h"
+#include "KeyboardThrottles.h"
 #include "krControllerSettingsDD.h"
 #include "krInfo.h"
 #include "krLocoList.h"
@@ -74,6 +75,8 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     setCentralWidget(central);
     buildToolbar();
     buildStatusBar();
+    new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
+                          findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
 
     Form_Load(executablePath);
 }
