@@ -22,61 +22,31 @@
 #include <memory>
 
 namespace {
-// One window at a time on the shared emulator, shown and active so that its keys reach it.
-struct KeyDashboard
-{
-    std::unique_ptr<krTaktora> window;
-    int requestsBefore = 0;
+using Steps = QStringList;
+using Frames = QList<FrameFields>;
 
-    bool open()
-    {
-        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
-        window->resize(1300, 800);
-        window->show();
-        window->activateWindow();
-        return QTest::qWaitForWindowActive(window.get());
-    }
-    void check(const SimProcess& sim)
-    {
-        window->findChild<QLineEdit*>("txtControllerNr")->setText("1");
-        window->btnCheck_Click();
-        requestsBefore = static_cast<int>(sim.requests().size());
-    }
-    template <typename T> T* find(const QString& name) const { return window->findChild<T*>(name); }
-    KeyboardThrottles* keys() const { return find<KeyboardThrottles>("keyboardThrottles"); }
-    ~KeyDashboard()
-    {
-        window.reset();
-        CloseControllerPort();
-    }
-};
-
+// "Ctrl+2", "PgUp", "Esc": a key to the focused control; "focus:name" moves the focus.
 void press(QWidget* window, const QString& step)
 {
-    if (step.startsWith(QLatin1String("focus:"))) {
-        window->findChild<QWidget*>(step.mid(6))->setFocus();
-        return;
-    }
+    if (step.startsWith(QLatin1String("focus:")))
+        return window->findChild<QWidget*>(step.mid(6))->setFocus();
     const QKeyCombination key = QKeySequence::fromString(step)[0];
+    QVERIFY(key.key() != Qt::Key_unknown);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
     QTest::keyClick(target, key.key(), key.keyboardModifiers());
 }
 
-// "drag:krSlider_1:254" leaves the slider where a drag would; "click:btnStop_0" clicks a control;
+// "drag:krSlider_1:254" leaves the slider where a drag does; "click:btnStop_0" clicks a control;
 // "fn:1:F12" clicks a function key of throttle 1.
 void mouse(QWidget* window, const QString& step)
 {
     const QStringList part = step.split(QLatin1Char(':'));
-    if (part[0] == QLatin1String("focus")) {
-        window->findChild<QWidget*>(part[1])->setFocus();
-    } else if (part[0] == QLatin1String("drag")) {
-        window->findChild<QSlider*>(part[1])->setSliderPosition(part[2].toInt());
-    } else if (part[0] == QLatin1String("click")) {
-        QTest::mouseClick(window->findChild<QWidget*>(part[1]), Qt::LeftButton);
-    } else {
-        auto* keys = window->findChild<QToolBar*>(QStringLiteral("tlbFunctionKeys_") + part[1]);
-        QTest::mouseClick(keys->widgetForAction(keys->findChild<QAction*>(part[2])), Qt::LeftButton);
-    }
+    if (part[0] == QLatin1String("drag"))
+        return window->findChild<QSlider*>(part[1])->setSliderPosition(part[2].toInt());
+    if (part[0] == QLatin1String("click"))
+        return QTest::mouseClick(window->findChild<QWidget*>(part[1]), Qt::LeftButton);
+    auto* keys = window->findChild<QToolBar*>(QStringLiteral("tlbFunctionKeys_") + part[1]);
+    QTest::mouseClick(keys->widgetForAction(keys->findChild<QAction*>(part[2])), Qt::LeftButton);
 }
 } // namespace
 
@@ -85,25 +55,28 @@ class TestKeyboardSim : public QObject
     Q_OBJECT
 
     SimProcess m_sim{{"--locos", "1:28,1000:126,3:14,4:28"}};
+    std::unique_ptr<krTaktora> m_window;
+    qsizetype m_before = 0;
 
-    // The frames that the steps send after a successful check, in a fresh window.
-    bool drive(const QStringList& steps, void (*act)(QWidget*, const QString&), QList<FrameFields>& sent)
+    // A fresh, active window (its keys need that); checked against Controller 1 unless asked not to.
+    void openWindow(bool check = true)
     {
-        KeyDashboard rig;
-        if (!rig.open())
-            return false;
-        rig.check(m_sim);
-        for (const QString& step : steps)
-            act(rig.window.get(), step);
-        sent = m_sim.requests().mid(rig.requestsBefore);
-        return true;
+        m_window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        m_window->resize(1300, 800);
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        if (check) {
+            m_window->findChild<QLineEdit*>("txtControllerNr")->setText("1");
+            m_window->btnCheck_Click();
+        }
+        m_before = m_sim.requests().size();
     }
+    Frames sentSinceOpening() const { return m_sim.requests().mid(m_before); }
+    KeyboardThrottles* keys() const { return m_window->findChild<KeyboardThrottles*>(); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString()));
-    }
+    void initTestCase() { QVERIFY2(m_sim.start(), qPrintable(m_sim.errorString())); }
 
     void init()
     {
@@ -111,114 +84,90 @@ private slots:
         m_sim.registerAs(QStringLiteral("COM3"));
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
         WriteSetting(QStringLiteral("Slider01"), QStringLiteral("1000"), QStringLiteral("Taktora"));
-        MessageBox::takeShown();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        CloseControllerPort();
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
     void keysSendWhatTheMouseSends_data()
     {
-        QTest::addColumn<QStringList>("keys");
-        QTest::addColumn<QStringList>("mouse");
-        QTest::addColumn<QList<FrameFields>>("frames");
-        using L = QList<FrameFields>;
-        QTest::newRow("one step faster, loco 1000")
-            << QStringList{"Ctrl+2", "Up"} << QStringList{"drag:krSlider_1:254"}
-            << L{Request::setLocoSpeed(1, 1000, 1)};
-        QTest::newRow("ten faster, one slower")
-            << QStringList{"Ctrl+1", "PgUp", "Down"}
-            << QStringList{"drag:krSlider_0:245", "drag:krSlider_0:246"}
-            << L{Request::setLocoSpeed(1, 1, 10), Request::setLocoSpeed(1, 1, 9)};
-        QTest::newRow("slower at rest sends nothing")
-            << QStringList{"Ctrl+1", "PgDown", "Down"} << QStringList{} << L{};
-        QTest::newRow("stop while driving")
-            << QStringList{"Ctrl+3", "PgUp", "PgUp", "Ctrl+H"}
-            << QStringList{"drag:krSlider_2:245", "drag:krSlider_2:235", "click:btnStop_2"}
-            << L{Request::setLocoSpeed(1, 3, 10), Request::setLocoSpeed(1, 3, 20), Request::stopLoco(1, 3)};
-        QTest::newRow("direction at rest")
-            << QStringList{"Ctrl+4", "Ctrl+R"} << QStringList{"click:krDirection_3"}
-            << L{Request::setLocoDirection(1, 4, true)};
-        QTest::newRow("direction locked while moving")
-            << QStringList{"Ctrl+1", "Up", "Ctrl+R"}
-            << QStringList{"drag:krSlider_0:254", "click:krDirection_0"} << L{Request::setLocoSpeed(1, 1, 1)};
-        QTest::newRow("light on and off") << QStringList{"Ctrl+2", "Ctrl+L", "Ctrl+L"}
-                                          << QStringList{"click:chkLight_1", "click:chkLight_1"}
-                                          << L{Request::locoFunction(1, 1000, LightFunction, true),
-                                               Request::locoFunction(1, 1000, LightFunction, false)};
-        QTest::newRow("functions F1, F12, F1")
-            << QStringList{"Ctrl+2", "Ctrl+F1", "Ctrl+F12", "Ctrl+F1"}
-            << QStringList{"fn:1:F1", "fn:1:F12", "fn:1:F1"}
-            << L{Request::locoFunction(1, 1000, 1, true), Request::locoFunction(1, 1000, 12, true),
-                 Request::locoFunction(1, 1000, 1, false)};
-        QTest::newRow("escape in the Controller field stops all")
-            << QStringList{"Ctrl+1", "PgUp", "focus:txtControllerNr", "Esc"}
-            << QStringList{"drag:krSlider_0:245", "focus:txtControllerNr", "click:btnGlobalStop"}
-            << L{Request::setLocoSpeed(1, 1, 10), Request::stopLoco(1, AllLocos)};
-        QTest::newRow("escape in a loco number field")
-            << QStringList{"focus:krSliderNo_3", "Esc"} << QStringList{"click:btnGlobalStop"}
-            << L{Request::stopLoco(1, AllLocos)};
-        QTest::newRow("change of throttle")
-            << QStringList{"Ctrl+1", "Up", "Ctrl+2", "Up", "Ctrl+H"}
-            << QStringList{"drag:krSlider_0:254", "drag:krSlider_1:254", "click:btnStop_1"}
-            << L{Request::setLocoSpeed(1, 1, 1), Request::setLocoSpeed(1, 1000, 1),
-                 Request::stopLoco(1, 1000)};
-        QTest::newRow("no throttle chosen: Ctrl+H, Ctrl+L do nothing")
-            << QStringList{"Ctrl+H", "Ctrl+L", "Ctrl+F3"} << QStringList{} << L{};
+        QTest::addColumn<Steps>("keys");
+        QTest::addColumn<Steps>("mouse");
+        QTest::addColumn<Frames>("frames");
+        QTest::newRow("speed by steps and pages, stop")
+            << Steps{"Ctrl+2", "Up", "PgUp", "Down", "Ctrl+H"}
+            << Steps{"drag:krSlider_1:254", "drag:krSlider_1:244", "drag:krSlider_1:245", "click:btnStop_1"}
+            << Frames{Request::setLocoSpeed(1, 1000, 1), Request::setLocoSpeed(1, 1000, 11),
+                      Request::setLocoSpeed(1, 1000, 10), Request::stopLoco(1, 1000)};
+        QTest::newRow("slower at rest, keys without a chosen throttle")
+            << Steps{"Ctrl+H", "Ctrl+L", "Ctrl+F3", "Ctrl+1", "PgDown", "Down"} << Steps{} << Frames{};
+        QTest::newRow("direction at rest, locked while moving")
+            << Steps{"Ctrl+4", "Ctrl+R", "Up", "Ctrl+R"}
+            << Steps{"click:krDirection_3", "drag:krSlider_3:254", "click:krDirection_3"}
+            << Frames{Request::setLocoDirection(1, 4, true), Request::setLocoSpeed(1, 4, 1)};
+        QTest::newRow("light and functions")
+            << Steps{"Ctrl+1", "Ctrl+L", "Ctrl+F1", "Ctrl+F12", "Ctrl+F1", "Ctrl+L"}
+            << Steps{"click:chkLight_0", "fn:0:F1", "fn:0:F12", "fn:0:F1", "click:chkLight_0"}
+            << Frames{Request::locoFunction(1, 1, LightFunction, true), Request::locoFunction(1, 1, 1, true),
+                      Request::locoFunction(1, 1, 12, true), Request::locoFunction(1, 1, 1, false),
+                      Request::locoFunction(1, 1, LightFunction, false)};
+        QTest::newRow("escape while typing in the Controller or a loco number field")
+            << Steps{"Ctrl+3", "PgUp", "focus:txtControllerNr", "Esc", "focus:krSliderNo_0", "Esc"}
+            << Steps{"drag:krSlider_2:245", "click:btnGlobalStop", "click:btnGlobalStop"}
+            << Frames{Request::setLocoSpeed(1, 3, 10), Request::stopLoco(1, AllLocos),
+                      Request::stopLoco(1, AllLocos)};
     }
 
     void keysSendWhatTheMouseSends()
     {
-        QFETCH(QStringList, keys);
-        QFETCH(QStringList, mouse);
-        QFETCH(QList<FrameFields>, frames);
-        QList<FrameFields> byMouse, byKeys;
-        QVERIFY(drive(mouse, ::mouse, byMouse));
-        QVERIFY(drive(keys, press, byKeys));
-        QCOMPARE(byKeys, byMouse);
+        QFETCH(Steps, keys);
+        QFETCH(Steps, mouse);
+        QFETCH(Frames, frames);
+        openWindow();
+        for (const QString& step : mouse)
+            ::mouse(m_window.get(), step);
+        const Frames byMouse = sentSinceOpening();
+        openWindow();
+        for (const QString& step : keys)
+            press(m_window.get(), step);
+        QCOMPARE(sentSinceOpening(), byMouse);
         QCOMPARE(byMouse, frames);
-        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
     void keysSleepUntilACheckAndAfterNewOptions()
     {
-        KeyDashboard rig;
-        QVERIFY(rig.open());
-        const int before = static_cast<int>(m_sim.requests().size());
-        press(rig.window.get(), "Ctrl+3");
-        press(rig.window.get(), "Esc");
-        QCOMPARE(rig.keys()->chosen(), -1);
-        QCOMPARE(m_sim.requests().size(), before);
+        openWindow(false);
+        for (const char* key : {"Ctrl+3", "Esc"})
+            press(m_window.get(), key);
+        QCOMPARE(keys()->chosen(), -1);
+        QCOMPARE(sentSinceOpening(), Frames{});
 
-        rig.check(m_sim);
-        press(rig.window.get(), "Ctrl+3");
-        QCOMPARE(rig.keys()->chosen(), 2);
-        // The user sees the mark: the frame's colour on the chosen throttle's edge, not on the others.
-        ThrottlePanel* chosen = rig.window->throttle(2);
-        const QImage shot = rig.window->grab().toImage();
-        const QPoint edge = chosen->mapTo(rig.window.get(), QPoint(1, chosen->height() / 2));
-        const QPoint otherEdge =
-            rig.window->throttle(1)->mapTo(rig.window.get(), QPoint(1, chosen->height() / 2));
-        QCOMPARE(shot.pixelColor(edge), ThrottleMark::Colour);
-        QVERIFY(shot.pixelColor(otherEdge) != ThrottleMark::Colour);
+        m_window->findChild<QLineEdit*>("txtControllerNr")->setText("1");
+        m_window->btnCheck_Click();
+        press(m_window.get(), "Ctrl+3");
+        // The mark shows on the chosen throttle's edge only.
+        const QImage shot = m_window->grab().toImage();
+        const auto edge = [this](int i) {
+            return m_window->throttle(i)->mapTo(m_window.get(), QPoint(1, 300));
+        };
+        QCOMPARE(shot.pixelColor(edge(2)), ThrottleMark::Colour);
+        QVERIFY(shot.pixelColor(edge(1)) != ThrottleMark::Colour);
+        // Controls without a tooltip name their key; the others keep theirs.
+        QCOMPARE(m_window->throttle(2)->stopButton()->toolTip(),
+                 QStringLiteral("Lok des gewählten Reglers anhalten: Strg+H"));
+        QCOMPARE(m_window->throttle(2)->directionButton()->toolTip(), QStringLiteral("Fahrtrichtung"));
 
-        // New options hide the controls: the choice is gone and the keys sleep until the next check.
-        rig.window->findChild<QWidget*>("ControllerFrame")->hide();
-        QCOMPARE(rig.keys()->chosen(), -1);
-        press(rig.window.get(), "Ctrl+3");
-        press(rig.window.get(), "Up");
-        QCOMPARE(rig.keys()->chosen(), -1);
-        QCOMPARE(m_sim.requests().size(), rig.requestsBefore);
-    }
-
-    void tooltipsNameKeysOnlyWhereNoneWere()
-    {
-        KeyDashboard rig;
-        QVERIFY(rig.open());
-        ThrottlePanel* t = rig.window->throttle(1);
-        QCOMPARE(t->toolTip(), QStringLiteral("Regler wählen: Strg+2"));
-        QVERIFY(t->lightButton()->toolTip().contains(QStringLiteral("Strg+L")));
-        QVERIFY(t->stopButton()->toolTip().contains(QStringLiteral("Strg+H")));
-        QCOMPARE(t->directionButton()->toolTip(), QStringLiteral("Fahrtrichtung"));
-        QCOMPARE(t->functionKeys()->findChild<QAction*>("F1")->toolTip(), QStringLiteral("Funktion F1"));
-        QCOMPARE(rig.find<QPushButton>("btnGlobalStop")->toolTip(), QStringLiteral("Alle Loks anhalten"));
+        // New options hide the controls: the choice goes, and the keys sleep until the next check.
+        m_before = m_sim.requests().size();
+        m_window->findChild<QWidget*>("ControllerFrame")->hide();
+        for (const char* key : {"Ctrl+3", "Up", "Esc"})
+            press(m_window.get(), key);
+        QCOMPARE(keys()->chosen(), -1);
+        QCOMPARE(sentSinceOpening(), Frames{});
     }
 };
 
