@@ -9,6 +9,7 @@
 #include "krLocoList.h"
 #include "krOptions.h"
 #include "krTaktoraTools.h"
+#include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
@@ -252,6 +253,10 @@ void krTaktora::buildToolbar()
         action->setObjectName(QString::fromLatin1(b.key));
         action->setToolTip(b.tip);
     }
+    m_toolbar->addSeparator();
+    QAction* monitor = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/monitor.png")), QString());
+    monitor->setObjectName(QStringLiteral("btnMonitor"));
+    monitor->setToolTip(QStringLiteral("Datenverkehr anzeigen"));
     connect(m_toolbar, &QToolBar::actionTriggered, this, &krTaktora::Toolbar1_ButtonClick);
 }
 
@@ -529,6 +534,8 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
         Form_Activate();
     } else if (is("btnHelp")) {
         openManual();
+    } else if (is("btnMonitor")) {
+        showTrafficMonitor();
     } else {
         notBuiltYet();
     }
@@ -542,6 +549,17 @@ void krTaktora::cmdControllerSettings_Click()
         qBound(qint64(-1), wholeValue(leadingNumber(m_txtControllerNr->text())), qint64(65535))));
     dialog.setAllowHWNotstop(false);
     dialog.exec();
+}
+
+void krTaktora::showTrafficMonitor()
+{
+    // One monitor beside the dashboard, kept with its frames while the program runs.
+    auto* monitor = findChild<krTrafficMonitor*>();
+    if (!monitor)
+        monitor = new krTrafficMonitor(this);
+    monitor->show();
+    monitor->raise();
+    monitor->activateWindow();
 }
 
 void krTaktora::notBuiltYet()

@@ -77,6 +77,7 @@ private:
     void hideOperatingControls();
     void openManual();
     void notBuiltYet();
+    void showTrafficMonitor();
     bool Form_QueryUnload();
 
     FrameFields m_frame;

@@ -6,6 +6,7 @@
 #include "PortErrors.h"
 #include "QtSerialPort.h"
 #include "TaktoraVersion.h"
+#include "TrafficObserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,6 +41,7 @@ struct LinkState
     SerialPortInterface* installedPort = nullptr;
     std::unique_ptr<QtSerialPort> realPort;
     MonotonicClock* installedClock = nullptr;
+    TrafficObserver* observer = nullptr;
     SteadyClock steadyClock;
 };
 
@@ -77,6 +79,7 @@ struct ExchangeOutcome
 {
     bool accepted = false;
     FrameFields answer;
+    QByteArray bytes;          // as they came back, for a watcher
     quint8 controllerByte = 0; // byte 1 of a six-byte answer, else the byte sent
 };
 
@@ -107,7 +110,8 @@ ExchangeOutcome exchange(SerialPortInterface& port, const FrameFields& request, 
             break;
     }
 
-    const QByteArray bytes = port.bytesWaiting() > 0 ? port.readAll() : QByteArray();
+    outcome.bytes = port.bytesWaiting() > 0 ? port.readAll() : QByteArray();
+    const QByteArray& bytes = outcome.bytes;
     if (bytes.size() < FrameSize)
         return outcome;
     outcome.controllerByte = static_cast<quint8>(bytes[0]);
@@ -166,6 +170,11 @@ void InstallControllerPort(SerialPortInterface* port)
     link().installedPort = port;
 }
 
+void InstallTrafficObserver(TrafficObserver* observer)
+{
+    link().observer = observer;
+}
+
 void InstallClock(MonotonicClock* clock)
 {
     link().installedClock = clock;
@@ -209,7 +218,15 @@ bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, in
         quint8 lastController = frame.controller;
         for (int attempt = 0; attempt < attempts; ++attempt) {
             // Each attempt sends the request as the caller passed it.
+            TrafficObserver* const watcher = link().observer;
+            if (watcher)
+                watcher->requestSent(frame, attempt > 0);
             const ExchangeOutcome outcome = exchange(port, frame, timeoutSeconds);
+            if (watcher)
+                watcher->attemptEnded(outcome.bytes, outcome.accepted ? TrafficObserver::Outcome::Answered
+                                                     : outcome.bytes.isEmpty()
+                                                         ? TrafficObserver::Outcome::NoAnswer
+                                                         : TrafficObserver::Outcome::Failed);
             if (outcome.accepted) {
                 frame = outcome.answer;
                 return true;
