@@ -4,11 +4,13 @@
 #include "CommandSet.h"
 #include "DashboardRules.h"
 #include "FieldNumber.h"
+#include "KeyboardThrottles.h"
 #include "krControllerSettingsDD.h"
 #include "krInfo.h"
 #include "krLocoList.h"
 #include "krOptions.h"
 #include "krTaktoraTools.h"
+#include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
@@ -76,6 +78,8 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     setCentralWidget(central);
     buildToolbar();
     buildStatusBar();
+    new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
+                          findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
 
     Form_Load(executablePath);
 }
@@ -251,6 +255,10 @@ void krTaktora::buildToolbar()
         action->setObjectName(QString::fromLatin1(b.key));
         action->setToolTip(b.tip);
     }
+    m_toolbar->addSeparator();
+    QAction* monitor = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/monitor.png")), QString());
+    monitor->setObjectName(QStringLiteral("btnMonitor"));
+    monitor->setToolTip(QStringLiteral("Datenverkehr anzeigen"));
     connect(m_toolbar, &QToolBar::actionTriggered, this, &krTaktora::Toolbar1_ButtonClick);
 }
 
@@ -563,6 +571,8 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
         Form_Activate();
     } else if (is("btnHelp")) {
         openManual();
+    } else if (is("btnMonitor")) {
+        showTrafficMonitor();
     } else {
         notBuiltYet();
     }
@@ -576,6 +586,17 @@ void krTaktora::cmdControllerSettings_Click()
         qBound(qint64(-1), wholeValue(leadingNumber(m_txtControllerNr->text())), qint64(65535))));
     dialog.setAllowHWNotstop(false);
     dialog.exec();
+}
+
+void krTaktora::showTrafficMonitor()
+{
+    // One monitor beside the dashboard, kept with its frames while the program runs.
+    auto* monitor = findChild<krTrafficMonitor*>();
+    if (!monitor)
+        monitor = new krTrafficMonitor(this);
+    monitor->show();
+    monitor->raise();
+    monitor->activateWindow();
 }
 
 void krTaktora::notBuiltYet()

@@ -78,6 +78,7 @@ private:
     void hideOperatingControls();
     void openManual();
     void notBuiltYet();
+    void showTrafficMonitor();
     bool Form_QueryUnload();
     void fitToScreen();
 

@@ -6,6 +6,7 @@
 #include "PortErrors.h"
 #include "QtSerialPort.h"
 #include "TaktoraVersion.h"
+#include "TrafficObserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -41,8 +42,9 @@ struct LinkState
     SerialPortInterface* installedPort = nullptr;
     std::unique_ptr<QtSerialPort> realPort;
     MonotonicClock* installedClock = nullptr;
+    TrafficObserver* trafficObserver = nullptr; // per attempt, for the traffic monitor
     SteadyClock steadyClock;
-    TransactionObserver observer;
+    TransactionObserver transactionObserver; // per transaction, for the fault soak
 };
 
 LinkState& link()
@@ -84,6 +86,7 @@ struct ExchangeOutcome
 {
     bool accepted = false;
     FrameFields answer;
+    QByteArray bytes;          // as they came back, for a watcher
     quint8 controllerByte = 0; // byte 1 of a six-byte answer, else the byte sent
 };
 
@@ -115,7 +118,8 @@ ExchangeOutcome exchange(SerialPortInterface& port, const FrameFields& request, 
             break;
     }
 
-    const QByteArray bytes = port.bytesWaiting() > 0 ? port.readAll() : QByteArray();
+    outcome.bytes = port.bytesWaiting() > 0 ? port.readAll() : QByteArray();
+    const QByteArray& bytes = outcome.bytes;
     if (bytes.size() < FrameSize)
         return outcome;
     outcome.controllerByte = static_cast<quint8>(bytes[0]);
@@ -179,6 +183,11 @@ void InstallControllerPort(SerialPortInterface* port)
     link().installedPort = port;
 }
 
+void InstallTrafficObserver(TrafficObserver* observer)
+{
+    link().trafficObserver = observer;
+}
+
 void InstallClock(MonotonicClock* clock)
 {
     link().installedClock = clock;
@@ -212,7 +221,7 @@ void CloseControllerPort()
 
 void InstallTransactionObserver(TransactionObserver observer)
 {
-    link().observer = std::move(observer);
+    link().transactionObserver = std::move(observer);
 }
 
 namespace {
@@ -232,7 +241,15 @@ bool runTransaction(FrameFields& frame, int attempts, bool showErrors, int timeo
         int reportedError = 0;
         for (int attempt = 0; attempt < attempts; ++attempt) {
             // Each attempt sends the request as the caller passed it.
+            TrafficObserver* const watcher = link().trafficObserver;
+            if (watcher)
+                watcher->requestSent(frame, attempt > 0);
             const ExchangeOutcome outcome = exchange(port, frame, timeoutSeconds, reportedError);
+            if (watcher)
+                watcher->attemptEnded(outcome.bytes, outcome.accepted ? TrafficObserver::Outcome::Answered
+                                                     : outcome.bytes.isEmpty()
+                                                         ? TrafficObserver::Outcome::NoAnswer
+                                                         : TrafficObserver::Outcome::Failed);
             if (outcome.accepted) {
                 frame = outcome.answer;
                 return true;
@@ -257,9 +274,9 @@ bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, in
     const FrameFields request = frame;
     const qint64 started = linkNowMs();
     const bool accepted = runTransaction(frame, attempts, showErrors, timeoutSeconds);
-    if (link().observer)
-        link().observer(TransactionRecord{request, frame, accepted, attempts, showErrors, timeoutSeconds,
-                                          linkNowMs() - started});
+    if (link().transactionObserver)
+        link().transactionObserver(TransactionRecord{request, frame, accepted, attempts, showErrors,
+                                                     timeoutSeconds, linkNowMs() - started});
     return accepted;
 }
 

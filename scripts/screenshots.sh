@@ -74,6 +74,22 @@ click 404 592
 click 213 703
 shot main-driving 1
 
+# The keyboard drives throttle 2 (loco 7): chosen with Ctrl+3, which marks it, then 42 steps
+# faster, light and F2 on.
+xdotool key ctrl+3 Prior Prior Prior Prior Up Up ctrl+l ctrl+F2
+shot main-keyboard-throttle 1
+
+# The traffic monitor, opened from its toolbar button, lists what a few clicks on the dashboard
+# send: throttle 0's light off and its STOP, then the load circuit button.
+click 198 22
+sleep 1
+click 153 592
+click 130 641
+click 213 703
+CROP=$(area Datenverkehr) shot monitor-driving 1
+xdotool key Escape
+sleep 0.6
+
 # The Controller settings dialog, read-only, then editable after the warning is answered Yes.
 xdotool key alt+e
 sleep 1.2

@@ -162,12 +162,20 @@ private slots:
     void toolbarButtons()
     {
         DashboardRig rig;
-        const QStringList keys{"btnOptions", "btnHelp", "btnInfo", "btnClose"};
-        const QStringList tips{"Einstellungen aufrufen", "Handbuch aufrufen",
-                               "Programmversion und Copyright anzeigen ", "Taktora verlassen"};
+        // The four buttons, then behind a separator the traffic monitor.
+        const QStringList keys{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor"};
+        const QStringList tips{"Einstellungen aufrufen",
+                               "Handbuch aufrufen",
+                               "Programmversion und Copyright anzeigen ",
+                               "Taktora verlassen",
+                               "",
+                               "Datenverkehr anzeigen"};
         auto* toolbar = rig.find<QToolBar>("Toolbar1");
         QCOMPARE(toolbar->actions().size(), keys.size());
         for (int i = 0; i < keys.size(); ++i) {
+            QCOMPARE(toolbar->actions()[i]->isSeparator(), keys[i].isEmpty());
+            if (keys[i].isEmpty())
+                continue;
             QCOMPARE(toolbar->actions()[i]->objectName(), keys[i]);
             QCOMPARE(toolbar->actions()[i]->toolTip(), tips[i]);
             QVERIFY(!toolbar->actions()[i]->icon().isNull());

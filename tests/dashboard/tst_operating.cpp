@@ -376,7 +376,8 @@ private slots:
                      type);
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
-                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox"}));
+                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
+                                      "KeyboardThrottles", "ThrottleMark"}));
     }
 
     void closingIsRefusedWhileADecoderNumberIsWrong()

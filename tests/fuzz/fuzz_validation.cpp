@@ -2,6 +2,7 @@
 // command sends must agree: a number goes out only for a text the check accepts, and within the
 // rule's bounds, so a frame is never built from a text the window would refuse.
 
+#include "FieldNumber.h"
 #include "NumberReader.h"
 #include "ValidationRule.h"
 

@@ -1,0 +1,127 @@
+#include "KeyboardThrottles.h"
+
+#include "ThrottleMark.h"
+#include "ThrottlePanel.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QEvent>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+// Only controls that have no tooltip of their own learn their key; the others keep theirs.
+void nameKeyIfUntipped(QWidget* control, const QString& tip)
+{
+    if (control->toolTip().isEmpty())
+        control->setToolTip(tip);
+}
+} // namespace
+
+KeyboardThrottles::KeyboardThrottles(QWidget* window, const QList<ThrottlePanel*>& throttles,
+                                     QAbstractButton* globalStop, QWidget* operatingControls)
+    : QObject(window), m_window(window), m_throttles(throttles), m_operatingControls(operatingControls)
+{
+    setObjectName(QStringLiteral("keyboardThrottles"));
+    m_mark = new ThrottleMark(operatingControls);
+
+    for (int i = 0; i < m_throttles.size(); ++i)
+        m_alwaysKeys << addKey(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), false, [this, i] { choose(i); });
+    // Escape is not an editing key of a text field, so it stops the locos wherever the focus is.
+    m_alwaysKeys << addKey(QKeySequence(Qt::Key_Escape), false, [globalStop] { globalStop->click(); });
+
+    // Held down, the speed keys repeat like a slow hand on the slider; toggles do not flicker.
+    m_throttleKeys << addKey(QKeySequence(Qt::Key_Up), true, [this] { stepFaster(1); })
+                   << addKey(QKeySequence(Qt::Key_Down), true, [this] { stepFaster(-1); })
+                   << addKey(QKeySequence(Qt::Key_PageUp), true, [this] { stepFaster(PageSteps); })
+                   << addKey(QKeySequence(Qt::Key_PageDown), true, [this] { stepFaster(-PageSteps); });
+    // A disabled button ignores click(), so the direction stays locked while the loco moves.
+    m_throttleKeys << addKey(QKeySequence(Qt::CTRL | Qt::Key_H), false,
+                             [this] { forChosen([](ThrottlePanel* t) { t->stopButton()->click(); }); })
+                   << addKey(QKeySequence(Qt::CTRL | Qt::Key_R), false,
+                             [this] { forChosen([](ThrottlePanel* t) { t->directionButton()->click(); }); })
+                   << addKey(QKeySequence(Qt::CTRL | Qt::Key_L), false,
+                             [this] { forChosen([](ThrottlePanel* t) { t->lightButton()->click(); }); });
+    for (int f = 1; f <= 12; ++f) {
+        const QString key = QStringLiteral("F%1").arg(f);
+        m_throttleKeys << addKey(QKeySequence(Qt::CTRL | (Qt::Key_F1 + f - 1)), false, [this, key] {
+            forChosen([&key](ThrottlePanel* t) {
+                // trigger() toggles the button and reaches the toolbar's handler as a click does.
+                if (auto* button = t->functionKeys()->findChild<QAction*>(key))
+                    button->trigger();
+            });
+        });
+    }
+
+    operatingControls->installEventFilter(this);
+    nameKeysInTooltips();
+    updateKeys();
+}
+
+QShortcut* KeyboardThrottles::addKey(const QKeySequence& key, bool repeats, std::function<void()> action)
+{
+    auto* shortcut = new QShortcut(key, m_window);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(repeats);
+    connect(shortcut, &QShortcut::activated, this, std::move(action));
+    return shortcut;
+}
+
+void KeyboardThrottles::nameKeysInTooltips()
+{
+    for (int i = 0; i < m_throttles.size(); ++i) {
+        ThrottlePanel* t = m_throttles[i];
+        nameKeyIfUntipped(t, QStringLiteral("Regler wählen: Strg+%1").arg(i + 1));
+        nameKeyIfUntipped(t->lightButton(), QStringLiteral("Licht des gewählten Reglers: Strg+L"));
+        nameKeyIfUntipped(t->stopButton(), QStringLiteral("Lok des gewählten Reglers anhalten: Strg+H"));
+    }
+}
+
+void KeyboardThrottles::choose(int index)
+{
+    m_chosen = (index >= 0 && index < m_throttles.size()) ? index : -1;
+    m_mark->markOn(m_chosen < 0 ? nullptr : m_throttles[m_chosen]);
+    updateKeys();
+}
+
+void KeyboardThrottles::forChosen(const std::function<void(ThrottlePanel*)>& action) const
+{
+    if (m_chosen >= 0)
+        action(m_throttles[m_chosen]);
+}
+
+void KeyboardThrottles::stepFaster(int steps) const
+{
+    // Position 255 stands, 0 is full speed; the change handler sends the frame as for a drag.
+    forChosen([steps](ThrottlePanel* t) {
+        QSlider* slider = t->slider();
+        const int target = slider->value() - steps * slider->singleStep();
+        slider->setValue(qBound(slider->minimum(), target, slider->maximum()));
+    });
+}
+
+void KeyboardThrottles::updateKeys()
+{
+    const bool awake = !m_operatingControls->isHidden();
+    for (QShortcut* key : std::as_const(m_alwaysKeys))
+        key->setEnabled(awake);
+    // Without a chosen throttle the arrow and page keys stay with the focused control.
+    for (QShortcut* key : std::as_const(m_throttleKeys))
+        key->setEnabled(awake && m_chosen >= 0);
+}
+
+bool KeyboardThrottles::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_operatingControls) {
+        // A failed check or new options hide the controls: the choice goes with them.
+        if (event->type() == QEvent::HideToParent)
+            choose(-1);
+        else if (event->type() == QEvent::ShowToParent)
+            updateKeys();
+    }
+    return QObject::eventFilter(watched, event);
+}

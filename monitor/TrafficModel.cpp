@@ -1,0 +1,288 @@
+#include "TrafficModel.h"
+
+#include "CommandSet.h"
+
+#include <QIODevice>
+#include <QStringList>
+
+namespace {
+QString loco(quint8 low, quint8 high)
+{
+    const quint16 number = wordFromBytes(low, high);
+    return number == AllLocos ? QStringLiteral("alle Loks") : QStringLiteral("Lok %1").arg(number);
+}
+
+// What a request's data bytes mean, in words.
+QString requestValues(quint8 command, quint8 d1, quint8 d2, quint8 d3)
+{
+    const quint16 word = wordFromBytes(d1, d2);
+    switch (command) {
+    case Command::ControllerControl:
+        return d1 == ControlOp::TrackMode ? QStringLiteral("Modus %1").arg(d2)
+                                          : QStringLiteral("%1, %2").arg(d2).arg(d3);
+    case Command::ReadLocoEntry:
+        if (d3 == LocoEntry::First)
+            return QStringLiteral("erster Eintrag");
+        if (d3 == LocoEntry::Next)
+            return QStringLiteral("nächster Eintrag");
+        return loco(d1, d2);
+    case Command::WriteLocoEntry:
+        return loco(d1, d2) + QStringLiteral(", Fahrstufen-Code %1").arg(d3);
+    case Command::SetLocoDirection:
+        return loco(d1, d2) + QStringLiteral(", Richtung %1").arg(d3);
+    case Command::SetLocoSpeed:
+        return loco(d1, d2) + QStringLiteral(", Geschwindigkeit %1").arg(d3);
+    case Command::StopLoco:
+        return loco(d1, d2);
+    case Command::SwitchAccessoryOff:
+    case Command::SwitchAccessoryOn:
+        return QStringLiteral("Decoder %1, Port %2").arg(word).arg(d3 + 1);
+    case Command::LocoFunctionOn:
+    case Command::LocoFunctionOff:
+        return loco(d1, d2) +
+               (d3 == LightFunction ? QStringLiteral(", Licht") : QStringLiteral(", F%1").arg(d3));
+    case Command::WriteCvByte:
+    case Command::VerifyCvByte:
+        return QStringLiteral("CV %1, Wert %2").arg(word).arg(d3);
+    case Command::WriteCvBit:
+    case Command::VerifyCvBit:
+        return QStringLiteral("CV %1, Bit %2 = %3").arg(word).arg(bitSpecPosition(d3)).arg(bitSpecValue(d3));
+    case Command::WriteRegister:
+    case Command::VerifyRegister:
+        return QStringLiteral("Register %1, Wert %2").arg(d1).arg(d3);
+    default:
+        return QString();
+    }
+}
+
+QString outcomeText(TrafficObserver::Outcome outcome)
+{
+    switch (outcome) {
+    case TrafficObserver::Outcome::Answered:
+        return QStringLiteral("beantwortet");
+    case TrafficObserver::Outcome::Failed:
+        return QStringLiteral("fehlgeschlagen");
+    case TrafficObserver::Outcome::NoAnswer:
+        break;
+    }
+    return QStringLiteral("keine Antwort");
+}
+} // namespace
+
+TrafficModel::TrafficModel(QObject* parent, int capacity)
+    : QAbstractTableModel(parent), m_capacity(qMax(1, capacity))
+{
+    m_ring.resize(static_cast<size_t>(m_capacity));
+    m_clock.start();
+    m_publisher.setSingleShot(true);
+    m_publisher.setInterval(100);
+    connect(&m_publisher, &QTimer::timeout, this, &TrafficModel::publish);
+}
+
+QString TrafficModel::commandName(quint8 command, quint8 data1)
+{
+    if (command == Command::ControllerControl) {
+        switch (data1) {
+        case ControlOp::Restart:
+            return QStringLiteral("RestartController");
+        case ControlOp::HardwareEmergencyStop:
+            return QStringLiteral("SetHardwareEmergencyStop");
+        case ControlOp::TrackMode:
+            return QStringLiteral("SetTrackMode");
+        case ControlOp::OperationPins:
+            return QStringLiteral("SetOperationPins");
+        case ControlOp::ProgrammingPins:
+            return QStringLiteral("SetProgrammingPins");
+        case ControlOp::MonitoringPins:
+            return QStringLiteral("SetMonitoringPins");
+        default:
+            return QStringLiteral("ControllerControl %1").arg(data1);
+        }
+    }
+    if (command == Command::ControllerQuery) {
+        switch (data1) {
+        case QueryOp::Status:
+            return QStringLiteral("QueryControllerStatus");
+        case QueryOp::FirmwareVersion:
+            return QStringLiteral("ReadFirmwareVersion");
+        case QueryOp::OperationPins:
+            return QStringLiteral("ReadOperationPins");
+        case QueryOp::ProgrammingPins:
+            return QStringLiteral("ReadProgrammingPins");
+        default:
+            return QStringLiteral("ControllerQuery %1").arg(data1);
+        }
+    }
+    static const char* const loco[] = {"ReadLocoEntry",     "WriteLocoEntry", "SetLocoDirection",
+                                       "SetLocoSpeed",      "StopLoco",       "SwitchAccessoryOff",
+                                       "SwitchAccessoryOn", "LocoFunctionOn", "LocoFunctionOff"};
+    static const char* const programming[] = {"WriteCvByte",  "WriteCvBit",  "WriteRegister",
+                                              "VerifyCvByte", "VerifyCvBit", "VerifyRegister"};
+    if (command >= Command::ReadLocoEntry && command <= Command::LocoFunctionOff)
+        return QString::fromLatin1(loco[command - Command::ReadLocoEntry]);
+    if (command >= Command::WriteCvByte && command <= Command::VerifyRegister)
+        return QString::fromLatin1(programming[command - Command::WriteCvByte]);
+    return QStringLiteral("Befehl %1").arg(command);
+}
+
+int TrafficModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_count;
+}
+
+int TrafficModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+const TrafficModel::Row& TrafficModel::at(int row) const
+{
+    return m_ring[static_cast<size_t>((m_first + row) % m_capacity)];
+}
+
+TrafficModel::Row& TrafficModel::at(int row)
+{
+    return m_ring[static_cast<size_t>((m_first + row) % m_capacity)];
+}
+
+QString TrafficModel::cell(const Row& row, int column) const
+{
+    switch (column) {
+    case Time:
+        return QString::number(row.ms);
+    case Direction:
+        return row.received ? QStringLiteral("empfangen") : QStringLiteral("gesendet");
+    case Bytes: {
+        QStringList bytes;
+        for (int i = 0; i < row.length; ++i)
+            bytes << QString::number(row.bytes[static_cast<size_t>(i)]);
+        return bytes.join(QStringLiteral(", "));
+    }
+    case Name:
+        return commandName(row.command, row.data1);
+    case Values:
+        return row.received ? QString()
+                            : requestValues(row.command, row.bytes[2], row.bytes[3], row.bytes[4]);
+    case Result:
+        if (row.received)
+            return QString();
+        if (row.pending)
+            return row.retry ? QStringLiteral("Wiederholung") : QString();
+        return row.retry ? QStringLiteral("Wiederholung, ") + outcomeText(row.outcome)
+                         : outcomeText(row.outcome);
+    default:
+        return QString();
+    }
+}
+
+QVariant TrafficModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_count || role != Qt::DisplayRole)
+        return {};
+    return cell(at(index.row()), index.column());
+}
+
+QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const char* const titles[] = {"Zeit (ms)", "Richtung", "Bytes", "Befehl", "Werte", "Ergebnis"};
+    return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QString();
+}
+
+QString TrafficModel::rowText(int row, const QString& separator) const
+{
+    QStringList cells;
+    for (int c = 0; c < ColumnCount; ++c)
+        cells << cell(at(row), c);
+    return cells.join(separator);
+}
+
+void TrafficModel::writeCsv(QIODevice& out, const QList<int>& rows) const
+{
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < ColumnCount; ++c)
+        header << headerData(c, Qt::Horizontal).toString();
+    lines << header.join(QLatin1Char(';'));
+    for (int r : rows)
+        lines << rowText(r, QStringLiteral(";"));
+    out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+void TrafficModel::clear()
+{
+    beginResetModel();
+    m_first = 0;
+    m_count = 0;
+    m_incoming.clear();
+    m_lastRequest = -1;
+    endResetModel();
+}
+
+void TrafficModel::publish()
+{
+    m_publisher.stop();
+    if (m_incoming.empty())
+        return;
+    // Only the newest fit; older ones of the batch would be dropped at once anyway.
+    const int arriving = static_cast<int>(m_incoming.size());
+    const int skipped = qMax(0, arriving - m_capacity);
+    const int adding = arriving - skipped;
+    const int overflow = m_count + adding - m_capacity;
+    if (overflow > 0) {
+        beginRemoveRows(QModelIndex(), 0, overflow - 1);
+        m_first = (m_first + overflow) % m_capacity;
+        m_count -= overflow;
+        endRemoveRows();
+    }
+    beginInsertRows(QModelIndex(), m_count, m_count + adding - 1);
+    for (int i = skipped; i < arriving; ++i)
+        at(m_count++) = m_incoming[static_cast<size_t>(i)];
+    endInsertRows();
+    m_incoming.clear();
+    m_lastRequest = -1;
+}
+
+void TrafficModel::requestSent(const FrameFields& request, bool retry)
+{
+    m_lastRequest = -1;
+    if (m_paused)
+        return;
+    Row row;
+    row.ms = m_clock.elapsed();
+    const QByteArray bytes = encodeFrame(request);
+    row.length = FrameSize;
+    for (int i = 0; i < FrameSize; ++i)
+        row.bytes[static_cast<size_t>(i)] = static_cast<quint8>(bytes[i]);
+    row.retry = retry;
+    row.pending = true;
+    row.command = request.command;
+    row.data1 = request.data1;
+    m_incoming.push_back(row);
+    m_lastRequest = static_cast<int>(m_incoming.size()) - 1;
+    if (!m_publisher.isActive())
+        m_publisher.start();
+}
+
+void TrafficModel::attemptEnded(const QByteArray& answer, Outcome outcome)
+{
+    // The transaction lets no timer run between the two calls, so the request is still incoming.
+    if (m_lastRequest < 0)
+        return; // sent while paused
+    Row& request = m_incoming[static_cast<size_t>(m_lastRequest)];
+    request.pending = false;
+    request.outcome = outcome;
+    if (!answer.isEmpty()) {
+        Row row;
+        row.ms = m_clock.elapsed();
+        row.received = true;
+        row.length = static_cast<quint8>(qMin<qsizetype>(answer.size(), FrameSize));
+        for (int i = 0; i < row.length; ++i)
+            row.bytes[static_cast<size_t>(i)] = static_cast<quint8>(answer[i]);
+        row.command = request.command;
+        row.data1 = request.data1;
+        m_incoming.push_back(row); // request is not used after this
+    }
+    m_lastRequest = -1;
+}

@@ -1,0 +1,149 @@
+#include "krTrafficMonitor.h"
+
+#include "TrafficModel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+krTrafficMonitor::krTrafficMonitor(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("krTrafficMonitor"));
+    setWindowTitle(QStringLiteral("Datenverkehr"));
+    setModal(false);
+    m_model = new TrafficModel(this);
+    m_filtered = new QSortFilterProxyModel(this);
+    m_filtered->setSourceModel(m_model);
+    m_filtered->setFilterKeyColumn(TrafficModel::Name);
+
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("tblTraffic"));
+    m_table->setModel(m_filtered);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->verticalHeader()->hide();
+    // Fixed row heights: the view never measures a hundred thousand rows.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {70, 80, 150, 170, 220};
+    for (int c = 0; c < 5; ++c)
+        m_table->setColumnWidth(c, widths[c]);
+
+    m_filter = new QComboBox(this);
+    m_filter->setObjectName(QStringLiteral("cboFilter"));
+    m_filter->addItem(QStringLiteral("alle Befehle"));
+    QStringList names;
+    for (int c : {1, 2})
+        for (int d1 : {0, 3, 5, 10, 20, 21, 22, 251, 252, 253})
+            names << TrafficModel::commandName(static_cast<quint8>(c), static_cast<quint8>(d1));
+    for (int c = 20; c <= 35; ++c)
+        names << TrafficModel::commandName(static_cast<quint8>(c), 0);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& n) { return n.contains(QLatin1Char(' ')); }),
+                names.end());
+    names.sort();
+    m_filter->addItems(names);
+    connect(m_filter, &QComboBox::currentIndexChanged, this,
+            [this](int i) { setCommandFilter(i == 0 ? QString() : m_filter->itemText(i)); });
+
+    auto* pause = new QPushButton(QStringLiteral("Anhalten"), this);
+    pause->setObjectName(QStringLiteral("btnPause"));
+    pause->setCheckable(true);
+    connect(pause, &QPushButton::toggled, this, [this](bool on) { m_model->setPaused(on); });
+    auto* clear = new QPushButton(QStringLiteral("Leeren"), this);
+    clear->setObjectName(QStringLiteral("btnClear"));
+    connect(clear, &QPushButton::clicked, m_model, &TrafficModel::clear);
+    auto* copy = new QPushButton(QStringLiteral("Kopieren"), this);
+    copy->setObjectName(QStringLiteral("btnCopy"));
+    connect(copy, &QPushButton::clicked, this, &krTrafficMonitor::copySelection);
+    new QShortcut(
+        QKeySequence::Copy, m_table, [this] { copySelection(); }, Qt::WidgetShortcut);
+    auto* save = new QPushButton(QStringLiteral("Als CSV speichern …"), this);
+    save->setObjectName(QStringLiteral("btnSaveCsv"));
+    connect(save, &QPushButton::clicked, this, &krTrafficMonitor::askAndSave);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("Befehl:"), this));
+    bar->addWidget(m_filter);
+    bar->addStretch(1);
+    bar->addWidget(pause);
+    bar->addWidget(clear);
+    bar->addWidget(copy);
+    bar->addWidget(save);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(m_table, 1);
+    resize(900, 420);
+}
+
+krTrafficMonitor::~krTrafficMonitor()
+{
+    InstallTrafficObserver(nullptr);
+}
+
+void krTrafficMonitor::showEvent(QShowEvent* event)
+{
+    InstallTrafficObserver(m_model);
+    QDialog::showEvent(event);
+}
+
+void krTrafficMonitor::hideEvent(QHideEvent* event)
+{
+    // Closed, the line has no watcher again.
+    InstallTrafficObserver(nullptr);
+    QDialog::hideEvent(event);
+}
+
+void krTrafficMonitor::setCommandFilter(const QString& name)
+{
+    m_filtered->setFilterRegularExpression(
+        name.isEmpty() ? QString() : QStringLiteral("^%1$").arg(QRegularExpression::escape(name)));
+}
+
+void krTrafficMonitor::copySelection() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        rows << m_filtered->mapToSource(index).row();
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    for (int row : rows)
+        lines << m_model->rowText(row, QStringLiteral("\t"));
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+bool krTrafficMonitor::saveCsv(const QString& path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QList<int> rows;
+    for (int r = 0; r < m_filtered->rowCount(); ++r)
+        rows << m_filtered->mapToSource(m_filtered->index(r, 0)).row();
+    m_model->writeCsv(file, rows); // what the filter shows
+
+    return true;
+}
+
+void krTrafficMonitor::askAndSave()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Datenverkehr speichern"),
+                                                      QString(), QStringLiteral("CSV-Dateien (*.csv)"));
+    if (!path.isEmpty())
+        saveCsv(path);
+}

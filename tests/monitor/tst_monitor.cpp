@@ -1,0 +1,169 @@
+// The traffic monitor on the real line to taktora-sim: what it lists, and that it lists nothing
+// once closed or paused.
+
+#include "CommandSet.h"
+#include "krTaktora.h"
+#include "krTaktoraTools.h"
+#include "krTrafficMonitor.h"
+#include "MessageBox.h"
+#include "SimProcess.h"
+#include "TestMain.h"
+#include "ThrottlePanel.h"
+#include "TrafficModel.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QBuffer>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSlider>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+namespace {
+QStringList rowCells(TrafficModel* model, int row)
+{
+    model->publish(); // what its timer would show
+    QStringList cells;
+    for (int c = 0; c < TrafficModel::ColumnCount; ++c)
+        cells << model->index(row, c).data().toString();
+    return cells.mid(1); // the time varies
+}
+} // namespace
+
+class TestMonitor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QSettings("KORADIN", "KORADIN").clear();
+        MessageBox::takeShown();
+    }
+
+    void requestsAreNamedAndDecoded_data()
+    {
+        QTest::addColumn<FrameFields>("request");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("values");
+        QTest::newRow("speed") << Request::setLocoSpeed(1, 1000, 200) << "SetLocoSpeed"
+                               << "Lok 1000, Geschwindigkeit 200";
+        QTest::newRow("stop all") << Request::stopLoco(1, AllLocos) << "StopLoco"
+                                  << "alle Loks";
+        QTest::newRow("light") << Request::locoFunction(1, 3, LightFunction, true) << "LocoFunctionOn"
+                               << "Lok 3, Licht";
+        QTest::newRow("F12 off") << Request::locoFunction(1, 300, 12, false) << "LocoFunctionOff"
+                                 << "Lok 300, F12";
+        QTest::newRow("accessory") << Request::switchAccessory(1, 300, 1, true) << "SwitchAccessoryOn"
+                                   << "Decoder 300, Port 2";
+        QTest::newRow("track") << Request::setTrackMode(1, TrackMode::Operation) << "SetTrackMode"
+                               << "Modus 1";
+        QTest::newRow("firmware") << Request::readFirmwareVersion(1) << "ReadFirmwareVersion"
+                                  << "";
+        QTest::newRow("cv bit") << Request::cvBit(1, Command::VerifyCvBit, 29, 5, 1) << "VerifyCvBit"
+                                << "CV 29, Bit 5 = 1";
+        QTest::newRow("next entry") << Request::readNextLocoEntry(1) << "ReadLocoEntry"
+                                    << "nächster Eintrag";
+    }
+
+    void requestsAreNamedAndDecoded()
+    {
+        QFETCH(FrameFields, request);
+        QFETCH(QString, name);
+        QFETCH(QString, values);
+        TrafficModel model;
+        model.requestSent(request, false);
+        QCOMPARE(rowCells(&model, 0).mid(2, 2), (QStringList{name, values}));
+    }
+
+    void theRingKeepsTheNewestFrames()
+    {
+        TrafficModel model(nullptr, 3);
+        for (quint8 speed = 1; speed <= 5; ++speed) {
+            model.requestSent(Request::setLocoSpeed(1, 3, speed), false);
+            model.attemptEnded({}, TrafficObserver::Outcome::NoAnswer);
+            model.publish(); // a full ring drops its oldest row
+        }
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(rowCells(&model, 0)[3], QStringLiteral("Lok 3, Geschwindigkeit 3"));
+        QCOMPARE(rowCells(&model, 2)[3], QStringLiteral("Lok 3, Geschwindigkeit 5"));
+    }
+
+    void listsTheDriveLiveAndNothingWhenClosedOrPaused()
+    {
+        SimProcess sim;
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        sim.registerAs(QStringLiteral("COM3"));
+        WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
+        krTaktora window(QStringLiteral("/usr/bin/taktora"));
+        window.findChild<QLineEdit*>("txtControllerNr")->setText("1");
+        window.btnCheck_Click();
+
+        window.findChild<QAction*>("btnMonitor")->trigger();
+        auto* monitor = window.findChild<krTrafficMonitor*>();
+        QVERIFY(monitor && monitor->isVisible());
+        TrafficModel* model = monitor->model();
+        QCOMPARE(model->rowCount(), 0); // only what happens while it is open
+
+        window.throttle(0)->slider()->setValue(55);
+        QCOMPARE(rowCells(model, 0), (QStringList{"gesendet", "1, 23, 1, 0, 200, 223", "SetLocoSpeed",
+                                                  "Lok 1, Geschwindigkeit 200", "beantwortet"}));
+        QCOMPARE(rowCells(model, 1).mid(0, 3),
+                 (QStringList{"empfangen", "1, 23, 1, 0, 200, 223", "SetLocoSpeed"}));
+        window.findChild<QWidget*>("btnGlobalStop")->setFocus();
+        window.btnGlobalStop_Click();
+        model->publish();
+        QCOMPARE(model->rowCount(), 4);
+
+        // The filter shows one command; the CSV holds what the filter shows.
+        monitor->setCommandFilter(QStringLiteral("StopLoco"));
+        QCOMPARE(monitor->table()->model()->rowCount(), 2);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("verkehr.csv"));
+        QVERIFY(monitor->saveCsv(path));
+        QFile csv(path);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("Zeit (ms);Richtung;Bytes;Befehl;Werte;Ergebnis"));
+        QVERIFY(lines[1].endsWith(
+            QStringLiteral(";gesendet;1, 24, 255, 255, 0, 25;StopLoco;alle Loks;beantwortet")));
+
+        // Paused or closed, nothing more is listed, though the frames still go out.
+        monitor->findChild<QAbstractButton*>("btnPause")->click();
+        window.throttle(0)->slider()->setValue(100);
+        monitor->findChild<QAbstractButton*>("btnPause")->click();
+        monitor->close();
+        window.throttle(0)->slider()->setValue(101);
+        model->publish();
+        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(sim.requests().last(), Request::setLocoSpeed(1, 1, 154));
+        CloseControllerPort();
+    }
+
+    void aSilentControllerShowsNoAnswerAndTheRetry()
+    {
+        SimProcess sim({"--fault", "no-answer"});
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        sim.registerAs(QStringLiteral("COM3"));
+        SetPortName(QStringLiteral("COM3"));
+        QVERIFY(OpenControllerPort(QStringLiteral("COM3"), true));
+        TrafficModel model;
+        InstallTrafficObserver(&model);
+        FrameFields frame = Request::queryControllerStatus(1);
+        QVERIFY(!ControllerTransaction(frame, 2, false, 1));
+        InstallTrafficObserver(nullptr);
+        CloseControllerPort();
+        model.publish();
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(rowCells(&model, 0)[4], QStringLiteral("keine Antwort"));
+        QCOMPARE(rowCells(&model, 1)[4], QStringLiteral("Wiederholung, keine Antwort"));
+    }
+};
+
+TAKTORA_TEST_MAIN(TestMonitor)
+#include "tst_monitor.moc"
