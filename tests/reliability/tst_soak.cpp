@@ -209,7 +209,7 @@ struct Soak final : TrafficObserver
         const QString request = frameToString(encodeFrame(r.request));
         const int tries = r.attempts == 0 ? 3 : r.attempts;
         // Per attempt the answer's timeout and the transmit bound (1 s), and one second on top.
-        const qint64 budget = tries * (r.timeoutSeconds * 1000 + 1000 * kScale) + 1000 * kScale;
+        const qint64 budget = tries * (qint64(r.timeoutSeconds) * 1000 + 1000 * kScale) + 1000 * kScale;
         longestMs = qMax(longestMs, r.elapsedMs);
         if (r.elapsedMs > budget)
             findings << QStringLiteral("%1 blocked %2 ms").arg(request).arg(r.elapsedMs);
