@@ -4,8 +4,21 @@
 
 #include <QByteArray>
 
-// Watches the line for a traffic display. The transaction asks for a watcher once per attempt,
-// so without one the line costs a pointer test.
+// What one transaction did, told once it returns (after any box it showed).
+struct TransactionRecord
+{
+    FrameFields request;
+    FrameFields result; // the answer when accepted, else the request
+    bool accepted = false;
+    int attempts = 0; // as the caller passed them
+    bool showErrors = false;
+    int timeoutSeconds = 0;
+    qint64 elapsedMs = 0; // on the link's clock
+};
+
+// Watches the line: the traffic monitor, or a test that follows a whole session. The
+// transaction looks for a watcher once per attempt and once at its end, so without one the line
+// costs a pointer test. Simulation mode tells nothing.
 class TrafficObserver
 {
 public:
@@ -16,6 +29,8 @@ public:
     virtual void requestSent(const FrameFields& request, bool retry) = 0;
     // After the attempt: whatever came back (none, too few or six bytes) and what it meant.
     virtual void attemptEnded(const QByteArray& answer, Outcome outcome) = 0;
+    // After the last attempt and any failure box.
+    virtual void transactionEnded(const TransactionRecord& record) { (void)record; }
 };
 
 // One watcher at a time; nullptr removes it. The caller keeps ownership.

@@ -42,9 +42,8 @@ struct LinkState
     SerialPortInterface* installedPort = nullptr;
     std::unique_ptr<QtSerialPort> realPort;
     MonotonicClock* installedClock = nullptr;
-    TrafficObserver* trafficObserver = nullptr; // per attempt, for the traffic monitor
+    TrafficObserver* trafficObserver = nullptr; // the traffic monitor, or a test
     SteadyClock steadyClock;
-    TransactionObserver transactionObserver; // per transaction, for the fault soak
 };
 
 LinkState& link()
@@ -219,11 +218,6 @@ void CloseControllerPort()
     ControllerPort().close();
 }
 
-void InstallTransactionObserver(TransactionObserver observer)
-{
-    link().transactionObserver = std::move(observer);
-}
-
 namespace {
 qint64 linkNowMs()
 {
@@ -272,11 +266,13 @@ bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, in
     if (IsSimulation())
         return false;
     const FrameFields request = frame;
-    const qint64 started = linkNowMs();
+    // The clock is read only while someone watches; a failure box may install or remove one.
+    const bool watched = link().trafficObserver != nullptr;
+    const qint64 started = watched ? linkNowMs() : 0;
     const bool accepted = runTransaction(frame, attempts, showErrors, timeoutSeconds);
-    if (link().transactionObserver)
-        link().transactionObserver(TransactionRecord{request, frame, accepted, attempts, showErrors,
-                                                     timeoutSeconds, linkNowMs() - started});
+    if (TrafficObserver* const watcher = link().trafficObserver)
+        watcher->transactionEnded(TransactionRecord{request, frame, accepted, attempts, showErrors,
+                                                    timeoutSeconds, watched ? linkNowMs() - started : 0});
     return accepted;
 }
 

@@ -38,21 +38,6 @@ bool ControllerTransaction(quint8& controller, quint8& command, quint8& data1, q
                            int attempts, bool showErrors, int timeoutSeconds);
 bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds);
 
-// What one transaction did, told to an observer once it returns (after any box it showed): a
-// traffic monitor, or a test that watches a whole session. Simulation mode tells nothing.
-struct TransactionRecord
-{
-    FrameFields request;
-    FrameFields result; // the answer when accepted, else the request
-    bool accepted = false;
-    int attempts = 0; // as the caller passed them
-    bool showErrors = false;
-    int timeoutSeconds = 0;
-    qint64 elapsedMs = 0; // on the link's clock
-};
-using TransactionObserver = std::function<void(const TransactionRecord&)>;
-void InstallTransactionObserver(TransactionObserver observer); // an empty one removes it
-
 // ---- Waits, settings, messages, windows ----
 
 // Lets the windows run for s seconds.

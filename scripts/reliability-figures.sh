@@ -19,6 +19,7 @@ bash scripts/fuzz.sh "$fuzz_seconds" >"$tmp/fuzz.txt" 2>"$tmp/fuzz.err" && fuzz_
     fuzz_result=FAILED
 
 bash scripts/sanitize.sh >"$tmp/asan.log" 2>&1 && asan_result=passed || asan_result=FAILED
+cp "$tmp/asan.log" build-asan/sanitize.log 2>/dev/null || true
 asan_summary="$(grep -E 'tests passed|tests failed' "$tmp/asan.log" | tail -n 1)"
 
 {
@@ -40,6 +41,23 @@ asan_summary="$(grep -E 'tests passed|tests failed' "$tmp/asan.log" | tail -n 1)
     cat "$tmp/soak.txt" 2>/dev/null || tail -n 30 "$tmp/soak.log"
     echo '```'
     echo
+    echo "### Late answers"
+    echo
+    echo "A frame carries no sequence number: the transaction takes the first six bytes that arrive"
+    echo "after its request was written. It empties the receive buffer before each write, so a late"
+    echo "answer that is already there is dropped, and it rejects a wrong check byte and command 255."
+    echo "It does not compare the answer's command byte with the request: the command set lets the"
+    echo "Controller answer with codes of its own (254 acknowledges SetTrackMode, 2 says a status query"
+    echo "found no Controller, every other value is the Controller's choice), so no field of an answer"
+    echo "tells whose answer it is. An answer that comes after its request has timed out and arrives"
+    echo "during the next exchange is therefore taken as the answer to that next request. The soak pairs"
+    echo "every request with the answer the emulator sent for it (the emulator answers in order) and"
+    echo "counts above how often the answer taken was an earlier request's: for a repeat of the same"
+    echo "request (harmless: same bytes), for a following, different request, of those how many had"
+    echo "another command code, and how many had no valid answer of their own, i.e. a success the"
+    echo "program reported for a request the board may never have carried out. The soak fails on any"
+    echo "accepted answer that the board never sent at all."
+    echo
     echo "## Fuzzing: $fuzz_result"
     echo
     echo "\`bash scripts/fuzz.sh $fuzz_seconds\` (libFuzzer, clang, with AddressSanitizer and"
@@ -55,6 +73,9 @@ asan_summary="$(grep -E 'tests passed|tests failed' "$tmp/asan.log" | tail -n 1)
     echo
     echo "\`bash scripts/sanitize.sh\`: the whole tree built with clang, \`-fsanitize=address,undefined"
     echo "-fno-sanitize-recover=all\`, every test run with \`halt_on_error=1\` (scripts/sanitizer-env.sh)."
+    echo "The screen-fit tests run there too, on Xvfb: \`tests/asan.supp\` and \`tests/lsan.supp\` silence"
+    echo "two faults of the X libraries below Qt (libxkbcommon-x11's strndup overread, a buffer libdbus"
+    echo "keeps for the life of the process); they name those libraries only, nothing of ours."
     echo
     echo '```'
     echo "$asan_summary"

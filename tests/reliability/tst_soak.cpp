@@ -1,16 +1,15 @@
-// The fault soak: the real windows, driven by a seeded random user, against taktora-sim on a
-// real pseudo-terminal that spoils a fixed share of all exchanges with every kind of fault it
-// knows. The link's clock and the port's waits run kScale times faster than the wall clock, so
-// the two-second timeouts the windows pass cost a twentieth of that; everything else is as in
-// the program.
+// The fault soak: the real windows, driven by a seeded random user through one table of
+// actions, against taktora-sim on a real pseudo-terminal that spoils a tenth of all exchanges
+// with every fault it knows. The link's clock and the port's waits run kScale times fast, so a
+// two-second timeout costs 100 ms; everything else is as in the program.
 //
-// Checked for every transaction: it returns within attempts x (timeout + the transmit bound) plus
-// a margin; it succeeds only with a six-byte answer, right check byte, not refused, that it read
-// from the line and the board really sent; a failure with errors on shows the failure box once,
-// and no other box is ever shown but the program's own. At the end the emulator's state (its own
-// request log replayed) holds, for every loco, function, accessory output and the track, the
-// value of the last command the program saw accepted, or of one sent after it that the program
-// saw fail (a lost answer does not undo what the board did).
+// Per transaction: it ends within attempts x (timeout + the transmit bound) plus a margin; it
+// sends only commands its action may send; an accepted answer is six bytes it read, not a
+// refusal, and one the board sent, for this request or (late, there being no sequence number)
+// for an earlier one, which is counted; a failure with errors on shows the failure box once,
+// and no box appears but the program's own. At the end the board's state (its log replayed)
+// holds, for every loco, function, accessory output, entry, CV and the track, the value of the
+// last request the program saw succeed on its own answer, or of one after it.
 //
 // TAKTORA_SOAK_EXCHANGES sets the number of exchanges (default 10000); the figures go to
 // stdout and, with TAKTORA_SOAK_REPORT set, into that file.
@@ -31,20 +30,17 @@
 #include "sysInput.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
+#include "TrafficObserver.h"
 
-#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSet>
 #include <QSlider>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
+#include <QToolBar>
 #include <QTreeView>
 
 #include <memory>
@@ -53,18 +49,7 @@
 namespace {
 constexpr qint64 kScale = 20;
 constexpr quint32 kSeed = 20261205;
-constexpr int kFaultPercent = 10;
-const QString kMix = QString::number(kSeed) + QStringLiteral(":") + QString::number(kFaultPercent);
-const QStringList kSimArguments{"--fault-mix", kMix, "--late-ms", "150"};
-
-// A board in the state taktora-sim starts in with these arguments, faults and all.
-void setUpLikeTheEmulator(ControllerEmulator& board)
-{
-    SimOptions options;
-    QString message;
-    parseSimArguments(QStringList{"taktora-sim"} + kSimArguments, options, message);
-    options.applyTo(board);
-}
+const QStringList kSimArguments{"--fault-mix", QString::number(kSeed) + ":10", "--late-ms", "150"};
 
 class ScaledClock final : public MonotonicClock
 {
@@ -76,8 +61,7 @@ private:
     QElapsedTimer m_timer;
 };
 
-// The real port; only its waits for answer bytes are shortened to match the clock. It keeps what
-// each transaction read, and counts the exchanges.
+// The real port; only its waits for answer bytes are shortened to match the clock.
 class ScaledPort final : public SerialPortInterface
 {
 public:
@@ -85,179 +69,166 @@ public:
     void close() override { m_port.close(); }
     bool isOpen() const override { return m_port.isOpen(); }
     void clearBuffers() override { m_port.clearBuffers(); }
-    bool write(const QByteArray& bytes) override
-    {
-        ++exchanges;
-        return m_port.write(bytes);
-    }
+    bool write(const QByteArray& bytes) override { return m_port.write(bytes); }
     bool waitForTransmitted(int msecs) override { return m_port.waitForTransmitted(msecs); }
     qint64 bytesWaiting() override { return m_port.bytesWaiting(); }
     bool waitForBytes(int msecs) override
     {
         return m_port.waitForBytes(int(qMax<qint64>(1, msecs / kScale)));
     }
-    QByteArray readAll() override
-    {
-        const QByteArray bytes = m_port.readAll();
-        reads << bytes;
-        return bytes;
-    }
+    QByteArray readAll() override { return m_port.readAll(); }
     PortError lastError() const override { return m_port.lastError(); }
-
-    int exchanges = 0;
-    QList<QByteArray> reads; // since the last transaction ended
 
 private:
     QtSerialPort m_port;
 };
 
-// The boxes of the settings dialog's save, which the soak goes through.
-const QStringList kOtherBoxes{
-    QStringLiteral("Eine Anpassung dieser Einstellungen ändert massiv die Funktionsweise "
-                   "Ihres Controllers."),
-    QStringLiteral("Neue Einstellungen wurden im Controller gespeichert")};
-
 bool isFailureBox(const MessageBox::Shown& box)
 {
-    static const QRegularExpression text(
-        QStringLiteral("^(Controller \\d{1,3} antwortet nicht\\.|Kommunikation zu den KORADIN Controllern "
-                       "unterbrochen)$"));
+    static const QRegularExpression text(QStringLiteral(
+        "^(Controller \\d{1,3} antwortet nicht\\.|Kommunikation zu den KORADIN Controllern unterbrochen)$"));
     return text.match(box.text).hasMatch() && box.icon == QMessageBox::Warning &&
            box.buttons == (QMessageBox::Retry | QMessageBox::Cancel);
 }
 
-// What a command does to the board, as one named value: "speed 3" = 200.
+// The boxes besides questions that the windows driven here show whatever the line does.
+bool isOwnBox(const MessageBox::Shown& box)
+{
+    return box.icon == QMessageBox::Question || box.title.endsWith(QLatin1String(" Versionskontrolle")) ||
+           box.text.startsWith(QLatin1String("Eine Anpassung dieser Einstellungen")) ||
+           box.text == QLatin1String("Neue Einstellungen wurden im Controller gespeichert");
+}
+
+// What a request does to the board, as named values: "speed 3" = 200.
 struct Effect
 {
     QString key;
     int value = 0;
-    bool needsSuccess = false; // done only when the answer's data bytes do not say it failed
 };
 QList<Effect> effectsOf(const FrameFields& f, const QList<quint16>& allLocos)
 {
-    const quint16 number = wordFromBytes(f.data1, f.data2);
-    const QString n = QString::number(number);
+    const QString n = QString::number(wordFromBytes(f.data1, f.data2));
     switch (f.command) {
     case Command::SetLocoSpeed:
         return {{"speed " + n, f.data3}};
     case Command::StopLoco: {
-        if (number != AllLocos)
-            return {{"speed " + n, 0}};
-        QList<Effect> all;
-        for (quint16 loco : allLocos)
-            all.append({"speed " + QString::number(loco), 0});
-        return all;
+        QList<Effect> stopped;
+        for (quint16 loco :
+             wordFromBytes(f.data1, f.data2) == AllLocos ? allLocos : QList<quint16>{n.toUShort()})
+            stopped.append({"speed " + QString::number(loco), 0});
+        return stopped;
     }
     case Command::SetLocoDirection:
         return {{"forward " + n, f.data3 == 1}};
     case Command::LocoFunctionOn:
     case Command::LocoFunctionOff:
-        return {{"function " + n + " F" + QString::number(f.data3), f.command == Command::LocoFunctionOn}};
+        return {{"function " + n + " " + QString::number(f.data3), f.command == Command::LocoFunctionOn}};
     case Command::SwitchAccessoryOn:
     case Command::SwitchAccessoryOff:
-        return {{"accessory " + n + "." + QString::number(f.data3), f.command == Command::SwitchAccessoryOn}};
+        return {{"accessory " + n + " " + QString::number(f.data3), f.command == Command::SwitchAccessoryOn}};
     case Command::ControllerControl:
-        if (f.data1 == ControlOp::TrackMode)
-            return {{QStringLiteral("track"), f.data2}};
-        break;
+        return f.data1 == ControlOp::TrackMode ? QList<Effect>{{QStringLiteral("track"), f.data2}}
+                                               : QList<Effect>{};
     case Command::WriteLocoEntry:
         return {{"entry " + n, f.data3}};
     case Command::WriteCvByte:
-        return {{"cv " + n, f.data3, true}};
+        return {{"cv " + n, f.data3}};
     default:
-        break;
+        return {};
     }
-    return {};
 }
 
 int boardValue(EmulatedController& board, const QString& key)
 {
     const QStringList w = key.split(' ');
+    const quint16 number = w.value(1).toUShort();
+    const EmulatedController::LocoState loco = board.locoState(number);
     if (w[0] == "track")
         return board.trackMode();
     if (w[0] == "cv")
-        return board.decoder().cv(w[1].toInt());
+        return board.decoder().cv(number);
+    if (w[0] == "accessory")
+        return (board.accessoryOutputs(number) >> w[2].toUInt()) & 1;
+    if (w[0] == "function")
+        return (loco.functions >> w[2].toUInt()) & 1;
     if (w[0] == "entry") {
         for (const auto& entry : board.locoConfiguration())
-            if (entry.number == w[1].toInt())
+            if (entry.number == number)
                 return entry.speedSteps;
         return 0;
     }
-    if (w[0] == "accessory") {
-        const QStringList p = w[1].split('.');
-        return (board.accessoryOutputs(quint16(p[0].toUInt())) >> p[1].toUInt()) & 1;
-    }
-    const EmulatedController::LocoState loco = board.locoState(quint16(w[1].toUInt()));
-    if (w[0] == "speed")
-        return loco.speed;
-    if (w[0] == "forward")
-        return loco.forward;
-    return (loco.functions >> w[2].mid(1).toUInt()) & 1;
+    return w[0] == "speed" ? loco.speed : loco.forward;
 }
 
-struct Soak
+struct Action
 {
+    const char* name;
+    int weight;
+    QList<quint8> commands;
+};
+
+struct Soak final : TrafficObserver
+{
+    struct Attempt
+    {
+        FrameFields request;
+        QByteArray read;
+    };
+    struct Done
+    {
+        TransactionRecord record;
+        int attempt; // the last one, in `attempts`
+    };
+
     SimProcess sim{kSimArguments};
     ScaledClock clock;
     ScaledPort port;
     std::unique_ptr<krTaktora> window;
     std::mt19937 random{kSeed};
-
-    int transactions = 0;
-    int failed = 0;
-    int failureBoxes = 0;
-    qint64 longestMs = 0; // the longest transaction, on the link's clock
-    qint64 longestBudgetMs = 0;
+    const Action* action = nullptr;
+    QList<Attempt> attempts; // the n-th is the emulator's n-th request
+    QList<Done> done;
     QStringList findings;
-    QMap<QString, int> otherBoxes;
-    QMap<QString, int> actions;
-    QList<TransactionRecord> records;
+    QMap<QString, int> counts;
+    qint64 longestMs = 0;
 
     int pick(int n) { return int(random() % quint32(n)); }
-
-    void observe(const TransactionRecord& r)
+    template <typename T = QPushButton> T* find(QWidget* parent, const QByteArray& name)
     {
-        ++transactions;
-        records << r;
+        return parent->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    void requestSent(const FrameFields& request, bool /*retry*/) override { attempts.append({request, {}}); }
+    void attemptEnded(const QByteArray& answer, Outcome /*outcome*/) override
+    {
+        attempts.last().read = answer;
+    }
+    void transactionEnded(const TransactionRecord& r) override
+    {
+        done.append({r, int(attempts.size()) - 1});
+        const QString request = frameToString(encodeFrame(r.request));
         const int tries = r.attempts == 0 ? 3 : r.attempts;
         // Per attempt the answer's timeout and the transmit bound (1 s), and one second on top.
-        const qint64 budget = tries * (r.timeoutSeconds * 1000 + 1000 * kScale) + 1000 * kScale;
-        if (r.elapsedMs > longestMs) {
-            longestMs = r.elapsedMs;
-            longestBudgetMs = budget;
-        }
+        const qint64 budget = tries * (qint64(r.timeoutSeconds) * 1000 + 1000 * kScale) + 1000 * kScale;
+        longestMs = qMax(longestMs, r.elapsedMs);
         if (r.elapsedMs > budget)
-            findings << QStringLiteral("blocked %1 ms (budget %2)").arg(r.elapsedMs).arg(budget);
+            findings << QStringLiteral("%1 blocked %2 ms").arg(request).arg(r.elapsedMs);
+        if (!action->commands.contains(r.request.command))
+            findings << QStringLiteral("%1 sent %2").arg(action->name, request);
+        if (r.accepted &&
+            (r.result.command == Answer::Failed || !attempts.last().read.startsWith(encodeFrame(r.result))))
+            findings << "accepted a refusal or what it did not read: " + frameToString(encodeFrame(r.result));
+        counts[r.accepted ? "transactions accepted" : "transactions failed"]++;
 
-        if (r.accepted) {
-            bool read = false;
-            for (const QByteArray& bytes : port.reads)
-                read = read || bytes.left(FrameSize) == encodeFrame(r.result);
-            if (!read || r.result.command == Answer::Failed)
-                findings << QStringLiteral("accepted %1: %2")
-                                .arg(read ? "a refusal" : "what it did not read",
-                                     frameToString(encodeFrame(r.result)));
-        } else {
-            ++failed;
-        }
-        port.reads.clear();
-
-        int boxes = 0;
+        int failureBoxes = 0;
         for (const MessageBox::Shown& box : MessageBox::takeShown()) {
-            if (isFailureBox(box))
-                ++boxes;
-            else
-                otherBoxes[box.text.section('\n', 0, 0)]++;
-            if (!isFailureBox(box) && box.icon != QMessageBox::Question &&
-                !kOtherBoxes.contains(box.text.section('\n', 0, 0)) &&
-                !box.title.endsWith(QLatin1String(" Versionskontrolle")))
+            failureBoxes += isFailureBox(box);
+            counts[isFailureBox(box) ? "failure boxes" : "other boxes"]++;
+            if (!isFailureBox(box) && !isOwnBox(box))
                 findings << "a box the program does not show for a bad line: " + box.text;
         }
-        failureBoxes += boxes;
-        if (boxes != (!r.accepted && r.showErrors ? 1 : 0))
-            findings << QStringLiteral("%1 failure boxes after %2 (%3)")
-                            .arg(boxes)
-                            .arg(frameToString(encodeFrame(r.request)), r.accepted ? "accepted" : "failed");
+        if (failureBoxes != (!r.accepted && r.showErrors ? 1 : 0))
+            findings << QStringLiteral("%1 failure boxes after %2").arg(failureBoxes).arg(request);
     }
 
     bool start()
@@ -267,210 +238,268 @@ struct Soak
         sim.registerAs(QStringLiteral("COM3"));
         InstallClock(&clock);
         InstallControllerPort(&port);
-        InstallTransactionObserver([this](const TransactionRecord& r) { observe(r); });
+        InstallTrafficObserver(this);
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
         window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
-        window->findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));
+        find<QLineEdit>(window.get(), "txtControllerNr")->setText(QStringLiteral("1"));
         return port.isOpen();
     }
-    ~Soak()
+    ~Soak() override
     {
         window.reset();
-        InstallTransactionObserver({});
+        InstallTrafficObserver(nullptr);
         CloseControllerPort();
         InstallControllerPort(nullptr);
         InstallClock(nullptr);
     }
 
-    // One thing a user does on the main window.
-    void act()
-    {
-        if (window->findChild<QWidget*>(QStringLiteral("ControllerFrame"))->isHidden()) {
-            actions["check"]++;
-            window->btnCheck_Click();
-            return;
-        }
-        ThrottlePanel* throttle = window->throttle(pick(krTaktora::ThrottleCount));
-        AccessoryPanel* panel = window->accessoryPanel(pick(krTaktora::AccessoryPanelCount));
-        const int roll = pick(100);
-        if (roll < 35) {
-            actions["speed"]++;
-            throttle->slider()->setValue(pick(256));
-        } else if (roll < 45) {
-            actions["function"]++;
-            const QList<QAction*> keys = throttle->functionKeys()->actions();
-            keys[pick(int(keys.size()))]->trigger();
-        } else if (roll < 50) {
-            actions["light"]++;
-            throttle->lightButton()->click();
-        } else if (roll < 55) {
-            actions["direction"]++;
-            throttle->directionButton()->click(); // refused while the loco moves
-        } else if (roll < 57) {
-            actions["loco number"]++;
-            const char* numbers[] = {"3", "1000", "7", "5", "12"};
-            throttle->locoNumberBox()->setEditText(QString::fromLatin1(numbers[pick(5)]));
-            throttle->ShowSpeedStepMode();
-        } else if (roll < 75) {
-            actions["accessory"]++;
-            (pick(2) ? panel->onButton(pick(4)) : panel->offButton(pick(4)))->click();
-        } else if (roll < 82) {
-            actions["load circuit"]++;
-            window->findChild<QPushButton*>(QStringLiteral("btnLoadCircuit"))->click();
-        } else if (roll < 85) {
-            actions["global stop"]++;
-            window->findChild<QPushButton*>(QStringLiteral("btnGlobalStop"))->click();
-        } else if (roll < 88) {
-            actions["stop"]++;
-            throttle->stopButton()->click();
-        } else if (roll < 92) {
-            actions["check"]++;
-            window->btnCheck_Click();
-        } else if (roll < 95) { // each change of the configuration waits a second, as the window does
-            useLocoList();
-        } else {
-            actions["Controller settings"]++;
-            useSettingsDialog();
-        }
-    }
+    void act();
 
     void useSettingsDialog()
     {
         const bool change = pick(2);
-        const QString pins = QString::number(2 + pick(50));
-        QTimer::singleShot(0, window.get(), [change, pins] {
+        const QString pin = QString::number(2 + pick(50));
+        QTimer::singleShot(0, window.get(), [this, change, pin] {
             auto* dialog = qobject_cast<krControllerSettingsDD*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
-            if (!change) {
-                dialog->findChild<QPushButton*>(QStringLiteral("cmdClose"))->click();
-                return;
-            }
+            if (!change)
+                return find(dialog, "cmdClose")->click();
             MessageBox::setNextAnswer(QMessageBox::Yes);
-            dialog->findChild<QPushButton*>(QStringLiteral("cmdChangeSettings"))->click();
+            find(dialog, "cmdChangeSettings")->click();
             for (const char* name :
-                 {"txtOperationPin", "txtOperationCircuit", "txtProgrammingPin", "txtProgrammingCircuit"})
-                dialog->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(pins);
-            for (const char* name : {"txtSensingChannelAPin", "txtSensingChannelBPin"})
-                dialog->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QStringLiteral("A3"));
-            dialog->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+                 {"txtOperationPin", "txtOperationCircuit", "txtProgrammingPin", "txtProgrammingCircuit",
+                  "txtSensingChannelAPin", "txtSensingChannelBPin"})
+                find<QLineEdit>(dialog, name)->setText(QByteArray(name).contains("Sensing") ? "A3" : pin);
+            find(dialog, "cmdOK")->click();
             if (dialog->isVisible()) // a field the dialog read as "n/a" after a lost answer
-                dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+                find(dialog, "cmdCancel")->click();
         });
-        window->findChild<QPushButton*>(QStringLiteral("cmdControllerSettings"))->click();
+        find(window.get(), "cmdControllerSettings")->click();
     }
 
-    // The loco list window as the dashboard opens it: a few changes of the configuration and of
-    // the decoder on the programming track, then closed.
+    // The loco list window, opened from the dashboard: a few changes of the configuration and
+    // of the decoder on the programming track (each change of the configuration waits a second).
     void useLocoList()
     {
-        actions["loco list"]++;
-        auto list = std::make_unique<krLocoList>();
-        list->setControllerID(1);
-        list->show();
-        QCoreApplication::processEvents(); // the first activation reads the configuration
-        auto* tree = list->findChild<QTreeView*>(QStringLiteral("tvLocoList"));
-        ProgrammingTab* tab = list->programmingTab();
-        tab->setSettleWait(0.001);
-        for (int n = 1 + pick(4); n > 0; --n) {
-            const int roll = pick(100);
-            const int rows = tree->model()->rowCount();
-            if (roll < 25) {
-                actions["loco add"]++;
-                const QString number = QString::number(1 + pick(40));
-                QTimer::singleShot(0, list.get(), [number] {
-                    if (auto* input = qobject_cast<sysInput*>(QApplication::activeModalWidget())) {
-                        input->textInput()->setText(number);
-                        input->okButton()->click();
-                    }
-                });
-                list->AddLoco();
-            } else if (roll < 55 && rows > 0) {
-                const QModelIndex node = tree->model()->index(pick(rows), 0);
-                tree->setCurrentIndex(node);
-                list->tvLocoList_NodeClick(node);
-                MessageBox::setNextAnswer(QMessageBox::Yes);
-                if (pick(3) == 0) {
-                    actions["loco delete"]++;
-                    list->DeleteSelectedLoco();
-                } else {
-                    actions["loco speed steps"]++;
-                    const char* keys[] = {"btn14", "btn28", "btn126"};
-                    list->ChangeSpeedSteps(QString::fromLatin1(keys[pick(3)]));
-                }
-            } else {
-                const int operation = pick(3); // verify, write, read
-                actions[QStringList{"CV verify", "CV write", "CV read"}[operation]]++;
-                tab->selectProgType(0);
-                const QStringList fields{QString::number(1 + pick(40)), "0", QString::number(pick(256))};
-                for (int i = 0; i < fields.size(); ++i)
-                    list->findChild<QLineEdit*>(QStringLiteral("txtValue_%1").arg(i))->setText(fields[i]);
-                if (operation == 1)
+        QTimer::singleShot(0, window.get(), [this] {
+            auto* list = qobject_cast<krLocoList*>(QApplication::activeModalWidget());
+            if (!list)
+                return;
+            list->Form_Activate(); // the first activation reads the configuration
+            auto* tree = find<QTreeView>(list, "tvLocoList");
+            list->programmingTab()->setSettleWait(0.001);
+            for (int n = 1 + pick(4); n > 0; --n) {
+                const int roll = pick(100);
+                const int rows = tree->model()->rowCount();
+                if (roll < 25) {
+                    counts["loco add"]++;
+                    const QString number = QString::number(1 + pick(40));
+                    QTimer::singleShot(0, list, [number] {
+                        if (auto* input = qobject_cast<sysInput*>(QApplication::activeModalWidget())) {
+                            input->textInput()->setText(number);
+                            input->okButton()->click();
+                        }
+                    });
+                    list->AddLoco();
+                } else if (roll < 55 && rows > 0) {
+                    const QModelIndex node = tree->model()->index(pick(rows), 0);
+                    tree->setCurrentIndex(node);
+                    list->tvLocoList_NodeClick(node);
                     MessageBox::setNextAnswer(QMessageBox::Yes);
-                tab->cmdOperation_Click(operation);
+                    const int change = pick(6); // one delete in three, else a speed-step change
+                    counts[change < 2 ? "loco delete" : "loco speed steps"]++;
+                    if (change < 2)
+                        list->DeleteSelectedLoco();
+                    else
+                        list->ChangeSpeedSteps(QStringList{"btn14", "btn28", "btn126"}[change % 3]);
+                } else {
+                    const int operation = pick(3); // verify, write, read
+                    counts[QStringList{"CV verify", "CV write", "CV read"}[operation]]++;
+                    list->programmingTab()->selectProgType(0);
+                    const QStringList fields{QString::number(1 + pick(40)), "0", QString::number(pick(256))};
+                    for (int i = 0; i < fields.size(); ++i)
+                        find<QLineEdit>(list, QStringLiteral("txtValue_%1").arg(i).toLatin1())
+                            ->setText(fields[i]);
+                    if (operation == 1)
+                        MessageBox::setNextAnswer(QMessageBox::Yes);
+                    list->programmingTab()->cmdOperation_Click(operation);
+                }
+            }
+            list->close();
+        });
+        find(window.get(), "btnProgrammedLocos")->click();
+    }
+
+    // The emulator answers in the order it was asked (a late answer holds back the ones behind
+    // it), so its log pairs every request with the bytes it sent back: empty for none.
+    QList<QByteArray> answersFromTheLog() const
+    {
+        QList<QByteArray> answers;
+        QList<int> waiting;
+        const QStringList lines = sim.logLines();
+        for (int i = 0; i < lines.size(); ++i) {
+            if (lines[i].startsWith(QLatin1String("> "))) {
+                answers.append(QByteArray());
+                if (!lines.value(i + 1).startsWith(QLatin1String("< none")))
+                    waiting.append(int(answers.size()) - 1);
+            } else if (lines[i].startsWith(QLatin1String("< ")) &&
+                       !lines[i].startsWith(QLatin1String("< none")) && !waiting.isEmpty()) {
+                QByteArray& bytes = answers[waiting.takeFirst()];
+                for (const QString& b : lines[i].mid(2).section(QLatin1String("  ("), 0, 0).split(", "))
+                    bytes.append(char(b.toUInt()));
             }
         }
-        list->close();
+        return answers;
+    }
+
+    // Which answer each accepted transaction took; the ones that took an earlier request's late
+    // answer without a valid one of their own count as failed for the board's state.
+    QSet<int> judgeAnswers()
+    {
+        const QList<QByteArray> answers = answersFromTheLog();
+        if (answers.size() != attempts.size())
+            findings
+                << QStringLiteral("%1 requests written, %2 logged").arg(attempts.size()).arg(answers.size());
+        QSet<int> unanswered;
+        for (int k = 0; k < done.size(); ++k) {
+            const Done& d = done[k];
+            const QByteArray taken = encodeFrame(d.record.result);
+            const QByteArray own = answers.value(d.attempt).left(FrameSize);
+            FrameFields ownAnswer;
+            const bool ownValid = decodeFrame(own, ownAnswer) && ownAnswer.command != Answer::Failed;
+            if (!d.record.accepted || (ownValid && own == taken))
+                continue;
+            int from = d.attempt - 1;
+            while (from >= 0 && answers[from].left(FrameSize) != taken)
+                --from;
+            if (from < 0) {
+                findings << "accepted an answer the board never sent: " + frameToString(taken);
+                continue;
+            }
+            const FrameFields& request = attempts[d.attempt].request;
+            if (attempts[from].request == request) {
+                counts["late answer taken for a repeat of its request"]++;
+                continue;
+            }
+            counts["late answer taken for a following request"]++;
+            if (attempts[from].request.command != request.command)
+                counts["late answer taken for a following request: another command"]++;
+            if (!ownValid) {
+                counts["late answer taken for a following request: none of its own"]++;
+                unanswered << k;
+            }
+        }
+        return unanswered;
     }
 
     // The board's state from its own log, replayed with the same faults on the same seed.
     void compareFinalState()
     {
+        const QSet<int> unanswered = judgeAnswers();
         ControllerEmulator board;
         ControllerEmulator fresh;
-        setUpLikeTheEmulator(board);
-        setUpLikeTheEmulator(fresh);
+        for (ControllerEmulator* e : {&board, &fresh}) {
+            SimOptions options;
+            QString message;
+            parseSimArguments(QStringList{"taktora-sim"} + kSimArguments, options, message);
+            options.applyTo(*e);
+        }
         for (const FrameFields& request : sim.requests())
             board.receiveAt(encodeFrame(request), 0);
         // A stop of all locos reaches every loco the board knows or has driven.
         QList<quint16> locos;
         for (const auto& loco : board.controller(1)->locoConfiguration())
             locos << loco.number;
-        for (const TransactionRecord& r : records)
-            if (effectsOf(r.request, {})
+        for (const Attempt& a : attempts)
+            if (effectsOf(a.request, {})
                     .value(0)
                     .key.contains(QRegularExpression("^(speed|forward|function) ")))
-                locos << wordFromBytes(r.request.data1, r.request.data2);
-        locos.removeAll(AllLocos);
+                locos << wordFromBytes(a.request.data1, a.request.data2);
 
-        // Every accepted answer is one the board put on the line.
-        QSet<QByteArray> sent;
-        for (const QString& line : sim.logLines()) {
-            const QStringList bytes =
-                line.mid(2).section(QLatin1String("  ("), 0, 0).split(QStringLiteral(", "));
-            if (line.startsWith(QLatin1String("< ")) && bytes.size() >= FrameSize) {
-                QByteArray frame;
-                for (int i = 0; i < FrameSize; ++i)
-                    frame.append(char(bytes[i].toUInt()));
-                sent << frame;
-            }
-        }
-        for (const TransactionRecord& r : records)
-            if (r.accepted && !sent.contains(encodeFrame(r.result)))
-                findings << "accepted an answer the board never sent: " +
-                                frameToString(encodeFrame(r.result));
-
-        // For each value: the candidates the program's view allows.
-        QMap<QString, QSet<int>> allowed;
-        for (const TransactionRecord& r : records) {
+        QMap<QString, QSet<int>> allowed; // for each value: the candidates the program's view allows
+        for (int k = 0; k < done.size(); ++k) {
+            const TransactionRecord& r = done[k].record;
             for (const Effect& e : effectsOf(r.request, locos)) {
                 if (!allowed.contains(e.key))
                     allowed[e.key] = {boardValue(*fresh.controller(1), e.key)};
-                const bool failedOnTheTrack = r.result.data1 == Answer::ProgrammingFailed &&
-                                              r.result.data2 == Answer::ProgrammingFailed &&
+                const bool failedOnTheTrack = r.request.command == Command::WriteCvByte &&
+                                              r.result.data1 == Answer::ProgrammingFailed &&
                                               r.result.data3 == Answer::ProgrammingFailed;
-                if (r.accepted && !(e.needsSuccess && failedOnTheTrack))
+                if (r.accepted && !unanswered.contains(k) && !failedOnTheTrack)
                     allowed[e.key].clear();
                 allowed[e.key] << e.value;
             }
         }
-        for (auto it = allowed.cbegin(); it != allowed.cend(); ++it) {
-            const int value = boardValue(*board.controller(1), it.key());
-            if (!it.value().contains(value))
-                findings << QStringLiteral("%1 is %2 on the board").arg(it.key()).arg(value);
-        }
+        for (auto it = allowed.cbegin(); it != allowed.cend(); ++it)
+            if (!it.value().contains(boardValue(*board.controller(1), it.key())))
+                findings << QStringLiteral("%1 is %2 on the board")
+                                .arg(it.key())
+                                .arg(boardValue(*board.controller(1), it.key()));
     }
 };
+
+// What the user does, how often (of 100) and the commands it may send; the first is the check,
+// done whenever the operating controls are hidden.
+const QList<Action> kActions{
+    {"check", 0, {Command::ControllerQuery, Command::ReadLocoEntry}},
+    {"speed", 35, {Command::SetLocoSpeed}},
+    {"function", 10, {Command::LocoFunctionOn, Command::LocoFunctionOff}},
+    {"light", 5, {Command::LocoFunctionOn, Command::LocoFunctionOff}},
+    {"direction", 5, {Command::SetLocoDirection}}, // refused by the window while the loco moves
+    {"loco number", 2, {Command::ReadLocoEntry}},
+    {"accessory", 18, {Command::SwitchAccessoryOn, Command::SwitchAccessoryOff}},
+    {"load circuit", 7, {Command::ControllerControl, Command::ControllerQuery}},
+    {"global stop", 3, {Command::StopLoco}},
+    {"stop", 3, {Command::StopLoco}},
+    {"check", 4, {Command::ControllerQuery, Command::ReadLocoEntry}},
+    {"loco list",
+     3,
+     {Command::ControllerControl, Command::ControllerQuery, Command::ReadLocoEntry, Command::WriteLocoEntry,
+      Command::WriteCvByte, Command::VerifyCvByte, Command::VerifyCvBit}},
+    {"Controller settings", 5, {Command::ControllerControl, Command::ControllerQuery}},
+};
+
+void Soak::act()
+{
+    int roll = pick(100);
+    int index = 0;
+    if (!find<QWidget>(window.get(), "ControllerFrame")->isHidden())
+        for (index = 1; roll >= kActions[index].weight; ++index)
+            roll -= kActions[index].weight;
+    action = &kActions[index];
+    counts[QStringLiteral("action ") + action->name]++;
+    ThrottlePanel* throttle = window->throttle(pick(krTaktora::ThrottleCount));
+    AccessoryPanel* panel = window->accessoryPanel(pick(krTaktora::AccessoryPanelCount));
+    const QList<QAction*> keys = throttle->functionKeys()->actions();
+    switch (index) {
+    case 1:
+        return throttle->slider()->setValue(pick(256));
+    case 2:
+        return keys[pick(int(keys.size()))]->trigger();
+    case 3:
+        return throttle->lightButton()->click();
+    case 4:
+        return throttle->directionButton()->click();
+    case 5:
+        throttle->locoNumberBox()->setEditText(QStringList{"3", "1000", "7", "5", "12"}[pick(5)]);
+        return throttle->ShowSpeedStepMode();
+    case 6:
+        return (pick(2) ? panel->onButton(pick(4)) : panel->offButton(pick(4)))->click();
+    case 7:
+        return find(window.get(), "btnLoadCircuit")->click();
+    case 8:
+        return find(window.get(), "btnGlobalStop")->click();
+    case 9:
+        return throttle->stopButton()->click();
+    case 11:
+        return useLocoList();
+    case 12:
+        return useSettingsDialog();
+    default:
+        return window->btnCheck_Click();
+    }
+}
 } // namespace
 
 class TestSoak : public QObject
@@ -487,52 +516,35 @@ private slots:
         QVERIFY2(soak.start(), qPrintable(soak.sim.errorString()));
         QElapsedTimer wall;
         wall.start();
-        while (soak.port.exchanges < target && soak.findings.size() < 20)
+        while (soak.attempts.size() < target && soak.findings.size() < 20)
             soak.act();
+        soak.action = &kActions.first(); // whatever the teardown sends
         soak.compareFinalState();
 
         QMap<QString, int> faults;
-        int answered = 0;
-        for (const QString& line : soak.sim.logLines()) {
-            const qsizetype at = line.indexOf(QLatin1String("(fault "));
-            if (at >= 0)
-                faults[line.mid(at + 7).chopped(1)]++;
-            answered += line.startsWith(QLatin1String("< ")) && at < 0 && !line.startsWith("< none");
-        }
-        QStringList report;
-        report << QStringLiteral("seed %1, %2 % of requests faulted, clock x%3")
-                      .arg(kSeed)
-                      .arg(kFaultPercent)
-                      .arg(kScale)
-               << QStringLiteral(
-                      "exchanges %1, transactions %2, failed %3, failure boxes %4, answered cleanly %5")
-                      .arg(soak.port.exchanges)
-                      .arg(soak.transactions)
-                      .arg(soak.failed)
-                      .arg(soak.failureBoxes)
-                      .arg(answered)
-               << QStringLiteral(
-                      "wall clock %1 s; longest transaction %2 ms on the link's clock (its budget %3 ms)")
-                      .arg(wall.elapsed() / 1000)
-                      .arg(soak.longestMs)
-                      .arg(soak.longestBudgetMs);
+        for (const QString& line : soak.sim.logLines())
+            if (line.contains(QLatin1String("(fault ")))
+                faults[line.section(QLatin1String("(fault "), 1).chopped(1)]++;
+        QStringList report{QStringLiteral("seed %1, 10 % of requests faulted, clock x%2, wall clock %3 s")
+                               .arg(kSeed)
+                               .arg(kScale)
+                               .arg(wall.elapsed() / 1000),
+                           QStringLiteral("exchanges %1, transactions %2, longest %3 ms on the link's clock")
+                               .arg(soak.attempts.size())
+                               .arg(soak.done.size())
+                               .arg(soak.longestMs)};
         for (auto it = faults.cbegin(); it != faults.cend(); ++it)
             report << QStringLiteral("fault %1: %2").arg(it.key()).arg(it.value());
-        for (auto it = soak.actions.cbegin(); it != soak.actions.cend(); ++it)
-            report << QStringLiteral("action %1: %2").arg(it.key()).arg(it.value());
-        for (auto it = soak.otherBoxes.cbegin(); it != soak.otherBoxes.cend(); ++it)
-            report << QStringLiteral("box \"%1\": %2").arg(it.key()).arg(it.value());
-        for (const QString& line : report)
-            qInfo("%s", qPrintable(line));
-        if (qEnvironmentVariableIsSet("TAKTORA_SOAK_REPORT")) {
-            QFile out(qEnvironmentVariable("TAKTORA_SOAK_REPORT"));
-            if (out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-                out.write((report.join('\n') + '\n').toUtf8());
-        }
+        for (auto it = soak.counts.cbegin(); it != soak.counts.cend(); ++it)
+            report << QStringLiteral("%1: %2").arg(it.key()).arg(it.value());
+        qInfo("%s", qPrintable(report.join('\n')));
+        QFile out(qEnvironmentVariable("TAKTORA_SOAK_REPORT"));
+        if (!out.fileName().isEmpty() && out.open(QIODevice::WriteOnly | QIODevice::Text))
+            out.write((report.join('\n') + '\n').toUtf8());
 
         QVERIFY2(soak.findings.isEmpty(), qPrintable(soak.findings.join('\n')));
-        QVERIFY(soak.port.exchanges >= target);
-        QVERIFY(!faults.isEmpty());
+        QVERIFY(soak.attempts.size() >= target);
+        QCOMPARE(faults.size(), 6); // every kind the emulator knows
     }
 };
 
