@@ -21,12 +21,14 @@ ScreenFit::ScreenFit(QWidget* window, Fitter fitter)
     window->installEventFilter(this);
 }
 
-QSize ScreenFit::room(const QWidget* window)
+ScreenFit::Room ScreenFit::room(const QWidget* window)
 {
-    QSize border = frameBorder(window);
-    if (border.isNull()) // not framed yet, or never: leave room for a title bar
-        border = QSize(0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
-    return AvailableScreenArea(window).size() - border;
+    const QSize border = frameBorder(window);
+    const QSize sure = AvailableScreenArea(window).size() - border;
+    if (!border.isNull())
+        return {sure, sure};
+    // Not framed yet, or never: a window system that frames it will most likely add a title bar.
+    return {sure - QSize(0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window)), sure};
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event)

@@ -16,12 +16,17 @@ class ScreenFit : public QObject
     Q_OBJECT
 
 public:
-    using Fitter = std::function<bool(const QSize& room)>;
+    // The size the inside of the window may take: the screen's free area less the window's frame.
+    struct Room
+    {
+        QSize likely; // less a title bar's height while the frame is not known yet
+        QSize sure;   // less only what is known of the frame: what a guess may not overrule
+    };
+    using Fitter = std::function<bool(const Room& room)>;
 
     ScreenFit(QWidget* window, Fitter fitter); // owned by the window
 
-    // The size the inside of the window may take: the screen's free area less the window's frame.
-    static QSize room(const QWidget* window);
+    static Room room(const QWidget* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

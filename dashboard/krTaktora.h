@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DashboardChannel.h"
+#include "ScreenFit.h"
 
 #include <QMainWindow>
 
@@ -81,7 +82,7 @@ private:
     bool Form_QueryUnload();
     // The fit to the screen (krTaktoraFit.cpp).
     void watchScreen();
-    bool fitInto(const QSize& room);
+    bool fitInto(const ScreenFit::Room& room);
     void putThrottlesInScrollArea();
     void narrowStatusBar(int width);
 

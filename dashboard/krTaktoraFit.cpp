@@ -37,12 +37,12 @@ void relayout(QWidget* window)
 
 void krTaktora::watchScreen()
 {
-    new ScreenFit(this, [this](const QSize& room) { return fitInto(room); });
+    new ScreenFit(this, [this](const ScreenFit::Room& room) { return fitInto(room); });
 }
 
-bool krTaktora::fitInto(const QSize& room)
+bool krTaktora::fitInto(const ScreenFit::Room& room)
 {
-    if (fitsIn(size(), room))
+    if (fitsIn(size(), room.likely))
         return false;
     if (!m_compact) {
         // The accessory column is what makes the window tall; the throttles and their sliders
@@ -52,16 +52,17 @@ bool krTaktora::fitInto(const QSize& room)
             panel->makeCompact();
         relayout(this);
     }
-    // Once it scrolls, the window keeps what it has as far as the room allows.
+    // Once it scrolls, the window keeps what it has as far as the room allows. Only a frame that
+    // is known puts the panels into the scroll area, a guessed one does not.
     const QSize wanted = m_scrolling ? size() : sizeHint().expandedTo(minimumSizeHint());
-    if (!fitsIn(wanted, room) && !m_scrolling) {
+    if (!fitsIn(wanted, room.sure) && !m_scrolling) {
         m_scrolling = true;
         putThrottlesInScrollArea();
     }
-    if (minimumWidth() > room.width())
-        narrowStatusBar(room.width());
+    if (minimumWidth() > room.sure.width())
+        narrowStatusBar(room.sure.width());
     relayout(this);
-    resize(wanted.boundedTo(room).expandedTo(minimumSize()));
+    resize((m_scrolling ? wanted.boundedTo(room.likely) : wanted).expandedTo(minimumSize()));
     return true;
 }
 

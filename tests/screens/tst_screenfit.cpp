@@ -41,23 +41,20 @@ bool shownWhole(const QWidget* w)
 QString flawOf(const QWidget* w, qreal ratio)
 {
     const auto* label = qobject_cast<const QLabel*>(w);
+    const auto* button = qobject_cast<const QAbstractButton*>(w);
     if (label && !label->wordWrap() && !label->text().isEmpty()) {
-        const QFontMetrics metrics(label->font());
         const QRect inside = label->contentsRect().marginsRemoved(QMargins() + label->margin());
-        if (inside.width() < metrics.horizontalAdvance(label->text()) || inside.height() < metrics.height())
+        if (inside.width() < w->fontMetrics().horizontalAdvance(label->text()) ||
+            inside.height() < w->fontMetrics().height())
             return QStringLiteral("text cut off");
     }
-    const auto* button = qobject_cast<const QAbstractButton*>(w);
-    if (button && !button->text().isEmpty() &&
-        (w->width() < w->minimumSizeHint().width() || w->height() < w->minimumSizeHint().height()))
+    if (button && !button->text().isEmpty() && !(w->size() - w->minimumSizeHint()).isValid())
         return QStringLiteral("text cut off");
-    if (button && !button->icon().isNull()) {
-        int largest = 0;
-        for (const QSize& s : button->icon().availableSizes())
-            largest = std::max(largest, s.width());
-        if (largest < qCeil(button->iconSize().width() * ratio))
-            return QStringLiteral("icon blurred");
-    }
+    int largest = 0; // the largest drawing of the icon
+    for (const QSize& s : button ? button->icon().availableSizes() : QList<QSize>())
+        largest = std::max(largest, s.width());
+    if (button && !button->icon().isNull() && largest < qCeil(button->iconSize().width() * ratio))
+        return QStringLiteral("icon blurred");
     return QString();
 }
 } // namespace
