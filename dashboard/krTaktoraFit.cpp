@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 bool fitsIn(const QSize& size, const QSize& room)
@@ -110,9 +111,9 @@ void krTaktora::narrowStatusBar(int width)
         spacer->setFixedWidth(spacer->minimumWidth() - cut);
         excess -= cut;
     }
-    int total = 0;
-    for (const QLabel* panel : texts)
-        total += panel->minimumWidth();
+    const int total = std::accumulate(texts.begin(), texts.end(), 0, [](int sum, const QLabel* panel) {
+        return sum + panel->minimumWidth();
+    });
     if (excess > 0 && total > 0) {
         const double keep = std::max(0.0, 1.0 - double(excess) / total);
         for (QLabel* panel : texts)
