@@ -10,10 +10,27 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 // The logo bitmap's own size; the window opens exactly as wide as the logo.
 constexpr int LogoWidth = 491;
 constexpr int LogoHeight = 85;
+
+// On a screen scaled beyond 100 %, the logo comes from its double-size drawing, brought down to
+// the screen's scale where that is less.
+QPixmap logoFor(qreal ratio)
+{
+    if (ratio <= 1.0)
+        return QPixmap(QStringLiteral(":/about/logo.png"));
+    QPixmap logo(QStringLiteral(":/about/logo@2x.png"));
+    ratio = std::min(ratio, 2.0);
+    if (ratio < 2.0)
+        logo = logo.scaled(QSize(LogoWidth, LogoHeight) * ratio, Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation);
+    logo.setDevicePixelRatio(ratio);
+    return logo;
+}
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
 {
@@ -44,7 +61,7 @@ krInfo::krInfo(QWidget* parent) : QDialog(parent)
     // The logo sits outside the layout: it always spans the whole window, edge to edge.
     m_piclogo = new QLabel(this);
     m_piclogo->setObjectName(QStringLiteral("piclogo"));
-    m_piclogo->setPixmap(QPixmap(QStringLiteral(":/about/logo.png")));
+    m_piclogo->setPixmap(logoFor(devicePixelRatioF()));
     m_piclogo->setScaledContents(true);
     m_piclogo->setGeometry(0, 0, LogoWidth, LogoHeight);
     m_piclogo->setToolTip(QStringLiteral("Klicken Sie das Fenster an, um es wieder zu schliessen"));

@@ -32,7 +32,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -80,6 +79,7 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     buildStatusBar();
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
+    watchScreen();
 
     Form_Load(executablePath);
 }
@@ -313,41 +313,6 @@ void krTaktora::showAfterSplash()
     show();
     activateWindow();
     Form_Activate();
-}
-
-void krTaktora::showEvent(QShowEvent* event)
-{
-    if (!m_fitted) {
-        m_fitted = true;
-        fitToScreen();
-    }
-    QMainWindow::showEvent(event);
-}
-
-void krTaktora::fitToScreen()
-{
-    // Title bar and borders; before the window system has framed the window, a title bar's height.
-    QSize border = frameGeometry().size() - size();
-    if (border.isNull())
-        border = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
-    const QSize room = AvailableScreenArea(this).size() - border;
-    const QSize needed = sizeHint().expandedTo(minimumSizeHint());
-    if (needed.width() > room.width() || needed.height() > room.height()) {
-        // The accessory column is what makes the window tall; the throttles and their sliders
-        // follow its height down to the height of their function keys. The layouts answer from
-        // the sizes they were told before, and before the window shows no event brings them up
-        // to date: tell every layout on the way up at once.
-        for (AccessoryPanel* panel : m_accessories) {
-            panel->makeCompact();
-            for (QWidget* w = panel; w != this; w = w->parentWidget())
-                w->updateGeometry();
-        }
-        for (QLayout* l : findChildren<QLayout*>())
-            l->invalidate();
-        layout()->activate(); // also lowers the window's minimum size
-        resize(sizeHint().boundedTo(room));
-    }
-    KeepOnScreen(this);
 }
 
 void krTaktora::Form_Activate()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DashboardChannel.h"
+#include "ScreenFit.h"
 
 #include <QMainWindow>
 
@@ -63,7 +64,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -80,12 +80,17 @@ private:
     void notBuiltYet();
     void showTrafficMonitor();
     bool Form_QueryUnload();
-    void fitToScreen();
+    // The fit to the screen (krTaktoraFit.cpp).
+    void watchScreen();
+    bool fitInto(const ScreenFit::Room& room);
+    void putThrottlesInScrollArea();
+    void narrowStatusBar(int width);
 
     FrameFields m_frame;
     bool m_runsStandalone = true;
     bool m_suppressSpeedCommand = false;
-    bool m_fitted = false;
+    bool m_compact = false;
+    bool m_scrolling = false;
     std::function<bool(const QString&)> m_openDocument;
 
     QLineEdit* m_txtControllerNr = nullptr;

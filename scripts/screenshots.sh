@@ -154,8 +154,8 @@ xdotool key Escape
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 
-# The checked main window on the inside a desktop leaves a window on a 1366 x 768 laptop, and on
-# a 1920 x 1080 one at 150 %, each on a screen of its own.
+# The checked main window on the inside a desktop leaves a window on a 1366 x 768 laptop, on a
+# 1920 x 1080 one at 150 % and on a 1024 x 600 netbook, each on a screen of its own.
 small_screen() {
     local name=$1 size=$2 scale=$3 display=:$4
     Xvfb "$display" -screen 0 "${size}x24" -dpi 96 >/dev/null 2>&1 &
@@ -173,4 +173,20 @@ small_screen() {
 }
 small_screen main-1366x768 1366x698 1 $((${DISPLAY#:} + 1))
 small_screen main-150-percent 1920x1010 1.5 $((${DISPLAY#:} + 1))
+small_screen main-1024x600 1024x600 1 $((${DISPLAY#:} + 1))
+
+# The start-up splash, the about box, on a 3840 x 2160 screen at 200 %, cut to the box.
+scaled_splash() {
+    local name=$1 size=$2 scale=$3 display=:$4
+    Xvfb "$display" -screen 0 "${size}x24" -dpi 96 >/dev/null 2>&1 &
+    local screen=$!
+    sleep 1
+    DISPLAY=$display QT_SCALE_FACTOR=$scale build/bin/taktora &
+    app=$!
+    sleep 1.2
+    DISPLAY=$display import -window root -crop "$(DISPLAY=$display area Info)" +repage "$out/$name.png"
+    kill "$app" "$screen" 2>/dev/null || true
+    wait "$app" "$screen" 2>/dev/null || true
+}
+scaled_splash about-200-percent 3840x2020 2 $((${DISPLAY#:} + 1))
 echo "Screenshots in $out"

@@ -377,7 +377,7 @@ private slots:
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
                                       "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark"}));
+                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit"}));
     }
 
     void closingIsRefusedWhileADecoderNumberIsWrong()

@@ -1,15 +1,20 @@
 // The checked main window on the screen the test runs on (see run-under-xvfb.sh): what the user
-// needs in an emergency lies inside the screen, and where the window fits as it always was, its
-// layout is unchanged.
+// needs in an emergency lies inside the screen, the rest at least within reach of a scroll bar,
+// every text, icon and logo is whole and drawn for the screen's scale, and where the window fits
+// as it always was, its layout is unchanged.
 
+#include "krInfo.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "SimProcess.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QtMath>
 
 namespace {
 // Every named widget shown in the window, with its place in the window's coordinates.
@@ -20,6 +25,37 @@ QMap<QString, QRect> namedGeometries(const QWidget& window)
         if (!w->objectName().isEmpty() && w->isVisibleTo(&window))
             geometries.insert(w->objectName(), QRect(w->mapTo(&window, QPoint(0, 0)), w->size()));
     return geometries;
+}
+
+// Whether no parent, scroll area or window edge cuts anything off the widget.
+bool shownWhole(const QWidget* w)
+{
+    const QWidget* window = w->window();
+    QRect shown(w->mapTo(window, QPoint(0, 0)), w->size());
+    for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        shown &= QRect(p->mapTo(window, QPoint(0, 0)), p->size());
+    return shown.size() == w->size();
+}
+
+// What a widget shows that could be cut off or blurred, or an empty text when all is well.
+QString flawOf(const QWidget* w, qreal ratio)
+{
+    const auto* label = qobject_cast<const QLabel*>(w);
+    const auto* button = qobject_cast<const QAbstractButton*>(w);
+    if (label && !label->wordWrap() && !label->text().isEmpty()) {
+        const QRect inside = label->contentsRect().marginsRemoved(QMargins() + label->margin());
+        if (inside.width() < w->fontMetrics().horizontalAdvance(label->text()) ||
+            inside.height() < w->fontMetrics().height())
+            return QStringLiteral("text cut off");
+    }
+    if (button && !button->text().isEmpty() && !(w->size() - w->minimumSizeHint()).isValid())
+        return QStringLiteral("text cut off");
+    int largest = 0; // the largest drawing of the icon
+    for (const QSize& s : button ? button->icon().availableSizes() : QList<QSize>())
+        largest = std::max(largest, s.width());
+    if (button && !button->icon().isNull() && largest < qCeil(button->iconSize().width() * ratio))
+        return QStringLiteral("icon blurred");
+    return QString();
 }
 } // namespace
 
@@ -51,15 +87,36 @@ private slots:
         const QRect area = AvailableScreenArea(&window);
         qInfo() << "screen" << area << "natural" << natural.size() << "window" << window.frameGeometry();
         QVERIFY(area.contains(window.frameGeometry()));
-        QStringList vital{"btnGlobalStop", "btnLoadCircuit", "btnCheck"};
-        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
-            vital << QStringLiteral("btnStop_%1").arg(i) << QStringLiteral("fraAccessory_%1").arg(i);
-        const auto geometries = namedGeometries(window);
-        for (const QString& name : vital)
-            QVERIFY2(window.rect().contains(geometries.value(name)), qPrintable(name)); // shown, unclipped
+        const qreal ratio = window.devicePixelRatioF();
+        for (const QWidget* w : window.findChildren<QWidget*>())
+            if (w->isVisibleTo(&window))
+                QVERIFY2(flawOf(w, ratio).isEmpty(), qPrintable(w->objectName() + ": " + flawOf(w, ratio)));
 
+        // Always in view; the throttles and accessory panels at least within a scroll's reach.
+        const QList<QWidget*> vital = {window.findChild<QWidget*>("btnGlobalStop"),
+                                       window.findChild<QWidget*>("btnLoadCircuit"),
+                                       window.findChild<QWidget*>("btnCheck")};
+        QList<QWidget*> reachable;
+        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
+            reachable << window.findChild<QWidget*>(QStringLiteral("btnStop_%1").arg(i))
+                      << window.findChild<QWidget*>(QStringLiteral("fraAccessory_%1").arg(i));
+        auto* scroller = window.findChild<QScrollArea*>();
+        for (QWidget* w : reachable) {
+            if (scroller && !shownWhole(w))
+                scroller->ensureWidgetVisible(w, 0, 0);
+            QVERIFY2(shownWhole(w), qPrintable(w->objectName()));
+            for (const QWidget* v : vital)
+                QVERIFY2(shownWhole(v), qPrintable(v->objectName()));
+        }
         if (area.width() >= natural.width() && area.height() >= natural.height())
-            QCOMPARE(geometries, namedGeometries(natural));
+            QCOMPARE(namedGeometries(window), namedGeometries(natural));
+
+        krInfo about(&window); // also the start-up splash
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QVERIFY(area.contains(about.frameGeometry()));
+        const auto* logo = about.findChild<QLabel*>("piclogo");
+        QVERIFY(logo->pixmap().width() >= qCeil(logo->width() * ratio));
     }
 };
 
