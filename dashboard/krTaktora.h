@@ -7,6 +7,7 @@
 #include <functional>
 
 class AccessoryPanel;
+class DeviceWatch;
 class Lamp;
 class QAction;
 class QFrame;
@@ -81,6 +82,9 @@ private:
     void showTrafficMonitor();
     bool Form_QueryUnload();
     void fitToScreen();
+    void followPort();
+    void portLost();
+    void portBack();
 
     FrameFields m_frame;
     bool m_runsStandalone = true;
@@ -98,6 +102,7 @@ private:
     QLabel* m_pnlInfo = nullptr;
     QLabel* m_pnlComPort = nullptr;
     QLabel* m_pnlBoardLayout = nullptr;
+    DeviceWatch* m_deviceWatch = nullptr;
     ThrottlePanel* m_throttles[ThrottleCount] = {};
     AccessoryPanel* m_accessories[AccessoryPanelCount] = {};
     Lamp* m_shpCircuitOn = nullptr;
