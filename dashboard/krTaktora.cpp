@@ -381,11 +381,10 @@ void krTaktora::followPort()
     m_pnlComPort->setToolTip(QStringLiteral("Zeigt die aktuell-verwendete Schnittstelle an"));
     if (lost) {
         m_pnlComPort->setText(PortName() + QStringLiteral(" getrennt"));
-        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + PortName() + QStringLiteral(" (") +
-                                 m_deviceWatch->path() +
-                                 QStringLiteral(") ist nicht mehr angeschlossen. Sobald es wieder da ist, "
-                                                "öffnet Taktora es von selbst; danach bitte den Controller "
-                                                "erneut prüfen."));
+        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + PortName() +
+                                 QStringLiteral(" ist nicht mehr angeschlossen:\n") + m_deviceWatch->path() +
+                                 QStringLiteral("\nSobald es wieder da ist, öffnet Taktora es von selbst;\n"
+                                                "danach bitte den Controller erneut prüfen."));
     }
 }
 
