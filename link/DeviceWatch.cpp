@@ -35,7 +35,6 @@ QStringList foldersOf(const QString& path)
 DeviceWatch::DeviceWatch(QObject* parent) : QObject(parent), m_folders(this), m_retry(this)
 {
     m_retry.setSingleShot(true);
-    m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &DeviceWatch::recheck);
     connect(&m_folders, &QFileSystemWatcher::directoryChanged, this, [this] {
         m_retriesLeft = kRetries;
@@ -63,7 +62,7 @@ void DeviceWatch::watch(const QString& path)
     followFolders();
     // A device that went before the watch began is reported once the caller is done.
     if (!path.isEmpty())
-        QMetaObject::invokeMethod(this, &DeviceWatch::recheck, Qt::QueuedConnection);
+        m_retry.start(0);
 #endif
 }
 
@@ -97,7 +96,7 @@ void DeviceWatch::recheck()
         return;
     if (m_reopen && !m_reopen()) {
         if (m_retriesLeft-- > 0)
-            m_retry.start();
+            m_retry.start(kRetryMs);
         return;
     }
     m_lost = false;

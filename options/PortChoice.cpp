@@ -56,10 +56,9 @@ QString deviceLabel(const SerialDevice& device)
     if (name.isEmpty() || name.compare(QStringLiteral("n/a"), Qt::CaseInsensitive) == 0)
         name = device.manufacturer.trimmed();
     // A stable name is what gets assigned; the kernel's name tells which board it is today.
-    const QString path =
-        device.stablePath.isEmpty()
-            ? device.path
-            : device.stablePath + QStringLiteral(" (") + QFileInfo(device.path).fileName() + QLatin1Char(')');
+    QString path = device.stablePath.isEmpty() ? device.path
+                                               : device.stablePath + QStringLiteral(" (") +
+                                                     QFileInfo(device.path).fileName() + QLatin1Char(')');
     if (name.isEmpty())
         return path;
     return name + QStringLiteral(" – ") + path;

@@ -11,7 +11,7 @@ struct SerialDevice
     QString path;         // /dev/ttyACM0
     QString description;  // Arduino Mega 2560
     QString manufacturer; // Arduino (www.arduino.cc)
-    QString stablePath;   // /dev/serial/by-id/usb-Arduino...-if00, where the system offers one
+    QString stablePath{}; // /dev/serial/by-id/usb-Arduino...-if00, where the system offers one
 };
 using SerialDeviceList = QList<SerialDevice>;
 
