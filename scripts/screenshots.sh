@@ -160,6 +160,9 @@ kill -USR1 "$SIM_PID"
 sleep 1.5
 xdotool key Return
 sleep 0.5
+for id in $(xdotool search --onlyvisible --name "^Datenverkehr\$" 2>/dev/null); do
+    xdotool windowmove "$id" 1400 0 # the monitor, still open, out of the picture
+done
 read -r w h _ _ < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
 xdotool windowmove "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)" 0 $((900 - h))
 sleep 0.5
