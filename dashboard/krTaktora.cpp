@@ -3,6 +3,7 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "DashboardRules.h"
+#include "DeviceWatch.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
 #include "krControllerSettingsDD.h"
@@ -15,6 +16,9 @@
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
 #include "NumberReader.h"
+#include "PortDirectory.h"
+#include "PortErrors.h"
+#include "SerialPortInterface.h"
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
@@ -77,6 +81,10 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     setCentralWidget(central);
     buildToolbar();
     buildStatusBar();
+    m_deviceWatch = new DeviceWatch(this);
+    m_deviceWatch->setReopen([] { return OpenControllerPort(PortName(), true); });
+    connect(m_deviceWatch, &DeviceWatch::lost, this, &krTaktora::portLost);
+    connect(m_deviceWatch, &DeviceWatch::back, this, &krTaktora::portBack);
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
     watchScreen();
@@ -318,6 +326,55 @@ void krTaktora::showAfterSplash()
 void krTaktora::Form_Activate()
 {
     m_pnlComPort->setText(IsSimulation() ? QStringLiteral("Simulation") : PortName());
+    followPort();
+}
+
+void krTaktora::followPort()
+{
+    // The device of the open port is watched; a pulled one stays watched until it is back or
+    // another port is chosen.
+    if (IsSimulation() || ControllerPort().isOpen())
+        m_deviceWatch->watch(IsSimulation() ? QString() : PortDirectory::devicePath(PortName()));
+    else if (!m_deviceWatch->isLost())
+        m_deviceWatch->watch(QString());
+
+    const bool lost = m_deviceWatch->isLost();
+    QPalette palette = m_pnlComPort->palette();
+    palette.setColor(QPalette::WindowText,
+                     lost ? Dashboard::Red : statusBar()->palette().color(QPalette::WindowText));
+    m_pnlComPort->setPalette(palette);
+    m_pnlComPort->setToolTip(QStringLiteral("Zeigt die aktuell-verwendete Schnittstelle an"));
+    if (lost) {
+        m_pnlComPort->setText(PortName() + QStringLiteral(" getrennt"));
+        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + PortName() +
+                                 QStringLiteral(" ist nicht mehr angeschlossen:\n") + m_deviceWatch->path() +
+                                 QStringLiteral("\nSobald es wieder da ist, öffnet Taktora es von selbst;\n"
+                                                "danach bitte den Controller erneut prüfen."));
+    }
+}
+
+void krTaktora::portLost()
+{
+    // Said once: a command that ran into the pulled cable has shown the port error already.
+    const bool reported = ControllerPort().lastError().number != 0;
+    CloseControllerPort(); // a held device would come back under another name
+    hideOperatingControls();
+    m_cmdControllerSettings->setEnabled(false);
+    setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
+    Form_Activate();
+    if (!reported)
+        ShowPortAccessError(PortError{PortErrorNumber::DeviceUnavailable,
+                                      portErrorDescription(PortErrorNumber::DeviceUnavailable)});
+}
+
+void krTaktora::portBack()
+{
+    // The port is open again, but the Controller may have restarted: nothing is sent before a new check.
+    hideOperatingControls();
+    m_cmdControllerSettings->setEnabled(false);
+    setStatus(QStringLiteral("Schnittstelle wieder verbunden – bitte Controller erneut prüfen"),
+              Dashboard::Red);
+    Form_Activate();
 }
 
 void krTaktora::changeEvent(QEvent* event)

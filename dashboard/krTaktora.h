@@ -8,6 +8,7 @@
 #include <functional>
 
 class AccessoryPanel;
+class DeviceWatch;
 class Lamp;
 class QAction;
 class QFrame;
@@ -85,6 +86,9 @@ private:
     bool fitInto(const ScreenFit::Room& room);
     void putThrottlesInScrollArea();
     void narrowStatusBar(int width);
+    void followPort();
+    void portLost();
+    void portBack();
 
     FrameFields m_frame;
     bool m_runsStandalone = true;
@@ -103,6 +107,7 @@ private:
     QLabel* m_pnlInfo = nullptr;
     QLabel* m_pnlComPort = nullptr;
     QLabel* m_pnlBoardLayout = nullptr;
+    DeviceWatch* m_deviceWatch = nullptr;
     ThrottlePanel* m_throttles[ThrottleCount] = {};
     AccessoryPanel* m_accessories[AccessoryPanelCount] = {};
     Lamp* m_shpCircuitOn = nullptr;

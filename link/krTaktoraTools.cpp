@@ -76,9 +76,7 @@ void reportWriteError(const PortError& error, int& lastReported)
     if (error.number == lastReported)
         return;
     lastReported = error.number;
-    ShowErrorReport(QStringLiteral("Fehler beim Zugriff auf ") + PortName() +
-                    QStringLiteral("\n\nBitte überprüfen Sie den eingestellten COM-Port.\n\n(Fehler ") +
-                    QString::number(error.number) + QStringLiteral(" - ") + error.text + QStringLiteral(")"));
+    ShowPortAccessError(error);
 }
 
 struct ExchangeOutcome
@@ -210,6 +208,13 @@ bool OpenControllerPort(const QString& name, bool quiet)
     if (!quiet)
         ShowErrorReport(text);
     return false;
+}
+
+void ShowPortAccessError(const PortError& error)
+{
+    ShowErrorReport(QStringLiteral("Fehler beim Zugriff auf ") + PortName() +
+                    QStringLiteral("\n\nBitte überprüfen Sie den eingestellten COM-Port.\n\n(Fehler ") +
+                    QString::number(error.number) + QStringLiteral(" - ") + error.text + QStringLiteral(")"));
 }
 
 void CloseControllerPort()

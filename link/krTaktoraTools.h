@@ -13,6 +13,7 @@
 class QWidget;
 class SerialPortInterface;
 class MonotonicClock;
+struct PortError;
 
 // ---- The port and the program-wide port name ----
 
@@ -29,6 +30,8 @@ void InstallClock(MonotonicClock* clock);
 
 bool OpenControllerPort(const QString& name, bool quiet);
 void CloseControllerPort();
+// The report of a port that fails while in use (a pulled cable): "Fehler beim Zugriff auf COM3".
+void ShowPortAccessError(const PortError& error);
 
 // ---- The transaction ----
 

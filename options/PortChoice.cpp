@@ -2,6 +2,7 @@
 
 #include "PortDirectory.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace PortChoice {
@@ -54,9 +55,13 @@ QString deviceLabel(const SerialDevice& device)
     QString name = device.description.trimmed();
     if (name.isEmpty() || name.compare(QStringLiteral("n/a"), Qt::CaseInsensitive) == 0)
         name = device.manufacturer.trimmed();
+    // A stable name is what gets assigned; the kernel's name tells which board it is today.
+    QString path = device.stablePath.isEmpty() ? device.path
+                                               : device.stablePath + QStringLiteral(" (") +
+                                                     QFileInfo(device.path).fileName() + QLatin1Char(')');
     if (name.isEmpty())
-        return device.path;
-    return name + QStringLiteral(" – ") + device.path;
+        return path;
+    return name + QStringLiteral(" – ") + path;
 }
 
 } // namespace PortChoice

@@ -25,7 +25,14 @@ QString portNameForListIndex(int index);
 QString mappingText(const QString& comName, const QString& devicePath, bool deviceExists);
 
 // One detected device as the user sees it: "Arduino Mega 2560 – /dev/ttyACM0"; without a
-// description the maker stands in, without either the path alone.
+// description the maker stands in, without either the path alone. A device with a stable name
+// shows that, with the kernel's name after it: ".../by-id/usb-Arduino...-if00 (ttyACM0)".
 QString deviceLabel(const SerialDevice& device);
+
+// The path a COM name is given for a detected device: its stable name where it has one.
+inline QString assignedPath(const SerialDevice& device)
+{
+    return device.stablePath.isEmpty() ? device.path : device.stablePath;
+}
 
 } // namespace PortChoice

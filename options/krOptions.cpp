@@ -211,7 +211,7 @@ void krOptions::rescanDevices()
 
     m_cmbDevice->clear();
     for (const SerialDevice& device : std::as_const(m_devices)) {
-        m_cmbDevice->addItem(PortChoice::deviceLabel(device), device.path);
+        m_cmbDevice->addItem(PortChoice::deviceLabel(device), PortChoice::assignedPath(device));
         if (!device.manufacturer.isEmpty())
             m_cmbDevice->setItemData(m_cmbDevice->count() - 1, device.manufacturer, Qt::ToolTipRole);
     }
@@ -242,7 +242,11 @@ void krOptions::showMapping()
     m_btnAssign->setEnabled(!m_devices.isEmpty());
 
     // Offer the device the name reaches now, so that "Zuordnen" without a choice changes nothing.
-    const int current = m_cmbDevice->findData(path);
+    int current = m_cmbDevice->findData(path);
+    for (int i = 0; current < 0 && i < m_devices.size(); ++i) {
+        if (m_devices.at(i).path == path) // assigned by its kernel name before
+            current = i;
+    }
     if (current >= 0)
         m_cmbDevice->setCurrentIndex(current);
 }

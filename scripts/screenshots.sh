@@ -22,7 +22,7 @@ xvfb=$!
 coproc SIM {
     exec build/bin/taktora-sim --register COM3 --controller 0,1 \
         --locos "3:28,1000:126,7:14,5:28,44:28,218:126,12:14,2001:28,81:126,150:28,10239:126,64:28" \
-        --verify-ms 35,145 --write-ms 60 --cv 29=38,17=199,18=31,8=200
+        --verify-ms 35,145 --write-ms 60 --cv 29=38,17=199,18=31,8=200 --link "$XDG_CONFIG_HOME/ttyTaktora"
 }
 cleanup() { kill "${app:-}" "$SIM_PID" "$xvfb" 2>/dev/null || true; rm -rf "$XDG_CONFIG_HOME"; }
 trap cleanup EXIT
@@ -151,6 +151,29 @@ sleep 0.6
 click $((X + 337)) $((Y + 285))
 CROP=$(area "$locos") shot programming-recognised 4
 xdotool key Escape
+sleep 0.6
+
+# The cable is pulled: the port error once, then the status bar marks the port, shown with its
+# tooltip (the window moved to the screen's bottom, so that the tooltip opens above the cursor);
+# when the cable is back, the check area asks for a new check.
+kill -USR1 "$SIM_PID"
+sleep 1.5
+xdotool key Return
+sleep 0.5
+for id in $(xdotool search --onlyvisible --name "^Datenverkehr\$" 2>/dev/null); do
+    xdotool windowmove "$id" 1400 0 # the monitor, still open, out of the picture
+done
+read -r w h _ _ < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
+xdotool windowmove "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)" 0 $((900 - h))
+sleep 0.5
+read -r w h x y < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
+xdotool mousemove $((x + 600)) $((y + 300)) click 1
+sleep 0.5
+xdotool mousemove $((x + 820)) $((y + h - 12)) sleep 0.3 mousemove $((x + 826)) $((y + h - 10))
+CROP="$((w - 560))x110+$((x + 560))+$((y + h - 110))" shot main-port-lost 1.8
+xdotool mousemove $((x + 600)) $((y + 300))
+kill -USR2 "$SIM_PID"
+CROP="800x90+${x}+${y}" shot main-port-back 1.5
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 

@@ -1,5 +1,7 @@
 #include "PtyServer.h"
 
+#include "CablePlug.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -68,6 +70,8 @@ PtyServer::PtyServer(ControllerEmulator& emulator, Timing timing) : m_emulator(e
 
 PtyServer::~PtyServer()
 {
+    if (!m_linkPath.isEmpty())
+        CablePlug::removeLink(m_linkPath);
     if (m_terminalSide >= 0)
         ::close(m_terminalSide);
     if (m_master >= 0)
@@ -112,7 +116,29 @@ bool PtyServer::open(QString& error)
         error = systemError("tcsetattr");
         return false;
     }
-    return true;
+    return m_linkPath.isEmpty() || CablePlug::makeLink(m_linkPath, m_devicePath, error);
+}
+
+void PtyServer::pullCable()
+{
+    if (m_master < 0)
+        return;
+    ::close(m_terminalSide);
+    ::close(m_master); // the terminal goes away, as a USB device does
+    m_terminalSide = m_master = -1;
+    if (!m_linkPath.isEmpty()) // last, so that a missing link means a dead line
+        CablePlug::removeLink(m_linkPath);
+    m_pending.clear();
+    log(QStringLiteral("# cable pulled"));
+}
+
+void PtyServer::plugCableIn()
+{
+    if (m_master >= 0)
+        return;
+    QString error;
+    log(open(error) ? QStringLiteral("# cable plugged in: ") + m_devicePath
+                    : QStringLiteral("# cable not plugged in: ") + error);
 }
 
 void PtyServer::holdStopSignals()
@@ -148,7 +174,14 @@ int PtyServer::run()
     sigdelset(&m_waitMask, SIGTERM);
     sigdelset(&m_waitMask, SIGINT);
     sigdelset(&m_waitMask, SIGHUP);
+    CablePlug::holdSignals();
+    CablePlug::letThrough(m_waitMask);
     while (!g_stopSignal) {
+        const CablePlug::Request plug = CablePlug::take();
+        if (plug == CablePlug::Request::Pull)
+            pullCable();
+        else if (plug == CablePlug::Request::PlugIn)
+            plugCableIn();
         waitForWork();
         sendDue();
     }
@@ -172,6 +205,10 @@ void PtyServer::waitForWork()
         timeoutPtr = &timeout;
     }
 
+    if (m_master < 0) { // the cable is out: only a signal can change anything
+        pselect(0, nullptr, nullptr, nullptr, nullptr, &m_waitMask);
+        return;
+    }
     const int ready = waitReadable(m_master, timeoutPtr, &m_waitMask);
     if (ready > 0)
         readRequests();

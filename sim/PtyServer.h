@@ -31,6 +31,11 @@ public:
     bool open(QString& error);
     // The device the program opens, e.g. /dev/pts/4.
     QString devicePath() const { return m_devicePath; }
+    // Reaches the device through a link at `path` as well, which goes and comes with the cable
+    // (see CablePlug.h). Before open().
+    void setLinkPath(const QString& path) { m_linkPath = path; }
+    // Where the program finds the device: the link, or the terminal itself.
+    QString reachedAt() const { return m_linkPath.isEmpty() ? m_devicePath : m_linkPath; }
     // Each request and answer goes there, one flushed line each (optional, not owned).
     void setLog(std::FILE* log) { m_log = log; }
 
@@ -51,6 +56,8 @@ private:
         QString logLine;
     };
 
+    void pullCable();
+    void plugCableIn();
     void readRequests();
     void schedule(const ControllerEmulator::Exchange& exchange, qint64 arrivalNs, qint64 deliveredNs);
     void sendDue();
@@ -62,6 +69,7 @@ private:
     int m_master = -1;
     int m_terminalSide = -1;
     QString m_devicePath;
+    QString m_linkPath;
     std::FILE* m_log = nullptr;
     sigset_t m_waitMask{}; // the stop signals get through only while the loop waits
     std::deque<Pending> m_pending;

@@ -259,6 +259,14 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     parser.addOptions({help, controller, firmware, board, noEmergencyStop, locos, cv, noDecoder, delay, pace,
                        registerCom, log, fault, faultMix, late});
     parser.addOptions({verifyMs, writeMs});
+    const QCommandLineOption link(
+        QStringLiteral("link"),
+        QStringLiteral(
+            "Reach the device through a link at PATH, printed and registered instead of the "
+            "terminal. SIGUSR1 pulls the cable (terminal and link go), SIGUSR2 puts it back (a new "
+            "terminal behind the same link)."),
+        QStringLiteral("PATH"));
+    parser.addOption(link);
 
     parser.addOptions(StoredSettings::options());
     if (!parser.parse(arguments)) {
@@ -318,6 +326,7 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     o.decoderPresent = !parser.isSet(noDecoder);
     o.pace = parser.isSet(pace);
     o.logFile = parser.value(log);
+    o.linkPath = parser.value(link);
     options = o;
     return SimParseResult::Run;
 }

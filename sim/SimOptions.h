@@ -34,6 +34,7 @@ struct SimOptions
     bool pace = false;
     QString registerCom; // "COM3": entry in the program's port directory
     QString logFile;
+    QString linkPath; // the device is reached through this link, which SIGUSR1/SIGUSR2 pull and put back
     QList<FaultPlan::Rule> faults;
 
     static QList<EmulatedController::ConfiguredLoco> defaultLocos();

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #ifdef TAKTORA_SIM_HAS_PTY
+#include "CablePlug.h"
 #include "PtyServer.h"
 #endif
 
@@ -61,18 +62,20 @@ int serve(const SimOptions& options)
 
     PtyServer server(emulator, PtyServer::Timing{options.delayMs, options.pace, options.lateMs});
     server.setLog(log);
+    server.setLinkPath(options.linkPath);
+    CablePlug::holdSignals();
     QString error;
     if (!server.open(error)) {
         printError(error);
         return 1;
     }
-    if (!options.registerCom.isEmpty() && !registerPort(options.registerCom, server.devicePath())) {
+    if (!options.registerCom.isEmpty() && !registerPort(options.registerCom, server.reachedAt())) {
         printError(QStringLiteral("cannot write the port entry for %1").arg(options.registerCom));
         return 1;
     }
 
     // The first line of stdout is the device: scripts and tests read it from there.
-    std::printf("%s\n", server.devicePath().toLocal8Bit().constData());
+    std::printf("%s\n", server.reachedAt().toLocal8Bit().constData());
     std::fflush(stdout);
 
     QStringList numbers;

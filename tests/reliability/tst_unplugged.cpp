@@ -8,6 +8,8 @@
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
+#include "PortDirectory.h"
+#include "SerialDevices.h"
 #include "SimProcess.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
@@ -15,6 +17,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +30,7 @@
 #include <csignal>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 const QString kNoAnswer = QStringLiteral("Controller 1 antwortet nicht.");
@@ -134,6 +139,79 @@ private slots:
         throttle->slider()->setValue(100);
         QCOMPARE(back.requests().last(), Request::setLocoSpeed(1, 1, 155));
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // The cable goes while the window waits, then during a command: said once each time, the port
+    // marked, the same path reopened when the cable is back, and nothing sent before a new check.
+    void reconnectsWhenTheCableIsBack()
+    {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("ttyTaktora"));
+        SimProcess sim({"--link", link});
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        sim.registerAs(QStringLiteral("COM3"));
+        Dashboard dash;
+        auto* port = dash.window->findChild<QLabel*>(QStringLiteral("pnlComPort"));
+        auto* controls = dash.window->findChild<QWidget*>(QStringLiteral("ControllerFrame"));
+        for (const bool duringACommand : {false, true}) {
+            QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+            ::kill(pid_t(sim.pid()), SIGUSR1);
+            if (duringACommand) {
+                while (QFileInfo::exists(link)) // no events meanwhile: the window has not noticed
+                    QThread::msleep(5);
+                dash.window->throttle(0)->slider()->setValue(100);
+                QCOMPARE(shownBoxes(), kFailedCommand);
+            }
+            QTRY_COMPARE(port->text(), QStringLiteral("COM3 getrennt"));
+            QCOMPARE(shownBoxes(), duringACommand ? QStringList() : QStringList{"port"});
+            QVERIFY(controls->isHidden());
+
+            const qsizetype sent = sim.requests().size();
+            ::kill(pid_t(sim.pid()), SIGUSR2);
+            QTRY_COMPARE(port->text(), QStringLiteral("COM3"));
+            QCOMPARE(dash.window->findChild<QLabel*>(QStringLiteral("lblStatus"))->text(),
+                     QStringLiteral("Schnittstelle wieder verbunden – bitte Controller erneut prüfen"));
+            QVERIFY(controls->isHidden());
+            QCOMPARE(sim.requests().size(), sent);
+            QCOMPARE(shownBoxes(), QStringList());
+        }
+        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+        dash.window->throttle(0)->slider()->setValue(60);
+        QCOMPARE(sim.requests().last(), Request::setLocoSpeed(1, 1, 195));
+        QCOMPARE(shownBoxes(), QStringList());
+    }
+
+    // A board found under /dev/serial/by-id is offered and assigned by that name, which stays when
+    // it comes back as another ttyACM; one assigned by its kernel name is still recognised.
+    void optionsOfferTheStableName()
+    {
+        QTemporaryDir dev;
+        QDir(dev.path()).mkpath(QStringLiteral("serial/by-id"));
+        for (const char* name : {"ttyACM0", "ttyACM1", "ttyUSB0"})
+            QVERIFY(QFile(dev.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+        const QString byId = dev.filePath(QStringLiteral("serial/by-id"));
+        const QString board = byId + QStringLiteral("/usb-KORADIN_Controller_1234-if00");
+        QCOMPARE(::symlink("../../ttyACM0", qPrintable(byId + QStringLiteral("/usb-Other_Board_9-if00"))), 0);
+        QCOMPARE(::symlink("../../ttyACM1", qPrintable(board)), 0);
+        QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), byId), board);
+        QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyUSB0")), byId), QString());
+        QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), dev.filePath("none")), QString());
+
+        PortDirectory::registerDevice(QStringLiteral("COM3"), dev.filePath(QStringLiteral("ttyACM1")));
+        krOptions options;
+        options.setDeviceScanner([&] {
+            return SerialDeviceList{{dev.filePath(QStringLiteral("ttyACM0")), QStringLiteral("Other board"),
+                                     QString(), byId + QStringLiteral("/usb-Other_Board_9-if00")},
+                                    {dev.filePath(QStringLiteral("ttyACM1")),
+                                     QStringLiteral("Arduino Mega 2560"), QString(), board}};
+        });
+        options.show();
+        auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
+        list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
+        QCOMPARE(options.findChild<QComboBox*>(QStringLiteral("cmbDevice"))->currentText(),
+                 QStringLiteral("Arduino Mega 2560 – ") + board + QStringLiteral(" (ttyACM1)"));
+        options.findChild<QPushButton*>(QStringLiteral("btnAssign"))->click();
+        QCOMPARE(PortDirectory::devicePath(QStringLiteral("COM3")), board);
     }
 
     // The loco list reads a long configuration entry by entry; the line goes a hundred entries in.
