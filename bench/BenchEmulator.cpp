@@ -1,11 +1,16 @@
 #include "BenchEmulator.h"
 
+#include "Isolation.h"
 #include "krTaktoraTools.h"
+#include "MessageBox.h"
 #include "PortDirectory.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
 
 namespace {
 const QString kCom = QStringLiteral("COM9");
@@ -22,6 +27,19 @@ QString simPath()
 #else
     return QString();
 #endif
+}
+
+int runBenchmark(int argc, char** argv, const char* name, const std::function<int(QApplication& app)>& body)
+{
+    QTemporaryDir configHome;
+    isolateFromTheUser(configHome);
+    QApplication app(argc, argv);
+    MessageBox::setTestMode(true);
+    if (simPath().isEmpty()) {
+        std::fprintf(stderr, "%s: taktora-sim not found\n", name);
+        return 1;
+    }
+    return body(app);
 }
 
 BenchEmulator::BenchEmulator(const QStringList& arguments)

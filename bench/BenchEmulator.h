@@ -3,12 +3,20 @@
 // The emulator a benchmark measures against: started with the benchmark's arguments, reached
 // through its pseudo-terminal under one COM name, and installed as the program's port.
 
+#include <functional>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+class QApplication;
+
 // taktora-sim beside the benchmark, or where the build put it; empty when neither is there.
 QString simPath();
+
+// What every benchmark's main() does first: never the user's settings, never a window, never a box
+// waiting for a click, and taktora-sim at hand. Returns what `body` returns, or 1 without the
+// emulator.
+int runBenchmark(int argc, char** argv, const char* name, const std::function<int(QApplication& app)>& body);
 
 class BenchEmulator
 {

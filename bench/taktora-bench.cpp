@@ -4,15 +4,12 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
-#include "Isolation.h"
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
-#include "MessageBox.h"
 #include "TrafficModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -182,22 +179,14 @@ int monitorCost()
 
 int main(int argc, char** argv)
 {
-    // Never the user's settings, never a window, never a box waiting for a click.
-    QTemporaryDir configHome;
-    isolateFromTheUser(configHome);
-    QApplication app(argc, argv);
-    MessageBox::setTestMode(true);
-
-    if (simPath().isEmpty()) {
-        std::fprintf(stderr, "taktora-bench: taktora-sim not found\n");
-        return 1;
-    }
-    int failed = 0;
-    failed += unpaced();
-    failed += timeoutCost();
-    failed += paced();
-    failed += monitorCost();
-    if (failed)
-        std::fprintf(stderr, "taktora-bench: %d measurement(s) could not be made\n", failed);
-    return failed ? 1 : 0;
+    return runBenchmark(argc, argv, "taktora-bench", [](QApplication&) {
+        int failed = 0;
+        failed += unpaced();
+        failed += timeoutCost();
+        failed += paced();
+        failed += monitorCost();
+        if (failed)
+            std::fprintf(stderr, "taktora-bench: %d measurement(s) could not be made\n", failed);
+        return failed ? 1 : 0;
+    });
 }

@@ -5,15 +5,12 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
-#include "Isolation.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
-#include "MessageBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPaintEvent>
-#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <algorithm>
@@ -202,18 +199,12 @@ int paced()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir configHome;
-    isolateFromTheUser(configHome);
-    QApplication app(argc, argv);
-    MessageBox::setTestMode(true);
-    if (simPath().isEmpty()) {
-        std::fprintf(stderr, "taktora-locobench: taktora-sim not found beside it\n");
-        return 1;
-    }
-    int failed = unpaced();
-    if (!app.arguments().contains(QStringLiteral("--unpaced-only")))
-        failed += paced();
-    if (failed)
-        std::fprintf(stderr, "taktora-locobench: %d measurement(s) could not be made\n", failed);
-    return failed ? 1 : 0;
+    return runBenchmark(argc, argv, "taktora-locobench", [](QApplication& app) {
+        int failed = unpaced();
+        if (!app.arguments().contains(QStringLiteral("--unpaced-only")))
+            failed += paced();
+        if (failed)
+            std::fprintf(stderr, "taktora-locobench: %d measurement(s) could not be made\n", failed);
+        return failed ? 1 : 0;
+    });
 }

@@ -3,8 +3,8 @@
 // and the same exchanges run bare over the same pseudo-terminal: first against an emulator that
 // answers at once, then against one with a real decoder's timing. One figure per line.
 
+#include "BenchEmulator.h"
 #include "CommandSet.h"
-#include "Isolation.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -199,31 +198,28 @@ bool run(const Setting& s)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir configHome;
-    isolateFromTheUser(configHome);
-    QApplication app(argc, argv);
-    MessageBox::setTestMode(true);
-
-    // CV 7 = 42 (three bits set) and register 8 = 255 (the whole range) unpaced; with the
-    // decoder's timing register 8 = 20 keeps the search at 21 verifies, about three seconds.
-    const Setting unpaced{"unpaced, answers at once", {}, 9, 40, 9, 4, 42, 255, 0, 0};
-    const Setting decoder{"decoder timing: --pace --verify-ms 35,145 --write-ms 60",
-                          {QStringLiteral("--pace"), QStringLiteral("--verify-ms"), QStringLiteral("35,145"),
-                           QStringLiteral("--write-ms"), QStringLiteral("60")},
-                          2,
-                          1,
-                          2,
-                          1,
-                          42,
-                          20,
-                          3 * 35.0 + 5 * 145.0,
-                          20 * 145.0 + 35.0};
-    const Setting settings[] = {unpaced, decoder};
-    const auto failed =
-        std::count_if(std::begin(settings), std::end(settings), [](const Setting& s) { return !run(s); });
-    for (const MessageBox::Shown& box : MessageBox::takeShown())
-        std::printf("  message: %s\n", qPrintable(box.text));
-    return int(failed);
+    return runBenchmark(argc, argv, "taktora-progbench", [](QApplication&) {
+        // CV 7 = 42 (three bits set) and register 8 = 255 (the whole range) unpaced; with the
+        // decoder's timing register 8 = 20 keeps the search at 21 verifies, about three seconds.
+        const Setting unpaced{"unpaced, answers at once", {}, 9, 40, 9, 4, 42, 255, 0, 0};
+        const Setting decoder{"decoder timing: --pace --verify-ms 35,145 --write-ms 60",
+                              {QStringLiteral("--pace"), QStringLiteral("--verify-ms"),
+                               QStringLiteral("35,145"), QStringLiteral("--write-ms"), QStringLiteral("60")},
+                              2,
+                              1,
+                              2,
+                              1,
+                              42,
+                              20,
+                              3 * 35.0 + 5 * 145.0,
+                              20 * 145.0 + 35.0};
+        const Setting settings[] = {unpaced, decoder};
+        const auto failed =
+            std::count_if(std::begin(settings), std::end(settings), [](const Setting& s) { return !run(s); });
+        for (const MessageBox::Shown& box : MessageBox::takeShown())
+            std::printf("  message: %s\n", qPrintable(box.text));
+        return int(failed);
+    });
 }
 
 #include "taktora-progbench.moc"

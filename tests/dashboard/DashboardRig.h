@@ -1,46 +1,54 @@
 #pragma once
 
-#include "CommandSet.h"
+#include "ControllerEmulator.h"
 #include "FakeSerialPort.h"
 #include "krTaktora.h"
+#include "krTaktoraTools.h"
+#include "MessageBox.h"
+#include "SimOptions.h"
 
-#include <QList>
-#include <QMap>
-#include <QPair>
+#include <QLineEdit>
 
 #include <memory>
 
-// A Controller as the dashboard sees it, answering over the fake port.
-struct FakeController
-{
-    quint8 number = 1;
-    quint8 status = StatusBit::EmergencyStopAvailable | StatusBit::BoardMega;
-    quint8 firmware[3] = {5, 2, 3};
-    QList<QPair<quint16, quint8>> locos{{3, 2}, {1000, 3}, {7, 1}};
-    bool silent = false;
-    int nextEntry = 0;
-
-    QByteArray answer(const QByteArray& request);
-};
-
-// The main window on a fake port, with the settings it starts from.
+// The main window on the fake port, answered in-process by the core of taktora-sim set up from
+// its command line: the real board's answers and state, no pseudo-terminal, and a clock that
+// moves only when a transaction waits in vain.
 struct DashboardRig
 {
     FakeLink link;
-    FakeController controller;
+    ControllerEmulator emulator;
     std::unique_ptr<krTaktora> window;
 
-    explicit DashboardRig(const QString& portSetting = QStringLiteral("COM3"),
-                          const QString& executable = QStringLiteral("/opt/taktora/taktora"));
-    ~DashboardRig();
+    explicit DashboardRig(const QStringList& simArguments = {},
+                          const QString& portSetting = QStringLiteral("COM3"),
+                          const QString& executable = QStringLiteral("/opt/taktora/taktora"))
+    {
+        SimOptions options;
+        QString error;
+        if (parseSimArguments(QStringList{"taktora-sim"} + simArguments, options, error) !=
+            SimParseResult::Run)
+            qFatal("%s", qPrintable(error));
+        options.applyTo(emulator);
+        link.port.setResponder([this](const QByteArray& request) { return emulator.receive(request); });
+        WriteSetting(QStringLiteral("SignalOutputTo"), portSetting, QStringLiteral("Taktora"));
+        window = std::make_unique<krTaktora>(executable);
+        window->resize(1300, 800);
+    }
+    ~DashboardRig()
+    {
+        window.reset();
+        MessageBox::takeShown();
+    }
 
+    EmulatedController& board() { return *emulator.controller(1); }
     QList<FrameFields> sent() const { return link.port.writtenFrames(); }
-    QList<quint8> sentCommands() const;
-    void forget() { link.port.resetLog(); }
-    // A successful check against the fake Controller, log cleared afterwards.
-    void check(const QString& controllerNumber = QStringLiteral("1"));
-
+    // Checks the Controller of that number and forgets the frames of the check.
+    void check(const QString& number = QStringLiteral("1"))
+    {
+        find<QLineEdit>("txtControllerNr")->setText(number);
+        window->btnCheck_Click();
+        link.port.resetLog();
+    }
     template <typename T> T* find(const QString& name) const { return window->findChild<T*>(name); }
 };
-
-void clearAllSettings();

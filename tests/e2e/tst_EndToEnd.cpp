@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QThread>
 
-#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,68 +18,6 @@
 namespace {
 const QString kCom = QStringLiteral("COM3");
 const QString kNoAnswer = QStringLiteral("Controller 1 antwortet nicht.");
-
-// A board on a pseudo-terminal of the test's own: it prints text while nobody asks it anything (a
-// sketch with debug output, a board in a reset loop) until the line takes no more, then answers the
-// first request that comes with `answer`.
-class BabblingBoard
-{
-public:
-    explicit BabblingBoard(const FrameFields& answer) : m_answer(encodeFrame(answer))
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 && ptsname(m_master))
-            m_device = QString::fromLocal8Bit(ptsname(m_master));
-    }
-    ~BabblingBoard()
-    {
-        if (m_board.joinable())
-            m_board.join();
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    QString device() const { return m_device; }
-    bool quiet() const { return m_quiet; }
-    qint64 written() const { return m_written; }
-    QByteArray request() // once the answer is out
-    {
-        m_board.join();
-        return m_request;
-    }
-
-    void start()
-    {
-        m_board = std::thread([this] {
-            ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-            const QByteArray text = QByteArray("debug: sensor 17 ok\r\n").repeated(200);
-            for (int refused = 0; m_written < qint64(8) * 1024 * 1024 && refused < 200;) {
-                const ssize_t n = ::write(m_master, text.constData(), size_t(text.size()));
-                refused = n > 0 ? 0 : refused + 1;
-                m_written += qMax<ssize_t>(n, 0);
-                if (n <= 0)
-                    QThread::msleep(1);
-            }
-            m_quiet = true;
-            pollfd line{m_master, POLLIN, 0};
-            while (m_request.size() < FrameSize && ::poll(&line, 1, 5000) > 0) {
-                char c = 0;
-                if (::read(m_master, &c, 1) == 1)
-                    m_request.append(c);
-            }
-            if (::write(m_master, m_answer.constData(), size_t(m_answer.size())) != m_answer.size())
-                m_request.clear();
-        });
-    }
-
-private:
-    const QByteArray m_answer;
-    int m_master = -1;
-    QString m_device;
-    std::thread m_board;
-    std::atomic<bool> m_quiet{false};
-    std::atomic<qint64> m_written{0};
-    QByteArray m_request;
-};
 
 qint64 residentKilobytes()
 {
@@ -93,8 +30,9 @@ qint64 residentKilobytes()
 }
 } // namespace
 
-// The program's transaction against the emulator on a real pseudo-terminal: what only a real
-// line shows. What the board answers is tst_ControllerEmulator's business.
+// The program's transaction against the emulator on a real pseudo-terminal, and the emulator as a
+// program: what only a real line and a real process show. What the board answers is
+// tst_ControllerEmulator's business.
 class tst_EndToEnd : public QObject
 {
     Q_OBJECT
@@ -104,6 +42,8 @@ private slots:
     void answerLandsInTheFrameAndBothGoToTheLog();
     void faultKinds_data();
     void faultKinds();
+    void registersItsDeviceAndEndsCleanly();
+    void refusesAWrongCommandLine();
     void portIsChosenByTheNumberInItsName();
     void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
 };
@@ -126,16 +66,19 @@ void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
     QVERIFY(takeShownTexts().isEmpty());
 }
 
+// Each fault kind on a real line: whether the transaction takes the answer, whether the board
+// carried the request out, and that nothing of the fault spoils the next exchange.
 void tst_EndToEnd::faultKinds_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<int>("requests");
-    QTest::newRow("no answer") << "no-answer:2" << false << 2;
-    QTest::newRow("bad check byte, then a good answer") << "bad-check:1" << true << 2;
-    QTest::newRow("refused") << "command-255:2" << false << 2;
-    QTest::newRow("short answer") << "short:2" << false << 2;
-    QTest::newRow("stray bytes after the answer") << "trailing:1" << true << 1;
+    QTest::addColumn<bool>("acts");
+    QTest::newRow("no answer") << "no-answer:2" << false << 2 << false;
+    QTest::newRow("bad check byte, then a good answer") << "bad-check:1" << true << 2 << true;
+    QTest::newRow("refused") << "command-255:2" << false << 2 << false;
+    QTest::newRow("short answer") << "short:2" << false << 2 << true;
+    QTest::newRow("stray bytes after the answer") << "trailing:1" << true << 1 << true;
 }
 
 void tst_EndToEnd::faultKinds()
@@ -143,19 +86,37 @@ void tst_EndToEnd::faultKinds()
     QFETCH(QString, fault);
     QFETCH(bool, accepted);
     QFETCH(int, requests);
+    QFETCH(bool, acts);
     SimProcess sim({"--fault", fault});
     QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
-    FrameFields frame = Request::readFirmwareVersion(1);
+    const FrameFields raise = Request::setTrackMode(1, TrackMode::Operation);
+    FrameFields frame = raise;
     QCOMPARE(ControllerTransaction(frame, 2, true, 1), accepted);
-    QCOMPARE(frame, accepted ? Request::make(1, Command::ControllerQuery, 5, 2, 3)
-                             : Request::readFirmwareVersion(1));
+    QCOMPARE(frame,
+             accepted ? Request::make(1, Answer::TrackModeAcknowledged, raise.data1, raise.data2, raise.data3)
+                      : raise);
     QCOMPARE(takeShownTexts(), accepted ? QStringList() : QStringList{kNoAnswer});
     QCOMPARE(sim.requests().size(), requests);
 
-    // Once the fault has passed, nothing of it spoils the next exchange.
-    frame = Request::readOperationPins(1);
+    frame = Request::queryControllerStatus(1);
     QVERIFY(ControllerTransaction(frame, 1, true, 2));
-    QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 3, 2, 54));
+    QCOMPARE(frame, Request::make(1, 0, 0, 0, acts ? 0x31 : 0x11));
+}
+
+void tst_EndToEnd::registersItsDeviceAndEndsCleanly()
+{
+    SimProcess sim({"--register", "com7"});
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    QVERIFY(sim.devicePath().startsWith(QLatin1String("/dev/")));
+    QCOMPARE(PortDirectory::devicePath(QStringLiteral("COM7")), sim.devicePath());
+    QVERIFY(sim.terminate());
+}
+
+void tst_EndToEnd::refusesAWrongCommandLine()
+{
+    SimProcess sim({"--firmware", "5.2"});
+    QVERIFY(!sim.start(2000));
+    QVERIFY2(sim.errorString().contains(QLatin1String("firmware")), qPrintable(sim.errorString()));
 }
 
 // Each open closes the port first; the emulator, answering late and paced like a real line, stays.
@@ -179,28 +140,53 @@ void tst_EndToEnd::portIsChosenByTheNumberInItsName()
     }
 }
 
+// A board on a pseudo-terminal of the test's own prints text while nobody asks it anything (a
+// sketch with debug output, a board in a reset loop) until the line takes no more, then answers
+// the first request that comes.
 void tst_EndToEnd::babblingBoardLeavesMemoryFlatAndTheNextExchangeRight()
 {
-    const FrameFields status = Request::make(1, 0, 0, 0, 0x11);
-    BabblingBoard board(status);
-    QVERIFY(!board.device().isEmpty());
-    PortDirectory::registerDevice(kCom, board.device());
+    const int board = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(board >= 0 && grantpt(board) == 0 && unlockpt(board) == 0 && ptsname(board));
+    ::fcntl(board, F_SETFL, ::fcntl(board, F_GETFL) | O_NONBLOCK);
+    PortDirectory::registerDevice(kCom, QString::fromLocal8Bit(ptsname(board)));
     SetPortName(kCom);
     QVERIFY(OpenControllerPort(kCom, true));
 
     const qint64 before = residentKilobytes();
-    board.start();
-    while (!board.quiet()) { // the window idles, its event loop running, until the line takes no more
-        QCoreApplication::processEvents();
-        QThread::msleep(1);
+    const QByteArray text = QByteArray("debug: sensor 17 ok\r\n").repeated(200);
+    qint64 written = 0;
+    for (int refused = 0; written < qint64(8) * 1024 * 1024 && refused < 200;) {
+        const ssize_t n = ::write(board, text.constData(), size_t(text.size()));
+        refused = n > 0 ? 0 : refused + 1;
+        written += qMax<ssize_t>(n, 0);
+        QCoreApplication::processEvents(); // the window idles, its event loop running
+        if (n <= 0)
+            QThread::msleep(1);
     }
-    QVERIFY2(ControllerPort().bytesWaiting() <= FrameSize, qPrintable(QString::number(board.written())));
+    QVERIFY2(ControllerPort().bytesWaiting() <= FrameSize, qPrintable(QString::number(written)));
     QVERIFY2(residentKilobytes() - before < 1024, qPrintable(QString::number(residentKilobytes() - before)));
 
+    const FrameFields status = Request::make(1, 0, 0, 0, 0x11);
+    QByteArray request;
+    std::thread answering([&] {
+        pollfd line{board, POLLIN, 0};
+        while (request.size() < FrameSize && ::poll(&line, 1, 5000) > 0) {
+            char c = 0;
+            if (::read(board, &c, 1) == 1)
+                request.append(c);
+        }
+        const QByteArray answer = encodeFrame(status);
+        if (::write(board, answer.constData(), size_t(answer.size())) != answer.size())
+            request.clear();
+    });
     FrameFields frame = Request::queryControllerStatus(1);
-    QVERIFY(ControllerTransaction(frame, 1, true, 2));
+    const bool answered = ControllerTransaction(frame, 1, true, 2);
+    answering.join();
+    CloseControllerPort();
+    ::close(board);
+    QVERIFY(answered);
     QCOMPARE(frame, status);
-    QCOMPARE(board.request(), encodeFrame(Request::queryControllerStatus(1)));
+    QCOMPARE(request, encodeFrame(Request::queryControllerStatus(1)));
 }
 
 TAKTORA_TEST_MAIN(tst_EndToEnd)

@@ -54,8 +54,8 @@ class tst_ControllerEmulator : public QObject
 private slots:
     void answersRequests_data();
     void answersRequests();
-    void faultKinds_data();
-    void faultKinds();
+    void wrongCommandLinesAreRefused_data();
+    void wrongCommandLinesAreRefused();
     void wrongCheckByteAndTornFrames();
     void programmingTrackTakesItsTime();
 };
@@ -179,40 +179,30 @@ void tst_ControllerEmulator::answersRequests()
     QCOMPARE(got, expected);
 }
 
-void tst_ControllerEmulator::faultKinds_data()
+// What the command line must refuse; what accepted options do shows in the answers above.
+void tst_ControllerEmulator::wrongCommandLinesAreRefused_data()
 {
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QByteArray>("start"); // what the answer begins with
-    QTest::addColumn<int>("size");         // -1: more than a frame
-    QTest::addColumn<bool>("valid");       // its first six bytes are a valid frame
-    QTest::addColumn<bool>("acts");        // the board carries the request out
-    const QByteArray good = encodeFrame(kTurn);
-    QTest::newRow("no-answer") << "no-answer" << QByteArray() << 0 << false << false;
-    QTest::newRow("bad-check") << "bad-check" << good.left(5) << FrameSize << false << true;
-    QTest::newRow("command-255") << "command-255" << refused(kTurn).answer << FrameSize << true << false;
-    QTest::newRow("short") << "short" << good.left(5) << 5 << false << true;
-    QTest::newRow("trailing") << "trailing" << good << -1 << true << true;
+    QTest::addColumn<QStringList>("args");
+    // Refused command lines, separated by "|".
+    const QString lines = QString::fromLatin1(
+        "--firmware 5.2.256|--board nano|--operation-pins 3,2|--programming-pins 11,10,256|"
+        "--no-emergency-stop --emergency-stop-on|--controller 1,255|--controller 1,,2|--locos 3:27|"
+        "--locos 0:28|--locos 10240|--locos 3:28,3:14|--locos 7,9-5|--locos 10000-10240|--locos 5-|"
+        "--cv 0=1|--cv 1025=1|--cv 1=256|--register COM25|--register /dev/ttyS0|--delay-ms -1|"
+        "--verify-ms 35|--verify-ms 35,-1|--write-ms x|--fault slow|--fault short:0|--fault short@256|"
+        "--fault short@2:1|--turbo|COM3");
+    for (const QString& line : lines.split(QLatin1Char('|')))
+        QTest::newRow(qPrintable(line)) << line.split(QLatin1Char(' '));
 }
-
-void tst_ControllerEmulator::faultKinds()
+void tst_ControllerEmulator::wrongCommandLinesAreRefused()
 {
-    QFETCH(QString, fault);
-    QFETCH(QByteArray, start);
-    QFETCH(int, size);
-    QFETCH(bool, valid);
-    QFETCH(bool, acts);
-    ControllerEmulator line;
-    FaultPlan::Rule rule;
-    QString error;
-    QVERIFY2(FaultPlan::parse(fault, rule, error), qPrintable(error));
-    line.faults().add(rule);
-
-    const QByteArray got = line.receive(encodeFrame(kTurn));
-    FrameFields answer;
-    QVERIFY2(got.startsWith(start), qPrintable(frameToString(got)));
-    QVERIFY2(size < 0 ? got.size() > FrameSize : got.size() == size, qPrintable(frameToString(got)));
-    QCOMPARE(decodeFrame(got, answer), valid);
-    QCOMPARE(line.controller(1)->locoState(3).forward, acts);
+    QFETCH(QStringList, args);
+    SimOptions options;
+    options.delayMs = 42; // a refused command line leaves the options alone
+    QString message;
+    QCOMPARE(parseSimArguments(QStringList{"taktora-sim"} + args, options, message), SimParseResult::Error);
+    QVERIFY(!message.isEmpty());
+    QCOMPARE(options.delayMs, 42);
 }
 
 void tst_ControllerEmulator::wrongCheckByteAndTornFrames()

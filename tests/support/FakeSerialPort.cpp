@@ -3,28 +3,13 @@
 #include "krTaktoraTools.h"
 #include "PortErrors.h"
 
-FakeSerialPort::FakeSerialPort(FakeClock* clock) : m_clock(clock)
-{}
-
-void FakeSerialPort::queueAnswer(const QByteArray& bytes)
-{
-    m_answers.enqueue(bytes);
-}
-
 QList<FrameFields> FakeSerialPort::writtenFrames() const
 {
     QList<FrameFields> frames;
-    for (const QByteArray& bytes : m_written) {
-        FrameFields f;
-        if (bytes.size() >= FrameSize) {
-            f.controller = quint8(bytes[0]);
-            f.command = quint8(bytes[1]);
-            f.data1 = quint8(bytes[2]);
-            f.data2 = quint8(bytes[3]);
-            f.data3 = quint8(bytes[4]);
-        }
-        frames << f;
-    }
+    for (const QByteArray& b : m_written)
+        frames << (b.size() < FrameSize
+                       ? FrameFields{}
+                       : FrameFields{quint8(b[0]), quint8(b[1]), quint8(b[2]), quint8(b[3]), quint8(b[4])});
     return frames;
 }
 
@@ -53,11 +38,6 @@ bool FakeSerialPort::open(const QString& comName)
     m_open = true;
     m_rx.clear();
     return true;
-}
-
-void FakeSerialPort::close()
-{
-    m_open = false;
 }
 
 void FakeSerialPort::clearBuffers()

@@ -28,10 +28,10 @@ class FakeSerialPort final : public SerialPortInterface
 public:
     using Responder = std::function<QByteArray(const QByteArray& request)>;
 
-    explicit FakeSerialPort(FakeClock* clock);
+    explicit FakeSerialPort(FakeClock* clock) : m_clock(clock) {}
 
     // Script.
-    void queueAnswer(const QByteArray& bytes);
+    void queueAnswer(const QByteArray& bytes) { m_answers.enqueue(bytes); }
     void queueSilence() { queueAnswer(QByteArray()); }
     void setResponder(Responder responder) { m_responder = std::move(responder); }
     void setExistingPorts(const QStringList& comNames) { m_existing = comNames; }
@@ -56,7 +56,7 @@ public:
 
     // SerialPortInterface
     bool open(const QString& comName) override;
-    void close() override;
+    void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     void clearBuffers() override;
     bool write(const QByteArray& bytes) override;

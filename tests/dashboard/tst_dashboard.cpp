@@ -1,0 +1,634 @@
+// The main window on the emulator's core in-process (DashboardRig), and once on taktora-sim over
+// a real pseudo-terminal.
+
+#include "AccessoryPanel.h"
+#include "CommandSet.h"
+#include "DashboardRig.h"
+#include "DashboardRules.h"
+#include "KeyboardThrottles.h"
+#include "krOptions.h"
+#include "Lamp.h"
+#include "LocoNumberBox.h"
+#include "SimDashboard.h"
+#include "TestMain.h"
+#include "ThrottleMark.h"
+#include "ThrottlePanel.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+#include <typeinfo>
+#ifdef __GNUG__
+#include <cxxabi.h>
+#endif
+
+namespace {
+const QColor kRed(255, 0, 0), kGreen(0, 192, 0);
+
+QColor textColour(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+QColor faceColour(QWidget* button)
+{
+    // What the user sees: the button's face beside its text.
+    const QImage image = button->grab().toImage();
+    return image.pixelColor(4, image.height() / 2);
+}
+
+// The object's class as the compiler knows it, without namespaces.
+QString dynamicClassName(const QObject* object)
+{
+    QString name = QString::fromLatin1(typeid(*object).name());
+#ifdef __GNUG__
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> plain(
+        abi::__cxa_demangle(typeid(*object).name(), nullptr, nullptr, &status), std::free);
+    if (status == 0)
+        name = QString::fromLatin1(plain.get());
+#endif
+    return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1).remove(QStringLiteral("class "));
+}
+using Steps = QStringList;
+using Frames = QList<FrameFields>;
+
+// "Ctrl+2", "PgUp", "Esc": a key to the focused control; "focus:name" moves the focus.
+void press(QWidget* window, const QString& step)
+{
+    if (step.startsWith(QLatin1String("focus:")))
+        return window->findChild<QWidget*>(step.mid(6))->setFocus();
+    const QKeyCombination key = QKeySequence::fromString(step)[0];
+    QVERIFY(key.key() != Qt::Key_unknown);
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+    QTest::keyClick(target, key.key(), key.keyboardModifiers());
+}
+
+// "drag:krSlider_1:254" leaves the slider where a drag does; "click:btnStop_0" clicks a control;
+// "fn:1:F12" clicks a function key of throttle 1.
+void mouse(QWidget* window, const QString& step)
+{
+    const QStringList part = step.split(QLatin1Char(':'));
+    if (part[0] == QLatin1String("drag"))
+        return window->findChild<QSlider*>(part[1])->setSliderPosition(part[2].toInt());
+    if (part[0] == QLatin1String("click"))
+        return QTest::mouseClick(window->findChild<QWidget*>(part[1]), Qt::LeftButton);
+    auto* keys = window->findChild<QToolBar*>(QStringLiteral("tlbFunctionKeys_") + part[1]);
+    QTest::mouseClick(keys->widgetForAction(keys->findChild<QAction*>(part[2])), Qt::LeftButton);
+}
+
+// A window for the keyboard throttles: active (the keys need that), throttle 1 on loco 1000.
+std::unique_ptr<DashboardRig> activeWindow(bool check = true)
+{
+    WriteSetting(QStringLiteral("Slider01"), QStringLiteral("1000"), QStringLiteral("Taktora"));
+    auto rig = std::make_unique<DashboardRig>(QStringList{"--locos", "1:28,1000:126,3:14,4:28"});
+    rig->window->show();
+    rig->window->activateWindow();
+    if (!QTest::qWaitForWindowActive(rig->window.get()))
+        qWarning("the window did not become active");
+    if (check)
+        rig->check();
+    return rig;
+}
+} // namespace
+
+class TestDashboard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QSettings("KORADIN", "KORADIN").clear();
+        MessageBox::takeShown();
+    }
+
+    void rules()
+    {
+        using namespace Dashboard;
+        QCOMPARE(speedStepText(130), QStringLiteral("28 FS")); // other attribute bits are ignored
+        QCOMPARE(boardLayoutText(StatusBit::BoardUno | StatusBit::BoardMega), QStringLiteral("Uno"));
+        QCOMPARE(boardLayoutText(StatusBit::LoadCircuitRaised), QStringLiteral("unbekannt"));
+        QVERIFY(isHostedStart("koradin.exe"));
+        QVERIFY(!isHostedStart("/opt/koradin/taktora"));
+    }
+
+    void startsInSimulationAndChecksNothing()
+    {
+        DashboardRig rig({}, QString()); // fresh settings: no stored port
+        QCOMPARE(PortName(), QStringLiteral("NUL"));
+        QVERIFY(rig.link.port.openedNames().isEmpty());
+        QCOMPARE(rig.find<QLabel>("pnlInfo")->text(), QStringLiteral("Taktora V5.2 (build 16)"));
+        QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("Simulation"));
+        QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), QStringLiteral("unbekannt"));
+        auto* status = rig.find<QLabel>("lblStatus");
+        QCOMPARE(status->text(), QStringLiteral("---"));
+        QCOMPARE(textColour(status), QColor(192, 192, 0));
+        QVERIFY(rig.find<QAction>("btnOptions")->isVisible());
+        QVERIFY(rig.window->runsStandalone());
+
+        QString duringThePause;
+        QTimer::singleShot(200, this, [&] { duringThePause = status->text(); });
+        rig.window->btnCheck_Click();
+        // The pause of simulation mode lets the window run with the checking text shown.
+        QCOMPARE(duringThePause, QStringLiteral("--- Controller wird geprüft ---"));
+        QCOMPARE(status->text(), QStringLiteral("Controller im Simulationsmodus"));
+        QCOMPARE(textColour(status), kGreen);
+        QVERIFY(!rig.find<QWidget>("ControllerFrame")->isHidden());
+        QVERIFY(!rig.find<QPushButton>("cmdControllerSettings")->isEnabled());
+        // The load circuit is never read in simulation, and counts as lowered.
+        rig.find<QPushButton>("btnLoadCircuit")->click();
+        QCOMPARE(rig.find<Lamp>("shpCircuitOff")->color(), kRed);
+        QVERIFY(rig.sent().isEmpty());
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void hostedStartUsesItsOwnPortAndHidesOptions()
+    {
+        WriteSetting("SignalOutputTo", "COM7", "KORADIN");
+        DashboardRig rig({}, QStringLiteral("COM3"), QStringLiteral("/usr/lib/koradin/KORADIN"));
+        QVERIFY(!rig.window->runsStandalone());
+        QCOMPARE(PortName(), QStringLiteral("COM7"));
+        QVERIFY(rig.link.port.openedNames().isEmpty());
+        QVERIFY(!rig.find<QAction>("btnOptions")->isVisible());
+        QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("COM7"));
+    }
+
+    // What a check that goes wrong shows; the good check is checkAndDriveOnARealLine's.
+    void failedChecks_data()
+    {
+        QTest::addColumn<QStringList>("sim");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("status"); // empty: nothing sent, nothing changed
+        QTest::addColumn<bool>("controlsStay");
+        QTest::addColumn<QString>("box"); // the beginning of the one box shown, if any
+        const QStringList nobody{"--controller", "99"};
+        QTest::newRow("251") << nobody << "251" << QString() << false << QString();
+        QTest::newRow("-1") << nobody << "-1" << QString() << false << QString();
+        QTest::newRow("250") << nobody << "250"
+                             << "Controller 250 nicht gefunden" << false << QString();
+        QTest::newRow("abc") << nobody << "abc"
+                             << "Controller 0 nicht gefunden" << false << QString();
+        QTest::newRow("1.6") << nobody << "1.6"
+                             << "Controller 2 nicht gefunden" << false << QString();
+        const QString version = "Versionsprobleme zwischen Taktora und Firmware";
+        const QString report =
+            "KORADIN Taktora Versionskontrolle: Version Taktora: \t5.2.16\nVersion Firmware: \t\t";
+        QTest::newRow("newer firmware") << QStringList{"--firmware", "6.0.9"} << "1" << version << true
+                                        << report + "6.0.9\n\nBitte aktualisieren Sie die Taktora-Software";
+        QTest::newRow("older major, newer minor")
+            << QStringList{"--firmware", "4.99.9"} << "1" << version << true
+            << report + "4.99.9\n\nBitte aktualisieren Sie die Firmware des Controllers.\n\nFür Rückfragen";
+        QTest::newRow("silent") << QStringList{"--fault", "no-answer"} << "1"
+                                << "Kommunikationsfehler" << true
+                                << "KORADIN Taktora: Controller 1 antwortet nicht.";
+    }
+    void failedChecks()
+    {
+        QFETCH(QStringList, sim);
+        QFETCH(QString, number);
+        QFETCH(QString, status);
+        QFETCH(bool, controlsStay);
+        QFETCH(QString, box);
+        DashboardRig rig(sim);
+        rig.find<QWidget>("ControllerFrame")->show();
+        rig.find<QLabel>("lblStatus")->setText("vorher");
+        rig.find<QLineEdit>("txtControllerNr")->setText(number);
+        rig.window->btnCheck_Click();
+        QCOMPARE(rig.find<QLabel>("lblStatus")->text(), status.isEmpty() ? QStringLiteral("vorher") : status);
+        QCOMPARE(rig.sent().isEmpty(), status.isEmpty());
+        if (!status.isEmpty())
+            QCOMPARE(textColour(rig.find<QLabel>("lblStatus")), kRed);
+        QCOMPARE(rig.find<QWidget>("ControllerFrame")->isHidden(), !controlsStay);
+        QVERIFY(!rig.find<QPushButton>("cmdControllerSettings")->isEnabled());
+        QStringList shown;
+        for (const MessageBox::Shown& b : MessageBox::takeShown())
+            shown << (b.title + ": " + b.text).left(box.size());
+        QCOMPARE(shown, box.isEmpty() ? QStringList() : QStringList{box});
+    }
+
+    void optionsDialogAlwaysAsksForANewCheck()
+    {
+        DashboardRig rig({}, QStringLiteral("NUL"));
+        rig.window->btnCheck_Click();
+        QVERIFY(!rig.find<QWidget>("ControllerFrame")->isHidden());
+        bool sawDialog = false;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                sawDialog = dialog->objectName() == QLatin1String("krOptions");
+                dialog->reject();
+            }
+        });
+        rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnOptions"));
+        QVERIFY(sawDialog);
+        QVERIFY(rig.find<QWidget>("ControllerFrame")->isHidden());
+        QCOMPARE(rig.find<QLabel>("lblStatus")->text(),
+                 QStringLiteral("Nach Änderung der Einstellungen bitte Controller erneut prüfen"));
+        QCOMPARE(textColour(rig.find<QLabel>("lblStatus")), kRed);
+    }
+
+    void toolbarButtons()
+    {
+        DashboardRig rig;
+        QStringList keys;
+        for (const QAction* action : rig.find<QToolBar>("Toolbar1")->actions()) {
+            keys << action->objectName();
+            QVERIFY(action->isSeparator() || !action->icon().isNull());
+        }
+        // The four buttons, then behind a separator the additions.
+        QCOMPARE(keys.mid(0, 6),
+                 (QStringList{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor"}));
+
+        QString opened;
+        rig.window->setDocumentOpener([&](const QString& path) {
+            opened = path;
+            return true;
+        });
+        const QString manual = QCoreApplication::applicationDirPath() + "/Handbuch_Taktora.pdf";
+        QFile::remove(manual);
+        rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnHelp"));
+        QVERIFY(takeShownTexts().value(0).startsWith("Handbuch nicht vorhanden.\n\nFür Rückfragen"));
+        QVERIFY(opened.isEmpty());
+        QFile file(manual);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnHelp"));
+        QFile::remove(manual);
+        QCOMPARE(opened, manual);
+
+        QAction unknown(QStringLiteral("x"));
+        unknown.setObjectName("btnSomethingElse");
+        rig.window->Toolbar1_ButtonClick(&unknown);
+        const auto plain = MessageBox::takeShown();
+        QCOMPARE(plain.size(), 1);
+        QCOMPARE(plain[0].text, QStringLiteral("Auswahl noch nicht implementiert"));
+        QCOMPARE(plain[0].icon, QMessageBox::NoIcon);
+    }
+
+    // The board decodes the frames itself: what the user chose is what it does.
+    void mouseReachesTheBoard()
+    {
+        DashboardRig rig;
+        rig.check();
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->locoNumberBox()->setEditText("1234");
+        const qint64 releasedIcon = t->directionButton()->icon().cacheKey();
+        QTest::mouseClick(t->directionButton(), Qt::LeftButton);
+        QVERIFY(t->directionButton()->icon().cacheKey() != releasedIcon);
+        QTest::mouseClick(t->lightButton(), Qt::LeftButton);
+        QCOMPARE(faceColour(t->lightButton()), QColor(255, 255, 0));
+        t->functionKeys()->findChild<QAction*>("F12")->trigger();
+        t->slider()->setValue(55);
+        QCOMPARE(t->speedLabel()->text(), QStringLiteral("78 %"));
+        QVERIFY(!t->directionButton()->isEnabled()); // locked while moving
+        QVERIFY(!t->locoNumberBox()->isEnabled());
+        const EmulatedController::LocoState loco = rig.board().locoState(1234);
+        QCOMPARE(loco.speed, quint8(200));
+        QVERIFY(loco.forward);
+        QCOMPARE(loco.functions, quint32(1 << LightFunction | 1 << 12));
+        QCOMPARE(rig.sent().value(1), FrameFields({1, 27, 210, 4, 0})); // the number low byte first
+
+        AccessoryPanel* panel = rig.window->accessoryPanel(0);
+        panel->decoderField()->setText("300");
+        QTest::mouseClick(panel->onButton(3), Qt::LeftButton);
+        QTest::mouseClick(panel->onButton(1), Qt::LeftButton);
+        QTest::mouseClick(panel->offButton(3), Qt::LeftButton);
+        QCOMPARE(rig.board().accessoryOutputs(300), quint8(1 << 1));
+        QCOMPARE(faceColour(panel->onButton(0)), kGreen);
+        QCOMPARE(faceColour(panel->offButton(0)), kRed);
+    }
+
+    void numbersThatCannotTravelSendNothing_data()
+    {
+        QTest::addColumn<QString>("loco");
+        QTest::addColumn<QString>("controller");
+        QTest::addColumn<bool>("badLoco");
+        const auto row = [](const char* loco, const char* controller, bool badLoco) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 at %2").arg(loco, controller)))
+                << QString(loco) << QString(controller) << badLoco;
+        };
+        row("abc", "1", true);
+        row("65536", "1", true);
+        row("65535.2", "1", true); // too big before it is rounded
+        row(" ", "1", true);
+        row("3", "256", false);
+        row("3", "-2", false);
+    }
+    void numbersThatCannotTravelSendNothing()
+    {
+        QFETCH(QString, loco);
+        QFETCH(QString, controller);
+        QFETCH(bool, badLoco);
+        DashboardRig rig;
+        rig.check();
+        rig.find<QLineEdit>("txtControllerNr")->setText(controller);
+        ThrottlePanel* t = rig.window->throttle(1);
+        t->locoNumberBox()->setEditText(loco);
+        t->slider()->setValue(100);
+        t->lightButton()->click();
+        t->ShowSpeedStepMode();
+        rig.window->btnGlobalStop_Click();
+        // Only the global stop, which names no loco, may still go out.
+        QCOMPARE(rig.sent(),
+                 badLoco ? QList<FrameFields>{Request::stopLoco(1, AllLocos)} : QList<FrameFields>{});
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(t->slider()->value(), 255);
+        QCOMPARE(t->speedStepLabel()->text(), QStringLiteral("Fehler"));
+        QCOMPARE(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")), badLoco);
+    }
+
+    // What passes the decoder field's check goes out as that number, rounded; what does not, fails
+    // with the check's message. A throttle reads its loco number the same way.
+    void typedNumbersGoOutAsTheCheckReadsThem_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("sent"); // -1: refused
+        QTest::addColumn<QString>("message");
+        QTest::newRow("en 300.4") << "en_US"
+                                  << "300.4" << 300 << QString();
+        QTest::newRow("de 1,5") << "de_DE"
+                                << "1,5" << 1 << QString();
+        QTest::newRow("en 511.6") << "en_US"
+                                  << "511.6" << -1
+                                  << "Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) .";
+        QTest::newRow("de 1.5") << "de_DE"
+                                << "1.5" << -1 << "Die Decoder-ID muß numerisch sein.";
+    }
+    void typedNumbersGoOutAsTheCheckReadsThem()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(int, sent);
+        QFETCH(QString, message);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        DashboardRig rig;
+        rig.check();
+        rig.window->accessoryPanel(2)->decoderField()->setText(text);
+        // A wrong number in one panel blocks the buttons of all four.
+        rig.window->accessoryPanel(sent < 0 ? 0 : 2)->onButton(0)->click();
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->locoNumberBox()->setEditText(text);
+        t->lightButton()->click();
+        QLocale::setDefault(before);
+        QCOMPARE(takeShownTexts().value(0), message);
+        if (sent < 0) {
+            for (const FrameFields& frame : rig.sent())
+                QVERIFY(frame.command != Command::SwitchAccessoryOn);
+            return;
+        }
+        QCOMPARE(rig.sent(),
+                 (QList<FrameFields>{Request::switchAccessory(1, quint16(sent), 0, true),
+                                     Request::locoFunction(1, quint16(sent), LightFunction, true)}));
+    }
+
+    void leavingTheLocoFieldReadsItsSpeedSteps()
+    {
+        DashboardRig rig;
+        rig.check();
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        LocoNumberBox* box = rig.window->throttle(0)->locoNumberBox();
+        box->setFocus();
+        box->setEditText("1000");
+        QWidget other; // as a message box would, another window takes the focus
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(rig.sent().isEmpty());
+
+        rig.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QTRY_VERIFY(box->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(rig.sent(), QList<FrameFields>{Request::readLocoEntry(1, 1000)});
+        QCOMPARE(rig.window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
+    }
+
+    // The list in the Controller's order: checkAndDriveOnARealLine. Here the typed number stays.
+    void locoNumberListKeepsTheTypedNumber()
+    {
+        DashboardRig rig;
+        rig.check();
+        LocoNumberBox* box = rig.window->throttle(0)->locoNumberBox();
+        box->setEditText("42");
+        rig.window->throttle(0)->FillLocoNumberList();
+        QCOMPARE(box->count(), 4);
+        QCOMPARE(box->currentText(), QStringLiteral("42"));
+        rig.board().setLocoConfiguration({});
+        rig.window->throttle(0)->FillLocoNumberList();
+        QCOMPARE(box->count(), 0);
+        QCOMPARE(box->currentText(), QStringLiteral("42"));
+    }
+
+    // Raised behind the window's back: the button reads the board and lowers it, and closing asks.
+    void raisedLoadCircuitIsLoweredByTheButtonAndOnClosing()
+    {
+        DashboardRig rig;
+        rig.check();
+        rig.board().answer(Request::setTrackMode(1, TrackMode::Operation));
+        rig.find<QPushButton>("btnLoadCircuit")->click();
+        QCOMPARE(rig.sent(),
+                 (QList<FrameFields>{Request::queryControllerStatus(1), FrameFields({1, 1, 10, 0, 0}),
+                                     Request::queryControllerStatus(1)}));
+        QCOMPARE(rig.board().trackMode(), TrackMode::Off);
+        QCOMPARE(rig.find<Lamp>("shpCircuitOff")->color(), kRed);
+        QCOMPARE(rig.find<Lamp>("shpCircuitOn")->color(), QColor(0, 0, 0));
+
+        rig.board().answer(Request::setTrackMode(1, TrackMode::Operation));
+        rig.window->throttle(2)->locoNumberBox()->setEditText("1234");
+        rig.window->accessoryPanel(1)->decoderField()->setText("77");
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        QVERIFY(rig.window->close());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("Laststromkreis ist noch aufgeregelt.\n\nAbregeln ?"));
+        QCOMPARE(shown[0].icon, QMessageBox::Question);
+        QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
+        QCOMPARE(rig.board().trackMode(), TrackMode::Off);
+        const QStringList locos{"1", "2", "1234", "4"}, decoders{"1", "77", "3", "4"};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(ReadSetting(QStringLiteral("Slider0%1").arg(i), "x", "Taktora"), locos[i]);
+            QCOMPARE(ReadSetting(QStringLiteral("AccessoryAdress0%1").arg(i), "x", "Taktora"), decoders[i]);
+        }
+    }
+
+    void closingIsRefusedWhileADecoderNumberIsWrong()
+    {
+        DashboardRig rig;
+        rig.check();
+        rig.window->accessoryPanel(2)->decoderField()->setText("");
+        QVERIFY(!rig.window->close());
+        QVERIFY(takeShownTexts().value(0).startsWith(QStringLiteral("Die Decoder-ID")));
+        QVERIFY(rig.sent().isEmpty());
+        QCOMPARE(ReadSetting("AccessoryAdress02", "unchanged", "Taktora"), QStringLiteral("unchanged"));
+    }
+
+    // Without Q_OBJECT a class reports its Qt base class: qobject_cast, style sheets and tools that
+    // look windows up by class name miss it.
+    void everyObjectOfOursKnowsItsClass()
+    {
+        DashboardRig rig;
+        krOptions options(rig.window.get());
+        QSet<QString> ours;
+        const QList<QObject*> objects = rig.window->findChildren<QObject*>() << rig.window.get();
+        for (const QObject* object : objects) {
+            const QString type = dynamicClassName(object);
+            if (type.startsWith(QLatin1Char('Q')))
+                continue; // Qt's own
+            ours << type;
+            QCOMPARE(QString::fromLatin1(object->metaObject()->className()).section(QStringLiteral("::"), -1),
+                     type);
+        }
+        QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
+                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
+                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "DeviceWatch"}));
+    }
+
+    // A key sends exactly what the mouse sends for the same action, frame for frame.
+    void keysSendWhatTheMouseSends_data()
+    {
+        QTest::addColumn<Steps>("keys");
+        QTest::addColumn<Steps>("mouse");
+        QTest::addColumn<Frames>("frames");
+        QTest::newRow("speed by steps and pages, stop")
+            << Steps{"Ctrl+2", "Up", "PgUp", "Down", "Ctrl+H"}
+            << Steps{"drag:krSlider_1:254", "drag:krSlider_1:244", "drag:krSlider_1:245", "click:btnStop_1"}
+            << Frames{Request::setLocoSpeed(1, 1000, 1), Request::setLocoSpeed(1, 1000, 11),
+                      Request::setLocoSpeed(1, 1000, 10), Request::stopLoco(1, 1000)};
+        QTest::newRow("slower at rest, keys without a chosen throttle")
+            << Steps{"Ctrl+H", "Ctrl+L", "Ctrl+F3", "Ctrl+1", "PgDown", "Down"} << Steps{} << Frames{};
+        QTest::newRow("direction at rest, locked while moving")
+            << Steps{"Ctrl+4", "Ctrl+R", "Up", "Ctrl+R"}
+            << Steps{"click:krDirection_3", "drag:krSlider_3:254", "click:krDirection_3"}
+            << Frames{Request::setLocoDirection(1, 4, true), Request::setLocoSpeed(1, 4, 1)};
+        QTest::newRow("light and functions")
+            << Steps{"Ctrl+1", "Ctrl+L", "Ctrl+F1", "Ctrl+F12", "Ctrl+F1", "Ctrl+L"}
+            << Steps{"click:chkLight_0", "fn:0:F1", "fn:0:F12", "fn:0:F1", "click:chkLight_0"}
+            << Frames{Request::locoFunction(1, 1, LightFunction, true), Request::locoFunction(1, 1, 1, true),
+                      Request::locoFunction(1, 1, 12, true), Request::locoFunction(1, 1, 1, false),
+                      Request::locoFunction(1, 1, LightFunction, false)};
+        QTest::newRow("escape while typing in the Controller or a loco number field")
+            << Steps{"Ctrl+3", "PgUp", "focus:txtControllerNr", "Esc", "focus:krSliderNo_0", "Esc"}
+            << Steps{"drag:krSlider_2:245", "click:btnGlobalStop", "click:btnGlobalStop"}
+            << Frames{Request::setLocoSpeed(1, 3, 10), Request::stopLoco(1, AllLocos),
+                      Request::stopLoco(1, AllLocos)};
+    }
+    void keysSendWhatTheMouseSends()
+    {
+        QFETCH(Steps, keys);
+        QFETCH(Steps, mouse);
+        QFETCH(Frames, frames);
+        auto rig = activeWindow();
+        for (const QString& step : mouse)
+            ::mouse(rig->window.get(), step);
+        const Frames byMouse = rig->sent();
+        rig.reset();
+        rig = activeWindow();
+        for (const QString& step : keys)
+            press(rig->window.get(), step);
+        QCOMPARE(rig->sent(), byMouse);
+        QCOMPARE(byMouse, frames);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void keysSleepUntilACheckAndAfterNewOptions()
+    {
+        auto rig = activeWindow(false);
+        auto* keys = rig->window->findChild<KeyboardThrottles*>();
+        for (const char* key : {"Ctrl+3", "Esc"})
+            press(rig->window.get(), key);
+        QCOMPARE(keys->chosen(), -1);
+        QVERIFY(rig->sent().isEmpty());
+
+        rig->check();
+        press(rig->window.get(), "Ctrl+3");
+        // The mark shows on the chosen throttle's edge only.
+        const QImage shot = rig->window->grab().toImage();
+        const auto edge = [&rig](int i) {
+            return rig->window->throttle(i)->mapTo(rig->window.get(), QPoint(1, 300));
+        };
+        QCOMPARE(shot.pixelColor(edge(2)), ThrottleMark::Colour);
+        QVERIFY(shot.pixelColor(edge(1)) != ThrottleMark::Colour);
+        // Controls without a tooltip name their key; the others keep theirs.
+        QCOMPARE(rig->window->throttle(2)->stopButton()->toolTip(),
+                 QStringLiteral("Lok des gewählten Reglers anhalten: Strg+H"));
+        QCOMPARE(rig->window->throttle(2)->directionButton()->toolTip(), QStringLiteral("Fahrtrichtung"));
+
+        // New options hide the controls: the choice goes, and the keys sleep until the next check.
+        rig->find<QWidget>("ControllerFrame")->hide();
+        for (const char* key : {"Ctrl+3", "Up", "Esc"})
+            press(rig->window.get(), key);
+        QCOMPARE(keys->chosen(), -1);
+        QVERIFY(rig->sent().isEmpty());
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // The whole way over a real line: check, drive, close, and the next start restores the panels.
+    void checkAndDriveOnARealLine()
+    {
+        SimDashboard rig({"--board", "mega", "--firmware", "5.2.3"});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        rig.check("1");
+        QCOMPARE(rig.status(), QStringLiteral("OK (Firmware 5.2.3) "));
+        QCOMPARE(rig.statusColour(), kGreen);
+        QVERIFY(rig.window->findChild<QPushButton*>("cmdControllerSettings")->isEnabled());
+        QCOMPARE(rig.window->findChild<QLabel*>("pnlBoardLayout")->text(), QStringLiteral("Mega"));
+        QCOMPARE(rig.window->findChild<QLabel*>("pnlComPort")->text(), QStringLiteral("COM3"));
+        QCOMPARE(rig.sim.requests(),
+                 (QList<FrameFields>{Request::queryControllerStatus(1), Request::readFirmwareVersion(1),
+                                     Request::readLocoEntry(1, 1), Request::readLocoEntry(1, 2),
+                                     Request::readLocoEntry(1, 3), Request::readLocoEntry(1, 4),
+                                     Request::queryControllerStatus(1), Request::queryControllerStatus(1)}));
+        QCOMPARE(rig.window->throttle(2)->speedStepLabel()->text(), QStringLiteral("28 FS"));
+
+        ThrottlePanel* t = rig.window->throttle(0);
+        t->FillLocoNumberList();
+        QStringList listed;
+        for (int i = 0; i < t->locoNumberBox()->count(); ++i)
+            listed << t->locoNumberBox()->itemText(i);
+        QCOMPARE(listed, (QStringList{"3", "1000", "7", "5"})); // the Controller's own order
+
+        t->locoNumberBox()->setEditText("1000");
+        t->slider()->setValue(55);
+        t->lightButton()->click();
+        rig.window->accessoryPanel(0)->decoderField()->setText("300");
+        rig.window->accessoryPanel(0)->onButton(1)->click();
+        rig.window->findChild<QPushButton*>("btnLoadCircuit")->click();
+        QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), kGreen);
+        rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
+        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
+            QCOMPARE(rig.window->throttle(i)->slider()->value(), 255);
+        QCOMPARE(rig.sim.requests().mid(8 + 5),
+                 (QList<FrameFields>{
+                     Request::setLocoSpeed(1, 1000, 200), Request::locoFunction(1, 1000, LightFunction, true),
+                     Request::switchAccessory(1, 300, 1, true), Request::queryControllerStatus(1),
+                     Request::setTrackMode(1, TrackMode::Operation), Request::queryControllerStatus(1),
+                     Request::stopLoco(1, AllLocos)}));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        // Closing with the track power still on, answered No: it stays on, the panels are saved.
+        MessageBox::setNextAnswer(QMessageBox::No);
+        QVERIFY(rig.window->close());
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(rig.sim.requests().last(), Request::queryControllerStatus(1));
+        rig.window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        rig.check("1");
+        QCOMPARE(rig.window->throttle(0)->locoNumberBox()->currentText(), QStringLiteral("1000"));
+        QCOMPARE(rig.window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
+        QCOMPARE(rig.window->throttle(1)->speedStepLabel()->text(), QStringLiteral("n.v."));
+        QCOMPARE(rig.window->accessoryPanel(0)->decoderField()->text(), QStringLiteral("300"));
+    }
+};
+
+TAKTORA_TEST_MAIN(TestDashboard)
+#include "tst_dashboard.moc"
