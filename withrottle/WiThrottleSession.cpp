@@ -20,7 +20,10 @@ WiThrottleSession::WiThrottleSession(QTcpSocket* socket, int heartbeatSeconds, Q
 
 QString WiThrottleSession::peer() const
 {
-    return m_socket->peerAddress().toString();
+    // A server listening on every address sees IPv4 phones as "::ffff:a.b.c.d".
+    bool v4 = false;
+    const quint32 address = m_socket->peerAddress().toIPv4Address(&v4);
+    return v4 ? QHostAddress(address).toString() : m_socket->peerAddress().toString();
 }
 
 bool WiThrottleSession::isOpen() const

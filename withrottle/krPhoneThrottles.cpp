@@ -77,6 +77,7 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     m_spnPort->setObjectName(QStringLiteral("spnPort"));
     m_spnPort->setRange(1024, 65535);
     m_spnPort->setValue(portSetting());
+    m_spnPort->setMaximumWidth(TwipsToPixels(1400));
     m_lblState = wrappingLabel(QStringLiteral("lblServerState"), this);
     m_lblConnect = wrappingLabel(QStringLiteral("lblConnect"), this);
     m_lblAdvertisement = wrappingLabel(QStringLiteral("lblAdvertisement"), this);
