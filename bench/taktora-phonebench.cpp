@@ -64,7 +64,7 @@ struct BlockingPhone
         const qint64 end = nowNs() + qint64(ms) * 1000000;
         while (nowNs() < end) {
             while (socket.canReadLine()) {
-                const QByteArray line = socket.readLine().trimmed();
+                QByteArray line = socket.readLine().trimmed();
                 if (line.startsWith(prefix))
                     return line;
             }

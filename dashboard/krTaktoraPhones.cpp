@@ -18,6 +18,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 std::optional<quint16> shownLoco(const ThrottlePanel* panel)
 {
@@ -82,10 +84,9 @@ std::optional<quint8> krTaktora::checkedController() const
 
 ThrottlePanel* krTaktora::panelShowing(quint16 loco) const
 {
-    for (ThrottlePanel* panel : m_throttles)
-        if (shownLoco(panel) == loco)
-            return panel;
-    return nullptr;
+    const auto shown = std::find_if(std::begin(m_throttles), std::end(m_throttles),
+                                    [loco](const ThrottlePanel* panel) { return shownLoco(panel) == loco; });
+    return shown == std::end(m_throttles) ? nullptr : *shown;
 }
 
 bool krTaktora::actOnScreen(quint16 loco, const ThrottleAction& action)

@@ -69,8 +69,7 @@ struct ServiceAdvertiser::Backend
 
     void report(State state)
     {
-        QMetaObject::invokeMethod(
-            owner, [o = owner, state] { o->setState(state); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(owner, "setStateFromBackend", Qt::QueuedConnection, Q_ARG(int, int(state)));
     }
 
     void addService()

@@ -43,6 +43,8 @@ signals:
 private:
     friend struct Backend;
     void setState(State state);
+    // Where the news of Avahi's own thread arrives, queued onto the GUI thread.
+    Q_INVOKABLE void setStateFromBackend(int state) { setState(static_cast<State>(state)); }
 
     State m_state = State::Off;
     ServiceRecord m_record;

@@ -137,7 +137,7 @@ bool WiThrottleServer::requireChecked(WiThrottleSession* session)
 
 const QList<RosterEntry>& WiThrottleServer::roster()
 {
-    static const QList<RosterEntry> none;
+    static const QList<RosterEntry> none{};
     const auto controller = m_channel.checkedController();
     if (!controller)
         return none;

@@ -31,15 +31,6 @@ bool WiThrottleSession::isOpen() const
     return !m_closing && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-bool WiThrottleSession::holds(int loco) const
-{
-    for (const auto& keys : locos)
-        for (int address : keys)
-            if (address == loco)
-                return true;
-    return false;
-}
-
 void WiThrottleSession::send(const QByteArray& lines)
 {
     if (isOpen())

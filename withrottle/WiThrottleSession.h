@@ -27,7 +27,6 @@ public:
     QString id;
     // throttle character -> key ("S3") -> loco address
     QMap<char, QMap<QString, int>> locos;
-    bool holds(int loco) const;
 
     void setHeartbeatMonitored(bool on);
 
