@@ -10,9 +10,15 @@
 #include "TrafficModel.h"
 #include "WiThrottleServer.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QToolButton>
 
@@ -32,7 +38,8 @@ struct Phone
                 lines << QString::fromUtf8(partial.left(end));
         });
         socket.connectToHost(QHostAddress::LocalHost, port);
-        return socket.waitForConnected(3000) && waitFor("*1");
+        return socket.waitForConnected(3000) &&
+               QTest::qWaitFor([this] { return lines.contains("PPA2") || lines.contains("PPA0"); });
     }
     void send(const QByteArray& line)
     {
@@ -112,7 +119,7 @@ private slots:
         QCOMPARE(shown->slider()->value(), 255 - 128);
         QVERIFY(shown->lightButton()->isChecked());
         QVERIFY(!shown->directionButton()->isEnabled()); // moving: locked for the mouse
-        QVERIFY(!a.lines.contains("MTAS3<;>V63"));          // no echo that would jerk its slider
+        QVERIFY(!a.lines.contains("MTAS3<;>V63"));       // no echo that would jerk its slider
 
         // A second phone on the same loco sees the state, and each sees the other's changes.
         Phone b;
@@ -161,6 +168,54 @@ private slots:
         QCOMPARE(shown->slider()->value(), 255);
         QCOMPARE(rig.sim.requests().last(), Request::setLocoSpeed(1, 3, 0));
         QVERIFY(takeShownTexts().isEmpty());
+    }
+
+    void startUpDialogAndALocoOnNoThrottle()
+    {
+        QTcpServer probe; // a free port for the settings
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        WriteSetting("WiThrottle", "1", "Taktora");
+        WriteSetting("WiThrottlePort", QString::number(port), "Taktora");
+        SimDashboard rig({});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        QVERIFY(rig.window->phoneServer()->isListening()); // from start-up on
+        QCOMPARE(rig.window->phoneServer()->port(), port);
+        rig.window->findChild<QAction*>("btnPhones")->trigger();
+        auto* dialog = rig.window->findChild<QDialog*>("krPhoneThrottles");
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->findChild<QLabel*>("lblServerState")->text(),
+                 QStringLiteral("Der Server wartet auf Port %1.").arg(port));
+        rig.check("1");
+
+        // Loco 1000 stands on no throttle: the phone's commands become the throttles' frames.
+        Phone phone;
+        QVERIFY(phone.connectTo(port));
+        phone.send("NWerkstatt");
+        phone.send("MT+L1000<;>ELok 1000");
+        QVERIFY(phone.waitFor("MTAL1000<;>s1"));
+        QVERIFY(dialog->findChild<QListWidget*>("lstPhones")->item(0)->text().endsWith("Lok 1000"));
+        const int sent = rig.sim.requests().size();
+        phone.lines.clear();
+        for (const char* line : {"MTAL1000<;>V126", "MTAL1000<;>R0", "MTAL1000<;>F13", "MTAL1000<;>X"})
+            phone.send(line);
+        phone.send("MTA*<;>qV");
+        phone.send("MTA*<;>qR");
+        QVERIFY(phone.waitFor("MTAL1000<;>V0") && phone.waitFor("MTAL1000<;>R0"));
+        QCOMPARE(
+            framesSince(rig, sent),
+            (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, true),
+                                Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
+        phone.send("MT-*<;>r");
+        QVERIFY(phone.waitFor("MT-L1000<;>"));
+        phone.send("Q");
+        QVERIFY(QTest::qWaitFor([&] { return phone.socket.state() == QAbstractSocket::UnconnectedState; }));
+        QCOMPARE(rig.sim.requests().size(), sent + 4); // released before it quit: nothing to stop
+
+        dialog->findChild<QCheckBox*>("chkWiThrottle")->click();
+        QVERIFY(!rig.window->phoneServer()->isListening());
+        QCOMPARE(ReadSetting("WiThrottle", "", "Taktora"), QStringLiteral("0"));
     }
 
     void advertisementAsPlainDataAndWithoutDaemon()
