@@ -375,9 +375,10 @@ private slots:
             QCOMPARE(QString::fromLatin1(object->metaObject()->className()).section(QStringLiteral("::"), -1),
                      type);
         }
-        QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
-                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark"}));
+        QCOMPARE(ours,
+                 (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor", "Lamp",
+                                "AccessoryPanel", "krOptions", "RescanningComboBox", "KeyboardThrottles",
+                                "ThrottleMark", "WiThrottleServer", "ServiceAdvertiser"}));
     }
 
     void closingIsRefusedWhileADecoderNumberIsWrong()
