@@ -22,6 +22,7 @@
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
+#include "WiThrottleServer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,6 +86,7 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     m_deviceWatch->setReopen([] { return OpenControllerPort(PortName(), true); });
     connect(m_deviceWatch, &DeviceWatch::lost, this, &krTaktora::portLost);
     connect(m_deviceWatch, &DeviceWatch::back, this, &krTaktora::portBack);
+    buildPhoneServer();
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
     watchScreen();
@@ -267,6 +269,9 @@ void krTaktora::buildToolbar()
     QAction* monitor = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/monitor.png")), QString());
     monitor->setObjectName(QStringLiteral("btnMonitor"));
     monitor->setToolTip(QStringLiteral("Datenverkehr anzeigen"));
+    QAction* phones = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/phones.png")), QString());
+    phones->setObjectName(QStringLiteral("btnPhones"));
+    phones->setToolTip(QStringLiteral("Handregler per Smartphone"));
     connect(m_toolbar, &QToolBar::actionTriggered, this, &krTaktora::Toolbar1_ButtonClick);
 }
 
@@ -414,6 +419,7 @@ bool krTaktora::transact(const FrameFields& request)
 
 void krTaktora::hideOperatingControls()
 {
+    m_checked = false;
     m_controllerFrame->hide();
 }
 
@@ -421,6 +427,7 @@ void krTaktora::btnCheck_Click()
 {
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     m_cmdControllerSettings->setEnabled(false);
+    m_checked = false;
 
     const double number = leadingNumber(m_txtControllerNr->text());
     if (number < 0 || number > Dashboard::HighestCheckableController) {
@@ -436,6 +443,8 @@ void krTaktora::btnCheck_Click()
         setStatus(QStringLiteral("Controller im Simulationsmodus"), Dashboard::Green);
         repaintNow(m_lblStatus);
         m_controllerFrame->show();
+        m_checked = true;
+        m_phones->reportControllerChecked();
         return;
     }
 
@@ -474,6 +483,8 @@ void krTaktora::btnCheck_Click()
     m_controllerFrame->show();
     ShowBoardLayout();
     m_cmdControllerSettings->setEnabled(true);
+    m_checked = true;
+    m_phones->reportControllerChecked();
 }
 
 bool krTaktora::CheckFirmwareVersion(int major, int minor, int revision)
@@ -520,6 +531,7 @@ bool krTaktora::ReadLoadCircuitState()
     const auto controller = controllerNumber();
     if (controller && transact(Request::queryControllerStatus(*controller)))
         status = m_frame.data3;
+    m_phones->reportPower(status & StatusBit::LoadCircuitRaised);
     m_shpCircuitOn->setColor(Dashboard::LampBlack);
     m_shpCircuitOff->setColor(Dashboard::LampBlack);
     if (!(status & StatusBit::LoadCircuitRaised)) {
@@ -557,6 +569,7 @@ void krTaktora::btnGlobalStop_Click()
     for (ThrottlePanel* panel : m_throttles)
         panel->moveSliderToRest();
     m_suppressSpeedCommand = false;
+    m_phones->reportAllStopped();
 }
 
 void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int state)
@@ -585,6 +598,7 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
     } else if (is("btnOptions")) {
         krOptions options(this);
         options.exec();
+        m_checked = false;
         m_lblStatus->clear();
         hideOperatingControls();
         m_cmdControllerSettings->setEnabled(false);
@@ -595,6 +609,8 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
         openManual();
     } else if (is("btnMonitor")) {
         showTrafficMonitor();
+    } else if (is("btnPhones")) {
+        showPhoneThrottles();
     } else {
         notBuiltYet();
     }

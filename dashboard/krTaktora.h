@@ -2,6 +2,7 @@
 
 #include "DashboardChannel.h"
 #include "ScreenFit.h"
+#include "WiThrottleChannel.h"
 
 #include <QMainWindow>
 
@@ -17,10 +18,11 @@ class QLineEdit;
 class QPushButton;
 class QToolBar;
 class ThrottlePanel;
+class WiThrottleServer;
 
 // The main window: the Controller check, four throttles, four accessory panels, the load
 // circuit and the global stop. Every command goes out through the window's one frame.
-class krTaktora : public QMainWindow, public DashboardChannel
+class krTaktora : public QMainWindow, public DashboardChannel, public WiThrottleChannel
 {
     Q_OBJECT
 
@@ -63,6 +65,14 @@ public:
     bool suppressSpeedCommand() const override { return m_suppressSpeedCommand; }
     void setSuppressSpeedCommand(bool on) override { m_suppressSpeedCommand = on; }
 
+    // WiThrottleChannel: the phone throttles drive through the window (krTaktoraPhones.cpp).
+    WiThrottleServer* phoneServer() const { return m_phones; }
+    std::optional<quint8> checkedController() const override;
+    bool actOnScreen(quint16 loco, const ThrottleAction& action) override;
+    std::optional<PhoneLocoState> onScreenState(quint16 loco) const override;
+    bool readTrackPower() override { return ReadLoadCircuitState(); }
+    void switchTrackPower(bool on) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
     void changeEvent(QEvent* event) override;
@@ -80,6 +90,9 @@ private:
     void openManual();
     void notBuiltYet();
     void showTrafficMonitor();
+    void buildPhoneServer();
+    void showPhoneThrottles();
+    ThrottlePanel* panelShowing(quint16 loco) const;
     bool Form_QueryUnload();
     // The fit to the screen (krTaktoraFit.cpp).
     void watchScreen();
@@ -95,6 +108,8 @@ private:
     bool m_suppressSpeedCommand = false;
     bool m_compact = false;
     bool m_scrolling = false;
+    bool m_checked = false; // the Controller passed the check; phones may drive
+    WiThrottleServer* m_phones = nullptr;
     std::function<bool(const QString&)> m_openDocument;
 
     QLineEdit* m_txtControllerNr = nullptr;

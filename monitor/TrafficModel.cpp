@@ -147,6 +147,11 @@ TrafficModel::Row& TrafficModel::at(int row)
 
 QString TrafficModel::cell(const Row& row, int column) const
 {
+    if (!row.note.isEmpty()) {
+        const QString texts[] = {QString::number(row.ms),           row.note.value(0), QString(),
+                                 QStringLiteral("Zeile ignoriert"), row.note.value(1), row.note.value(2)};
+        return column >= 0 && column < ColumnCount ? texts[column] : QString();
+    }
     switch (column) {
     case Time:
         return QString::number(row.ms);
@@ -261,6 +266,18 @@ void TrafficModel::requestSent(const FrameFields& request, bool retry)
     row.data1 = request.data1;
     m_incoming.push_back(row);
     m_lastRequest = static_cast<int>(m_incoming.size()) - 1;
+    if (!m_publisher.isActive())
+        m_publisher.start();
+}
+
+void TrafficModel::note(const QString& source, const QString& text, const QString& reason)
+{
+    if (m_paused)
+        return;
+    Row row;
+    row.ms = m_clock.elapsed();
+    row.note = QStringList{source, text, reason};
+    m_incoming.push_back(row);
     if (!m_publisher.isActive())
         m_publisher.start();
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
@@ -40,6 +41,10 @@ public:
     // The name of a request's command in the command set, from its command and data1 bytes.
     static QString commandName(quint8 command, quint8 data1);
 
+    // A line from elsewhere that never became a frame (a phone's line the program ignored): who
+    // sent it, the line, and why it was ignored.
+    void note(const QString& source, const QString& text, const QString& reason);
+
     // TrafficObserver
     void requestSent(const FrameFields& request, bool retry) override;
     void attemptEnded(const QByteArray& answer, Outcome outcome) override;
@@ -56,6 +61,7 @@ private:
         Outcome outcome = Outcome::NoAnswer;
         quint8 command = 0; // of the request, so an answer is named after it
         quint8 data1 = 0;
+        QStringList note; // source, text, reason; empty for a frame
     };
     const Row& at(int row) const;
     Row& at(int row);

@@ -1,0 +1,240 @@
+// Phones on 127.0.0.1 drive the real main window's server against taktora-sim over a pty.
+
+#include "CommandSet.h"
+#include "krTrafficMonitor.h"
+#include "Lamp.h"
+#include "ServiceAdvertiser.h"
+#include "SimDashboard.h"
+#include "TestMain.h"
+#include "ThrottlePanel.h"
+#include "TrafficModel.h"
+#include "WiThrottleServer.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QToolButton>
+
+namespace {
+// A phone as the protocol sees it: lines out, lines in.
+struct Phone
+{
+    QTcpSocket socket;
+    QStringList lines;
+    QByteArray partial;
+
+    bool connectTo(quint16 port)
+    {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
+            partial += socket.readAll();
+            for (qsizetype end; (end = partial.indexOf('\n')) >= 0; partial.remove(0, end + 1))
+                lines << QString::fromUtf8(partial.left(end));
+        });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        return socket.waitForConnected(3000) &&
+               QTest::qWaitFor([this] { return lines.contains("PPA2") || lines.contains("PPA0"); });
+    }
+    void send(const QByteArray& line)
+    {
+        socket.write(line + '\n');
+        socket.flush();
+    }
+    bool waitFor(const QString& line, int ms = 5000)
+    {
+        return QTest::qWaitFor([&] { return lines.contains(line); }, ms);
+    }
+};
+
+QStringList monitorRows(krTrafficMonitor* monitor)
+{
+    monitor->model()->publish();
+    QStringList rows;
+    for (int r = 0; r < monitor->model()->rowCount(); ++r)
+        rows << monitor->model()->rowText(r, "|");
+    return rows;
+}
+
+QList<FrameFields> framesSince(const SimDashboard& rig, int count)
+{
+    return rig.sim.requests().mid(count);
+}
+} // namespace
+
+class TestWiThrottleSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // No system bus: nothing here may reach an Avahi daemon or send multicast.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/taktora-test");
+        QSettings("KORADIN", "KORADIN").clear();
+    }
+
+    void phonesDriveThroughTheWindow()
+    {
+        SimDashboard rig({});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        WiThrottleServer* server = rig.window->phoneServer();
+        server->setHeartbeatSeconds(1);
+        QVERIFY(server->listen(0, QHostAddress::LocalHost));
+
+        // Before the check: the alert, and no frame for an acquire.
+        Phone a;
+        QVERIFY(a.connectTo(server->port()));
+        QVERIFY(a.lines.contains("RL0") && a.lines.contains("PPA2"));
+        QVERIFY(a.lines.contains("HMBitte zuerst im Programm den Controller prüfen."));
+        a.lines.clear();
+        a.send("MT+S3<;>S3");
+        QVERIFY(a.waitFor("HMBitte zuerst im Programm den Controller prüfen."));
+        QVERIFY(rig.sim.requests().isEmpty());
+
+        rig.check("1");
+        QVERIFY(a.waitFor("RL4]\\[Lok 3}|{3}|{S]\\[Lok 1000}|{1000}|{L]\\[Lok 7}|{7}|{S]\\[Lok 5}|{5}|{S"));
+        ThrottlePanel* shown = rig.window->throttle(2); // loco 3 after the check
+        int sent = rig.sim.requests().size();
+
+        // Acquire, half speed forward, light on: the frames of the throttle, its slider moved.
+        a.send("NTaschenlok");
+        a.send("MT+S3<;>S3");
+        QVERIFY(a.waitFor("MTAS3<;>s2"));
+        QVERIFY(a.lines.contains("MTAS3<;>V0") && a.lines.contains("MTAS3<;>R1"));
+        a.send("MTAS3<;>V63");
+        a.send("MTAS3<;>R1");
+        a.send("MTAS3<;>F10");
+        a.send("MTAS3<;>F00");
+        a.send("MTAS3<;>F128"); // beyond the Controller's functions
+        QVERIFY(a.waitFor("HMF28 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F12."));
+        QCOMPARE(framesSince(rig, sent),
+                 (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, false),
+                                     Request::locoFunction(1, 3, LightFunction, true)}));
+        QCOMPARE(shown->slider()->value(), 255 - 128);
+        QVERIFY(shown->lightButton()->isChecked());
+        QVERIFY(!shown->directionButton()->isEnabled()); // moving: locked for the mouse
+        QVERIFY(!a.lines.contains("MTAS3<;>V63"));       // no echo that would jerk its slider
+
+        // A second phone on the same loco sees the state, and each sees the other's changes.
+        Phone b;
+        QVERIFY(b.connectTo(server->port()));
+        b.send("MT+S3<;>S3");
+        QVERIFY(b.waitFor("MTAS3<;>V63") && b.lines.contains("MTAS3<;>F10"));
+        a.lines.clear();
+        b.send("MTAS3<;>V30");
+        QVERIFY(a.waitFor("MTAS3<;>V30"));
+        QCOMPARE(shown->slider()->value(), 255 - 61);
+        shown->lightButton()->click(); // the mouse
+        QVERIFY(a.waitFor("MTAS3<;>F00") && b.waitFor("MTAS3<;>F00"));
+        b.send("MTAS3<;>R0"); // reversing while moving is passed on
+        QVERIFY(a.waitFor("MTAS3<;>R0"));
+        QVERIFY(shown->directionButton()->isChecked());
+        rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
+        QVERIFY(a.waitFor("MTAS3<;>V0") && b.waitFor("MTAS3<;>V0"));
+
+        // Track power from a phone: the window's own button, both phones told.
+        a.send("PPA1");
+        QVERIFY(a.waitFor("PPA1") && b.waitFor("PPA1"));
+        QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), QColor(0, 192, 0));
+
+        // Malformed lines are logged in the open monitor and send nothing; a flood closes its line.
+        auto* monitor = new krTrafficMonitor(rig.window.get());
+        monitor->show();
+        sent = rig.sim.requests().size();
+        a.send("MTAS3<;>Vschnell");
+        a.send("MTAL99999<;>V10");
+        a.send("\x01\x02");
+        b.send(QByteArray(6000, 'M'));
+        QVERIFY(QTest::qWaitFor([&] { return b.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
+        QStringList logged;
+        QTRY_VERIFY((logged = monitorRows(monitor)).filter("Zeile ignoriert").size() == 4);
+        QVERIFY(logged.filter("zu lang, Verbindung getrennt").size() == 1);
+        QVERIFY(framesSince(rig, sent).isEmpty()); // b's loco stood already
+        QVERIFY(a.socket.state() == QAbstractSocket::ConnectedState);
+
+        // A phone that asked for heartbeats and goes silent: alert, loco stopped and released.
+        a.send("MTAS3<;>V126");
+        QTRY_COMPARE(shown->slider()->value(), 0);
+        a.lines.clear();
+        a.send("*+");
+        QVERIFY(a.waitFor("HMVerbindung unterbrochen: Ihre Loks wurden angehalten und freigegeben.", 4000));
+        QVERIFY(a.lines.contains("MT-S3<;>"));
+        QCOMPARE(shown->slider()->value(), 255);
+        QCOMPARE(rig.sim.requests().last(), Request::setLocoSpeed(1, 3, 0));
+        QVERIFY(takeShownTexts().isEmpty());
+    }
+
+    void startUpDialogAndALocoOnNoThrottle()
+    {
+        QTcpServer probe; // a free port for the settings
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        WriteSetting("WiThrottle", "1", "Taktora");
+        WriteSetting("WiThrottlePort", QString::number(port), "Taktora");
+        SimDashboard rig({});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        QVERIFY(rig.window->phoneServer()->isListening()); // from start-up on
+        QCOMPARE(rig.window->phoneServer()->port(), port);
+        rig.window->findChild<QAction*>("btnPhones")->trigger();
+        auto* dialog = rig.window->findChild<QDialog*>("krPhoneThrottles");
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->findChild<QLabel*>("lblServerState")->text(),
+                 QStringLiteral("Der Server wartet auf Port %1.").arg(port));
+        rig.check("1");
+
+        // Loco 1000 stands on no throttle: the phone's commands become the throttles' frames.
+        Phone phone;
+        QVERIFY(phone.connectTo(port));
+        phone.send("NWerkstatt");
+        phone.send("MT+L1000<;>ELok 1000");
+        QVERIFY(phone.waitFor("MTAL1000<;>s1"));
+        QVERIFY(dialog->findChild<QListWidget*>("lstPhones")->item(0)->text().endsWith("Lok 1000"));
+        const int sent = rig.sim.requests().size();
+        phone.lines.clear();
+        for (const char* line : {"MTAL1000<;>V126", "MTAL1000<;>R0", "MTAL1000<;>F13", "MTAL1000<;>X"})
+            phone.send(line);
+        phone.send("MTA*<;>qV");
+        phone.send("MTA*<;>qR");
+        QVERIFY(phone.waitFor("MTAL1000<;>V0") && phone.waitFor("MTAL1000<;>R0"));
+        QCOMPARE(
+            framesSince(rig, sent),
+            (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, true),
+                                Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
+        phone.send("MT-*<;>r");
+        QVERIFY(phone.waitFor("MT-L1000<;>"));
+        phone.send("Q");
+        QVERIFY(QTest::qWaitFor([&] { return phone.socket.state() == QAbstractSocket::UnconnectedState; }));
+        QCOMPARE(rig.sim.requests().size(), sent + 4); // released before it quit: nothing to stop
+
+        dialog->findChild<QCheckBox*>("chkWiThrottle")->click();
+        QVERIFY(!rig.window->phoneServer()->isListening());
+        QCOMPARE(ReadSetting("WiThrottle", "", "Taktora"), QStringLiteral("0"));
+    }
+
+    void advertisementAsPlainDataAndWithoutDaemon()
+    {
+        const ServiceRecord r = phoneService("werkstatt.fritz.box", 12090);
+        QCOMPARE(r.name, QStringLiteral("Taktora auf werkstatt"));
+        QCOMPARE(r.type, QStringLiteral("_withrottle._tcp"));
+        QCOMPARE(r.port, quint16(12090));
+        QCOMPARE(r.txt, (QStringList{"server=Taktora", "version=5.2"}));
+        QCOMPARE(phoneService(QString(), 1).name, QStringLiteral("Taktora"));
+
+        ServiceAdvertiser advertiser(nullptr);
+        advertiser.publish(r);
+        QCOMPARE(advertiser.state(), ServiceAdvertiser::State::NoDaemon);
+        QVERIFY(advertiser.stateText().contains("kein Avahi-Dienst"));
+        advertiser.withdraw();
+        QCOMPARE(advertiser.state(), ServiceAdvertiser::State::Off);
+    }
+};
+
+TAKTORA_TEST_MAIN(TestWiThrottleSim)
+#include "tst_withrottle_sim.moc"

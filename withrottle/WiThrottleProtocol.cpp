@@ -1,0 +1,360 @@
+#include "WiThrottleProtocol.h"
+
+#include "TaktoraVersion.h"
+
+#include <QStringList>
+
+namespace WiThrottle {
+
+namespace {
+const QByteArray kSeparator("<;>");
+
+Line malformed(const char* why)
+{
+    Line line;
+    line.kind = LineKind::Malformed;
+    line.text = QString::fromLatin1(why);
+    return line;
+}
+
+// Digits only, at most six of them, so no number can overflow.
+std::optional<int> number(const QByteArray& digits)
+{
+    if (digits.isEmpty() || digits.size() > 6)
+        return std::nullopt;
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// "S3" or "L341": a DCC address the Controller can drive.
+std::optional<int> address(const QByteArray& text)
+{
+    if (text.size() < 2 || (text[0] != 'S' && text[0] != 'L'))
+        return std::nullopt;
+    const auto n = number(text.mid(1));
+    if (!n || *n < 1 || *n > HighestAddress)
+        return std::nullopt;
+    return n;
+}
+
+bool parseAction(const QByteArray& a, Line& line)
+{
+    if (a.isEmpty())
+        return false;
+    const QByteArray rest = a.mid(1);
+    switch (a[0]) {
+    case 'V': {
+        const bool negative = rest.startsWith('-');
+        const auto v = number(negative ? rest.mid(1) : rest);
+        if (!v)
+            return false;
+        // A negative speed is the protocol's emergency stop.
+        line.action = negative ? Action::EmergencyStop : Action::Speed;
+        line.value = qMin(*v, HighestPhoneSpeed);
+        return true;
+    }
+    case 'R': {
+        const auto v = number(rest);
+        if (!v)
+            return false;
+        line.action = Action::Direction;
+        line.value = *v == 0 ? 0 : 1;
+        return true;
+    }
+    case 'F':
+    case 'f': {
+        if (rest.size() < 2 || (rest[0] != '0' && rest[0] != '1'))
+            return false;
+        const auto f = number(rest.mid(1));
+        if (!f)
+            return false;
+        line.action = a[0] == 'F' ? Action::Function : Action::ForceFunction;
+        line.pressed = rest[0] == '1';
+        line.function = *f;
+        return true;
+    }
+    case 'X':
+    case 'I':
+        if (!rest.isEmpty())
+            return false;
+        line.action = a[0] == 'X' ? Action::EmergencyStop : Action::Idle;
+        return true;
+    case 's': {
+        const auto v = number(rest);
+        if (!v)
+            return false;
+        line.action = Action::SpeedStepMode;
+        line.value = *v;
+        return true;
+    }
+    case 'q':
+        if (rest == "V")
+            line.action = Action::QuerySpeed;
+        else if (rest == "R")
+            line.action = Action::QueryDirection;
+        else
+            line.action = Action::Ignored;
+        return true;
+    case 'm': // momentary setting of a function: the Controller has no such thing
+    case 'r':
+    case 'd':
+    case 'C':
+    case 'c':
+        line.action = Action::Ignored;
+        return true;
+    default:
+        return false;
+    }
+}
+
+Line parseMultiThrottle(const QByteArray& text)
+{
+    // M, the throttle's key character, the operation, then key<;>argument.
+    if (text.size() < 4)
+        return malformed("zu kurz");
+    Line line;
+    line.throttle = text[1];
+    if (line.throttle <= ' ' || line.throttle > '~')
+        return malformed("unbekannter Handregler");
+    const char op = text[2];
+    const int split = text.indexOf(kSeparator, 3);
+    const QByteArray key = split < 0 ? text.mid(3) : text.mid(3, split - 3);
+    const QByteArray argument = split < 0 ? QByteArray() : text.mid(split + kSeparator.size());
+    if (key == "*") {
+        line.key = QStringLiteral("*");
+    } else if (const auto a = address(key)) {
+        line.key = QString::fromLatin1(key);
+        line.address = *a;
+    } else {
+        return malformed("ungültige Lok-Adresse");
+    }
+
+    switch (op) {
+    case '+':
+        if (line.key == QLatin1String("*") || split < 0)
+            return malformed("Lok fehlt");
+        line.kind = LineKind::Acquire;
+        if (argument.startsWith('E') && argument.size() > 1) {
+            line.text = QString::fromUtf8(argument.mid(1));
+        } else if (const auto a = address(argument)) {
+            line.address = *a;
+        } else {
+            return malformed("ungültige Lok-Adresse");
+        }
+        return line;
+    case '-':
+        line.kind = LineKind::Release;
+        return line;
+    case 'A':
+        line.kind = LineKind::Action;
+        if (!parseAction(argument, line))
+            return malformed("unbekannter Befehl");
+        return line;
+    case 'S': // steal: nothing is ever held against another throttle here
+        line.kind = LineKind::Unsupported;
+        return line;
+    default:
+        return malformed("unbekannter Befehl");
+    }
+}
+} // namespace
+
+Line parseLine(const QByteArray& text)
+{
+    Line line;
+    if (text.isEmpty()) {
+        line.kind = LineKind::Empty;
+        return line;
+    }
+    if (text.size() > MaxLineLength)
+        return malformed("zu lang");
+    switch (text[0]) {
+    case '*':
+        if (text == "*")
+            line.kind = LineKind::Heartbeat;
+        else if (text == "*+")
+            line.kind = LineKind::HeartbeatOn;
+        else if (text == "*-")
+            line.kind = LineKind::HeartbeatOff;
+        else
+            return malformed("unbekannter Befehl");
+        return line;
+    case 'N':
+        line.kind = LineKind::Name;
+        line.text = QString::fromUtf8(text.mid(1)).left(60);
+        return line;
+    case 'H':
+        line.kind = text.startsWith("HU") ? LineKind::HardwareId : LineKind::Unsupported;
+        line.text = QString::fromUtf8(text.mid(2)).left(60);
+        return line;
+    case 'Q':
+        if (text.size() != 1)
+            return malformed("unbekannter Befehl");
+        line.kind = LineKind::Quit;
+        return line;
+    case 'P':
+        if (text == "PPA0" || text == "PPA1") {
+            line.kind = LineKind::Power;
+            line.value = text[3] - '0';
+            return line;
+        }
+        if (text.startsWith("PPA"))
+            return malformed("ungültiger Wert");
+        line.kind = LineKind::Unsupported; // turnouts, routes, fast clock
+        return line;
+    case 'M':
+        return parseMultiThrottle(text);
+    case 'R': // roster and consist commands
+    case 'D': // raw packets
+    case 'T': // the single throttles of old clients
+    case 'S':
+    case 'C':
+        line.kind = LineKind::Unsupported;
+        return line;
+    default:
+        return malformed("unbekannter Befehl");
+    }
+}
+
+QString addressKey(int address)
+{
+    return (address < 128 ? QStringLiteral("S") : QStringLiteral("L")) + QString::number(address);
+}
+
+quint8 controllerSpeed(int phone)
+{
+    const int clamped = qBound(0, phone, HighestPhoneSpeed);
+    return static_cast<quint8>((clamped * 255 + HighestPhoneSpeed / 2) / HighestPhoneSpeed);
+}
+
+int phoneSpeed(quint8 controller)
+{
+    return (controller * HighestPhoneSpeed + 127) / 255;
+}
+
+std::optional<int> phoneSpeedStepMode(quint8 code)
+{
+    switch (code) {
+    case 1:
+        return 8; // 14 steps
+    case 2:
+        return 2; // 28 steps
+    case 3:
+        return 1; // 126 steps, the protocol's "128"
+    default:
+        return std::nullopt;
+    }
+}
+
+QByteArray versionLine()
+{
+    return "VN2.0\n";
+}
+
+QByteArray serverTypeLine()
+{
+    return QByteArray("HT") + TaktoraVersion::ProductName + '\n';
+}
+
+QByteArray serverDescriptionLine()
+{
+    return QByteArray("Ht") + TaktoraVersion::ProgramTitle + ' ' + QByteArray::number(TaktoraVersion::Major) +
+           '.' + QByteArray::number(TaktoraVersion::Minor) + '\n';
+}
+
+QString rosterName(int address)
+{
+    return QStringLiteral("Lok ") + QString::number(address);
+}
+
+QByteArray rosterLine(const QList<RosterEntry>& roster)
+{
+    QByteArray line = "RL" + QByteArray::number(roster.size());
+    for (const RosterEntry& e : roster)
+        line += "]\\[" + rosterName(e.address).toUtf8() + "}|{" + QByteArray::number(e.address) + "}|{" +
+                (e.address < 128 ? "S" : "L");
+    return line + '\n';
+}
+
+QByteArray powerLine(std::optional<bool> on)
+{
+    return on ? (*on ? "PPA1\n" : "PPA0\n") : "PPA2\n";
+}
+
+QByteArray heartbeatLine(int seconds)
+{
+    return '*' + QByteArray::number(seconds) + '\n';
+}
+
+QByteArray alertLine(const QString& text)
+{
+    return "HM" + text.toUtf8() + '\n';
+}
+
+QByteArray infoLine(const QString& text)
+{
+    return "Hm" + text.toUtf8() + '\n';
+}
+
+QByteArray acquiredLine(char throttle, const QString& key)
+{
+    return QByteArray("M") + throttle + '+' + key.toLatin1() + kSeparator + '\n';
+}
+
+QByteArray releasedLine(char throttle, const QString& key)
+{
+    return QByteArray("M") + throttle + '-' + key.toLatin1() + kSeparator + '\n';
+}
+
+QByteArray functionLabelsLine(char throttle, const QString& key)
+{
+    // Only the functions the Controller switches get a button on the phone.
+    QByteArray line = QByteArray("M") + throttle + 'L' + key.toLatin1() + kSeparator + "]\\[Licht";
+    for (int f = 1; f <= HighestFunction; ++f)
+        line += "]\\[F" + QByteArray::number(f);
+    return line + "]\\[\n";
+}
+
+QByteArray stateLine(char throttle, const QString& key, const QByteArray& state)
+{
+    return QByteArray("M") + throttle + 'A' + key.toLatin1() + kSeparator + state + '\n';
+}
+
+QByteArray speedState(quint8 controller)
+{
+    return 'V' + QByteArray::number(phoneSpeed(controller));
+}
+
+QByteArray directionState(bool forward)
+{
+    return forward ? "R1" : "R0";
+}
+
+QByteArray functionState(int function, bool on)
+{
+    return QByteArray("F") + (on ? '1' : '0') + QByteArray::number(function);
+}
+
+QString notCheckedText()
+{
+    return QStringLiteral("Bitte zuerst im Programm den Controller prüfen.");
+}
+
+QString functionNotAvailableText(int function)
+{
+    return QStringLiteral("F%1 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F%2.")
+        .arg(function)
+        .arg(HighestFunction);
+}
+
+QString heartbeatLostText()
+{
+    return QStringLiteral("Verbindung unterbrochen: Ihre Loks wurden angehalten und freigegeben.");
+}
+
+} // namespace WiThrottle
