@@ -79,6 +79,7 @@ private:
     void openManual();
     void notBuiltYet();
     void showTrafficMonitor();
+    void openDecoderSheet();
     bool Form_QueryUnload();
     void fitToScreen();
 
