@@ -28,6 +28,15 @@ void SheetModel::setRow(int index, const Row& row)
     emit dataChanged(this->index(index, 0), this->index(index, ColumnCount - 1));
 }
 
+void SheetModel::forgetValues()
+{
+    for (Row& row : m_rows) {
+        row.value.reset();
+        row.status = Status::NotRead;
+    }
+    setOther(m_other);
+}
+
 void SheetModel::removeRowsAt(QList<int> indexes)
 {
     std::sort(indexes.begin(), indexes.end(), std::greater<int>());

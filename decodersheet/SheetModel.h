@@ -22,6 +22,8 @@ public:
     const QList<Sheet::Row>& rows() const { return m_rows; }
     void setRows(const QList<Sheet::Row>& rows);
     void setRow(int index, const Sheet::Row& row);
+    // Every row "nicht gelesen", without a value: the start of a read.
+    void forgetValues();
     void removeRowsAt(QList<int> indexes);
     // The sheet compared against; none ends the comparison.
     void setOther(const std::optional<QList<Sheet::Row>>& other);

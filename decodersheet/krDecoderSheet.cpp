@@ -4,6 +4,7 @@
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "ProgrammingRules.h"
+#include "ProgrammingWidgets.h"
 #include "SheetModel.h"
 
 #include <QApplication>
@@ -15,9 +16,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Sheet;
@@ -25,6 +26,10 @@ using namespace Sheet;
 namespace {
 
 const QString kCaption = QStringLiteral("Decoder-Datenblatt");
+constexpr qint64 kEventIntervalMs = 16;
+constexpr int kShowBusyAfterMs = 100;
+const QAbstractItemView::EditTriggers kEditTriggers =
+    QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
 const QString kFilter = QStringLiteral("Decoder-Datenblatt (*.csv)");
 
 QPushButton* button(const QString& name, const QString& text, QWidget* parent)
@@ -52,8 +57,14 @@ krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this
     };
     buildControls();
     m_model->setRows(defaultRows());
-    // Between two exchanges of a read the window takes its events: the bar and "Abbruch".
-    m_track.afterExchange = [] { QApplication::processEvents(); };
+    m_showBusy = new QTimer(this);
+    m_showBusy->setSingleShot(true);
+    m_showBusy->setInterval(kShowBusyAfterMs);
+    connect(m_showBusy, &QTimer::timeout, this, [this] { showBusy(true); });
+    // During a read or write the window takes its events at screen rate at most: on a decoder
+    // that is after every exchange, on a fast line it keeps the window from costing more than
+    // the exchanges themselves.
+    m_track.afterExchange = [this] { takeEvents(); };
 }
 
 void krDecoderSheet::setControllerID(quint16 id)
@@ -75,8 +86,7 @@ void krDecoderSheet::buildControls()
     m_tblCVs->setModel(m_model);
     m_tblCVs->verticalHeader()->hide();
     m_tblCVs->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_tblCVs->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                              QAbstractItemView::AnyKeyPressed);
+    m_tblCVs->setEditTriggers(kEditTriggers);
     QHeaderView* header = m_tblCVs->horizontalHeader();
     header->setSectionResizeMode(SheetModel::NameColumn, QHeaderView::Stretch);
     m_tblCVs->setColumnWidth(SheetModel::CvColumn, TwipsToPixels(750));
@@ -87,24 +97,24 @@ void krDecoderSheet::buildControls()
     m_txtCVs->setObjectName(QStringLiteral("txtCVs"));
     m_txtCVs->setPlaceholderText(QStringLiteral("CVs, z. B. 30-40"));
     m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1024, durch Kommas getrennt"));
-    m_cmdAddCVs = button(QStringLiteral("cmdAddCVs"), QStringLiteral("Hinzufügen"), this);
-    m_cmdRemoveCVs = button(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen entfernen"), this);
+    m_cmdAddCVs = button(QStringLiteral("cmdAddCVs"), QStringLiteral("&Hinzufügen"), this);
+    m_cmdRemoveCVs = button(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen &entfernen"), this);
     auto* editRow = new QHBoxLayout;
     editRow->addWidget(m_txtCVs, 1);
     editRow->addWidget(m_cmdAddCVs);
     editRow->addSpacing(12);
     editRow->addWidget(m_cmdRemoveCVs);
 
-    m_sspProgressPanel = new QProgressBar(this);
+    // The programming tab's bar: it repaints itself at most at screen rate.
+    m_sspProgressPanel = new PercentBar(this);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
-    m_sspProgressPanel->setRange(0, 1000);
-    m_sspProgressPanel->setValue(0);
-    m_sspProgressPanel->setTextVisible(false);
+    m_sspProgressPanel->setMinimumHeight(TwipsToPixels(315));
     m_lblTimeLeft = new QLabel(this);
     m_lblTimeLeft->setObjectName(QStringLiteral("lblTimeLeft"));
-    m_lblTimeLeft->setMinimumWidth(TwipsToPixels(2600));
+    // A fixed size: a new text then repaints the label without laying out the window again.
+    m_lblTimeLeft->setFixedSize(TwipsToPixels(2600), TwipsToPixels(315));
     m_cmdBreak = button(QStringLiteral("cmdBreak"), QStringLiteral("Abbruch"), this);
-    m_cmdBreak->setVisible(false);
+    m_cmdBreak->setEnabled(false);
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(m_sspProgressPanel, 1);
     progressRow->addWidget(m_lblTimeLeft);
@@ -114,12 +124,12 @@ void krDecoderSheet::buildControls()
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setWordWrap(true);
 
-    m_cmdReadAll = button(QStringLiteral("cmdReadAll"), QStringLiteral("Alle lesen"), this);
+    m_cmdReadAll = button(QStringLiteral("cmdReadAll"), QStringLiteral("&Alle lesen"), this);
     m_cmdWriteChanged =
-        button(QStringLiteral("cmdWriteChanged"), QStringLiteral("Geänderte schreiben"), this);
-    m_cmdLoad = button(QStringLiteral("cmdLoad"), QStringLiteral("Laden ..."), this);
-    m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("Speichern ..."), this);
-    m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("Vergleichen ..."), this);
+        button(QStringLiteral("cmdWriteChanged"), QStringLiteral("&Geänderte schreiben"), this);
+    m_cmdLoad = button(QStringLiteral("cmdLoad"), QStringLiteral("&Laden ..."), this);
+    m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("&Speichern ..."), this);
+    m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("&Vergleichen ..."), this);
     auto* cmdClose = button(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
     auto* buttonRow = new QHBoxLayout;
     for (QPushButton* b : {m_cmdReadAll, m_cmdWriteChanged})
@@ -175,20 +185,40 @@ void krDecoderSheet::done(int result)
     QDialog::done(result);
 }
 
+void krDecoderSheet::takeEvents()
+{
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
+        return;
+    QApplication::processEvents();
+    m_sinceEvents.start();
+}
+
 void krDecoderSheet::setBusy(bool busy)
 {
     m_busy = busy;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_tblCVs, m_txtCVs, m_cmdAddCVs, m_cmdRemoveCVs, m_cmdReadAll,
-                                         m_cmdWriteChanged, m_cmdSave, m_cmdLoad, m_cmdCompare})
-        w->setEnabled(!busy);
-    m_cmdBreak->setVisible(busy);
     if (busy) {
         m_track.clearCancel();
         m_timeLeftMs.reset();
         m_lblTimeLeft->setText(timeLeftText(std::nullopt));
-        m_sspProgressPanel->setValue(0);
+        m_sspProgressPanel->setPercent(0.0);
+        // The buttons turn grey only when the work lasts: a read on a fast line is over before
+        // anyone could see it, and the buttons do nothing meanwhile anyway.
+        m_showBusy->start();
+    } else {
+        m_showBusy->stop();
+        if (m_busyShown)
+            showBusy(false);
     }
+}
+
+void krDecoderSheet::showBusy(bool busy)
+{
+    m_busyShown = busy;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_txtCVs, m_cmdAddCVs, m_cmdRemoveCVs, m_cmdReadAll,
+                                                      m_cmdWriteChanged, m_cmdSave, m_cmdLoad, m_cmdCompare})
+        w->setEnabled(!busy);
+    m_tblCVs->setEditTriggers(busy ? QAbstractItemView::NoEditTriggers : kEditTriggers);
+    m_cmdBreak->setEnabled(busy);
 }
 
 void krDecoderSheet::setSummary(const QString& text, bool failed)
@@ -201,20 +231,15 @@ void krDecoderSheet::setSummary(const QString& text, bool failed)
 
 void krDecoderSheet::showProgress(int done, double withinCv, int total)
 {
-    m_sspProgressPanel->setValue(total > 0 ? int(1000.0 * (done + withinCv) / total) : 0);
+    m_sspProgressPanel->setPercent(total > 0 ? 100.0 * (done + withinCv) / total : 0.0);
 }
 
 void krDecoderSheet::cmdReadAll_Click()
 {
     if (m_busy)
         return;
-    QList<Row> rows = m_model->rows();
-    for (Row& row : rows) {
-        row.value.reset();
-        row.status = Status::NotRead;
-    }
-    m_model->setRows(rows);
-    const int total = int(rows.size());
+    m_model->forgetValues();
+    const int total = int(m_model->rows().size());
     setBusy(true);
     setSummary(QStringLiteral("Lesen ..."), false);
     int current = 0;
@@ -229,7 +254,8 @@ void krDecoderSheet::cmdReadAll_Click()
     int failed = 0;
     bool cancelled = false;
     for (; current < total; ++current) {
-        // A click on "Abbruch" while the window updated after the last CV.
+        // The row just read, a click on "Abbruch".
+        takeEvents();
         if (m_track.cancelRequested()) {
             cancelled = true;
             break;
@@ -285,7 +311,7 @@ void krDecoderSheet::cmdWriteChanged_Click()
     bool cancelled = false;
     const int total = int(plan.rows.size());
     for (int done = 0; done < total; ++done) {
-        QApplication::processEvents();
+        takeEvents();
         if (m_track.cancelRequested()) {
             cancelled = true;
             break;
@@ -320,6 +346,8 @@ void krDecoderSheet::cmdWriteChanged_Click()
 
 void krDecoderSheet::cmdSave_Click()
 {
+    if (m_busy)
+        return;
     const QString path = m_chooseFile(FileAction::Save);
     if (path.isEmpty())
         return;
@@ -357,6 +385,8 @@ std::optional<QList<Row>> krDecoderSheet::readFile(FileAction action, QString& f
 
 void krDecoderSheet::cmdLoad_Click()
 {
+    if (m_busy)
+        return;
     QString name;
     const auto loaded = readFile(FileAction::Load, name);
     if (!loaded)
@@ -371,6 +401,8 @@ void krDecoderSheet::cmdLoad_Click()
 
 void krDecoderSheet::cmdCompare_Click()
 {
+    if (m_busy)
+        return;
     QString name;
     const auto other = readFile(FileAction::Compare, name);
     if (!other)
@@ -382,6 +414,8 @@ void krDecoderSheet::cmdCompare_Click()
 
 void krDecoderSheet::cmdAddCVs_Click()
 {
+    if (m_busy)
+        return;
     QString error;
     const auto cvs = parseCvSelection(m_txtCVs->text(), error);
     if (!cvs) {
@@ -394,6 +428,8 @@ void krDecoderSheet::cmdAddCVs_Click()
 
 void krDecoderSheet::cmdRemoveCVs_Click()
 {
+    if (m_busy)
+        return;
     QList<int> indexes;
     for (const QModelIndex& index : m_tblCVs->selectionModel()->selectedRows())
         indexes.append(index.row());

@@ -4,15 +4,17 @@
 #include "SheetRules.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <functional>
 #include <optional>
 
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QTableView;
+class QTimer;
+class PercentBar;
 class SheetModel;
 
 // The decoder sheet: every CV that matters of the decoder on the programming track in one table,
@@ -67,7 +69,9 @@ protected:
 
 private:
     void buildControls();
+    void takeEvents();
     void setBusy(bool busy);
+    void showBusy(bool busy);
     void setSummary(const QString& text, bool failed);
     void showProgress(int done, double withinCv, int total);
     std::optional<QList<Sheet::Row>> readFile(FileAction action, QString& fileName);
@@ -77,8 +81,11 @@ private:
     ProgrammingTrack m_track;
     bool m_firstShow = true;
     bool m_busy = false;
+    bool m_busyShown = false;
+    QTimer* m_showBusy = nullptr;
     double m_settleSeconds = 1.0;
     std::optional<qint64> m_timeLeftMs;
+    QElapsedTimer m_sinceEvents;
     FileChooser m_chooseFile;
 
     SheetModel* m_model = nullptr;
@@ -92,7 +99,7 @@ private:
     QPushButton* m_cmdLoad = nullptr;
     QPushButton* m_cmdCompare = nullptr;
     QPushButton* m_cmdBreak = nullptr;
-    QProgressBar* m_sspProgressPanel = nullptr;
+    PercentBar* m_sspProgressPanel = nullptr;
     QLabel* m_lblTimeLeft = nullptr;
     QLabel* m_lblStatus = nullptr;
 };

@@ -143,10 +143,10 @@ void tst_decodersheet_sim::readAll()
 }
 
 // "Abbruch" while the fourth CV is read: three rows read, the rest "nicht gelesen", the window
-// not closable meanwhile.
+// not closable meanwhile. Verifies of 20 ms let the window take its events after each one.
 void tst_decodersheet_sim::cancelBetweenCvs()
 {
-    Rig rig({});
+    Rig rig({"--verify-ms", "20,20"});
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
     bool stayedOpen = false;
     connect(rig.sheet->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
