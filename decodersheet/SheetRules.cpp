@@ -324,14 +324,22 @@ std::optional<qint64> timeLeftMs(qint64 elapsedMs, int done, int remaining)
     return elapsedMs * remaining / done;
 }
 
+namespace {
+QString seconds(qint64 ms)
+{
+    const qint64 s = (ms + 500) / 1000;
+    return s < 60 ? QStringLiteral("%1 s").arg(s) : QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+}
+} // namespace
+
 QString timeLeftText(std::optional<qint64> ms)
 {
-    if (!ms)
-        return QStringLiteral("Restzeit: wird ermittelt");
-    const qint64 seconds = (*ms + 500) / 1000;
-    if (seconds < 60)
-        return QStringLiteral("Restzeit: ca. %1 s").arg(seconds);
-    return QStringLiteral("Restzeit: ca. %1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    return ms ? QStringLiteral("Restzeit: ca. ") + seconds(*ms) : QStringLiteral("Restzeit: wird ermittelt");
+}
+
+QString durationText(qint64 ms)
+{
+    return QStringLiteral("Dauer: ") + seconds(ms);
 }
 
 QString readSummary(int read, int failed, int total, bool cancelled)

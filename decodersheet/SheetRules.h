@@ -77,6 +77,7 @@ WritePlan writePlan(const QList<Row>& rows);
 // The time left after `done` of `done + remaining` CVs took `elapsedMs`; none before the first.
 std::optional<qint64> timeLeftMs(qint64 elapsedMs, int done, int remaining);
 QString timeLeftText(std::optional<qint64> ms);
+QString durationText(qint64 ms); // once the work is done
 
 QString readSummary(int read, int failed, int total, bool cancelled);
 QString writeSummary(int written, int failed, const QList<int>& leftReadOnly);

@@ -32,6 +32,12 @@ const QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
 const QString kFilter = QStringLiteral("Decoder-Datenblatt (*.csv)");
 
+// Green when everything worked, red when something needs a look.
+QColor outcomeColour(bool attention)
+{
+    return attention ? Programming::Red : Programming::Green;
+}
+
 QPushButton* button(const QString& name, const QString& text, QWidget* parent)
 {
     auto* b = new QPushButton(text, parent);
@@ -85,6 +91,8 @@ void krDecoderSheet::buildControls()
     m_tblCVs->setObjectName(QStringLiteral("tblCVs"));
     m_tblCVs->setModel(m_model);
     m_tblCVs->verticalHeader()->hide();
+    // Rows as tall as the text needs, so that the twelve standard CVs fit without scrolling.
+    m_tblCVs->verticalHeader()->setDefaultSectionSize(m_tblCVs->fontMetrics().height() + 8);
     m_tblCVs->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tblCVs->setEditTriggers(kEditTriggers);
     QHeaderView* header = m_tblCVs->horizontalHeader();
@@ -146,7 +154,8 @@ void krDecoderSheet::buildControls()
     layout->addLayout(progressRow);
     layout->addWidget(m_lblStatus);
     layout->addLayout(buttonRow);
-    resize(TwipsToPixels(8400), TwipsToPixels(7800));
+    resize(TwipsToPixels(8400), TwipsToPixels(6900));
+    m_cmdReadAll->setFocus();
 
     connect(m_cmdAddCVs, &QPushButton::clicked, this, &krDecoderSheet::cmdAddCVs_Click);
     connect(m_txtCVs, &QLineEdit::returnPressed, this, &krDecoderSheet::cmdAddCVs_Click);
@@ -221,11 +230,11 @@ void krDecoderSheet::showBusy(bool busy)
     m_cmdBreak->setEnabled(busy);
 }
 
-void krDecoderSheet::setSummary(const QString& text, bool failed)
+void krDecoderSheet::setSummary(const QString& text, const QColor& colour)
 {
     m_lblStatus->setText(text);
     QPalette palette = m_lblStatus->palette();
-    palette.setColor(QPalette::WindowText, failed ? Programming::Red : Programming::Green);
+    palette.setColor(QPalette::WindowText, colour);
     m_lblStatus->setPalette(palette);
 }
 
@@ -241,7 +250,7 @@ void krDecoderSheet::cmdReadAll_Click()
     m_model->forgetValues();
     const int total = int(m_model->rows().size());
     setBusy(true);
-    setSummary(QStringLiteral("Lesen ..."), false);
+    setSummary(QStringLiteral("Lesen ..."), Programming::Blue);
     int current = 0;
     m_track.onProgress = [this, &current, total](double percent) {
         showProgress(current, percent / 100.0, total);
@@ -282,9 +291,8 @@ void krDecoderSheet::cmdReadAll_Click()
     m_track.switchProgrammingMode(false);
     m_track.onProgress = nullptr;
     setBusy(false);
-    if (!cancelled)
-        m_lblTimeLeft->setText(timeLeftText(0));
-    setSummary(readSummary(read, failed, total, cancelled), cancelled || failed > 0);
+    m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    setSummary(readSummary(read, failed, total, cancelled), outcomeColour(cancelled || failed > 0));
 }
 
 void krDecoderSheet::cmdWriteChanged_Click()
@@ -293,7 +301,7 @@ void krDecoderSheet::cmdWriteChanged_Click()
         return;
     const WritePlan plan = writePlan(m_model->rows());
     if (plan.rows.isEmpty()) {
-        setSummary(writeSummary(0, 0, plan.leftReadOnly), !plan.leftReadOnly.isEmpty());
+        setSummary(writeSummary(0, 0, plan.leftReadOnly), outcomeColour(!plan.leftReadOnly.isEmpty()));
         return;
     }
     const QString question =
@@ -301,7 +309,7 @@ void krDecoderSheet::cmdWriteChanged_Click()
     if (MessageBox::question(this, question) != QMessageBox::Yes)
         return;
     setBusy(true);
-    setSummary(QStringLiteral("Schreiben ..."), false);
+    setSummary(QStringLiteral("Schreiben ..."), Programming::Blue);
     m_track.switchProgrammingMode(true);
     WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
@@ -338,10 +346,11 @@ void krDecoderSheet::cmdWriteChanged_Click()
     }
     m_track.switchProgrammingMode(false);
     setBusy(false);
+    m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
     QString summary = writeSummary(written, failed, plan.leftReadOnly);
     if (cancelled)
         summary = QStringLiteral("Abgebrochen: ") + summary;
-    setSummary(summary, cancelled || failed > 0 || !plan.leftReadOnly.isEmpty());
+    setSummary(summary, outcomeColour(cancelled || failed > 0 || !plan.leftReadOnly.isEmpty()));
 }
 
 void krDecoderSheet::cmdSave_Click()
@@ -357,7 +366,7 @@ void krDecoderSheet::cmdSave_Click()
                                       QStringLiteral(" konnte nicht geschrieben werden."));
         return;
     }
-    setSummary(QStringLiteral("Gespeichert in ") + QFileInfo(path).fileName(), false);
+    setSummary(QStringLiteral("Gespeichert in ") + QFileInfo(path).fileName(), Programming::Green);
 }
 
 std::optional<QList<Row>> krDecoderSheet::readFile(FileAction action, QString& fileName)
@@ -396,7 +405,7 @@ void krDecoderSheet::cmdLoad_Click()
     setSummary(QStringLiteral("%1 CVs aus %2 geladen; \"Geänderte schreiben\" überträgt sie auf den Decoder")
                    .arg(loaded->size())
                    .arg(name),
-               false);
+               palette().color(QPalette::WindowText));
 }
 
 void krDecoderSheet::cmdCompare_Click()
@@ -409,7 +418,7 @@ void krDecoderSheet::cmdCompare_Click()
         return;
     m_model->setOther(*other);
     const int differing = int(differingCvs(rows(), *other).size());
-    setSummary(compareSummary(differing, name), differing > 0);
+    setSummary(compareSummary(differing, name), palette().color(QPalette::WindowText));
 }
 
 void krDecoderSheet::cmdAddCVs_Click()

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class QColor;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -72,7 +73,7 @@ private:
     void takeEvents();
     void setBusy(bool busy);
     void showBusy(bool busy);
-    void setSummary(const QString& text, bool failed);
+    void setSummary(const QString& text, const QColor& colour);
     void showProgress(int done, double withinCv, int total);
     std::optional<QList<Sheet::Row>> readFile(FileAction action, QString& fileName);
 
