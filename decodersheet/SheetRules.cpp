@@ -111,10 +111,11 @@ std::optional<int> number(const QString& text, int low, int high)
 
 std::optional<Status> statusFromText(const QString& text)
 {
-    for (Status s : {Status::NotRead, Status::Read, Status::Changed, Status::Written, Status::Failed})
-        if (statusText(s) == text.trimmed())
-            return s;
-    return std::nullopt;
+    static const Status all[] = {Status::NotRead, Status::Read, Status::Changed, Status::Written,
+                                 Status::Failed};
+    const auto found = std::find_if(std::begin(all), std::end(all),
+                                    [&text](Status s) { return statusText(s) == text.trimmed(); });
+    return found == std::end(all) ? std::nullopt : std::optional<Status>(*found);
 }
 
 bool carriesValue(Status status)
@@ -288,10 +289,9 @@ QList<Row> rowsToRestore(const QList<Row>& loaded)
 
 std::optional<int> valueOf(const QList<Row>& rows, int cv)
 {
-    for (const Row& row : rows)
-        if (row.cv == cv)
-            return row.value;
-    return std::nullopt;
+    const auto found =
+        std::find_if(rows.cbegin(), rows.cend(), [cv](const Row& row) { return row.cv == cv; });
+    return found == rows.cend() ? std::nullopt : found->value;
 }
 
 QSet<int> differingCvs(const QList<Row>& mine, const QList<Row>& other)

@@ -181,16 +181,20 @@ void krDecoderSheet::showEvent(QShowEvent* event)
         m_firstShow = false;
         CenterWindow(this);
         // Silent and unchecked, as the loco list does it: a missing Controller only delays.
-        QMetaObject::invokeMethod(
-            this, [this] { m_track.switchProgrammingMode(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &krDecoderSheet::switchTrackOff, Qt::QueuedConnection);
     }
+}
+
+void krDecoderSheet::switchTrackOff()
+{
+    m_track.switchProgrammingMode(false);
 }
 
 void krDecoderSheet::done(int result)
 {
     if (m_busy)
         return;
-    m_track.switchProgrammingMode(false);
+    switchTrackOff();
     QDialog::done(result);
 }
 

@@ -70,6 +70,7 @@ protected:
 
 private:
     void buildControls();
+    void switchTrackOff();
     void takeEvents();
     void setBusy(bool busy);
     void showBusy(bool busy);

@@ -32,6 +32,8 @@ void tst_SimOptions::wrongValuesAreRejected_data()
     QTest::newRow("cv 0") << QStringList{"--cv", "0=1"};
     QTest::newRow("cv 1025") << QStringList{"--cv", "1025=1"};
     QTest::newRow("cv value") << QStringList{"--cv", "1=256"};
+    QTest::newRow("decoder file missing") << QStringList{"--decoder-cvs", "/nonexistent/lok.csv"};
+    QTest::newRow("missing cv range backwards") << QStringList{"--missing-cv", "30-20"};
     QTest::newRow("register COM25") << QStringList{"--register", "COM25"};
     QTest::newRow("register device") << QStringList{"--register", "/dev/ttyS0"};
     QTest::newRow("delay") << QStringList{"--delay-ms", "-1"};
