@@ -162,14 +162,16 @@ private slots:
     void toolbarButtons()
     {
         DashboardRig rig;
-        // The four buttons, then behind a separator the traffic monitor.
-        const QStringList keys{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor"};
+        // The four buttons, then behind a separator the traffic monitor and the decoder sheet.
+        const QStringList keys{"btnOptions", "btnHelp",    "btnInfo",        "btnClose",
+                               "",           "btnMonitor", "btnDecoderSheet"};
         const QStringList tips{"Einstellungen aufrufen",
                                "Handbuch aufrufen",
                                "Programmversion und Copyright anzeigen ",
                                "Taktora verlassen",
                                "",
-                               "Datenverkehr anzeigen"};
+                               "Datenverkehr anzeigen",
+                               "Decoder-Datenblatt"};
         auto* toolbar = rig.find<QToolBar>("Toolbar1");
         QCOMPARE(toolbar->actions().size(), keys.size());
         for (int i = 0; i < keys.size(); ++i) {
