@@ -7,6 +7,7 @@
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
 #include "krControllerSettingsDD.h"
+#include "krDecoderSheet.h"
 #include "krInfo.h"
 #include "krLocoList.h"
 #include "krOptions.h"
@@ -272,6 +273,9 @@ void krTaktora::buildToolbar()
     QAction* phones = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/phones.png")), QString());
     phones->setObjectName(QStringLiteral("btnPhones"));
     phones->setToolTip(QStringLiteral("Handregler per Smartphone"));
+    QAction* sheet = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/decodersheet.png")), QString());
+    sheet->setObjectName(QStringLiteral("btnDecoderSheet"));
+    sheet->setToolTip(QStringLiteral("Decoder-Datenblatt"));
     connect(m_toolbar, &QToolBar::actionTriggered, this, &krTaktora::Toolbar1_ButtonClick);
 }
 
@@ -611,6 +615,8 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
         showTrafficMonitor();
     } else if (is("btnPhones")) {
         showPhoneThrottles();
+    } else if (is("btnDecoderSheet")) {
+        openDecoderSheet();
     } else {
         notBuiltYet();
     }
@@ -624,6 +630,21 @@ void krTaktora::cmdControllerSettings_Click()
         qBound(qint64(-1), wholeValue(leadingNumber(m_txtControllerNr->text())), qint64(65535))));
     dialog.setAllowHWNotstop(false);
     dialog.exec();
+}
+
+void krTaktora::openDecoderSheet()
+{
+    // The programming track belongs to a checked Controller, as the loco list's does.
+    if (m_controllerFrame->isHidden()) {
+        MessageBox::warning(this, QStringLiteral("Bitte zuerst den Controller prüfen."));
+        return;
+    }
+    krDecoderSheet sheet(this);
+    sheet.setControllerID(static_cast<quint16>(
+        std::clamp<qint64>(wholeValue(leadingNumber(m_txtControllerNr->text())), 0, 65535)));
+    sheet.exec();
+    // The sheet leaves the track switched off; show what the Controller reports now.
+    ReadLoadCircuitState();
 }
 
 void krTaktora::showTrafficMonitor()

@@ -93,6 +93,7 @@ private:
     void buildPhoneServer();
     void showPhoneThrottles();
     ThrottlePanel* panelShowing(quint16 loco) const;
+    void openDecoderSheet();
     bool Form_QueryUnload();
     // The fit to the screen (krTaktoraFit.cpp).
     void watchScreen();

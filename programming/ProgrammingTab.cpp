@@ -35,10 +35,14 @@ QString indexed(const char* name, int index)
 } // namespace
 
 ProgrammingTab::ProgrammingTab(ProgrammingChannel& channel, QWidget* parent)
-    : QWidget(parent), m_channel(channel)
+    : QWidget(parent), m_channel(channel), m_track(channel)
 {
     setObjectName(QStringLiteral("ProgrammingTab"));
     buildControls();
+    // The bar repaints itself when the read next lets events through, right after the exchange;
+    // that is also where a click on "Abbruch" arrives.
+    m_track.onProgress = [this](double percent) { setProgress(percent); };
+    m_track.afterExchange = [] { QApplication::processEvents(); };
 }
 
 void ProgrammingTab::placeTwips(QWidget* control, int left, int top, int width, int height)
@@ -241,14 +245,6 @@ void ProgrammingTab::setProgress(double percent)
     m_sspProgressPanel->setPercent(percent);
 }
 
-// The request goes out through the window's one frame; true only when the Controller answered,
-// and then the frame holds the answer.
-bool ProgrammingTab::exchange(const FrameFields& request)
-{
-    m_channel.frame() = request;
-    return m_channel.transact(0, false);
-}
-
 // A field's number as the validation read it; the bit field, without a rule outside bit mode,
 // counts as 0.
 int ProgrammingTab::checkedField(int index) const
@@ -258,8 +254,7 @@ int ProgrammingTab::checkedField(int index) const
 
 bool ProgrammingTab::SwitchProgrammingMode(bool on)
 {
-    exchange(Request::setTrackMode(controllerByte(), on ? TrackMode::Programming : TrackMode::Off));
-    return m_channel.frame().command == Answer::TrackModeAcknowledged;
+    return m_track.switchProgrammingMode(on);
 }
 
 void ProgrammingTab::cmdOperation_Click(int index)
@@ -298,10 +293,7 @@ void ProgrammingTab::verifyOrWrite(Operation operation)
     WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
-    m_channel.frame() = request;
-    // No answer is a failure too: the frame then still holds the request.
-    const bool answered = m_channel.transact(2, true);
-    if (!answered || buttonAnswerFailed(m_channel.frame())) {
+    if (!m_track.program(request, 2, true)) {
         ShowStatusLamp(LampFailure);
         setStatus(write ? QStringLiteral("Der Wert konnte nicht gesetzt werden")
                         : QStringLiteral("Der Inhalt entspricht nicht dem gesuchten Wert"),
@@ -344,62 +336,26 @@ void ProgrammingTab::readValue()
 int ProgrammingTab::ReadCvValue(quint16 cv)
 {
     m_cmdBreak->show();
-    m_cancelRequested = false;
-    int value = 0;
-    bool answered = true;
-    for (int i = 0; i < 8 && !m_cancelRequested; ++i) {
-        setProgress(cvReadPercent(i));
-        answered = exchange(Request::cvBit(controllerByte(), Command::VerifyCvBit, cv, i, 1));
-        // Here a click on "Abbruch" arrives, and the bar gets painted.
-        QApplication::processEvents();
-        if (m_cancelRequested || !answered)
-            break;
-        if (readAnswerMatches(m_channel.frame()))
-            value += 1 << i;
-    }
-    // Eight unmatched bits mean the value 0 or no decoder at all; the byte verify decides.
-    if (answered && !m_cancelRequested && value == 0) {
-        answered = exchange(Request::cvByte(controllerByte(), Command::VerifyCvByte, cv, 0));
-        value = answered && readAnswerMatches(m_channel.frame()) ? 0 : NotFound;
-    }
+    const int result = m_track.readCv(cv);
     m_cmdBreak->hide();
-    if (m_cancelRequested) {
+    if (result == Cancelled)
         finishCancelled();
-        return Cancelled;
-    }
-    // An exchange without an answer leaves the value unknown, whatever the bits before it said.
-    return answered ? value : NotFound;
+    return result;
 }
 
 int ProgrammingTab::SearchRegisterValue(quint16 reg, quint8 first, quint8 last)
 {
     m_cmdBreak->show();
-    m_cancelRequested = false;
-    int result = NotFound;
-    for (int v = first; v <= last && !m_cancelRequested; ++v) {
-        setProgress(searchPercent(v, first, last));
-        const bool answered = exchange(Request::registerValue(
-            controllerByte(), Command::VerifyRegister, static_cast<quint8>(reg), static_cast<quint8>(v)));
-        QApplication::processEvents();
-        if (m_cancelRequested || !answered)
-            break;
-        if (readAnswerMatches(m_channel.frame())) {
-            setProgress(100.0);
-            result = v;
-            break;
-        }
-    }
+    const int result = m_track.searchRegister(reg, first, last);
     m_cmdBreak->hide();
-    if (m_cancelRequested) {
+    if (result == Cancelled)
         finishCancelled();
-        return Cancelled;
-    }
     return result;
 }
 
 void ProgrammingTab::finishCancelled()
 {
-    m_cancelRequested = false;
+    m_track.clearCancel();
     ShowStatusLamp(LampFailure);
     setStatus(QStringLiteral("Vorgang abgebrochen"), Red);
     setProgress(0.0);
@@ -415,7 +371,7 @@ bool ProgrammingTab::TestCv29Bit(int selector)
     // An unknown selector leaves data3 as the last exchange left it.
     if (const std::optional<quint8> spec = cv29BitSpec(selector))
         request.data3 = *spec;
-    const bool answered = exchange(request);
+    const bool answered = m_track.exchange(request);
     QApplication::processEvents();
     return answered && readAnswerMatches(m_channel.frame());
 }
@@ -437,11 +393,9 @@ void ProgrammingTab::cmdLocoNumberSet_Click()
     elapsed.start();
     bool anyFailed = false;
     // A failed step does not stop the others: each CV is worth trying on its own.
-    for (const FrameFields& step : steps.frames) {
-        const bool answered = exchange(step);
-        if (!answered || buttonAnswerFailed(m_channel.frame()))
+    for (const FrameFields& step : steps.frames)
+        if (!m_track.program(step))
             anyFailed = true;
-    }
     if (anyFailed) {
         ShowStatusLamp(LampFailure);
         setStatus(QStringLiteral("Lok-Nummer konnte nicht gesetzt werden"), Red);

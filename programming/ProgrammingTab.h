@@ -32,7 +32,7 @@ public:
     void selectProgType(int index);
     void loadAutoConfigSetting();
     bool isBreakVisible() const;
-    bool cancelRequested() const { return m_cancelRequested; }
+    bool cancelRequested() const { return m_track.cancelRequested(); }
 
     // What the controls run; public so that a host and tests can drive the tab as a user would.
     void optProgType_Click(int index) { selectProgType(index); }
@@ -40,7 +40,7 @@ public:
     void cmdOperation_Click(int index);
     void cmdLocoNumberSet_Click();
     void cmdLocoRecognition_Click();
-    void cmdBreak_Click() { m_cancelRequested = true; }
+    void cmdBreak_Click() { m_track.requestCancel(); }
 
     // The programming-track primitives the buttons are built from.
     bool SwitchProgrammingMode(bool on);
@@ -57,18 +57,17 @@ public:
 private:
     void verifyOrWrite(Programming::Operation operation);
     void readValue();
-    bool exchange(const FrameFields& request);
     int checkedField(int index) const;
     void setStatus(const QString& text, const QColor& colour);
     void setProgress(double percent);
     void finishCancelled();
-    quint8 controllerByte() const { return static_cast<quint8>(m_channel.controllerId()); }
+    quint8 controllerByte() const { return m_track.controllerByte(); }
 
     void buildControls();
     void placeTwips(QWidget* control, int left, int top, int width, int height);
 
     ProgrammingChannel& m_channel;
-    bool m_cancelRequested = false;
+    ProgrammingTrack m_track;
     double m_settleSeconds = 1.0;
     Programming::ProgType m_progType = Programming::CvByte;
 

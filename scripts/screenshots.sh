@@ -210,6 +210,7 @@ small_screen() {
     kill "$app" "$screen" 2>/dev/null || true
     wait "$app" "$screen" 2>/dev/null || true
 }
+SHOT_DISPLAY=$((${DISPLAY#:} + 2)) bash scripts/screenshots-decodersheet.sh
 small_screen main-1366x768 1366x698 1 $((${DISPLAY#:} + 1))
 small_screen main-150-percent 1920x1010 1.5 $((${DISPLAY#:} + 1))
 small_screen main-1024x600 1024x600 1 $((${DISPLAY#:} + 1))

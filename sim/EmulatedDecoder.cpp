@@ -46,7 +46,7 @@ quint8 EmulatedDecoder::cv(int cv) const
 
 bool EmulatedDecoder::writeByte(int cv, quint8 value)
 {
-    if (!m_present || !validCv(cv))
+    if (!m_present || !hasCv(cv))
         return false;
     setCv(cv, value);
     return true;
@@ -54,12 +54,12 @@ bool EmulatedDecoder::writeByte(int cv, quint8 value)
 
 bool EmulatedDecoder::verifyByte(int cv, quint8 value) const
 {
-    return m_present && validCv(cv) && this->cv(cv) == value;
+    return m_present && hasCv(cv) && this->cv(cv) == value;
 }
 
 bool EmulatedDecoder::writeBit(int cv, int position, int value)
 {
-    if (!m_present || !validCv(cv) || position < 0 || position > 7)
+    if (!m_present || !hasCv(cv) || position < 0 || position > 7)
         return false;
     const quint8 mask = static_cast<quint8>(1u << position);
     setCv(cv, static_cast<quint8>(value ? (this->cv(cv) | mask) : (this->cv(cv) & ~mask)));
@@ -68,7 +68,7 @@ bool EmulatedDecoder::writeBit(int cv, int position, int value)
 
 bool EmulatedDecoder::verifyBit(int cv, int position, int value) const
 {
-    if (!m_present || !validCv(cv) || position < 0 || position > 7)
+    if (!m_present || !hasCv(cv) || position < 0 || position > 7)
         return false;
     return ((this->cv(cv) >> position) & 1) == (value ? 1 : 0);
 }

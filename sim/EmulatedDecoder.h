@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QtGlobal>
 
 #include <array>
@@ -19,6 +20,8 @@ public:
     EmulatedDecoder();
 
     void setPresent(bool present) { m_present = present; }
+    // A CV this decoder does not have: it acknowledges no write or verify of it.
+    void setMissing(int cv) { m_missing.insert(cv); }
     bool present() const { return m_present; }
 
     // Direct access for setting up and inspecting; no-ops and 0 outside 1..1024.
@@ -37,9 +40,11 @@ public:
 
 private:
     static bool validCv(int cv) { return cv >= FirstCv && cv <= LastCv; }
+    bool hasCv(int cv) const { return validCv(cv) && !m_missing.contains(cv); }
     static bool validRegister(int reg) { return reg >= FirstRegister && reg <= LastRegister; }
 
     bool m_present = true;
+    QSet<int> m_missing;
     std::array<quint8, LastCv + 1> m_cvs{};
     quint8 m_pageRegister = 1;
 };

@@ -2,6 +2,7 @@
 
 #include "CommandSet.h"
 #include "ControllerEmulator.h"
+#include "DecoderCvFile.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -60,6 +61,8 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
     board.decoder().setPresent(decoderPresent);
     for (auto it = cvs.cbegin(); it != cvs.cend(); ++it)
         board.decoder().setCv(it.key(), it.value());
+    for (int cv : missingCvs)
+        board.decoder().setMissing(cv);
     emulator.setControllers(controllers, board);
     emulator.faults().clear();
     for (const FaultPlan::Rule& rule : faults)
@@ -221,6 +224,15 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
                                 QStringLiteral("CVs of the decoder on the programming track, e.g. 1=3,29=6 "
                                                "(on top of its factory values)."),
                                 QStringLiteral("CV=V[,...]"));
+    const QCommandLineOption decoderCvs(
+        QStringLiteral("decoder-cvs"),
+        QStringLiteral("CVs of the decoder from a file the decoder sheet saved (before --cv)."),
+        QStringLiteral("FILE.csv"));
+    const QCommandLineOption missingCv(
+        QStringLiteral("missing-cv"),
+        QStringLiteral(
+            "CVs the decoder does not have: it acknowledges no write or verify of them, e.g. 19,30-32."),
+        QStringLiteral("LIST"));
     const QCommandLineOption noDecoder(
         QStringLiteral("no-decoder"), QStringLiteral("Nothing on the programming track: programming fails."));
     const QCommandLineOption delay(QStringLiteral("delay-ms"),
@@ -267,6 +279,7 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
             "terminal behind the same link)."),
         QStringLiteral("PATH"));
     parser.addOption(link);
+    parser.addOptions({decoderCvs, missingCv});
 
     parser.addOptions(StoredSettings::options());
     if (!parser.parse(arguments)) {
@@ -294,8 +307,15 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         ok = o.stored.read(parser, message);
     if (ok && parser.isSet(locos))
         ok = parseLocoList(parser.value(locos), o.locos, message);
-    if (ok && parser.isSet(cv))
-        ok = parseCvList(parser.value(cv), o.cvs, message);
+    if (ok && parser.isSet(decoderCvs))
+        ok = readDecoderCvFile(parser.value(decoderCvs), o.cvs, message);
+    if (ok && parser.isSet(cv)) {
+        QMap<int, quint8> single;
+        ok = parseCvList(parser.value(cv), single, message);
+        o.cvs.insert(single);
+    }
+    if (ok && parser.isSet(missingCv))
+        ok = parseMissingCvs(parser.value(missingCv), o.missingCvs, message);
     if (ok && parser.isSet(registerCom))
         ok = parseComName(parser.value(registerCom), o.registerCom, message);
     if (ok && parser.isSet(delay) && !toNumber(parser.value(delay), 0, 60000, o.delayMs)) {

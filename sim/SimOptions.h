@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,7 @@ struct SimOptions
     StoredSettings stored; // pins and emergency stop
     QList<EmulatedController::ConfiguredLoco> locos = defaultLocos();
     QMap<int, quint8> cvs; // on top of the decoder's factory values
+    QSet<int> missingCvs;  // CVs the decoder does not have
     bool decoderPresent = true;
     int delayMs = 0;
     int lateMs = 2500;

@@ -242,9 +242,9 @@ private slots:
             keys << action->objectName();
             QVERIFY(action->isSeparator() || !action->icon().isNull());
         }
-        // The four buttons, then behind a separator the additions.
-        QCOMPARE(keys.mid(0, 6),
-                 (QStringList{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor"}));
+        // The four buttons, then behind a separator the traffic monitor, the phones and the decoder sheet.
+        QCOMPARE(keys, (QStringList{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor",
+                                    "btnPhones", "btnDecoderSheet"}));
 
         QString opened;
         rig.window->setDocumentOpener([&](const QString& path) {
@@ -491,7 +491,8 @@ private slots:
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
                                       "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "DeviceWatch", "WiThrottleServer", "ServiceAdvertiser"}));
+                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "DeviceWatch",
+                                      "WiThrottleServer", "ServiceAdvertiser"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.

@@ -188,7 +188,8 @@ void tst_ControllerEmulator::wrongCommandLinesAreRefused_data()
         "--firmware 5.2.256|--board nano|--operation-pins 3,2|--programming-pins 11,10,256|"
         "--no-emergency-stop --emergency-stop-on|--controller 1,255|--controller 1,,2|--locos 3:27|"
         "--locos 0:28|--locos 10240|--locos 3:28,3:14|--locos 7,9-5|--locos 10000-10240|--locos 5-|"
-        "--cv 0=1|--cv 1025=1|--cv 1=256|--register COM25|--register /dev/ttyS0|--delay-ms -1|"
+        "--cv 0=1|--cv 1025=1|--cv 1=256|--decoder-cvs /nonexistent/lok.csv|--missing-cv 30-20|--register "
+        "COM25|--register /dev/ttyS0|--delay-ms -1|"
         "--verify-ms 35|--verify-ms 35,-1|--write-ms x|--fault slow|--fault short:0|--fault short@256|"
         "--fault short@2:1|--turbo|COM3");
     for (const QString& line : lines.split(QLatin1Char('|')))

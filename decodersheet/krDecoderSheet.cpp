@@ -1,0 +1,450 @@
+#include "krDecoderSheet.h"
+
+#include "CommandSet.h"
+#include "krTaktoraTools.h"
+#include "MessageBox.h"
+#include "ProgrammingRules.h"
+#include "ProgrammingWidgets.h"
+#include "SheetModel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Sheet;
+
+namespace {
+
+const QString kCaption = QStringLiteral("Decoder-Datenblatt");
+constexpr qint64 kEventIntervalMs = 16;
+constexpr int kShowBusyAfterMs = 100;
+const QAbstractItemView::EditTriggers kEditTriggers =
+    QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
+const QString kFilter = QStringLiteral("Decoder-Datenblatt (*.csv)");
+
+// Green when everything worked, red when something needs a look.
+QColor outcomeColour(bool attention)
+{
+    return attention ? Programming::Red : Programming::Green;
+}
+
+QPushButton* button(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this)
+{
+    setObjectName(QStringLiteral("krDecoderSheet"));
+    setWindowTitle(kCaption);
+    m_chooseFile = [this](FileAction action) {
+        if (action == FileAction::Save)
+            return QFileDialog::getSaveFileName(this, QStringLiteral("Datenblatt speichern"), QString(),
+                                                kFilter);
+        return QFileDialog::getOpenFileName(this,
+                                            action == FileAction::Load ? QStringLiteral("Datenblatt laden")
+                                                                       : QStringLiteral("Vergleichen mit"),
+                                            QString(), kFilter);
+    };
+    buildControls();
+    m_model->setRows(defaultRows());
+    m_showBusy = new QTimer(this);
+    m_showBusy->setSingleShot(true);
+    m_showBusy->setInterval(kShowBusyAfterMs);
+    connect(m_showBusy, &QTimer::timeout, this, [this] { showBusy(true); });
+    // During a read or write the window takes its events at screen rate at most: on a decoder
+    // that is after every exchange, on a fast line it keeps the window from costing more than
+    // the exchanges themselves.
+    m_track.afterExchange = [this] { takeEvents(); };
+}
+
+void krDecoderSheet::setControllerID(quint16 id)
+{
+    m_controllerId = id;
+    setWindowTitle(kCaption + QStringLiteral(" (Controller ") + QString::number(id) + QLatin1Char(')'));
+}
+
+const QList<Row>& krDecoderSheet::rows() const
+{
+    return m_model->rows();
+}
+
+void krDecoderSheet::buildControls()
+{
+    m_model = new SheetModel(this);
+    m_tblCVs = new QTableView(this);
+    m_tblCVs->setObjectName(QStringLiteral("tblCVs"));
+    m_tblCVs->setModel(m_model);
+    m_tblCVs->verticalHeader()->hide();
+    // Rows as tall as the text needs, so that the twelve standard CVs fit without scrolling.
+    m_tblCVs->verticalHeader()->setDefaultSectionSize(m_tblCVs->fontMetrics().height() + 8);
+    m_tblCVs->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tblCVs->setEditTriggers(kEditTriggers);
+    QHeaderView* header = m_tblCVs->horizontalHeader();
+    header->setSectionResizeMode(SheetModel::NameColumn, QHeaderView::Stretch);
+    m_tblCVs->setColumnWidth(SheetModel::CvColumn, TwipsToPixels(750));
+    m_tblCVs->setColumnWidth(SheetModel::ValueColumn, TwipsToPixels(900));
+    m_tblCVs->setColumnWidth(SheetModel::StatusColumn, TwipsToPixels(1500));
+
+    m_txtCVs = new QLineEdit(this);
+    m_txtCVs->setObjectName(QStringLiteral("txtCVs"));
+    m_txtCVs->setPlaceholderText(QStringLiteral("CVs, z. B. 30-40"));
+    m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1024, durch Kommas getrennt"));
+    m_cmdAddCVs = button(QStringLiteral("cmdAddCVs"), QStringLiteral("&Hinzufügen"), this);
+    m_cmdRemoveCVs = button(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen &entfernen"), this);
+    auto* editRow = new QHBoxLayout;
+    editRow->addWidget(m_txtCVs, 1);
+    editRow->addWidget(m_cmdAddCVs);
+    editRow->addSpacing(12);
+    editRow->addWidget(m_cmdRemoveCVs);
+
+    // The programming tab's bar: it repaints itself at most at screen rate.
+    m_sspProgressPanel = new PercentBar(this);
+    m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
+    m_sspProgressPanel->setMinimumHeight(TwipsToPixels(315));
+    m_lblTimeLeft = new QLabel(this);
+    m_lblTimeLeft->setObjectName(QStringLiteral("lblTimeLeft"));
+    // A fixed size: a new text then repaints the label without laying out the window again.
+    m_lblTimeLeft->setFixedSize(TwipsToPixels(2600), TwipsToPixels(315));
+    m_cmdBreak = button(QStringLiteral("cmdBreak"), QStringLiteral("Abbruch"), this);
+    m_cmdBreak->setEnabled(false);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_sspProgressPanel, 1);
+    progressRow->addWidget(m_lblTimeLeft);
+    progressRow->addWidget(m_cmdBreak);
+
+    m_lblStatus = new QLabel(QStringLiteral("Zum Lesen den Decoder auf das Programmiergleis stellen"), this);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setWordWrap(true);
+
+    m_cmdReadAll = button(QStringLiteral("cmdReadAll"), QStringLiteral("&Alle lesen"), this);
+    m_cmdWriteChanged =
+        button(QStringLiteral("cmdWriteChanged"), QStringLiteral("&Geänderte schreiben"), this);
+    m_cmdLoad = button(QStringLiteral("cmdLoad"), QStringLiteral("&Laden ..."), this);
+    m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("&Speichern ..."), this);
+    m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("&Vergleichen ..."), this);
+    auto* cmdClose = button(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
+    auto* buttonRow = new QHBoxLayout;
+    for (QPushButton* b : {m_cmdReadAll, m_cmdWriteChanged})
+        buttonRow->addWidget(b);
+    buttonRow->addStretch(1);
+    for (QPushButton* b : {m_cmdLoad, m_cmdSave, m_cmdCompare})
+        buttonRow->addWidget(b);
+    buttonRow->addSpacing(12);
+    buttonRow->addWidget(cmdClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(editRow);
+    layout->addWidget(m_tblCVs, 1);
+    layout->addLayout(progressRow);
+    layout->addWidget(m_lblStatus);
+    layout->addLayout(buttonRow);
+    resize(TwipsToPixels(8400), TwipsToPixels(6900));
+    m_cmdReadAll->setFocus();
+
+    connect(m_cmdAddCVs, &QPushButton::clicked, this, &krDecoderSheet::cmdAddCVs_Click);
+    connect(m_txtCVs, &QLineEdit::returnPressed, this, &krDecoderSheet::cmdAddCVs_Click);
+    connect(m_cmdRemoveCVs, &QPushButton::clicked, this, &krDecoderSheet::cmdRemoveCVs_Click);
+    connect(m_cmdReadAll, &QPushButton::clicked, this, &krDecoderSheet::cmdReadAll_Click);
+    connect(m_cmdWriteChanged, &QPushButton::clicked, this, &krDecoderSheet::cmdWriteChanged_Click);
+    connect(m_cmdSave, &QPushButton::clicked, this, &krDecoderSheet::cmdSave_Click);
+    connect(m_cmdLoad, &QPushButton::clicked, this, &krDecoderSheet::cmdLoad_Click);
+    connect(m_cmdCompare, &QPushButton::clicked, this, &krDecoderSheet::cmdCompare_Click);
+    connect(m_cmdBreak, &QPushButton::clicked, this, &krDecoderSheet::cmdBreak_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool krDecoderSheet::transact(int attempts, bool showErrors)
+{
+    return ControllerTransaction(m_frame, attempts, showErrors, 2);
+}
+
+void krDecoderSheet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_firstShow) {
+        m_firstShow = false;
+        CenterWindow(this);
+        // Silent and unchecked, as the loco list does it: a missing Controller only delays.
+        QMetaObject::invokeMethod(this, &krDecoderSheet::switchTrackOff, Qt::QueuedConnection);
+    }
+}
+
+void krDecoderSheet::switchTrackOff()
+{
+    m_track.switchProgrammingMode(false);
+}
+
+void krDecoderSheet::done(int result)
+{
+    if (m_busy)
+        return;
+    switchTrackOff();
+    QDialog::done(result);
+}
+
+void krDecoderSheet::takeEvents()
+{
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
+        return;
+    QApplication::processEvents();
+    m_sinceEvents.start();
+}
+
+void krDecoderSheet::setBusy(bool busy)
+{
+    m_busy = busy;
+    if (busy) {
+        m_track.clearCancel();
+        m_timeLeftMs.reset();
+        m_lblTimeLeft->setText(timeLeftText(std::nullopt));
+        m_sspProgressPanel->setPercent(0.0);
+        // The buttons turn grey only when the work lasts: a read on a fast line is over before
+        // anyone could see it, and the buttons do nothing meanwhile anyway.
+        m_showBusy->start();
+    } else {
+        m_showBusy->stop();
+        if (m_busyShown)
+            showBusy(false);
+    }
+}
+
+void krDecoderSheet::showBusy(bool busy)
+{
+    m_busyShown = busy;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_txtCVs, m_cmdAddCVs, m_cmdRemoveCVs, m_cmdReadAll,
+                                                      m_cmdWriteChanged, m_cmdSave, m_cmdLoad, m_cmdCompare})
+        w->setEnabled(!busy);
+    m_tblCVs->setEditTriggers(busy ? QAbstractItemView::NoEditTriggers : kEditTriggers);
+    m_cmdBreak->setEnabled(busy);
+}
+
+void krDecoderSheet::setSummary(const QString& text, const QColor& colour)
+{
+    m_lblStatus->setText(text);
+    QPalette palette = m_lblStatus->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    m_lblStatus->setPalette(palette);
+}
+
+void krDecoderSheet::showProgress(int done, double withinCv, int total)
+{
+    m_sspProgressPanel->setPercent(total > 0 ? 100.0 * (done + withinCv) / total : 0.0);
+}
+
+void krDecoderSheet::cmdReadAll_Click()
+{
+    if (m_busy)
+        return;
+    m_model->forgetValues();
+    const int total = int(m_model->rows().size());
+    setBusy(true);
+    setSummary(QStringLiteral("Lesen ..."), Programming::Blue);
+    int current = 0;
+    m_track.onProgress = [this, &current, total](double percent) {
+        showProgress(current, percent / 100.0, total);
+    };
+    m_track.switchProgrammingMode(true);
+    WaitSeconds(m_settleSeconds);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int read = 0;
+    int failed = 0;
+    bool cancelled = false;
+    for (; current < total; ++current) {
+        // The row just read, a click on "Abbruch".
+        takeEvents();
+        if (m_track.cancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        Row row = m_model->rows().at(current);
+        const int result = m_track.readCv(static_cast<quint16>(row.cv));
+        if (result == Programming::Cancelled) {
+            cancelled = true;
+            break;
+        }
+        if (result == Programming::NotFound) {
+            row.status = Status::Failed;
+            ++failed;
+        } else {
+            row.value = result;
+            row.status = Status::Read;
+            ++read;
+        }
+        m_model->setRow(current, row);
+        showProgress(current + 1, 0.0, total);
+        m_timeLeftMs = timeLeftMs(elapsed.elapsed(), current + 1, total - current - 1);
+        m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
+    }
+    m_track.switchProgrammingMode(false);
+    m_track.onProgress = nullptr;
+    setBusy(false);
+    m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    setSummary(readSummary(read, failed, total, cancelled), outcomeColour(cancelled || failed > 0));
+}
+
+void krDecoderSheet::cmdWriteChanged_Click()
+{
+    if (m_busy)
+        return;
+    const WritePlan plan = writePlan(m_model->rows());
+    if (plan.rows.isEmpty()) {
+        setSummary(writeSummary(0, 0, plan.leftReadOnly), outcomeColour(!plan.leftReadOnly.isEmpty()));
+        return;
+    }
+    const QString question =
+        QStringLiteral("Möchten Sie %1 geänderte CVs auf den Decoder schreiben ?").arg(plan.rows.size());
+    if (MessageBox::question(this, question) != QMessageBox::Yes)
+        return;
+    setBusy(true);
+    setSummary(QStringLiteral("Schreiben ..."), Programming::Blue);
+    m_track.switchProgrammingMode(true);
+    WaitSeconds(m_settleSeconds);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int written = 0;
+    int failed = 0;
+    bool cancelled = false;
+    const int total = int(plan.rows.size());
+    for (int done = 0; done < total; ++done) {
+        takeEvents();
+        if (m_track.cancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        Row row = m_model->rows().at(plan.rows[done]);
+        const quint8 c = m_track.controllerByte();
+        const auto cv = static_cast<quint16>(row.cv);
+        const auto value = static_cast<quint8>(*row.value);
+        // Written only counts once the decoder confirms the value in a verify.
+        const bool ok = m_track.program(Request::cvByte(c, Command::WriteCvByte, cv, value)) &&
+                        m_track.program(Request::cvByte(c, Command::VerifyCvByte, cv, value));
+        if (ok) {
+            row.status = Status::Written;
+            ++written;
+        } else {
+            row.status = Status::Failed;
+            row.value.reset();
+            ++failed;
+        }
+        m_model->setRow(plan.rows[done], row);
+        showProgress(done + 1, 0.0, total);
+        m_timeLeftMs = timeLeftMs(elapsed.elapsed(), done + 1, total - done - 1);
+        m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
+    }
+    m_track.switchProgrammingMode(false);
+    setBusy(false);
+    m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    QString summary = writeSummary(written, failed, plan.leftReadOnly);
+    if (cancelled)
+        summary = QStringLiteral("Abgebrochen: ") + summary;
+    setSummary(summary, outcomeColour(cancelled || failed > 0 || !plan.leftReadOnly.isEmpty()));
+}
+
+void krDecoderSheet::cmdSave_Click()
+{
+    if (m_busy)
+        return;
+    const QString path = m_chooseFile(FileAction::Save);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(toCsv(rows())) < 0) {
+        MessageBox::warning(this, QStringLiteral("Die Datei ") + path +
+                                      QStringLiteral(" konnte nicht geschrieben werden."));
+        return;
+    }
+    setSummary(QStringLiteral("Gespeichert in ") + QFileInfo(path).fileName(), Programming::Green);
+}
+
+std::optional<QList<Row>> krDecoderSheet::readFile(FileAction action, QString& fileName)
+{
+    const QString path = m_chooseFile(action);
+    if (path.isEmpty())
+        return std::nullopt;
+    fileName = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageBox::warning(this, QStringLiteral("Die Datei ") + path +
+                                      QStringLiteral(" konnte nicht gelesen werden."));
+        return std::nullopt;
+    }
+    const CsvReading reading = parseCsv(file.readAll());
+    if (reading.badLine > 0) {
+        MessageBox::warning(
+            this, QStringLiteral("Die Datei ") + fileName +
+                      QStringLiteral(" ist kein gültiges Datenblatt und wurde nicht übernommen.\n\n") +
+                      reading.error);
+        return std::nullopt;
+    }
+    return reading.rows;
+}
+
+void krDecoderSheet::cmdLoad_Click()
+{
+    if (m_busy)
+        return;
+    QString name;
+    const auto loaded = readFile(FileAction::Load, name);
+    if (!loaded)
+        return;
+    m_model->setOther(std::nullopt);
+    m_model->setRows(rowsToRestore(*loaded));
+    setSummary(QStringLiteral("%1 CVs aus %2 geladen; \"Geänderte schreiben\" überträgt sie auf den Decoder")
+                   .arg(loaded->size())
+                   .arg(name),
+               palette().color(QPalette::WindowText));
+}
+
+void krDecoderSheet::cmdCompare_Click()
+{
+    if (m_busy)
+        return;
+    QString name;
+    const auto other = readFile(FileAction::Compare, name);
+    if (!other)
+        return;
+    m_model->setOther(*other);
+    const int differing = int(differingCvs(rows(), *other).size());
+    setSummary(compareSummary(differing, name), palette().color(QPalette::WindowText));
+}
+
+void krDecoderSheet::cmdAddCVs_Click()
+{
+    if (m_busy)
+        return;
+    QString error;
+    const auto cvs = parseCvSelection(m_txtCVs->text(), error);
+    if (!cvs) {
+        MessageBox::warning(this, error);
+        return;
+    }
+    m_model->setRows(withCvs(rows(), *cvs));
+    m_txtCVs->clear();
+}
+
+void krDecoderSheet::cmdRemoveCVs_Click()
+{
+    if (m_busy)
+        return;
+    QList<int> indexes;
+    for (const QModelIndex& index : m_tblCVs->selectionModel()->selectedRows())
+        indexes.append(index.row());
+    m_model->removeRowsAt(indexes);
+}

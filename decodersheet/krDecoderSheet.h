@@ -1,0 +1,107 @@
+#pragma once
+
+#include "ProgrammingTrack.h"
+#include "SheetRules.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+#include <functional>
+#include <optional>
+
+class QColor;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class PercentBar;
+class SheetModel;
+
+// The decoder sheet: every CV that matters of the decoder on the programming track in one table,
+// read with the programming tab's own CV read, written and verified row by row, kept as a CSV
+// file, loaded again and compared with a second loco's sheet. Opened modally from the dashboard
+// for one Controller; opening and closing switch the track off, and the track is in programming
+// mode only while the sheet reads or writes.
+class krDecoderSheet : public QDialog, public TrackChannel
+{
+    Q_OBJECT
+
+public:
+    enum class FileAction { Save, Load, Compare };
+    using FileChooser = std::function<QString(FileAction)>;
+
+    explicit krDecoderSheet(QWidget* parent = nullptr);
+
+    // Set by the opener before the window is shown.
+    void setControllerID(quint16 id);
+    const QList<Sheet::Row>& rows() const;
+    SheetModel* model() const { return m_model; }
+
+    // What the buttons run.
+    void cmdReadAll_Click();
+    void cmdWriteChanged_Click();
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void cmdCompare_Click();
+    void cmdAddCVs_Click();
+    void cmdRemoveCVs_Click();
+    void cmdBreak_Click() { m_track.requestCancel(); }
+
+    // The file dialogs; tests and scripts give their own.
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // The pause after programming mode is switched on, so that the decoder has power before the
+    // first exchange; one second on the track.
+    void setSettleWait(double seconds) { m_settleSeconds = seconds; }
+    // The estimate behind lblTimeLeft, once the first CV is done.
+    std::optional<qint64> timeLeftEstimateMs() const { return m_timeLeftMs; }
+    bool isBusy() const { return m_busy; }
+
+    // TrackChannel: the window's one frame.
+    quint16 controllerId() const override { return m_controllerId; }
+    FrameFields& frame() override { return m_frame; }
+    bool transact(int attempts, bool showErrors) override;
+
+public slots:
+    void done(int result) override; // refused while the sheet reads or writes
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    void switchTrackOff();
+    void takeEvents();
+    void setBusy(bool busy);
+    void showBusy(bool busy);
+    void setSummary(const QString& text, const QColor& colour);
+    void showProgress(int done, double withinCv, int total);
+    std::optional<QList<Sheet::Row>> readFile(FileAction action, QString& fileName);
+
+    quint16 m_controllerId = 0;
+    FrameFields m_frame;
+    ProgrammingTrack m_track;
+    bool m_firstShow = true;
+    bool m_busy = false;
+    bool m_busyShown = false;
+    QTimer* m_showBusy = nullptr;
+    double m_settleSeconds = 1.0;
+    std::optional<qint64> m_timeLeftMs;
+    QElapsedTimer m_sinceEvents;
+    FileChooser m_chooseFile;
+
+    SheetModel* m_model = nullptr;
+    QTableView* m_tblCVs = nullptr;
+    QLineEdit* m_txtCVs = nullptr;
+    QPushButton* m_cmdAddCVs = nullptr;
+    QPushButton* m_cmdRemoveCVs = nullptr;
+    QPushButton* m_cmdReadAll = nullptr;
+    QPushButton* m_cmdWriteChanged = nullptr;
+    QPushButton* m_cmdSave = nullptr;
+    QPushButton* m_cmdLoad = nullptr;
+    QPushButton* m_cmdCompare = nullptr;
+    QPushButton* m_cmdBreak = nullptr;
+    PercentBar* m_sspProgressPanel = nullptr;
+    QLabel* m_lblTimeLeft = nullptr;
+    QLabel* m_lblStatus = nullptr;
+};

@@ -1,0 +1,306 @@
+// The decoder sheet against taktora-sim over a real pseudo-terminal: reading a whole decoder,
+// what a lost answer and "Abbruch" leave in the table, the CSV round trip and the comparison, a
+// restore onto a second decoder, and the opening from the dashboard.
+
+#include "CommandSet.h"
+#include "krDecoderSheet.h"
+#include "krTaktoraTools.h"
+#include "SheetModel.h"
+#include "SimDashboard.h"
+#include "SimProcess.h"
+#include "TestMain.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using Frames = QList<FrameFields>;
+using Values = QMap<int, int>; // CV -> value; -1: "Fehler", no value
+
+namespace {
+const FrameFields kOn = Request::setTrackMode(1, TrackMode::Programming);
+const FrameFields kOff = Request::setTrackMode(1, TrackMode::Off);
+const QString kHeader = "CV,Name,Wert,Status\n";
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& text)
+{
+    QFile file(dir.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(text.toUtf8());
+    return file.fileName();
+}
+
+// The sheet of Controller 1 on an emulator started with `args`, shown and opened.
+struct Rig
+{
+    SimProcess sim;
+    std::unique_ptr<krDecoderSheet> sheet;
+    QString file; // what the file dialogs answer
+    int opening = 0;
+
+    explicit Rig(const QStringList& args) : sim(args) {}
+    ~Rig()
+    {
+        sheet.reset();
+        CloseControllerPort();
+    }
+    bool open()
+    {
+        if (!sim.attachAs(QStringLiteral("COM3"), false))
+            return false;
+        sheet = std::make_unique<krDecoderSheet>();
+        sheet->setControllerID(1);
+        sheet->setSettleWait(0.001);
+        sheet->setFileChooser([this](krDecoderSheet::FileAction) { return file; });
+        sheet->show();
+        QCoreApplication::processEvents();
+        opening = int(sim.requests().size());
+        return true;
+    }
+    Frames sent() const { return sim.requests().mid(opening); }
+    void click(const char* name) const { sheet->findChild<QPushButton*>(name)->click(); }
+    QString summary() const { return sheet->findChild<QLabel*>("lblStatus")->text(); }
+    Values values() const
+    {
+        Values v;
+        for (const Sheet::Row& row : sheet->rows())
+            v.insert(row.cv, row.value.value_or(-1));
+        return v;
+    }
+    QStringList statuses() const
+    {
+        QStringList s;
+        for (const Sheet::Row& row : sheet->rows())
+            s << Sheet::statusText(row.status);
+        return s;
+    }
+};
+
+const Values kFactory{{1, 3},  {2, 5},  {3, 12},   {4, 8},  {5, 255}, {6, 110},
+                      {7, 42}, {8, 13}, {17, 192}, {18, 3}, {19, 0},  {29, 6}};
+} // namespace
+
+class tst_decodersheet_sim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { MessageBox::takeShown(); }
+    void readAll_data();
+    void readAll();
+    void cancelBetweenCvs();
+    void saveCompareAndRestoreOntoASecondDecoder();
+    void malformedFileIsRefusedWhole_data();
+    void malformedFileIsRefusedWhole();
+    void openedFromTheDashboard();
+};
+
+void tst_decodersheet_sim::readAll_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Values>("values");
+    QTest::addColumn<QString>("summary");
+    Values missing19 = kFactory;
+    missing19[19] = -1;
+    Values lost1 = kFactory;
+    lost1[1] = -1;
+    QTest::newRow("factory decoder") << QStringList{} << kFactory << "12 von 12 CVs gelesen, 0 mit Fehler";
+    QTest::newRow("a CV the decoder lacks")
+        << QStringList{"--missing-cv", "19"} << missing19 << "11 von 12 CVs gelesen, 1 mit Fehler";
+    // The first bit verify of CV 1 goes unanswered on all three attempts.
+    QTest::newRow("a lost answer") << QStringList{"--fault", "no-answer:3@34"} << lost1
+                                   << "11 von 12 CVs gelesen, 1 mit Fehler";
+}
+
+void tst_decodersheet_sim::readAll()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Values, values);
+    Rig rig(args);
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    QCOMPARE(rig.sheet->windowTitle(), QStringLiteral("Decoder-Datenblatt (Controller 1)"));
+    QCOMPARE(rig.sim.requests().last(), kOff); // the opening switched the track off
+    rig.click("cmdReadAll");
+    QCOMPARE(rig.values(), values);
+    for (int i = 0; i < rig.sheet->rows().size(); ++i)
+        QCOMPARE(rig.statuses()[i], values.values()[i] < 0 ? "Fehler" : "gelesen");
+    QTEST(rig.summary(), "summary");
+    // Programming mode only around the read; a CV of value 0 costs the byte verify as well.
+    const Frames sent = rig.sent();
+    QCOMPARE(sent.first(), kOn);
+    QCOMPARE(sent.last(), kOff);
+    QVERIFY(sent.contains(Request::cvByte(1, Command::VerifyCvByte, 19, 0)));
+    QCOMPARE(rig.sheet->model()->index(7, SheetModel::NameColumn).data().toString(),
+             QStringLiteral("Herstellerkennung (Public Domain & Do-It-Yourself Decoders)"));
+    QVERIFY(rig.sheet->model()
+                ->index(11, SheetModel::ValueColumn)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains("Bit 1, Fahrstufen: 28 oder 128"));
+}
+
+// "Abbruch" while the fourth CV is read: three rows read, the rest "nicht gelesen", the window
+// not closable meanwhile. Verifies of 20 ms let the window take its events after each one.
+void tst_decodersheet_sim::cancelBetweenCvs()
+{
+    Rig rig({"--verify-ms", "20,20"});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    bool stayedOpen = false;
+    connect(rig.sheet->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
+        if (index.row() == 2)
+            QTimer::singleShot(0, rig.sheet.get(), [&] {
+                rig.sheet->reject();
+                stayedOpen = rig.sheet->isVisible();
+                rig.click("cmdBreak");
+            });
+    });
+    rig.click("cmdReadAll");
+    QVERIFY(stayedOpen);
+    QCOMPARE(rig.statuses().mid(2, 2), (QStringList{"gelesen", "nicht gelesen"}));
+    QCOMPARE(rig.values().values().mid(3), QList<int>(9, -1));
+    QCOMPARE(rig.summary(), QStringLiteral("Abgebrochen: 3 von 12 CVs gelesen, 0 mit Fehler"));
+    // CV 4's first bit verify was the last exchange before programming mode went off.
+    const Frames sent = rig.sent();
+    QCOMPARE(sent.mid(sent.size() - 2), (Frames{Request::cvBit(1, Command::VerifyCvBit, 4, 0, 1), kOff}));
+    QVERIFY(!rig.sheet->isBusy());
+    rig.sheet->reject();
+    QVERIFY(!rig.sheet->isVisible());
+    QCOMPARE(rig.sim.requests().last(), kOff);
+}
+
+void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
+{
+    QTemporaryDir dir;
+    Values tuned = kFactory;
+    tuned[2] = 9;
+    tuned[29] = 38;
+    tuned[7] = 11;
+    const QString first =
+        writeFile(dir, "seed.csv", kHeader + "2,,9,gelesen\n7,,11,gelesen\n29,,38,gelesen\n");
+    {
+        Rig rig({"--decoder-cvs", first});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        rig.click("cmdReadAll");
+        QCOMPARE(rig.values(), tuned);
+        rig.file = dir.filePath("lok1.csv");
+        rig.click("cmdSave");
+        // A second loco's sheet: CV 3 differs, CV 19 is missing, CV 29 has no value.
+        rig.file = writeFile(dir, "lok2.csv",
+                             kHeader + "1,Basisadresse,3,gelesen\n2,,9,gelesen\n3,,20,gelesen\n4,,8,gelesen\n"
+                                       "5,,255,gelesen\n6,,110,gelesen\n7,,11,gelesen\n8,,13,gelesen\n"
+                                       "17,,192,gelesen\n18,,3,gelesen\n29,,,Fehler\n");
+        rig.click("cmdCompare");
+        QList<int> marked;
+        for (int i = 0; i < rig.sheet->rows().size(); ++i)
+            if (rig.sheet->model()->index(i, 0).data(SheetModel::DiffersRole).toBool())
+                marked << rig.sheet->rows()[i].cv;
+        QCOMPARE(marked, (QList<int>{3, 19, 29}));
+        QCOMPARE(rig.summary(), QStringLiteral("Vergleich mit lok2.csv: 3 CVs weichen ab"));
+    }
+    QFile saved(dir.filePath("lok1.csv"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split('\n');
+    QCOMPARE(lines.mid(0, 2), (QStringList{"CV,Name,Wert,Status", "1,Basisadresse,3,gelesen"}));
+    QCOMPARE(lines[8],
+             QStringLiteral("8,Herstellerkennung (Public Domain & Do-It-Yourself Decoders),13,gelesen"));
+
+    // The second decoder: other values everywhere, CV 18 not to be had.
+    Rig second({"--cv", "1=4,2=1,3=1,4=1,5=200,6=100,7=50,8=151,17=193,19=5,29=6", "--missing-cv", "18"});
+    QVERIFY2(second.open(), qPrintable(second.sim.errorString()));
+    second.file = saved.fileName();
+    second.click("cmdLoad");
+    QCOMPARE(second.statuses(), QStringList(12, "geändert"));
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    second.click("cmdWriteChanged");
+    QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 10 geänderte CVs auf den Decoder schreiben ?"});
+    QStringList expected(12, "geschrieben");
+    expected[6] = expected[7] = "geändert";
+    expected[9] = "Fehler";
+    QCOMPARE(second.statuses(), expected);
+    QCOMPARE(second.values()[18], -1);
+    QCOMPARE(second.summary(),
+             QStringLiteral("9 CVs geschrieben und geprüft, 1 mit Fehler; nicht geschrieben, da "
+                            "nur lesbar: CV 7, CV 8"));
+    for (const FrameFields& f : second.sent())
+        QVERIFY(f.command != Command::WriteCvByte || (f.data1 != 7 && f.data1 != 8));
+    // Read back: the first decoder's values, but its own version and maker.
+    second.click("cmdReadAll");
+    Values held = tuned;
+    held[7] = 50;
+    held[8] = 151;
+    held[18] = -1;
+    QCOMPARE(second.values(), held);
+}
+
+void tst_decodersheet_sim::malformedFileIsRefusedWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("value out of range") << kHeader + "1,,3,gelesen\n2,,5,gelesen\n3,,300,gelesen\n"
+                                        << "Zeile 4: Wert von 0 bis 255 erwartet";
+    QTest::newRow("no header") << "1,,3,gelesen\n"
+                               << "Zeile 1: die Kopfzeile \"CV,Name,Wert,Status\" fehlt";
+    QTest::newRow("value of a failed CV") << kHeader + "1,,3,gelesen\n\n29,\"Konfig, neu\",6,Fehler\n"
+                                          << "Zeile 4: ein Wert bei Status \"Fehler\"";
+    QTest::newRow("CV twice") << kHeader + "1,,3,gelesen\n1,,4,gelesen\n"
+                              << "Zeile 3: CV 1 steht zweimal in der Datei";
+    QTest::newRow("three fields") << kHeader + "1,,3\n"
+                                  << "Zeile 2: vier Felder erwartet: CV, Name, Wert, Status";
+}
+
+void tst_decodersheet_sim::malformedFileIsRefusedWhole()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    Rig rig({});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    rig.file = writeFile(dir, "bad.csv", text);
+    rig.click("cmdLoad");
+    const QStringList shown = takeShownTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().endsWith("\n\n" + reason), qPrintable(shown.first()));
+    QCOMPARE(rig.statuses(), QStringList(12, "nicht gelesen"));
+    rig.click("cmdWriteChanged");
+    QCOMPARE(rig.sent(), Frames{});
+}
+
+void tst_decodersheet_sim::openedFromTheDashboard()
+{
+    SimDashboard dash({});
+    QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
+    QAction* button = dash.window->findChild<QAction*>("btnDecoderSheet");
+    button->trigger();
+    QCOMPARE(takeShownTexts(), QStringList{"Bitte zuerst den Controller prüfen."});
+    dash.check("1");
+    const int before = int(dash.sim.requests().size());
+    QString title;
+    QStringList added;
+    QTimer::singleShot(0, dash.window.get(), [&] {
+        auto* sheet = qobject_cast<krDecoderSheet*>(QApplication::activeModalWidget());
+        QVERIFY(sheet);
+        title = sheet->windowTitle();
+        sheet->findChild<QLineEdit*>("txtCVs")->setText("33-35, 30");
+        sheet->cmdAddCVs_Click();
+        for (const Sheet::Row& row : sheet->rows())
+            added << QString::number(row.cv);
+        sheet->findChild<QLineEdit*>("txtCVs")->setText("1025");
+        sheet->cmdAddCVs_Click();
+        sheet->reject();
+    });
+    button->trigger();
+    QCOMPARE(title, QStringLiteral("Decoder-Datenblatt (Controller 1)"));
+    QCOMPARE(added.mid(11), (QStringList{"29", "30", "33", "34", "35"}));
+    QCOMPARE(takeShownTexts(),
+             QStringList{"\"1025\" ist keine CV von 1 bis 1024 und kein Bereich wie 17-19"});
+    // Track off on opening and on closing, then the dashboard asks for the load circuit again.
+    const Frames sent = dash.sim.requests().mid(before);
+    QCOMPARE(sent.count(kOff), 2);
+    QCOMPARE(sent.last(), Request::queryControllerStatus(1));
+}
+
+TAKTORA_TEST_MAIN(tst_decodersheet_sim)
+#include "tst_decodersheet_sim.moc"
