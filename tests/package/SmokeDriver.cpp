@@ -42,7 +42,10 @@ public:
         auto* boxes = new QTimer(this);
         connect(boxes, &QTimer::timeout, this, &SmokeDriver::failOnMessageBox);
         boxes->start(100);
-        QTimer::singleShot(30000, this, [] { finish(1, QStringLiteral("no result within 30 s")); });
+        auto* deadline = new QTimer(this);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, this, [] { finish(1, QStringLiteral("no result within 30 s")); });
+        deadline->start(30000);
     }
 
 public slots:
