@@ -26,9 +26,10 @@ while IFS= read -r f; do
     *.cpp | *.h | *.h.in) line="// $tag" ;;
     *) line="# $tag" ;;
     esac
-    first=$(head -n 1 "$f")
+    first="" second=""
+    { IFS= read -r first && IFS= read -r second; } <"$f" || true
     if [[ "$first" == '#!'* ]]; then
-        [ "$(sed -n 2p "$f")" = "$line" ] && continue
+        [ "$second" = "$line" ] && continue
     else
         [ "$first" = "$line" ] && continue
     fi
