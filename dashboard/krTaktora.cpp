@@ -15,6 +15,7 @@
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
+#include "ManualLocation.h"
 #include "MessageBox.h"
 #include "NumberReader.h"
 #include "PortDirectory.h"
@@ -29,8 +30,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -671,9 +670,8 @@ void krTaktora::setDocumentOpener(std::function<bool(const QString&)> opener)
 
 void krTaktora::openManual()
 {
-    const QString path =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Handbuch_Taktora.pdf"));
-    if (QFileInfo::exists(path))
+    const QString path = Dashboard::findManual(QCoreApplication::applicationDirPath());
+    if (!path.isEmpty())
         m_openDocument(path); // a missing viewer is not reported
     else
         ShowErrorReport(QStringLiteral("Handbuch nicht vorhanden."), QString());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds everything into build/ (executables in build/bin/).
-# BUILD_DIR chooses another folder; further arguments go to cmake's configure step.
+# BUILD_DIR chooses another folder, TARGETS (space-separated) builds only those; further arguments
+# go to cmake's configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${BUILD_DIR:-build}"
@@ -12,4 +13,4 @@ if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" "$@" >/dev/null
-cmake --build "$dir" -j"${JOBS:-2}"
+cmake --build "$dir" -j"${JOBS:-2}" ${TARGETS:+--target $TARGETS}

@@ -7,3 +7,6 @@ bash scripts/deps.sh xvfb xauth
 bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --timeout 600
+# The Debian package as a user receives it, then the licence line in every source file.
+bash scripts/package-check.sh
+bash scripts/spdx-headers.sh --check
