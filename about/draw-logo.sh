@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the about box's logo at a whole-number scale from its parts, for screens scaled to more
 # than 100 %: draw-logo.sh SCALE OUT.png (about/logo@2x.png is drawn with SCALE 2). The
 # background's colour run comes from the 100 % logo itself (a smooth gradient keeps its sharpness

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The emulator a benchmark measures against: started with the benchmark's arguments, reached

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-bench: how fast the Controller transaction runs against taktora-sim over a real
 // pseudo-terminal, what a timeout costs in CPU time, and how close a paced line comes to the
 // wire's own limit. One figure per line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-dragbench: a user drags a throttle from rest to full speed while the Controller
 // answers over a paced line with a few milliseconds of reaction time. The mouse is a second
 // thread that posts its moves at a mouse's report rate, so moves pile up while a speed command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-locobench: a Controller with 10,239 configured locos. The read and the tree fill through
 // the real loco list window against the same number of bare exchanges over the same
 // pseudo-terminal (the floor); the fill alone; and a paced line's read against the wire's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-phonebench: phones on 127.0.0.1 against the real main window and the emulator.
 // First a phone in another process (this program started with --phone PORT) gets the roster,
 // drives loco 3 forward at half speed with its light on, and goes silent; the window and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-progbench: what the programming tab costs on top of the exchanges it makes. A CV read
 // (8 or 9 verifies) and a register search (up to 256) run through the tab, shown in a window,
 // and the same exchanges run bare over the same pseudo-terminal: first against an emulator that

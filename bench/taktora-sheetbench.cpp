@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-sheetbench: what the decoder sheet costs on top of the exchanges it makes. The 12
 // default CVs are read through the window and the same exchanges run bare over the same
 // pseudo-terminal (programming mode on, the bit verifies, the byte verify for a 0, mode off):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the main window gives way on a screen too small for it. Step by step, each only when the
 // one before was not enough: the accessory panels close up, then the throttles and accessory
 // panels go into a scroll area while the check row, the global stop and the load circuit stay in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's side of the phone throttles: the server it owns, and the channel through
 // which every phone command runs the window's own handlers and frames.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The one reader of the numbers that users type. The field check (validateField, sysDataOK) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Field validation on a window: every control whose dynamic property "Tag" holds a validation

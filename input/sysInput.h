@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The one-line input dialog: a prompt, a text field that carries a validation rule,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Operations on lists kept in one string ("A0;A1;A2", "Name,NUM,MIN=1"). Separators and entries

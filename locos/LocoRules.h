@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The loco configuration's rules as plain functions: how an entry becomes a record, how records

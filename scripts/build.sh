@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds everything into build/ (executables in build/bin/).
 # BUILD_DIR chooses another folder, TARGETS (space-separated) builds only those; further arguments
 # go to cmake's configure step.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and testing Taktora needs on Debian, and nothing when it is all there.
 set -euo pipefail
 

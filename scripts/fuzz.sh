@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every libFuzzer target of tests/fuzz for SECONDS each (default 60), starting from its seed
 # corpus, and prints one line per target: executions, seed inputs, inputs found worth keeping.
 # New inputs stay in build-asan/fuzz-corpus/; a crashing input is left in build-asan/fuzz-findings/

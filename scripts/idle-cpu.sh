@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the program costs while nobody touches it, with its port connected and with the cable
 # pulled (the device watch waiting for it to come back). The real program under Xvfb against the
 # emulator, checked once; then SECONDS (default 60) of idle each. CPU time from the scheduler's own

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes docs/reliability.md from fresh runs: the fault soak, every fuzz target, and the whole
 # test suite under the sanitizers. Each figure in the page comes with the command that made it.
 #   scripts/reliability-figures.sh [FUZZ_SECONDS]   (default 60)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Taktora and starts it attached to the bundled Controller emulator as COM3.
 # The demo keeps its settings in build/demo-config, so your own settings stay as they are.
 set -euo pipefail

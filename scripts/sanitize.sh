@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the whole tree with AddressSanitizer and UndefinedBehaviorSanitizer (clang) into
 # build-asan/ and runs every test there. The first report of either ends the test process, so
 # any finding fails the run. The same build holds the fuzz targets (scripts/fuzz.sh).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The decoder sheet's screenshots: Controller 0 on an emulator whose decoder lacks CV 19 and
 # answers with a decoder's timing, the whole sheet read, then compared with a second loco's
 # sheet. Run by screenshots.sh after the build; on its own: SHOT_DISPLAY=n bash this-script.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's screenshots of the real program under Xvfb, attached to the emulator.
 # Coordinates are those of the window at the top left of a 1400x900 screen without a window
 # manager; look at the results after layout changes.

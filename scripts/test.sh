@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Taktora and runs every test (offscreen, with private settings folders; the screen-fit
 # tests start an Xvfb of their own).
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The rules of the Controller settings dialog as plain functions: what the Controller's answers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-sim: a KORADIN Controller on a pseudo-terminal, for trying the program without
 // hardware and for the tests that drive the real windows over a real serial line.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The phone throttles' line protocol as plain functions: what a line from a phone asks for, and

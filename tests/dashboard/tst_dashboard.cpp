@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the emulator's core in-process (DashboardRig), and once on taktora-sim over
 // a real pseudo-terminal.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decoder sheet against taktora-sim over a real pseudo-terminal: reading a whole decoder,
 // what a lost answer and "Abbruch" leave in the table, the CSV round trip and the comparison, a
 // restore onto a second decoder, and the opening from the dashboard.

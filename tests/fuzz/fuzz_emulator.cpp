@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes, in arbitrary pieces and at arbitrary times, into the emulator's request
 // parser, with arbitrary faults planned. Every byte fed is accounted for exactly once (in a
 // request, a dropped fragment or the unfinished rest), and every answer is a frame for the

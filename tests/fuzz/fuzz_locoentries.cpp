@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary answers to the loco list's read of the Controller's configuration: entries with any
 // number, attribute byte and failure, repeating for as long as the Controller keeps answering.
 // Whatever comes, the read asks first, then next, ends, and leaves a list of valid, distinct

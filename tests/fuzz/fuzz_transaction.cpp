@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes from the port, split at arbitrary points and arriving at arbitrary times,
 // through the one transaction every window uses. Whatever the line does, the transaction may
 // only accept a six-byte answer with a right check byte that it actually read, must leave the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary rules and texts through the validation language. A field's check and the number a
 // command sends must agree: a number goes out only for a text the check accepts, and within the
 // rule's bounds, so a frame is never built from a text the window would refuse.

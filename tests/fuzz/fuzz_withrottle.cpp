@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes from a phone, cut into lines as the session cuts them. Whatever a line holds,
 // the parser must give an answer the server can act on without a check of its own: an address a
 // frame can carry, a speed a phone can mean, a function number that is not negative.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FieldNumber.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real loco list window on a real pseudo-terminal against taktora-sim: what the user sees,
 // which frames go out, which questions come and which buttons are enabled afterwards. The fault
 // soak opens it from the dashboard and drives it under faults.

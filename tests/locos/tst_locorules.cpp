@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entries as the Controller may deliver them, also those the emulator never sends (undefined
 // steps, spare bits, duplicates, numbers out of range), and what the list makes of them.
 

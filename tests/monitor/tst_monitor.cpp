@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The traffic monitor on the real line to taktora-sim: what it lists, unanswered attempts and
 // retries included, and that it lists nothing once closed or paused.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programming tab in the real loco list window, against taktora-sim over a real
 // pseudo-terminal: the frames that go out, and what the tab shows afterwards.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A settings file that a user, a crash or another program has spoiled: the real main window
 // starts on it against taktora-sim, falls back as its rules say, and never sends a frame that
 // carries a number made up from nonsense.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault soak: the real windows, driven by a seeded random user through one table of
 // actions, against taktora-sim on a real pseudo-terminal that spoils a tenth of all exchanges
 // with every fault it knows. The link's clock and the port's waits run kScale times fast, so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Controller's cable is pulled while the program runs: the real main window on a real
 // pseudo-terminal that disappears between exchanges and in the middle of one.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program on a screen of its own: run-under-xvfb.sh WIDTHxHEIGHT SCALE PROGRAM [ARGS].
 # Xvfb has no panels or title bars, so the screen stands for the inside a desktop leaves a window.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checked main window on the screen the test runs on (see run-under-xvfb.sh): what the user
 // needs in an emergency lies inside the screen, the rest at least within reach of a scroll bar,
 // every text, icon and logo is whole and drawn for the screen's scale, and where the window fits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Controller settings dialog on a real pseudo-terminal against taktora-sim. The fault soak
 // opens it from the dashboard and saves through it under faults.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Test entry point: no test may touch the user's settings or need a display, and no message box

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Phones on 127.0.0.1 drive the real main window's server against taktora-sim over a pty.
 
 #include "CommandSet.h"
