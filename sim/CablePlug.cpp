@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CablePlug.h"
+#include "SignalHold.h"
 
 #include <QFile>
 
@@ -18,24 +19,12 @@ void onPlugSignal(int signal)
 
 void CablePlug::holdSignals()
 {
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onPlugSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGUSR1, &action, nullptr);
-    sigaction(SIGUSR2, &action, nullptr);
-    sigset_t plugSignals;
-    sigemptyset(&plugSignals);
-    sigaddset(&plugSignals, SIGUSR1);
-    sigaddset(&plugSignals, SIGUSR2);
-    sigprocmask(SIG_BLOCK, &plugSignals, nullptr);
+    SignalHold::hold(onPlugSignal, {SIGUSR1, SIGUSR2});
 }
 
 void CablePlug::letThrough(sigset_t& waitMask)
 {
-    sigdelset(&waitMask, SIGUSR1);
-    sigdelset(&waitMask, SIGUSR2);
+    SignalHold::letThrough(waitMask, {SIGUSR1, SIGUSR2});
 }
 
 CablePlug::Request CablePlug::take()

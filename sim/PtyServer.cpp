@@ -2,6 +2,7 @@
 #include "PtyServer.h"
 
 #include "CablePlug.h"
+#include "SignalHold.h"
 
 #include <cerrno>
 #include <csignal>
@@ -144,24 +145,8 @@ void PtyServer::plugCableIn()
 
 void PtyServer::holdStopSignals()
 {
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    SignalHold::hold(onStopSignal, {SIGTERM, SIGINT, SIGHUP});
     std::signal(SIGPIPE, SIG_IGN);
-
-    // The signals stay blocked except while the loop waits, so none slips in between the check of the
-    // flag and the wait, and none that arrives before the loop runs is lost.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
 }
 
 int PtyServer::run()
@@ -172,9 +157,7 @@ int PtyServer::run()
 #endif
     holdStopSignals();
     sigprocmask(SIG_SETMASK, nullptr, &m_waitMask);
-    sigdelset(&m_waitMask, SIGTERM);
-    sigdelset(&m_waitMask, SIGINT);
-    sigdelset(&m_waitMask, SIGHUP);
+    SignalHold::letThrough(m_waitMask, {SIGTERM, SIGINT, SIGHUP});
     CablePlug::holdSignals();
     CablePlug::letThrough(m_waitMask);
     while (!g_stopSignal) {
