@@ -10,6 +10,7 @@
 #include "krOptions.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
+#include "ManualLocation.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
 #include "ThrottleMark.h"
@@ -17,10 +18,12 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -119,6 +122,35 @@ private slots:
         QCOMPARE(boardLayoutText(StatusBit::LoadCircuitRaised), QStringLiteral("unbekannt"));
         QVERIFY(isHostedStart("koradin.exe"));
         QVERIFY(!isHostedStart("/opt/koradin/taktora"));
+    }
+
+    // Which manual the help button opens in the layouts the program runs from.
+    void findManual_data()
+    {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("expected");
+        const QString installed = "usr/share/doc/taktora/Handbuch_Taktora.pdf";
+        QTest::newRow("none") << QStringList() << QString();
+        QTest::newRow("installed") << QStringList{installed} << installed;
+        QTest::newRow("beside the program first")
+            << QStringList{installed, "usr/bin/Handbuch_Taktora.pdf"} << "usr/bin/Handbuch_Taktora.pdf";
+        QTest::newRow("a folder is no manual") << QStringList{"usr/bin/Handbuch_Taktora.pdf/"} << QString();
+    }
+    void findManual()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("usr/bin"));
+        for (const QString& path : present) {
+            QVERIFY(QDir(root.path()).mkpath(QFileInfo(path).path()));
+            if (path.endsWith('/'))
+                QVERIFY(QDir(root.path()).mkpath(path));
+            else
+                QVERIFY(QFile(root.filePath(path)).open(QIODevice::WriteOnly));
+        }
+        const QString found = Dashboard::findManual(root.filePath("usr/bin"));
+        QCOMPARE(found, expected.isEmpty() ? QString() : root.filePath(expected));
     }
 
     void startsInSimulationAndChecksNothing()
