@@ -32,10 +32,12 @@ struct SimDashboard
     {
         return window->findChild<QLabel*>("lblStatus")->palette().color(QPalette::WindowText);
     }
-    void check(const QString& number)
+    // Checks the Controller of that number and gives the status it shows.
+    QString check(const QString& number = QStringLiteral("1"))
     {
         window->findChild<QLineEdit*>("txtControllerNr")->setText(number);
         window->btnCheck_Click();
+        return status();
     }
     ~SimDashboard()
     {
