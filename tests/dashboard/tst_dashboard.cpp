@@ -634,20 +634,13 @@ private slots:
 
         t->locoNumberBox()->setEditText("1000");
         t->slider()->setValue(55);
-        t->lightButton()->click();
         rig.window->accessoryPanel(0)->decoderField()->setText("300");
-        rig.window->accessoryPanel(0)->onButton(1)->click();
         rig.window->findChild<QPushButton*>("btnLoadCircuit")->click();
         QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), kGreen);
-        rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
-        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
-            QCOMPARE(rig.window->throttle(i)->slider()->value(), 255);
         QCOMPARE(rig.sim.requests().mid(8 + 5),
-                 (QList<FrameFields>{
-                     Request::setLocoSpeed(1, 1000, 200), Request::locoFunction(1, 1000, LightFunction, true),
-                     Request::switchAccessory(1, 300, 1, true), Request::queryControllerStatus(1),
-                     Request::setTrackMode(1, TrackMode::Operation), Request::queryControllerStatus(1),
-                     Request::stopLoco(1, AllLocos)}));
+                 (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 200), Request::queryControllerStatus(1),
+                                     Request::setTrackMode(1, TrackMode::Operation),
+                                     Request::queryControllerStatus(1)}));
         QVERIFY(MessageBox::takeShown().isEmpty());
 
         // Closing with the track power still on, answered No: it stays on, the panels are saved.
