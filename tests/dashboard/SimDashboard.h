@@ -4,7 +4,7 @@
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "SerialPortInterface.h"
-#include "SimProcess.h"
+#include "SimWindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,12 +12,9 @@
 #include <memory>
 
 // The main window started against taktora-sim, which the settings name as its port COM3.
-struct SimDashboard
+struct SimDashboard : SimWindow<krTaktora>
 {
-    SimProcess sim;
-    std::unique_ptr<krTaktora> window;
-
-    explicit SimDashboard(const QStringList& arguments) : sim(arguments) {}
+    explicit SimDashboard(const QStringList& args) : SimWindow(args) {}
     bool start()
     {
         if (!sim.start())
@@ -38,10 +35,5 @@ struct SimDashboard
         window->findChild<QLineEdit*>("txtControllerNr")->setText(number);
         window->btnCheck_Click();
         return status();
-    }
-    ~SimDashboard()
-    {
-        window.reset();
-        CloseControllerPort();
     }
 };
