@@ -9,8 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <memory>
-
 // The main window started against taktora-sim, which the settings name as its port COM3.
 struct SimDashboard : SimWindow<krTaktora>
 {

@@ -7,8 +7,6 @@
 
 #include <QCoreApplication>
 
-#include <memory>
-
 // The loco list window of one Controller on the emulator as COM3 (or, in simulation mode, on no
 // port at all), shown and activated once.
 struct LocoListRig : SimWindow<krLocoList>

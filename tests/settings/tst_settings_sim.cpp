@@ -13,8 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <memory>
-
 Q_DECLARE_METATYPE(QList<FrameFields>)
 
 namespace {

@@ -21,8 +21,6 @@ template <typename W> struct SimWindow
         window.reset();
         CloseControllerPort();
     }
-    SimWindow(const SimWindow&) = delete;
-    SimWindow& operator=(const SimWindow&) = delete;
     template <typename T = QWidget> T* get(const QString& name) const
     {
         return window->template findChild<T*>(name);
