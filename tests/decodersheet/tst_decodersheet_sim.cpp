@@ -8,7 +8,7 @@
 #include "krTaktoraTools.h"
 #include "SheetModel.h"
 #include "SimDashboard.h"
-#include "SimProcess.h"
+#include "SimWindow.h"
 #include "TestMain.h"
 
 #include <QAction>
@@ -35,46 +35,39 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& 
 }
 
 // The sheet of Controller 1 on an emulator started with `args`, shown and opened.
-struct Rig
+struct Rig : SimWindow<krDecoderSheet>
 {
-    SimProcess sim;
-    std::unique_ptr<krDecoderSheet> sheet;
     QString file; // what the file dialogs answer
     int opening = 0;
 
-    explicit Rig(const QStringList& args) : sim(args) {}
-    ~Rig()
-    {
-        sheet.reset();
-        CloseControllerPort();
-    }
+    explicit Rig(const QStringList& args) : SimWindow(args) {}
     bool open()
     {
         if (!sim.attachAs(QStringLiteral("COM3"), false))
             return false;
-        sheet = std::make_unique<krDecoderSheet>();
-        sheet->setControllerID(1);
-        sheet->setSettleWait(0.001);
-        sheet->setFileChooser([this](krDecoderSheet::FileAction) { return file; });
-        sheet->show();
+        window = std::make_unique<krDecoderSheet>();
+        window->setControllerID(1);
+        window->setSettleWait(0.001);
+        window->setFileChooser([this](krDecoderSheet::FileAction) { return file; });
+        window->show();
         QCoreApplication::processEvents();
         opening = int(sim.requests().size());
         return true;
     }
     Frames sent() const { return sim.requests().mid(opening); }
-    void click(const char* name) const { sheet->findChild<QPushButton*>(name)->click(); }
-    QString summary() const { return sheet->findChild<QLabel*>("lblStatus")->text(); }
+    void click(const char* name) const { window->findChild<QPushButton*>(name)->click(); }
+    QString summary() const { return window->findChild<QLabel*>("lblStatus")->text(); }
     Values values() const
     {
         Values v;
-        for (const Sheet::Row& row : sheet->rows())
+        for (const Sheet::Row& row : window->rows())
             v.insert(row.cv, row.value.value_or(-1));
         return v;
     }
     QStringList statuses() const
     {
         QStringList s;
-        for (const Sheet::Row& row : sheet->rows())
+        for (const Sheet::Row& row : window->rows())
             s << Sheet::statusText(row.status);
         return s;
     }
@@ -122,11 +115,11 @@ void tst_decodersheet_sim::readAll()
     QFETCH(Values, values);
     Rig rig(args);
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    QCOMPARE(rig.sheet->windowTitle(), QStringLiteral("Decoder-Datenblatt (Controller 1)"));
+    QCOMPARE(rig.window->windowTitle(), QStringLiteral("Decoder-Datenblatt (Controller 1)"));
     QCOMPARE(rig.sim.requests().last(), kOff); // the opening switched the track off
     rig.click("cmdReadAll");
     QCOMPARE(rig.values(), values);
-    for (int i = 0; i < rig.sheet->rows().size(); ++i)
+    for (int i = 0; i < rig.window->rows().size(); ++i)
         QCOMPARE(rig.statuses()[i], values.values()[i] < 0 ? "Fehler" : "gelesen");
     QTEST(rig.summary(), "summary");
     // Programming mode only around the read; a CV of value 0 costs the byte verify as well.
@@ -134,9 +127,9 @@ void tst_decodersheet_sim::readAll()
     QCOMPARE(sent.first(), kOn);
     QCOMPARE(sent.last(), kOff);
     QVERIFY(sent.contains(Request::cvByte(1, Command::VerifyCvByte, 19, 0)));
-    QCOMPARE(rig.sheet->model()->index(7, SheetModel::NameColumn).data().toString(),
+    QCOMPARE(rig.window->model()->index(7, SheetModel::NameColumn).data().toString(),
              QStringLiteral("Herstellerkennung (Public Domain & Do-It-Yourself Decoders)"));
-    QVERIFY(rig.sheet->model()
+    QVERIFY(rig.window->model()
                 ->index(11, SheetModel::ValueColumn)
                 .data(Qt::ToolTipRole)
                 .toString()
@@ -150,11 +143,11 @@ void tst_decodersheet_sim::cancelBetweenCvs()
     Rig rig({"--verify-ms", "20,20"});
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
     bool stayedOpen = false;
-    connect(rig.sheet->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
+    connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
         if (index.row() == 2)
-            QTimer::singleShot(0, rig.sheet.get(), [&] {
-                rig.sheet->reject();
-                stayedOpen = rig.sheet->isVisible();
+            QTimer::singleShot(0, rig.window.get(), [&] {
+                rig.window->reject();
+                stayedOpen = rig.window->isVisible();
                 rig.click("cmdBreak");
             });
     });
@@ -166,9 +159,9 @@ void tst_decodersheet_sim::cancelBetweenCvs()
     // CV 4's first bit verify was the last exchange before programming mode went off.
     const Frames sent = rig.sent();
     QCOMPARE(sent.mid(sent.size() - 2), (Frames{Request::cvBit(1, Command::VerifyCvBit, 4, 0, 1), kOff}));
-    QVERIFY(!rig.sheet->isBusy());
-    rig.sheet->reject();
-    QVERIFY(!rig.sheet->isVisible());
+    QVERIFY(!rig.window->isBusy());
+    rig.window->reject();
+    QVERIFY(!rig.window->isVisible());
     QCOMPARE(rig.sim.requests().last(), kOff);
 }
 
@@ -195,9 +188,9 @@ void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
                                        "17,,192,gelesen\n18,,3,gelesen\n29,,,Fehler\n");
         rig.click("cmdCompare");
         QList<int> marked;
-        for (int i = 0; i < rig.sheet->rows().size(); ++i)
-            if (rig.sheet->model()->index(i, 0).data(SheetModel::DiffersRole).toBool())
-                marked << rig.sheet->rows()[i].cv;
+        for (int i = 0; i < rig.window->rows().size(); ++i)
+            if (rig.window->model()->index(i, 0).data(SheetModel::DiffersRole).toBool())
+                marked << rig.window->rows()[i].cv;
         QCOMPARE(marked, (QList<int>{3, 19, 29}));
         QCOMPARE(rig.summary(), QStringLiteral("Vergleich mit lok2.csv: 3 CVs weichen ab"));
     }

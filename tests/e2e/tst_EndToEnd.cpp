@@ -18,7 +18,6 @@
 
 namespace {
 const QString kCom = QStringLiteral("COM3");
-const QString kNoAnswer = QStringLiteral("Controller 1 antwortet nicht.");
 
 qint64 residentKilobytes()
 {
@@ -41,8 +40,6 @@ class tst_EndToEnd : public QObject
 private slots:
     void cleanup();
     void answerLandsInTheFrameAndBothGoToTheLog();
-    void faultKinds_data();
-    void faultKinds();
     void registersItsDeviceAndEndsCleanly();
     void refusesAWrongCommandLine();
     void portIsChosenByTheNumberInItsName();
@@ -65,43 +62,6 @@ void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
     QCOMPARE(sim.requests(), QList<FrameFields>{Request::readFirmwareVersion(1)});
     QCOMPARE(sim.logLines(), (QStringList{"> 1, 2, 253, 0, 0, 254", "< 1, 2, 5, 2, 7, 3"}));
     QVERIFY(takeShownTexts().isEmpty());
-}
-
-// Each fault kind on a real line: whether the transaction takes the answer, whether the board
-// carried the request out, and that nothing of the fault spoils the next exchange.
-void tst_EndToEnd::faultKinds_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("requests");
-    QTest::addColumn<bool>("acts");
-    QTest::newRow("no answer") << "no-answer:2" << false << 2 << false;
-    QTest::newRow("bad check byte, then a good answer") << "bad-check:1" << true << 2 << true;
-    QTest::newRow("refused") << "command-255:2" << false << 2 << false;
-    QTest::newRow("short answer") << "short:2" << false << 2 << true;
-    QTest::newRow("stray bytes after the answer") << "trailing:1" << true << 1 << true;
-}
-
-void tst_EndToEnd::faultKinds()
-{
-    QFETCH(QString, fault);
-    QFETCH(bool, accepted);
-    QFETCH(int, requests);
-    QFETCH(bool, acts);
-    SimProcess sim({"--fault", fault});
-    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
-    const FrameFields raise = Request::setTrackMode(1, TrackMode::Operation);
-    FrameFields frame = raise;
-    QCOMPARE(ControllerTransaction(frame, 2, true, 1), accepted);
-    QCOMPARE(frame,
-             accepted ? Request::make(1, Answer::TrackModeAcknowledged, raise.data1, raise.data2, raise.data3)
-                      : raise);
-    QCOMPARE(takeShownTexts(), accepted ? QStringList() : QStringList{kNoAnswer});
-    QCOMPARE(sim.requests().size(), requests);
-
-    frame = Request::queryControllerStatus(1);
-    QVERIFY(ControllerTransaction(frame, 1, true, 2));
-    QCOMPARE(frame, Request::make(1, 0, 0, 0, acts ? 0x31 : 0x11));
 }
 
 void tst_EndToEnd::registersItsDeviceAndEndsCleanly()

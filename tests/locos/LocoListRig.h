@@ -3,25 +3,15 @@
 
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
-#include "SimProcess.h"
+#include "SimWindow.h"
 
 #include <QCoreApplication>
 
-#include <memory>
-
 // The loco list window of one Controller on the emulator as COM3 (or, in simulation mode, on no
 // port at all), shown and activated once.
-struct LocoListRig
+struct LocoListRig : SimWindow<krLocoList>
 {
-    SimProcess sim;
-    std::unique_ptr<krLocoList> window;
-
-    explicit LocoListRig(const QStringList& args) : sim(args) {}
-    ~LocoListRig()
-    {
-        window.reset();
-        CloseControllerPort();
-    }
+    explicit LocoListRig(const QStringList& args) : SimWindow(args) {}
     bool open(quint16 controller = 1, bool simulation = false)
     {
         SetPortName(simulation ? QStringLiteral("NUL") : QStringLiteral("COM3"));
@@ -33,5 +23,4 @@ struct LocoListRig
         QCoreApplication::processEvents(); // the first activation, also without an activation event
         return true;
     }
-    template <typename T = QWidget> T* get(const QString& name) const { return window->findChild<T*>(name); }
 };

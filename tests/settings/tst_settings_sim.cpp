@@ -5,15 +5,13 @@
 #include "CommandSet.h"
 #include "krControllerSettingsDD.h"
 #include "krTaktoraTools.h"
-#include "SimProcess.h"
+#include "SimWindow.h"
 #include "TestMain.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include <memory>
 
 Q_DECLARE_METATYPE(QList<FrameFields>)
 
@@ -24,35 +22,29 @@ const QList<FrameFields> kReads{Request::readFirmwareVersion(1), Request::queryC
                                 Request::readOperationPins(1), Request::readProgrammingPins(1)};
 
 // The emulator started with `args` as COM3, and a dialog for its Controller 1.
-struct Rig
+struct Rig : SimWindow<krControllerSettingsDD>
 {
-    SimProcess sim;
-    std::unique_ptr<krControllerSettingsDD> dialog;
-
-    explicit Rig(const QString& args) : sim(args.split(' ', Qt::SkipEmptyParts)) {}
-    ~Rig() { CloseControllerPort(); }
+    explicit Rig(const QString& args) : SimWindow(args.split(' ', Qt::SkipEmptyParts)) {}
     bool start() { return sim.attachAs("COM3"); }
     void open(bool allowHWNotstop = false) // the dashboard always allows the emergency stop's box
     {
-        dialog = std::make_unique<krControllerSettingsDD>();
-        dialog->setControllerID(1);
+        window = std::make_unique<krControllerSettingsDD>();
+        window->setControllerID(1);
         if (!allowHWNotstop)
-            dialog->setAllowHWNotstop(false);
-        dialog->show();
+            window->setAllowHWNotstop(false);
+        window->show();
     }
-    template <typename T = QWidget> T* find(const QString& name) const { return dialog->findChild<T*>(name); }
     // Version, layout, emergency stop ("n/v", "on", "off"), the six pins: what the user sees.
     QString shown() const
     {
-        const auto* box = find<QCheckBox>("chkHWNotstop");
-        const auto* notAvailable = find<QLabel>("lblNotstopNotAvailable");
+        const auto* box = get<QCheckBox>("chkHWNotstop");
+        const auto* notAvailable = get<QLabel>("lblNotstopNotAvailable");
         // Both or neither shown would read "offn/v" or "".
-        QStringList texts{find<QLabel>("lblFirmwareVersion")->text(),
-                          find<QLabel>("lblControllerType")->text(),
+        QStringList texts{get<QLabel>("lblFirmwareVersion")->text(), get<QLabel>("lblControllerType")->text(),
                           (box->isVisible() ? (box->isChecked() ? "on" : "off") : "") +
                               (notAvailable->isVisible() ? notAvailable->text() : "")};
         for (const QString& name : kPins)
-            texts << find<QLineEdit>(name)->text();
+            texts << get<QLineEdit>(name)->text();
         return texts.join(',');
     }
     // "e" for each of the six fields and the box that is enabled, then "v" for each shown button of
@@ -61,9 +53,9 @@ struct Rig
     {
         QString v;
         for (const QString& name : kPins + QStringList{"chkHWNotstop"})
-            v += find(name)->isEnabled() ? 'e' : '-';
+            v += get(name)->isEnabled() ? 'e' : '-';
         for (const char* name : {"cmdChangeSettings", "cmdClose", "cmdOK", "cmdCancel"})
-            v += find(name)->isVisible() ? 'v' : '-';
+            v += get(name)->isVisible() ? 'v' : '-';
         return v;
     }
 };
@@ -101,7 +93,7 @@ private slots:
         Rig rig(args);
         QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
         rig.open(allowHWNotstop);
-        QCOMPARE(rig.dialog->windowTitle(), QStringLiteral("Controller-Einstellungen (Controller 1)"));
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("Controller-Einstellungen (Controller 1)"));
         QTEST(rig.shown(), "shown");
         QCOMPARE(rig.view(), kReadOnly);
         // Read once, up to the first read that fails, without a word to the user.
@@ -153,7 +145,7 @@ private slots:
         rig.open();
         for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
             MessageBox::setNextAnswer(answer);
-            rig.find<QPushButton>("cmdChangeSettings")->click();
+            rig.get<QPushButton>("cmdChangeSettings")->click();
             QCOMPARE(rig.view(), answer == QMessageBox::Yes ? kEditable : kReadOnly);
         }
         const auto warning = MessageBox::takeShown().value(0);
@@ -165,12 +157,12 @@ private slots:
                  "mit unserem Support vor.\n\nMöchten Sie fortfahren ?");
         QFETCH(QString, typed);
         QFETCH(QString, message);
-        QTest::keyClicks(rig.find("txtOperationPin"), "45"); // typing stops at two digits
-        QCOMPARE(rig.find<QLineEdit>("txtOperationPin")->text(), QStringLiteral("34"));
+        QTest::keyClicks(rig.get("txtOperationPin"), "45"); // typing stops at two digits
+        QCOMPARE(rig.get<QLineEdit>("txtOperationPin")->text(), QStringLiteral("34"));
         for (int i = 0; i < kPins.size(); ++i)
-            rig.find<QLineEdit>(kPins[i])->setText(typed.section(',', i, i));
-        rig.find<QCheckBox>("chkHWNotstop")->setChecked(typed.endsWith(",on"));
-        rig.find<QPushButton>("cmdOK")->click();
+            rig.get<QLineEdit>(kPins[i])->setText(typed.section(',', i, i));
+        rig.get<QCheckBox>("chkHWNotstop")->setChecked(typed.endsWith(",on"));
+        rig.get<QPushButton>("cmdOK")->click();
 
         QTEST(rig.sim.requests().mid(kReads.size()), "sent");
         const auto shown = MessageBox::takeShown();
@@ -178,9 +170,9 @@ private slots:
         QVERIFY2(shown[0].text.startsWith(message), qPrintable(shown[0].text));
         QCOMPARE(shown[0].icon, refused < 0 ? QMessageBox::Information : QMessageBox::Warning);
         QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
-        QCOMPARE(rig.dialog->isVisible(), refused >= 0);
+        QCOMPARE(rig.window->isVisible(), refused >= 0);
         if (refused >= 0) { // waiting for a correction where it failed
-            QCOMPARE(rig.dialog->focusWidget(), rig.find(kPins[refused]));
+            QCOMPARE(rig.window->focusWidget(), rig.get(kPins[refused]));
             return;
         }
         rig.open();

@@ -32,8 +32,8 @@ bool FakeSerialPort::open(const QString& comName)
     setError(0);
     m_openedNames << comName;
     const bool exists = m_existing.contains(comName, Qt::CaseInsensitive);
-    if (!exists || m_vanished) {
-        setError(m_vanished ? PortErrorNumber::DeviceUnavailable : m_openError);
+    if (!exists) {
+        setError(m_openError);
         return false;
     }
     m_open = true;
@@ -54,10 +54,6 @@ bool FakeSerialPort::write(const QByteArray& bytes)
         setError(PortErrorNumber::PortNotOpen);
         return false;
     }
-    if (m_vanished) {
-        setError(PortErrorNumber::DeviceUnavailable);
-        return false;
-    }
     m_written << bytes;
     if (!m_answers.isEmpty())
         m_pending += m_answers.dequeue();
@@ -68,15 +64,11 @@ bool FakeSerialPort::write(const QByteArray& bytes)
 
 bool FakeSerialPort::waitForTransmitted(int)
 {
-    return !m_vanished;
+    return true;
 }
 
 bool FakeSerialPort::waitForBytes(int msecs)
 {
-    if (m_vanished) {
-        setError(PortErrorNumber::DeviceUnavailable);
-        return false;
-    }
     if (!m_arrivals.isEmpty()) {
         Arrival& next = m_arrivals.first();
         const qint64 waited = qMin<qint64>(next.afterMs, msecs);

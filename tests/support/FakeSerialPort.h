@@ -37,8 +37,6 @@ public:
     void setResponder(Responder responder) { m_responder = std::move(responder); }
     void setExistingPorts(const QStringList& comNames) { m_existing = comNames; }
     void setOpenError(int number) { m_openError = number; }
-    // The device disappears: writes and waits fail as with a pulled USB cable.
-    void vanish() { m_vanished = true; }
     // Bytes that reach the line on their own schedule, whatever was written: each wait takes the
     // next arrival once its delay has passed. Replaces the queued answers and the responder.
     struct Arrival
@@ -75,7 +73,6 @@ private:
     QQueue<QByteArray> m_answers;
     QStringList m_existing;
     int m_openError = 8002;
-    bool m_vanished = false;
     bool m_open = false;
     QByteArray m_pending; // answer bytes on their way
     QByteArray m_rx;

@@ -61,11 +61,6 @@ QStringList monitorRows(krTrafficMonitor* monitor)
         rows << monitor->model()->rowText(r, "|");
     return rows;
 }
-
-QList<FrameFields> framesSince(const SimDashboard& rig, int count)
-{
-    return rig.sim.requests().mid(count);
-}
 } // namespace
 
 class TestWiThrottleSim : public QObject
@@ -114,7 +109,7 @@ private slots:
         a.send("MTAS3<;>F00");
         a.send("MTAS3<;>F128"); // beyond the Controller's functions
         QVERIFY(a.waitFor("HMF28 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F12."));
-        QCOMPARE(framesSince(rig, sent),
+        QCOMPARE(rig.sim.requests().mid(sent),
                  (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, false),
                                      Request::locoFunction(1, 3, LightFunction, true)}));
         QCOMPARE(shown->slider()->value(), 255 - 128);
@@ -156,7 +151,7 @@ private slots:
         QStringList logged;
         QTRY_VERIFY((logged = monitorRows(monitor)).filter("Zeile ignoriert").size() == 4);
         QVERIFY(logged.filter("zu lang, Verbindung getrennt").size() == 1);
-        QVERIFY(framesSince(rig, sent).isEmpty()); // b's loco stood already
+        QVERIFY(rig.sim.requests().mid(sent).isEmpty()); // b's loco stood already
         QVERIFY(a.socket.state() == QAbstractSocket::ConnectedState);
 
         // A phone that asked for heartbeats and goes silent: alert, loco stopped and released.
@@ -205,7 +200,7 @@ private slots:
         phone.send("MTA*<;>qR");
         QVERIFY(phone.waitFor("MTAL1000<;>V0") && phone.waitFor("MTAL1000<;>R0"));
         QCOMPARE(
-            framesSince(rig, sent),
+            rig.sim.requests().mid(sent),
             (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, true),
                                 Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
         phone.send("MT-*<;>r");
