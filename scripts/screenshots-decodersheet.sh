@@ -41,7 +41,7 @@ xdotool search --name "KORADIN Taktora" windowactivate 2>/dev/null || true
 xdotool key alt+p
 sleep 1.5
 # The toolbar's last button: the decoder sheet.
-xdotool mousemove "${SHEET_BUTTON_X:-232}" 22 click 1
+xdotool mousemove "${SHEET_BUTTON_X:-276}" 22 click 1
 sleep 1.5
 sheet="Decoder-Datenblatt .Controller 0."
 xdotool key alt+a

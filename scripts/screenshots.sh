@@ -90,7 +90,12 @@ click 153 592
 click 130 641
 click 213 703
 CROP=$(area Datenverkehr) shot monitor-driving 1
-xdotool key Escape
+# Closed with its own Escape; the main window gets the keys again.
+for id in $(xdotool search --onlyvisible --name "^Datenverkehr\$" 2>/dev/null); do
+    xdotool windowfocus --sync "$id" key Escape
+done
+sleep 0.6
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
 sleep 0.6
 
 # The phone throttles' dialog, switched on from its toolbar button, with two phones on this
@@ -106,6 +111,7 @@ CROP=$(area "Handregler per Smartphone") shot phones-dialog 1.5
 exec 3>&- 4>&- # the phones go: their locos stop
 xdotool key Escape
 sleep 0.6
+xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
 
 # The Controller settings dialog, read-only, then editable after the warning is answered Yes.
 xdotool key alt+e
@@ -177,9 +183,6 @@ kill -USR1 "$SIM_PID"
 sleep 1.5
 xdotool key Return
 sleep 0.5
-for id in $(xdotool search --onlyvisible --name "^Datenverkehr\$" 2>/dev/null); do
-    xdotool windowmove "$id" 1400 0 # the monitor, still open, out of the picture
-done
 read -r w h _ _ < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
 xdotool windowmove "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)" 0 $((900 - h))
 sleep 0.5
@@ -194,40 +197,34 @@ CROP="800x90+${x}+${y}" shot main-port-back 1.5
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 
-# The checked main window on the inside a desktop leaves a window on a 1366 x 768 laptop, on a
-# 1920 x 1080 one at 150 % and on a 1024 x 600 netbook, each on a screen of its own.
-small_screen() {
-    local name=$1 size=$2 scale=$3 display=:$4
+# The program alone on a screen of its own (size, scale), then the picture: "checked" presses
+# "Prüfen" and takes the whole screen, "splash" takes the about box shown at start-up.
+own_screen() {
+    local name=$1 size=$2 scale=$3 display=:$4 what=$5
     Xvfb "$display" -screen 0 "${size}x24" -dpi 96 >/dev/null 2>&1 &
     local screen=$!
     sleep 1
     DISPLAY=$display QT_SCALE_FACTOR=$scale build/bin/taktora &
     app=$!
-    sleep 3.5
-    DISPLAY=$display xdotool search --name "KORADIN Taktora" windowactivate 2>/dev/null || true
-    DISPLAY=$display xdotool key alt+p
-    sleep 1.5
-    DISPLAY=$display import -window root "$out/$name.png"
+    if [ "$what" = checked ]; then
+        sleep 3.5
+        DISPLAY=$display xdotool search --name "KORADIN Taktora" windowactivate 2>/dev/null || true
+        DISPLAY=$display xdotool key alt+p
+        sleep 1.5
+        DISPLAY=$display import -window root "$out/$name.png"
+    else
+        sleep 1.2
+        DISPLAY=$display import -window root -crop "$(DISPLAY=$display area Info)" +repage "$out/$name.png"
+    fi
     kill "$app" "$screen" 2>/dev/null || true
     wait "$app" "$screen" 2>/dev/null || true
 }
 SHOT_DISPLAY=$((${DISPLAY#:} + 2)) bash scripts/screenshots-decodersheet.sh
-small_screen main-1366x768 1366x698 1 $((${DISPLAY#:} + 1))
-small_screen main-150-percent 1920x1010 1.5 $((${DISPLAY#:} + 1))
-small_screen main-1024x600 1024x600 1 $((${DISPLAY#:} + 1))
-
-# The start-up splash, the about box, on a 3840 x 2160 screen at 200 %, cut to the box.
-scaled_splash() {
-    local name=$1 size=$2 scale=$3 display=:$4
-    Xvfb "$display" -screen 0 "${size}x24" -dpi 96 >/dev/null 2>&1 &
-    local screen=$!
-    sleep 1
-    DISPLAY=$display QT_SCALE_FACTOR=$scale build/bin/taktora &
-    app=$!
-    sleep 1.2
-    DISPLAY=$display import -window root -crop "$(DISPLAY=$display area Info)" +repage "$out/$name.png"
-    kill "$app" "$screen" 2>/dev/null || true
-    wait "$app" "$screen" 2>/dev/null || true
-}
-scaled_splash about-200-percent 3840x2020 2 $((${DISPLAY#:} + 1))
+# The checked main window on the inside a desktop leaves a window on a 1366 x 768 laptop, on a
+# 1920 x 1080 one at 150 % and on a 1024 x 600 netbook; the start-up splash, the about box, on a
+# 3840 x 2160 screen at 200 %, cut to the box.
+own_screen main-1366x768 1366x698 1 $((${DISPLAY#:} + 1)) checked
+own_screen main-150-percent 1920x1010 1.5 $((${DISPLAY#:} + 1)) checked
+own_screen main-1024x600 1024x600 1 $((${DISPLAY#:} + 1)) checked
+own_screen about-200-percent 3840x2020 2 $((${DISPLAY#:} + 1)) splash
 echo "Screenshots in $out"
