@@ -2,20 +2,10 @@
 #pragma once
 
 #include "Frame.h"
+#include "LineTraffic.h"
 
 #include <QByteArray>
 
-// What one transaction did, told once it returns (after any box it showed).
-struct TransactionRecord
-{
-    FrameFields request;
-    FrameFields result; // the answer when accepted, else the request
-    bool accepted = false;
-    int attempts = 0; // as the caller passed them
-    bool showErrors = false;
-    int timeoutSeconds = 0;
-    qint64 elapsedMs = 0; // on the link's clock
-};
 
 // Watches the line: the traffic monitor, or a test that follows a whole session. The
 // transaction looks for a watcher once per attempt and once at its end, so without one the line
