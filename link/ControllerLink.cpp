@@ -78,8 +78,11 @@ ControllerLink::ControllerLink(QObject* parent)
 ControllerLink::~ControllerLink()
 {
     // The sources may outlive the link only as objects; they never reach it again.
-    for (LineClient* client : std::as_const(m_clients))
+    for (LineClient* client : std::as_const(m_clients)) {
+        client->m_attached = false;
         client->disconnect(this);
+    }
+    m_clients.clear();
     m_queue.clear();
 }
 
@@ -129,7 +132,8 @@ bool ControllerLink::open(const QString& name)
         m_openError = PortError();
         m_portErrorReported = false;
         // The device of the open port is watched, so that a pulled cable is noticed.
-        m_watch->watch(PortDirectory::devicePath(name));
+        if (m_watching)
+            m_watch->watch(PortDirectory::devicePath(name));
         return true;
     }
     m_openError = port().lastError();
@@ -143,6 +147,13 @@ void ControllerLink::close()
 {
     // One port object serves every COM number, so closing it closes whatever was open.
     port().close();
+}
+
+void ControllerLink::setWatchingDevices(bool on)
+{
+    m_watching = on;
+    if (!on)
+        m_watch->watch(QString());
 }
 
 bool ControllerLink::isLost() const
@@ -674,7 +685,8 @@ LineClient::LineClient(ControllerLink& link, const QString& name, Kind kind, QOb
 
 LineClient::~LineClient()
 {
-    m_link.detach(this);
+    if (m_attached)
+        m_link.detach(this);
 }
 
 Outcome LineClient::transact(const FrameFields& request, int attempts, bool showErrors, int timeoutSeconds)

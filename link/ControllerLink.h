@@ -96,6 +96,8 @@ public:
     PortError lastOpenError() const { return m_openError; }
     // The watched device has gone (a pulled cable); the port is closed until it is back.
     bool isLost() const;
+    // On by default; off, nothing notices a pulled cable.
+    void setWatchingDevices(bool on);
     QString watchedDevice() const;
 
     void setPrompter(LinePrompter* prompter) { m_prompter = prompter; }
@@ -190,6 +192,7 @@ private:
     QString m_portName;
     PortError m_openError;
     bool m_portErrorReported = false;
+    bool m_watching = true;
 
     std::optional<quint8> m_checked;
     LayoutState m_layout;

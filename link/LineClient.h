@@ -74,7 +74,10 @@ public:
     };
 
 private:
+    friend class ControllerLink;
+
     ControllerLink& m_link;
+    bool m_attached = true; // the link may go first, taking its child sources along
     const QString m_name;
     const Kind m_kind;
     bool m_needsCheck = true;

@@ -2,6 +2,9 @@
 #include "krTaktoraTools.h"
 
 #include "CommandSet.h"
+#include "ControllerLink.h"
+#include "LineClient.h"
+#include "LinePrompter.h"
 #include "MessageBox.h"
 #include "PortDirectory.h"
 #include "PortErrors.h"
@@ -23,41 +26,47 @@
 
 namespace {
 
-const QString kSimulation = QStringLiteral("NUL");
-// A port that stops transmitting must not freeze the window for longer than this.
-constexpr int kTransmitBoundMs = 1000;
-
-class SteadyClock final : public MonotonicClock
+// Until every window holds the link itself, the program's one link lives here, and the old
+// operations reach it through one screen source that needs no check.
+struct ProgramLinkState
 {
-public:
-    SteadyClock() { m_timer.start(); }
-    qint64 nowMs() const override { return m_timer.elapsed(); }
+    ControllerLink* link = nullptr;
+    LineClient* screen = nullptr;
+    QMetaObject::Connection traffic[3];
 
-private:
-    QElapsedTimer m_timer; // monotonic on every platform Qt supports
+    struct Prompter final : LinePrompter
+    {
+        bool retryAfterNoAnswer(quint8 controller) override
+        {
+            const QString text = controller == 255
+                                     ? QStringLiteral("Kommunikation zu den KORADIN Controllern unterbrochen")
+                                     : QStringLiteral("Controller ") + QString::number(controller) +
+                                           QStringLiteral(" antwortet nicht.");
+            return MessageBox::show(nullptr, QMessageBox::Warning, QString(), text,
+                                    QMessageBox::Retry | QMessageBox::Cancel,
+                                    QMessageBox::Cancel) == QMessageBox::Retry;
+        }
+        void portFailed(const QString&, const PortError& error) override { ShowPortAccessError(error); }
+    } prompter;
 };
 
-struct LinkState
+ProgramLinkState& programLink()
 {
-    QString portName = kSimulation;
-    SerialPortInterface* installedPort = nullptr;
-    std::unique_ptr<QtSerialPort> realPort;
-    MonotonicClock* installedClock = nullptr;
-    TrafficObserver* trafficObserver = nullptr; // the traffic monitor, or a test
-    SteadyClock steadyClock;
-};
-
-LinkState& link()
-{
-    static LinkState state;
+    static ProgramLinkState state;
+    if (!state.link) {
+        state.link = new ControllerLink;
+        state.link->setWatchingDevices(false); // the main window still watches for itself
+        state.link->setPrompter(&state.prompter);
+        state.screen =
+            new LineClient(*state.link, QStringLiteral("Programm"), LineClient::Kind::Screen, state.link);
+        state.screen->setNeedsCheck(false);
+        // The port is a QObject inside; it must go before the application object does.
+        qAddPostRoutine([] {
+            delete programLink().link;
+            programLink().link = nullptr;
+        });
+    }
     return state;
-}
-
-const MonotonicClock& clock()
-{
-    if (link().installedClock)
-        return *link().installedClock;
-    return link().steadyClock;
 }
 
 QSettings openSettings()
@@ -70,78 +79,17 @@ QString sectionOrTitle(const QString& section)
     return section.isEmpty() ? ProgramTitle() : section;
 }
 
-// A pulled cable fails every attempt alike; the user hears of it once per transaction, unless
-// the port fails differently on a later attempt.
-void reportWriteError(const PortError& error, int& lastReported)
-{
-    if (error.number == lastReported)
-        return;
-    lastReported = error.number;
-    ShowPortAccessError(error);
-}
-
-struct ExchangeOutcome
-{
-    bool accepted = false;
-    FrameFields answer;
-    QByteArray bytes;          // as they came back, for a watcher
-    quint8 controllerByte = 0; // byte 1 of a six-byte answer, else the byte sent
-};
-
-ExchangeOutcome exchange(SerialPortInterface& port, const FrameFields& request, int timeoutSeconds,
-                         int& reportedError)
-{
-    ExchangeOutcome outcome;
-    outcome.controllerByte = request.controller;
-
-    port.clearBuffers();
-    if (!port.write(encodeFrame(request))) {
-        reportWriteError(port.lastError(), reportedError);
-        return outcome;
-    }
-    if (!port.waitForTransmitted(kTransmitBoundMs)) {
-        // The port buffers the write; a device that has gone away fails only here.
-        if (port.lastError().number != 0)
-            reportWriteError(port.lastError(), reportedError);
-        return outcome;
-    }
-
-    const qint64 deadline = clock().nowMs() + qint64(timeoutSeconds) * 1000;
-    while (port.bytesWaiting() < FrameSize) {
-        const qint64 remaining = deadline - clock().nowMs();
-        if (remaining <= 0)
-            break;
-        // Sleeps in the kernel; a vanished device reports an error instead of bytes.
-        if (!port.waitForBytes(int(remaining)) && port.lastError().number != 0)
-            break;
-    }
-
-    outcome.bytes = port.bytesWaiting() > 0 ? port.readAll() : QByteArray();
-    const QByteArray& bytes = outcome.bytes;
-    if (bytes.size() < FrameSize)
-        return outcome;
-    outcome.controllerByte = static_cast<quint8>(bytes[0]);
-    FrameFields answer;
-    if (!decodeFrame(bytes, answer) || answer.command == Answer::Failed)
-        return outcome;
-    outcome.accepted = true;
-    outcome.answer = answer;
-    return outcome;
-}
-
-QString noAnswerText(quint8 controller)
-{
-    if (controller == 255)
-        return QStringLiteral("Kommunikation zu den KORADIN Controllern unterbrochen");
-    return QStringLiteral("Controller ") + QString::number(controller) + QStringLiteral(" antwortet nicht.");
-}
-
 const QScreen* screenOf(const QWidget* window)
 {
     return window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
 }
 
 } // namespace
+
+ControllerLink& ProgramLink()
+{
+    return *programLink().link;
+}
 
 QString ProgramTitle()
 {
@@ -150,55 +98,60 @@ QString ProgramTitle()
 
 QString PortName()
 {
-    return link().portName;
+    return ProgramLink().portName();
 }
 
 void SetPortName(const QString& name)
 {
-    link().portName = name;
+    ProgramLink().setPortName(name);
 }
 
 bool IsSimulation()
 {
-    return link().portName.compare(kSimulation, Qt::CaseInsensitive) == 0;
+    return ProgramLink().isSimulation();
 }
 
 SerialPortInterface& ControllerPort()
 {
-    LinkState& s = link();
-    if (s.installedPort)
-        return *s.installedPort;
-    if (!s.realPort) {
-        s.realPort = std::make_unique<QtSerialPort>();
-        // The port is a QObject inside; it must go before the application object does.
-        qAddPostRoutine([] { link().realPort.reset(); });
-    }
-    return *s.realPort;
+    return ProgramLink().port();
 }
 
 void InstallControllerPort(SerialPortInterface* port)
 {
-    link().installedPort = port;
+    ProgramLink().setPort(port);
 }
 
 void InstallTrafficObserver(TrafficObserver* observer)
 {
-    link().trafficObserver = observer;
+    ProgramLinkState& s = programLink();
+    for (QMetaObject::Connection& c : s.traffic)
+        QObject::disconnect(c);
+    if (!observer)
+        return;
+    s.traffic[0] =
+        QObject::connect(s.link, &ControllerLink::requestSent, s.link,
+                         [observer](const FrameFields& r, bool retry) { observer->requestSent(r, retry); });
+    s.traffic[1] = QObject::connect(
+        s.link, &ControllerLink::attemptEnded, s.link, [observer](const QByteArray& a, AttemptOutcome o) {
+            observer->attemptEnded(a, o == AttemptOutcome::Answered ? TrafficObserver::Outcome::Answered
+                                      : o == AttemptOutcome::Failed ? TrafficObserver::Outcome::Failed
+                                                                    : TrafficObserver::Outcome::NoAnswer);
+        });
+    s.traffic[2] =
+        QObject::connect(s.link, &ControllerLink::transactionEnded, s.link,
+                         [observer](const TransactionRecord& r) { observer->transactionEnded(r); });
 }
 
 void InstallClock(MonotonicClock* clock)
 {
-    link().installedClock = clock;
+    ProgramLink().setClock(clock);
 }
 
 bool OpenControllerPort(const QString& name, bool quiet)
 {
-    CloseControllerPort();
-    SerialPortInterface& port = ControllerPort();
-    if (port.open(name))
+    if (ProgramLink().open(name))
         return true;
-
-    const PortError error = port.lastError();
+    const PortError error = ProgramLink().lastOpenError();
     QString text = QStringLiteral("Fehler beim Zugriff auf ") + name + QStringLiteral("\n\n(Fehler ") +
                    QString::number(error.number);
     if (error.number == PortErrorNumber::DeviceUnavailable ||
@@ -220,66 +173,12 @@ void ShowPortAccessError(const PortError& error)
 
 void CloseControllerPort()
 {
-    // One port object serves every COM number, so closing it closes whatever was open.
-    ControllerPort().close();
+    ProgramLink().close();
 }
-
-namespace {
-qint64 linkNowMs()
-{
-    return clock().nowMs();
-}
-
-bool runTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds)
-{
-    if (attempts == 0)
-        attempts = 3;
-
-    SerialPortInterface& port = ControllerPort();
-    for (;;) {
-        quint8 lastController = frame.controller;
-        int reportedError = 0;
-        for (int attempt = 0; attempt < attempts; ++attempt) {
-            // Each attempt sends the request as the caller passed it.
-            TrafficObserver* const watcher = link().trafficObserver;
-            if (watcher)
-                watcher->requestSent(frame, attempt > 0);
-            const ExchangeOutcome outcome = exchange(port, frame, timeoutSeconds, reportedError);
-            if (watcher)
-                watcher->attemptEnded(outcome.bytes, outcome.accepted ? TrafficObserver::Outcome::Answered
-                                                     : outcome.bytes.isEmpty()
-                                                         ? TrafficObserver::Outcome::NoAnswer
-                                                         : TrafficObserver::Outcome::Failed);
-            if (outcome.accepted) {
-                frame = outcome.answer;
-                return true;
-            }
-            lastController = outcome.controllerByte;
-        }
-        if (!showErrors)
-            return false;
-        const auto choice =
-            MessageBox::show(nullptr, QMessageBox::Warning, QString(), noAnswerText(lastController),
-                             QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (choice != QMessageBox::Retry)
-            return false;
-    }
-}
-} // namespace
 
 bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, int timeoutSeconds)
 {
-    if (IsSimulation())
-        return false;
-    const FrameFields request = frame;
-    // The clock is read only while someone watches; a failure box may install or remove one.
-    const bool watched = link().trafficObserver != nullptr;
-    const qint64 started = watched ? linkNowMs() : 0;
-    const bool accepted = runTransaction(frame, attempts, showErrors, timeoutSeconds);
-    if (TrafficObserver* const watcher = link().trafficObserver)
-        watcher->transactionEnded(TransactionRecord{request, frame, accepted, attempts, showErrors,
-                                                    timeoutSeconds, watched ? linkNowMs() - started : 0});
-    return accepted;
+    return programLink().screen->ControllerTransaction(frame, attempts, showErrors, timeoutSeconds);
 }
 
 bool ControllerTransaction(quint8& controller, quint8& command, quint8& data1, quint8& data2, quint8& data3,

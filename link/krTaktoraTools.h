@@ -11,10 +11,14 @@
 
 #include <functional>
 
+class ControllerLink;
 class QWidget;
 class SerialPortInterface;
 class MonotonicClock;
 struct PortError;
+
+// The program's one owner of the Controller line.
+ControllerLink& ProgramLink();
 
 // ---- The port and the program-wide port name ----
 
