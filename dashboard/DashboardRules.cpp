@@ -101,6 +101,13 @@ QString speedPercentText(int sliderPosition)
     return QString::number(speedValue(sliderPosition) * 100 / RestingPosition) + QStringLiteral(" %");
 }
 
+QString directionText(bool forward)
+{
+    // The words of the loco list's direction node, so button and list read alike.
+    return QStringLiteral("Fahrtrichtung: ") +
+           (forward ? QStringLiteral("vorwärts") : QStringLiteral("rückwärts"));
+}
+
 QString panelSettingKey(const QString& word, int index)
 {
     return word + QStringLiteral("%1").arg(index, 2, 10, QLatin1Char('0'));

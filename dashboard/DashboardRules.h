@@ -40,6 +40,8 @@ QString speedStepText(quint8 entryAttributes);
 
 quint8 speedValue(int sliderPosition);
 QString speedPercentText(int sliderPosition);
+// The direction button's tooltip: "Fahrtrichtung: vorwärts" (pressed) or "Fahrtrichtung: rückwärts".
+QString directionText(bool forward);
 
 // "Slider02", "AccessoryAdress00"
 QString panelSettingKey(const QString& word, int index);

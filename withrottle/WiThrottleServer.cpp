@@ -334,8 +334,7 @@ bool WiThrottleServer::drive(quint16 loco, const ThrottleAction& action)
     case ThrottleAction::Speed:
         return m_channel.transact(Request::setLocoSpeed(c, loco, static_cast<quint8>(action.value)));
     case ThrottleAction::Direction:
-        // The window's direction button is pressed for reverse.
-        return m_channel.transact(Request::setLocoDirection(c, loco, action.value == 0));
+        return m_channel.transact(Request::setLocoDirection(c, loco, action.value == 1));
     case ThrottleAction::Function:
         return m_channel.transact(
             Request::locoFunction(c, loco, static_cast<quint8>(action.function), action.value != 0));

@@ -596,7 +596,8 @@ private slots:
         // Controls without a tooltip name their key; the others keep theirs.
         QCOMPARE(rig->window->throttle(2)->stopButton()->toolTip(),
                  QStringLiteral("Lok des gewählten Reglers anhalten: Strg+H"));
-        QCOMPARE(rig->window->throttle(2)->directionButton()->toolTip(), QStringLiteral("Fahrtrichtung"));
+        QCOMPARE(rig->window->throttle(2)->directionButton()->toolTip(),
+                 QStringLiteral("Fahrtrichtung: rückwärts"));
 
         // New options hide the controls: the choice goes, and the keys sleep until the next check.
         rig->find<QWidget>("ControllerFrame")->hide();

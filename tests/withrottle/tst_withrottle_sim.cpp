@@ -102,7 +102,7 @@ private slots:
         a.send("NTaschenlok");
         a.send("MT+S3<;>S3");
         QVERIFY(a.waitFor("MTAS3<;>s2"));
-        QVERIFY(a.lines.contains("MTAS3<;>V0") && a.lines.contains("MTAS3<;>R1"));
+        QVERIFY(a.lines.contains("MTAS3<;>V0") && a.lines.contains("MTAS3<;>R0"));
         a.send("MTAS3<;>V63");
         a.send("MTAS3<;>R1");
         a.send("MTAS3<;>F10");
@@ -110,7 +110,7 @@ private slots:
         a.send("MTAS3<;>F128"); // beyond the Controller's functions
         QVERIFY(a.waitFor("HMF28 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F12."));
         QCOMPARE(rig.sim.requests().mid(sent),
-                 (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, false),
+                 (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, true),
                                      Request::locoFunction(1, 3, LightFunction, true)}));
         QCOMPARE(shown->slider()->value(), 255 - 128);
         QVERIFY(shown->lightButton()->isChecked());
@@ -130,7 +130,7 @@ private slots:
         QVERIFY(a.waitFor("MTAS3<;>F00") && b.waitFor("MTAS3<;>F00"));
         b.send("MTAS3<;>R0"); // reversing while moving is passed on
         QVERIFY(a.waitFor("MTAS3<;>R0"));
-        QVERIFY(shown->directionButton()->isChecked());
+        QVERIFY(!shown->directionButton()->isChecked());
         rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
         QVERIFY(a.waitFor("MTAS3<;>V0") && b.waitFor("MTAS3<;>V0"));
 
@@ -201,7 +201,7 @@ private slots:
         QVERIFY(phone.waitFor("MTAL1000<;>V0") && phone.waitFor("MTAL1000<;>R0"));
         QCOMPARE(
             rig.sim.requests().mid(sent),
-            (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, true),
+            (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, false),
                                 Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
         phone.send("MT-*<;>r");
         QVERIFY(phone.waitFor("MT-L1000<;>"));
