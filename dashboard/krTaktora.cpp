@@ -369,6 +369,7 @@ void krTaktora::portLost()
     CloseControllerPort(); // a held device would come back under another name
     hideOperatingControls();
     m_cmdControllerSettings->setEnabled(false);
+    m_pnlBoardLayout->setText(QStringLiteral("unbekannt")); // the board that comes back may be another
     setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
     Form_Activate();
     if (!reported)
