@@ -14,7 +14,7 @@ Line malformed(const char* why)
 {
     Line line;
     line.kind = LineKind::Malformed;
-    line.text = QString::fromLatin1(why);
+    line.text = QString::fromUtf8(why);
     return line;
 }
 

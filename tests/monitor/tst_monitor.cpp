@@ -11,6 +11,7 @@
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 #include "TrafficModel.h"
+#include "WiThrottleProtocol.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -87,6 +88,53 @@ private slots:
         QCOMPARE(rowCells(&model, 2)[3], QStringLiteral("Lok 3, Geschwindigkeit 5"));
     }
 
+    // A phone's line the server ignored stays one row: cells with the separator or a quote are
+    // quoted as RFC 4180 quotes them, and the reason keeps its umlaut, in UTF-8 behind a byte order mark.
+    void csvKeepsEachCellWhole_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("row"); // after the time
+        QTest::newRow("separator") << QByteArray("MT+S3<;>L;1")
+                                   << ";Handregler 1;;Zeile ignoriert;\"MT+S3<;>L;1\";ungültige Lok-Adresse";
+        QTest::newRow("quote") << QByteArray("MTA\"<;>x")
+                               << ";Handregler 1;;Zeile ignoriert;\"MTA\"\"<;>x\";ungültige Lok-Adresse";
+    }
+    void csvKeepsEachCellWhole()
+    {
+        QFETCH(QByteArray, line);
+        TrafficModel model;
+        model.note(QStringLiteral("Handregler 1"), QString::fromUtf8(line), WiThrottle::parseLine(line).text);
+        model.publish();
+        QBuffer csv;
+        csv.open(QIODevice::WriteOnly);
+        model.writeCsv(csv, {0});
+        QVERIFY(csv.data().startsWith("\xEF\xBB\xBF"));
+        const QStringList rows = QString::fromUtf8(csv.data().mid(3)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 2);
+        QTEST(rows[1].mid(rows[1].indexOf(';')), "row");
+    }
+
+    void failedSaveSaysWhy_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("no such folder") << "fehlt/verkehr.csv";
+        QTest::newRow("a folder") << ".";
+    }
+    void failedSaveSaysWhy()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        krTrafficMonitor monitor;
+        QVERIFY(!monitor.saveCsv(dir.filePath(file)));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        const QString start =
+            "Der Datenverkehr konnte nicht in die Datei\n" + dir.filePath(file) + "\ngespeichert werden:\n\n";
+        QVERIFY2(shown[0].text.startsWith(start) && shown[0].text.size() > start.size(),
+                 qPrintable(shown[0].text));
+    }
+
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()
     {
         SimProcess sim({"--fault", "no-answer:2@24"}); // the global stop goes unanswered twice
@@ -121,7 +169,7 @@ private slots:
         QVERIFY(monitor->saveCsv(path));
         QFile csv(path);
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], QStringLiteral("Zeit (ms);Richtung;Bytes;Befehl;Werte;Ergebnis"));
         QVERIFY(lines[1].endsWith(";gesendet;1, 24, 255, 255, 0, 25;StopLoco;alle Loks;keine Antwort"));
