@@ -247,6 +247,59 @@ private slots:
         QCOMPARE(shown, box.isEmpty() ? QStringList() : QStringList{box});
     }
 
+    // The loco list, the decoder sheet and the Controller settings take the Controller number as
+    // the check does, however the field changed after it: the check's refusal opens nothing.
+    void windowsOpenOnlyForACheckableNumber_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("title"); // its end; empty: refused
+        for (const char* button : {"btnProgrammedLocos", "btnDecoderSheet", "cmdControllerSettings"}) {
+            QTest::addRow("%s 257", button) << button << "257" << QString();
+            QTest::addRow("%s -1", button) << button << "-1" << QString();
+            QTest::addRow("%s 249.6", button) << button << "249.6"
+                                              << "(Controller 250)";
+        }
+    }
+    void windowsOpenOnlyForACheckableNumber()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, number);
+        QFETCH(QString, title);
+        DashboardRig rig({"--controller", "1,250"});
+        rig.check();
+        rig.find<QLineEdit>("txtControllerNr")->setText(number);
+        QString opened;
+        QTimer closer; // gone with this row, so it cannot reach the next row's window
+        closer.setSingleShot(true);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        closer.start(0);
+        if (auto* action = rig.find<QAction>(button))
+            action->trigger();
+        else
+            rig.find<QPushButton>(button)->click();
+        const auto shown = MessageBox::takeShown();
+        if (!title.isEmpty()) {
+            QVERIFY2(opened.endsWith(title), qPrintable(opened));
+            QVERIFY(shown.isEmpty());
+            for (const FrameFields& frame : rig.sent())
+                QCOMPARE(frame.controller, quint8(250));
+            return;
+        }
+        QCOMPARE(opened, QString());
+        QVERIFY(rig.sent().isEmpty());
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(shown[0].text, "Die Controller-Nummer „" + number +
+                                    "“ ist nicht im gültigen Bereich (0 bis 250).\n\n"
+                                    "Bitte geben Sie die Nummer Ihres Controllers ein und prüfen Sie ihn.");
+    }
+
     void optionsDialogAlwaysAsksForANewCheck()
     {
         DashboardRig rig({}, QStringLiteral("NUL"));
