@@ -267,18 +267,6 @@ private slots:
             QCOMPARE(validateField(rule, text, QLocale(locale), kNow).ok, number.has_value());
     }
 
-    // The list entry a field sends is the one the check found, as the list writes it.
-    void choicesAsTheListWritesThem()
-    {
-        const QString pins = "Pin,MANDATORY,VALID=A0;A1;A2;A3";
-        const auto sent = [](const QString& text, const QString& tag) {
-            return checkedChoice(text, tag).value_or(QStringLiteral("-"));
-        };
-        QCOMPARE(sent("\ta3 ", pins), QStringLiteral("A3"));
-        QCOMPARE(sent("A4", pins), QStringLiteral("-"));
-        QCOMPARE(sent("c", "T,VALID=x;y,MIN=b,MAX=d"), QStringLiteral("-")); // passes by the bounds
-    }
-
     void leadingNumbers()
     {
         const QList<QPair<QString, double>> cases{{"12abc", 12}, {" 1 2\t3 ", 123}, {"-3.5e2x", -350},
