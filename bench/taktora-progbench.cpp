@@ -33,7 +33,7 @@ public:
         tab->selectProgType(0);
         resize(TwipsToPixels(6255), TwipsToPixels(5055));
     }
-    quint16 controllerId() const override { return 1; }
+    quint8 controllerByte() const override { return 1; }
     FrameFields& frame() override { return m_frame; }
     bool transact(int attempts, bool showErrors) override
     {

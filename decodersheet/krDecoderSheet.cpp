@@ -74,7 +74,7 @@ krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this
     m_track.afterExchange = [this] { takeEvents(); };
 }
 
-void krDecoderSheet::setControllerID(quint16 id)
+void krDecoderSheet::setControllerID(quint8 id)
 {
     m_controllerId = id;
     setWindowTitle(kCaption + QStringLiteral(" (Controller ") + QString::number(id) + QLatin1Char(')'));

@@ -35,7 +35,7 @@ public:
     explicit krDecoderSheet(QWidget* parent = nullptr);
 
     // Set by the opener before the window is shown.
-    void setControllerID(quint16 id);
+    void setControllerID(quint8 id);
     const QList<Sheet::Row>& rows() const;
     SheetModel* model() const { return m_model; }
 
@@ -59,7 +59,7 @@ public:
     bool isBusy() const { return m_busy; }
 
     // TrackChannel: the window's one frame.
-    quint16 controllerId() const override { return m_controllerId; }
+    quint8 controllerByte() const override { return m_controllerId; }
     FrameFields& frame() override { return m_frame; }
     bool transact(int attempts, bool showErrors) override;
 
@@ -79,7 +79,7 @@ private:
     void showProgress(int done, double withinCv, int total);
     std::optional<QList<Sheet::Row>> readFile(FileAction action, QString& fileName);
 
-    quint16 m_controllerId = 0;
+    quint8 m_controllerId = 0;
     FrameFields m_frame;
     ProgrammingTrack m_track;
     bool m_firstShow = true;
