@@ -425,18 +425,18 @@ void ProgrammingTab::cmdLocoRecognition_Click()
     const bool steps28 = TestCv29Bit(Cv29Steps28Selector);
     const QString suffix = speedStepSuffix(steps14, steps28);
 
-    std::optional<int> recognised;
+    std::optional<Recognition> recognised;
     if (isShort) {
         setStatus(QStringLiteral("Niedrige Lok-Nummern erkannt ..."), Blue);
         const int value = ReadCvValue(1);
         if (value >= 0)
-            recognised = value;
+            recognised = shortAddressRecognition(value, suffix);
     } else if (isLong) {
         setStatus(QStringLiteral("Hohe Lok-Nummern erkannt ..."), Blue);
         const int high = ReadCvValue(17);
         const int low = high >= 0 ? ReadCvValue(18) : NotFound;
         if (high >= 0 && low >= 0)
-            recognised = longLocoNumber(high, low);
+            recognised = longAddressRecognition(high, low, suffix);
     }
 
     if (!isShort && !isLong) {
@@ -445,12 +445,16 @@ void ProgrammingTab::cmdLocoRecognition_Click()
     } else if (!recognised) {
         ShowStatusLamp(LampFailure);
         setStatus(QStringLiteral("Lok-Nummer nicht gefunden"), Red);
+    } else if (!recognised->locoNumber) {
+        ShowStatusLamp(LampFailure);
+        setStatus(recognised->text, Red);
     } else {
         ShowStatusLamp(LampSuccess);
-        setStatus(QStringLiteral("Erkannte Lok-Nummer ") + QString::number(*recognised) + suffix, Green);
+        setStatus(recognised->text, Green);
         QApplication::processEvents();
         if (m_chkAutoConfig->isChecked())
-            m_channel.storeLocoEntry(static_cast<quint16>(*recognised), recognisedSpeedStepCode(steps14));
+            m_channel.storeLocoEntry(static_cast<quint16>(*recognised->locoNumber),
+                                     recognisedSpeedStepCode(steps14));
     }
 
     SwitchProgrammingMode(false);

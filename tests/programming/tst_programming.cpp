@@ -238,19 +238,29 @@ void tst_programming::locoNumbers_data()
     QTest::addColumn<Frames>("sent");
     QTest::addColumn<QString>("recognised");
     QTest::addColumn<Frames>("stored");
+    QTest::addColumn<int>("lamp");
     const QStringList none;
     const FrameFields longAddress = Request::make(1, 31, 29, 0, 13);
     const QString steps28 = "  (28/126 FS)";
     auto entry = [](quint16 loco, quint8 code) { return Frames{Request::writeLocoEntry(1, loco, code)}; };
     QTest::newRow("127 short") << none << 127 << false
                                << Frames{Request::make(1, 31, 29, 0, 5), cv(30, 1, 127)}
-                               << "Erkannte Lok-Nummer 127" + steps28 << Frames{};
+                               << "Erkannte Lok-Nummer 127" + steps28 << Frames{} << 2;
     QTest::newRow("10239") << none << 10239 << true << Frames{longAddress, cv(30, 17, 231), cv(30, 18, 255)}
-                           << "Erkannte Lok-Nummer 10239" + steps28 << entry(10239, 2);
+                           << "Erkannte Lok-Nummer 10239" + steps28 << entry(10239, 2) << 2;
     QTest::newRow("14 steps") << QStringList{"--cv", "29=0,1=5"} << 0 << true << Frames{}
-                              << "Erkannte Lok-Nummer 5  (14 FS)" << entry(5, 1);
+                              << "Erkannte Lok-Nummer 5  (14 FS)" << entry(5, 1) << 2;
     QTest::newRow("no decoder") << QStringList{"--no-decoder"} << 0 << true << Frames{}
-                                << "Lok-Nummer konnte nicht erkannt werden" << Frames{};
+                                << "Lok-Nummer konnte nicht erkannt werden" << Frames{} << 1;
+    // Numbers the Controller cannot hold are reported, never stored.
+    const QString outside = " liegt außerhalb des Controller-Bereichs 1 bis 10239";
+    QTest::newRow("12295") << QStringList{"--cv", "29=38,17=240,18=7"} << 0 << true << Frames{}
+                           << "Erkannte Lok-Nummer 12295" + outside << Frames{} << 1;
+    QTest::newRow("CV 17 below 192") << QStringList{"--cv", "29=38,17=100,18=5"} << 0 << true << Frames{}
+                                     << "Erkannte Lok-Nummer aus CV 17 = 100 und CV 18 = 5" + outside
+                                     << Frames{} << 1;
+    QTest::newRow("short 0") << QStringList{"--cv", "1=0"} << 0 << true << Frames{}
+                             << "Erkannte Lok-Nummer 0" + outside << Frames{} << 1;
 }
 
 void tst_programming::locoNumbers()
@@ -285,6 +295,7 @@ void tst_programming::locoNumbers()
     QCOMPARE(rig.sent().mid(1, 4), (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
                                            Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));
     QCOMPARE(rig.status(), recognised);
+    QTEST(rig.litLamp(), "lamp");
     Frames entries;
     for (const FrameFields& f : rig.sent())
         if (f.command == Command::WriteLocoEntry)
