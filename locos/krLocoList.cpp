@@ -354,8 +354,8 @@ void krLocoList::tvLocoList_NodeClick(const QModelIndex& node)
 void krLocoList::done(int result)
 {
     // The close box and Escape arrive here as well, so one refusal and one unload serve all:
-    // while "Abbruch" shows, a programming-track operation runs and the window stays.
-    if (m_programmingTab->isBreakVisible())
+    // while a programming-track operation runs, its waits included, the window stays.
+    if (m_programmingTab->isBusy())
         return;
     if (!m_unloaded) {
         m_unloaded = true;

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 using namespace Programming;
 
@@ -267,6 +268,7 @@ void ProgrammingTab::cmdOperation_Click(int index)
         return;
     if (!sysDataOK(m_channel.validationWindow()))
         return;
+    const QScopedValueRollback<bool> busy(m_busy, true);
     m_channel.frame().controller = controllerByte();
     SwitchProgrammingMode(true);
     if (index == Read)
@@ -384,6 +386,7 @@ void ProgrammingTab::cmdLocoNumberSet_Click()
     const int number = locoNumberFromField(m_txtLocoNumber->text());
     if (MessageBox::question(this, locoNumberQuestion(number)) != QMessageBox::Yes)
         return;
+    const QScopedValueRollback<bool> busy(m_busy, true);
     ShowStatusLamp(LampBusy);
     const AddressSteps steps = locoAddressSteps(controllerByte(), number);
     setStatus(m_lblStatus->text(), Blue);
@@ -412,6 +415,7 @@ void ProgrammingTab::cmdLocoNumberSet_Click()
 
 void ProgrammingTab::cmdLocoRecognition_Click()
 {
+    const QScopedValueRollback<bool> busy(m_busy, true);
     ProgButtonsEnabled(false);
     ShowStatusLamp(LampBusy);
     setStatus(QStringLiteral("Lok-Nummern-Erkennung ..."), Blue);

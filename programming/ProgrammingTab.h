@@ -33,6 +33,9 @@ public:
     void selectProgType(int index);
     void loadAutoConfigSetting();
     bool isBreakVisible() const;
+    // An operation runs, its one-second wait included: the window must not close meanwhile, or
+    // a confirmed write would go out after the track was switched off.
+    bool isBusy() const { return m_busy || isBreakVisible(); }
     bool cancelRequested() const { return m_track.cancelRequested(); }
 
     // What the controls run; public so that a host and tests can drive the tab as a user would.
@@ -70,6 +73,7 @@ private:
     ProgrammingChannel& m_channel;
     ProgrammingTrack m_track;
     double m_settleSeconds = 1.0;
+    bool m_busy = false;
     Programming::ProgType m_progType = Programming::CvByte;
 
     QGroupBox* m_fraProgramming = nullptr;

@@ -172,7 +172,12 @@ void tst_programming::operations()
     rig.fill(fields[0].toInt(), fields.mid(1));
     if (operation >= 1 && operation != 2)
         MessageBox::setNextAnswer(operation == 1 ? QMessageBox::Yes : QMessageBox::No);
+    // Closing during the wait before the first exchange is refused.
+    bool stayedOpen = operation == 3;
+    if (operation != 3)
+        QTimer::singleShot(0, rig.window.get(), [&] { stayedOpen = !rig.window->close(); });
     rig.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
+    QVERIFY(stayedOpen);
 
     QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
     QCOMPARE(rig.status(), status);
@@ -278,8 +283,13 @@ void tst_programming::locoNumbers()
         rig.get<QLineEdit>("txtLocoNumber")->setText(QString::number(number));
         MessageBox::setNextAnswer(QMessageBox::Yes);
         QString whileWaiting;
-        QTimer::singleShot(0, rig.window.get(), [&] { whileWaiting = rig.status(); });
+        bool stayedOpen = false;
+        QTimer::singleShot(0, rig.window.get(), [&] {
+            whileWaiting = rig.status();
+            stayedOpen = !rig.window->close();
+        });
         rig.tab->cmdLocoNumberSet_Click();
+        QVERIFY(stayedOpen);
         QCOMPARE(
             takeShownTexts(),
             QStringList{QStringLiteral("Möchten Sie die Lok auf die Nummer %1 einstellen ?").arg(number)});
