@@ -8,7 +8,6 @@
 #include "ProgrammingWidgets.h"
 #include "SheetModel.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -27,7 +26,6 @@ using namespace Sheet;
 namespace {
 
 const QString kCaption = QStringLiteral("Decoder-Datenblatt");
-constexpr qint64 kEventIntervalMs = 16;
 constexpr int kShowBusyAfterMs = 100;
 const QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
@@ -71,7 +69,7 @@ krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this
     // During a read or write the window takes its events at screen rate at most: on a decoder
     // that is after every exchange, on a fast line it keeps the window from costing more than
     // the exchanges themselves.
-    m_track.afterExchange = [this] { takeEvents(); };
+    m_track.afterExchange = [this] { m_events.take(); };
 }
 
 void krDecoderSheet::setControllerID(quint16 id)
@@ -114,8 +112,8 @@ void krDecoderSheet::buildControls()
     editRow->addSpacing(12);
     editRow->addWidget(m_cmdRemoveCVs);
 
-    // The programming tab's bar: it repaints itself at most at screen rate.
-    m_sspProgressPanel = new PercentBar(this);
+    // The programming tab's bar: it changes at most at screen rate.
+    m_sspProgressPanel = new ProgressPanel(this);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
     m_sspProgressPanel->setMinimumHeight(TwipsToPixels(315));
     m_lblTimeLeft = new QLabel(this);
@@ -199,14 +197,6 @@ void krDecoderSheet::done(int result)
     QDialog::done(result);
 }
 
-void krDecoderSheet::takeEvents()
-{
-    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
-        return;
-    QApplication::processEvents();
-    m_sinceEvents.start();
-}
-
 void krDecoderSheet::setBusy(bool busy)
 {
     m_busy = busy;
@@ -269,7 +259,7 @@ void krDecoderSheet::cmdReadAll_Click()
     bool cancelled = false;
     for (; current < total; ++current) {
         // The row just read, a click on "Abbruch".
-        takeEvents();
+        m_events.take();
         if (m_track.cancelRequested()) {
             cancelled = true;
             break;
@@ -324,7 +314,7 @@ void krDecoderSheet::cmdWriteChanged_Click()
     bool cancelled = false;
     const int total = int(plan.rows.size());
     for (int done = 0; done < total; ++done) {
-        takeEvents();
+        m_events.take();
         if (m_track.cancelRequested()) {
             cancelled = true;
             break;

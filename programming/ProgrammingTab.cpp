@@ -41,10 +41,10 @@ ProgrammingTab::ProgrammingTab(ProgrammingChannel& channel, QWidget* parent)
 {
     setObjectName(QStringLiteral("ProgrammingTab"));
     buildControls();
-    // The bar repaints itself when the read next lets events through, right after the exchange;
-    // that is also where a click on "Abbruch" arrives.
+    // The bar and the window catch up at screen rate; the window's events are also where a
+    // click on "Abbruch" arrives.
     m_track.onProgress = [this](double percent) { setProgress(percent); };
-    m_track.afterExchange = [] { QApplication::processEvents(); };
+    m_track.afterExchange = [this] { m_events.take(); };
 }
 
 void ProgrammingTab::placeTwips(QWidget* control, int left, int top, int width, int height)
@@ -115,7 +115,7 @@ void ProgrammingTab::buildControls()
     placeTwips(m_lblValue, 1950, rowTop[2], 780, 285);
 
     // Progress of the long reads, the cancel button beside it, the elapsed time below.
-    m_sspProgressPanel = new PercentBar(frame);
+    m_sspProgressPanel = new ProgressPanel(frame);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
     placeTwips(m_sspProgressPanel, 240, 2130, 3360, 315);
     m_cmdBreak = new QPushButton(QStringLiteral("Abbruch"), frame);
@@ -223,11 +223,6 @@ bool ProgrammingTab::isBreakVisible() const
     return !m_cmdBreak->isHidden();
 }
 
-double ProgrammingTab::progressPercent() const
-{
-    return m_sspProgressPanel->percent();
-}
-
 void ProgrammingTab::spnValue_Click(int index, bool up)
 {
     m_txtValue[index]->setText(spinStep(m_txtValue[index]->text(), up));
@@ -241,7 +236,7 @@ void ProgrammingTab::setStatus(const QString& text, const QColor& colour)
     m_lblStatus->setPalette(palette);
 }
 
-// The bar repaints itself when the read next lets events through, right after the exchange.
+// At most at screen rate; the last value is always shown.
 void ProgrammingTab::setProgress(double percent)
 {
     m_sspProgressPanel->setPercent(percent);
