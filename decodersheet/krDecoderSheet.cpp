@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "ProgrammingRules.h"
 #include "ProgrammingWidgets.h"
+#include "SerialPortInterface.h"
 #include "SheetModel.h"
 
 #include <QElapsedTimer>
@@ -30,6 +31,13 @@ constexpr int kShowBusyAfterMs = 100;
 const QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
 const QString kFilter = QStringLiteral("Decoder-Datenblatt (*.csv)");
+
+// A port that failed (a pulled cable) has said so in its box; every further exchange of a read or
+// write would only say it again, once per CV.
+bool portFailed()
+{
+    return !IsSimulation() && ControllerPort().lastError().number != 0;
+}
 
 // Green when everything worked, red when something needs a look.
 QColor outcomeColour(bool attention)
@@ -103,7 +111,7 @@ void krDecoderSheet::buildControls()
     m_txtCVs = new QLineEdit(this);
     m_txtCVs->setObjectName(QStringLiteral("txtCVs"));
     m_txtCVs->setPlaceholderText(QStringLiteral("CVs, z. B. 30-40"));
-    m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1024, durch Kommas getrennt"));
+    m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1023, durch Kommas getrennt"));
     m_cmdAddCVs = button(QStringLiteral("cmdAddCVs"), QStringLiteral("&Hinzufügen"), this);
     m_cmdRemoveCVs = button(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen &entfernen"), this);
     auto* editRow = new QHBoxLayout;
@@ -242,6 +250,9 @@ void krDecoderSheet::cmdReadAll_Click()
 {
     if (m_busy)
         return;
+    if (const auto question = readOverUnwrittenQuestion(m_model->rows()))
+        if (MessageBox::question(this, *question) != QMessageBox::Yes)
+            return;
     m_model->forgetValues();
     const int total = int(m_model->rows().size());
     setBusy(true);
@@ -251,13 +262,15 @@ void krDecoderSheet::cmdReadAll_Click()
         showProgress(current, percent / 100.0, total);
     };
     m_track.switchProgrammingMode(true);
-    WaitSeconds(m_settleSeconds);
+    bool lineLost = portFailed();
+    if (!lineLost)
+        WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
     int read = 0;
     int failed = 0;
     bool cancelled = false;
-    for (; current < total; ++current) {
+    for (; current < total && !lineLost; ++current) {
         // The row just read, a click on "Abbruch".
         m_events.take();
         if (m_track.cancelRequested()) {
@@ -279,14 +292,17 @@ void krDecoderSheet::cmdReadAll_Click()
             ++read;
         }
         m_model->setRow(current, row);
+        lineLost = result == Programming::NotFound && portFailed();
         showProgress(current + 1, 0.0, total);
         m_timeLeftMs = timeLeftMs(elapsed.elapsed(), current + 1, total - current - 1);
         m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
     }
-    m_track.switchProgrammingMode(false);
+    if (!lineLost)
+        m_track.switchProgrammingMode(false);
     m_track.onProgress = nullptr;
     setBusy(false);
     m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    cancelled = cancelled || lineLost;
     setSummary(readSummary(read, failed, total, cancelled), outcomeColour(cancelled || failed > 0));
 }
 
@@ -306,14 +322,16 @@ void krDecoderSheet::cmdWriteChanged_Click()
     setBusy(true);
     setSummary(QStringLiteral("Schreiben ..."), Programming::Blue);
     m_track.switchProgrammingMode(true);
-    WaitSeconds(m_settleSeconds);
+    bool lineLost = portFailed();
+    if (!lineLost)
+        WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
     int written = 0;
     int failed = 0;
     bool cancelled = false;
     const int total = int(plan.rows.size());
-    for (int done = 0; done < total; ++done) {
+    for (int done = 0; done < total && !lineLost; ++done) {
         m_events.take();
         if (m_track.cancelRequested()) {
             cancelled = true;
@@ -330,18 +348,20 @@ void krDecoderSheet::cmdWriteChanged_Click()
             row.status = Status::Written;
             ++written;
         } else {
-            row.status = Status::Failed;
-            row.value.reset();
+            row.status = Status::Failed; // the value stays, to be written again or saved
             ++failed;
         }
         m_model->setRow(plan.rows[done], row);
+        lineLost = !ok && portFailed();
         showProgress(done + 1, 0.0, total);
         m_timeLeftMs = timeLeftMs(elapsed.elapsed(), done + 1, total - done - 1);
         m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
     }
-    m_track.switchProgrammingMode(false);
+    if (!lineLost)
+        m_track.switchProgrammingMode(false);
     setBusy(false);
     m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    cancelled = cancelled || lineLost;
     QString summary = writeSummary(written, failed, plan.leftReadOnly);
     if (cancelled)
         summary = QStringLiteral("Abgebrochen: ") + summary;
