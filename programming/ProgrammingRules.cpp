@@ -221,7 +221,7 @@ Recognition recognition(int locoNumber, const QString& shownAs, const QString& s
 {
     const QString start = QStringLiteral("Erkannte Lok-Nummer ") + shownAs;
     if (locoNumber < 1 || locoNumber > HighestLocoNumber)
-        return {std::nullopt, start + QStringLiteral(" liegt außerhalb des Controller-Bereichs 1 bis ") +
+        return {std::nullopt, start + QStringLiteral(" außerhalb des Controller-Bereichs 1 bis ") +
                                   QString::number(HighestLocoNumber)};
     return {locoNumber, start + suffix};
 }
@@ -235,7 +235,7 @@ Recognition shortAddressRecognition(int cv1, const QString& suffix)
 Recognition longAddressRecognition(int cv17, int cv18, const QString& suffix)
 {
     if (cv17 < LongAddressOffset) // the formula would give a negative number
-        return recognition(0, QStringLiteral("aus CV 17 = %1 und CV 18 = %2").arg(cv17).arg(cv18), suffix);
+        return recognition(0, QStringLiteral("(CV 17 = %1)").arg(cv17), suffix);
     const int number = (cv17 - LongAddressOffset) * 256 + cv18;
     return recognition(number, QString::number(number), suffix);
 }
