@@ -245,9 +245,9 @@ void tst_programming::screenRateWithTheClockStill()
     rig.fill(fields[0].toInt(), fields.mid(1));
     rig.tab->setSettleWait(0);
     QList<int> shown;
-    auto* bar = qobject_cast<QProgressBar*>(rig.get("sspProgressPanel"));
-    if (bar)
-        connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
+    auto* bar = rig.get<QProgressBar>("sspProgressPanel");
+    QVERIFY(bar);
+    connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
     // A call that queues itself again each time the window takes its events.
     int taken = 0;
     bool reading = true;
@@ -268,10 +268,8 @@ void tst_programming::screenRateWithTheClockStill()
     InstallClock(nullptr);
     reading = false;
     QCOMPARE(taken, 1);
-    QVERIFY(bar);
     QTRY_COMPARE(bar->value(), 100);
     QTEST(shown, "shown");
-    QCOMPARE(rig.status().section(' ', -1), QStringLiteral("42"));
 }
 
 void tst_programming::writeKeepsItsRequestThroughTheWait()
