@@ -34,6 +34,8 @@ ProgressPanel::ProgressPanel(QWidget* parent) : QProgressBar(parent), m_pending(
     setValue(0);
     setFormat(QStringLiteral("%p %"));
     setAlignment(Qt::AlignCenter);
+    // Paints its own background, so a new value repaints the bar alone, not the window behind it.
+    setAutoFillBackground(true);
     m_pending->setSingleShot(true);
     connect(m_pending, &QTimer::timeout, this, &ProgressPanel::showWanted);
 }
