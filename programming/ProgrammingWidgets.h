@@ -31,8 +31,8 @@ private:
     QColor m_color;
 };
 
-// Qt's progress bar with the percentage written on it ("42 %"), so that screen readers and other
-// tools read its value, whose value changes no faster than a screen shows frames: a register
+// Qt's progress bar, so that screen readers and other tools read its value, with the percentage
+// written on it ("42 %"). Its value changes no faster than a screen shows frames: a register
 // search moves it 256 times, and against a fast Controller repainting it each time would cost
 // more than the exchanges. A value that comes too soon is shown by a timer at the end of the
 // interval, unless another one replaces it first; the last one is always shown.
