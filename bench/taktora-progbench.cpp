@@ -163,7 +163,10 @@ bool run(const Setting& s)
     const double tabSearch = search.tab;
     const double bareS = search.bare;
 
-    // "Abbruch" clicked after the first exchange of a search: how many exchanges follow it.
+    // "Abbruch" clicked after the first exchange of a search: how many exchanges follow it. The
+    // search starts as the button starts it, after the settling pause, so the window takes its
+    // events after the first exchange.
+    WaitSeconds(0.05);
     const int before = int(sim.requests().size());
     QTimer::singleShot(0, &host,
                        [&] { host.tab->findChild<QPushButton*>(QStringLiteral("cmdBreak"))->click(); });

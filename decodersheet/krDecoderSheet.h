@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "krTaktoraTools.h"
 #include "ProgrammingTrack.h"
 #include "SheetRules.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 #include <functional>
 #include <optional>
@@ -16,7 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTimer;
-class PercentBar;
+class ProgressPanel;
 class SheetModel;
 
 // The decoder sheet: every CV that matters of the decoder on the programming track in one table,
@@ -72,7 +72,6 @@ protected:
 private:
     void buildControls();
     void switchTrackOff();
-    void takeEvents();
     void setBusy(bool busy);
     void showBusy(bool busy);
     void setSummary(const QString& text, const QColor& colour);
@@ -88,7 +87,7 @@ private:
     QTimer* m_showBusy = nullptr;
     double m_settleSeconds = 1.0;
     std::optional<qint64> m_timeLeftMs;
-    QElapsedTimer m_sinceEvents;
+    ScreenRateEvents m_events;
     FileChooser m_chooseFile;
 
     SheetModel* m_model = nullptr;
@@ -102,7 +101,7 @@ private:
     QPushButton* m_cmdLoad = nullptr;
     QPushButton* m_cmdCompare = nullptr;
     QPushButton* m_cmdBreak = nullptr;
-    PercentBar* m_sspProgressPanel = nullptr;
+    ProgressPanel* m_sspProgressPanel = nullptr;
     QLabel* m_lblTimeLeft = nullptr;
     QLabel* m_lblStatus = nullptr;
 };
