@@ -267,14 +267,15 @@ private slots:
         rig.find<QLineEdit>("txtControllerNr")->setText(number);
         QString opened;
         QTimer closer; // gone with this row, so it cannot reach the next row's window
-        closer.setSingleShot(true);
         connect(&closer, &QTimer::timeout, this, [&] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            // A window names its Controller once its first activation has run.
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog && dialog->windowTitle().contains("(Controller ")) {
                 opened = dialog->windowTitle();
                 dialog->reject();
             }
         });
-        closer.start(0);
+        closer.start(5);
         if (auto* action = rig.find<QAction>(button))
             action->trigger();
         else
