@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // taktora-locobench: a Controller with 10,239 configured locos. The read and the tree fill through
 // the real loco list window against the same number of bare exchanges over the same
-// pseudo-terminal (the floor); the fill alone; and a paced line's read against the wire's own
-// minimum, with the window's paints and cursor during that read. One figure per line.
+// pseudo-terminal (the floor); the read's span on the wire against the bare loop's; the fill
+// alone; and a paced line's read against the wire's own minimum, with the window's paints and
+// cursor during that read. One figure per line.
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
+#include "TrafficObserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,6 +39,30 @@ double msSince(const QElapsedTimer& t)
 {
     return t.nsecsElapsed() / 1e6;
 }
+
+// The read as the line sees it: from the first list request to the last, when each goes out. What
+// the window does between its exchanges counts here; what it does before and after does not.
+class WireSpan final : public TrafficObserver
+{
+public:
+    WireSpan() { m_clock.start(); }
+    void requestSent(const FrameFields& request, bool) override
+    {
+        if (request.command != Command::ReadLocoEntry)
+            return;
+        const qint64 now = m_clock.nsecsElapsed();
+        if (request.data3 == LocoEntry::First)
+            m_first = now;
+        m_last = now;
+    }
+    void attemptEnded(const QByteArray&, Outcome) override {}
+    double ms() const { return (m_last - m_first) / 1e6; }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_first = 0;
+    qint64 m_last = 0;
+};
 
 // The floor: first, next, next, ... as bare transactions, nothing done with the answers.
 double bareRead(int& answered)
@@ -105,15 +131,20 @@ int unpaced()
 
     // Alternating rounds, so that a busy neighbour on the machine hits both sides alike.
     constexpr int Rounds = 7;
-    std::vector<double> floors, totals, fills;
+    std::vector<double> floors, totals, fills, bareWire, windowWire;
     int answered = 0;
     WindowRead last;
+    WireSpan wire;
+    InstallTrafficObserver(&wire);
     for (int round = 0; round < Rounds; ++round) {
         floors.push_back(bareRead(answered));
+        bareWire.push_back(wire.ms());
         last = windowRead(window);
+        windowWire.push_back(wire.ms());
         totals.push_back(last.readMs + last.fillMs);
         fills.push_back(last.fillMs);
     }
+    InstallTrafficObserver(nullptr);
     std::printf("opening the window (read, fill, track off): %.0f ms\n", openingMs);
     const double floorMs = median(floors);
     const double totalMs = median(totals);
@@ -129,6 +160,14 @@ int unpaced()
     std::printf("ratio to the floor: fastest rounds %.3f, medians %.3f (target <= 1.2: %s)\n",
                 totalBest / floorBest, totalMs / floorMs,
                 verdict(totalBest <= 1.2 * floorBest && last.shown == Locos));
+    const double bareWireBest = *std::min_element(bareWire.begin(), bareWire.end());
+    const double windowWireBest = *std::min_element(windowWire.begin(), windowWire.end());
+    std::printf("read on the wire, first to last list request: window median %.0f ms, fastest %.0f ms; bare "
+                "loop median %.0f ms, fastest %.0f ms\n",
+                median(windowWire), windowWireBest, median(bareWire), bareWireBest);
+    std::printf("span ratio to the bare loop: fastest rounds %.3f, medians %.3f (target <= 1.15: %s)\n",
+                windowWireBest / bareWireBest, median(windowWire) / median(bareWire),
+                verdict(windowWireBest <= 1.15 * bareWireBest));
     std::printf("tree fill alone: median %.0f ms, slowest %.0f ms, first fill into an empty tree %.0f ms "
                 "(target < 300 ms: %s)\n",
                 median(fills), *std::max_element(fills.begin(), fills.end()), fills.front(),

@@ -225,7 +225,7 @@ int main(int argc, char** argv)
         std::printf("window (%s): loco %s at %s, direction %s, light %s\n", when,
                     qPrintable(throttle->locoNumberBox()->currentText()),
                     qPrintable(throttle->speedLabel()->text()),
-                    throttle->directionButton()->isChecked() ? "reverse" : "forward",
+                    throttle->directionButton()->isChecked() ? "forward" : "reverse",
                     throttle->lightButton()->isChecked() ? "on" : "off");
         for (const QString& line : logTail(log, 3))
             std::printf("  emulator: %s\n", qPrintable(line));

@@ -33,7 +33,7 @@ public:
         tab->selectProgType(0);
         resize(TwipsToPixels(6255), TwipsToPixels(5055));
     }
-    quint16 controllerId() const override { return 1; }
+    quint8 controllerByte() const override { return 1; }
     FrameFields& frame() override { return m_frame; }
     bool transact(int attempts, bool showErrors) override
     {
@@ -163,7 +163,10 @@ bool run(const Setting& s)
     const double tabSearch = search.tab;
     const double bareS = search.bare;
 
-    // "Abbruch" clicked after the first exchange of a search: how many exchanges follow it.
+    // "Abbruch" clicked after the first exchange of a search: how many exchanges follow it. The
+    // search starts as the button starts it, after the settling pause, so the window takes its
+    // events after the first exchange.
+    WaitSeconds(0.05);
     const int before = int(sim.requests().size());
     QTimer::singleShot(0, &host,
                        [&] { host.tab->findChild<QPushButton*>(QStringLiteral("cmdBreak"))->click(); });

@@ -18,6 +18,26 @@ std::optional<quint8> controllerByte(const QString& text)
     return static_cast<quint8>(number);
 }
 
+std::optional<quint8> checkableController(const QString& text)
+{
+    // Compared before rounding, as a field check compares: 250.4 and -0.4 do not pass, 249.6 is 250.
+    const double number = leadingNumber(text);
+    if (number < 0 || number > HighestCheckableController)
+        return std::nullopt;
+    return static_cast<quint8>(wholeValue(number));
+}
+
+QString refusedControllerText(const QString& text)
+{
+    QString shown = text.trimmed();
+    if (shown.size() > 20)
+        shown = shown.left(20) + QStringLiteral("…");
+    return QStringLiteral("Die Controller-Nummer „") + shown +
+           QStringLiteral("“ ist nicht im gültigen Bereich (0 bis ") +
+           QString::number(HighestCheckableController) +
+           QStringLiteral(").\n\nBitte geben Sie die Nummer Ihres Controllers ein und prüfen Sie ihn.");
+}
+
 QString programVersionText()
 {
     return QString::fromUtf8(TaktoraVersion::ProductName) + QStringLiteral(" V") +
@@ -99,6 +119,13 @@ quint8 speedValue(int sliderPosition)
 QString speedPercentText(int sliderPosition)
 {
     return QString::number(speedValue(sliderPosition) * 100 / RestingPosition) + QStringLiteral(" %");
+}
+
+QString directionText(bool forward)
+{
+    // The words of the loco list's direction node, so button and list read alike.
+    return QStringLiteral("Fahrtrichtung: ") +
+           (forward ? QStringLiteral("vorwärts") : QStringLiteral("rückwärts"));
 }
 
 QString panelSettingKey(const QString& word, int index)

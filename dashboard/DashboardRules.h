@@ -23,6 +23,11 @@ constexpr int RestingPosition = 255; // slider position of a standing loco
 
 // The Controller number a command is sent to; none when it does not fit a frame byte.
 std::optional<quint8> controllerByte(const QString& text);
+// The Controller number the check accepts, and with it the windows opened from the main window:
+// the field's leading number from 0 to 250, rounded as every number sent is; none otherwise.
+std::optional<quint8> checkableController(const QString& text);
+// Why a window does not open for a Controller number the check refuses.
+QString refusedControllerText(const QString& text);
 
 QString programVersionText(); // "Taktora V5.2 (build 16)"
 QString firmwareVersionText(int major, int minor, int revision);
@@ -40,6 +45,8 @@ QString speedStepText(quint8 entryAttributes);
 
 quint8 speedValue(int sliderPosition);
 QString speedPercentText(int sliderPosition);
+// The direction button's tooltip: "Fahrtrichtung: vorwärts" (pressed) or "Fahrtrichtung: rückwärts".
+QString directionText(bool forward);
 
 // "Slider02", "AccessoryAdress00"
 QString panelSettingKey(const QString& word, int index);

@@ -29,10 +29,11 @@ QString indexed(const char* name, int index)
     return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(index);
 }
 
-QIcon directionIcon(bool pressed)
+// Pressed is forward: the button sends what it shows, 1 for forward as everywhere else.
+QIcon directionIcon(bool forward)
 {
-    return QIcon(pressed ? QStringLiteral(":/icons/direction_reverse.png")
-                         : QStringLiteral(":/icons/direction_forward.png"));
+    return QIcon(forward ? QStringLiteral(":/icons/direction_forward.png")
+                         : QStringLiteral(":/icons/direction_reverse.png"));
 }
 } // namespace
 
@@ -91,7 +92,7 @@ ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* pare
     m_direction->setCheckable(true);
     m_direction->setIcon(directionIcon(false));
     m_direction->setIconSize(QSize(32, 32));
-    m_direction->setToolTip(QStringLiteral("Fahrtrichtung"));
+    m_direction->setToolTip(Dashboard::directionText(false));
 
     m_light = new QPushButton(QStringLiteral("Licht"), this);
     m_light->setObjectName(indexed("chkLight", index));
@@ -185,10 +186,11 @@ void ThrottlePanel::krSlider_Change(int position)
     m_locoNumber->setEnabled(standing);
 }
 
-void ThrottlePanel::krDirection_Click(bool pressed)
+void ThrottlePanel::krDirection_Click(bool forward)
 {
-    m_direction->setIcon(directionIcon(pressed));
-    sendForLoco([pressed](quint8 c, quint16 loco) { return Request::setLocoDirection(c, loco, pressed); });
+    m_direction->setIcon(directionIcon(forward));
+    m_direction->setToolTip(Dashboard::directionText(forward));
+    sendForLoco([forward](quint8 c, quint16 loco) { return Request::setLocoDirection(c, loco, forward); });
 }
 
 void ThrottlePanel::chkLight_Click(bool pressed)

@@ -38,7 +38,7 @@ public:
 
     // Handlers, public so that the window and tests can run them as the controls do.
     void krSlider_Change(int position);
-    void krDirection_Click(bool pressed);
+    void krDirection_Click(bool forward); // pressed is forward
     void chkLight_Click(bool pressed);
     void tlbFunctionKeys_ButtonClick(QAction* button);
     void btnStop_Click();

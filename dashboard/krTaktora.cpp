@@ -18,7 +18,6 @@
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
-#include "NumberReader.h"
 #include "PortDirectory.h"
 #include "PortErrors.h"
 #include "SerialPortInterface.h"
@@ -369,6 +368,7 @@ void krTaktora::portLost()
     CloseControllerPort(); // a held device would come back under another name
     hideOperatingControls();
     m_cmdControllerSettings->setEnabled(false);
+    m_pnlBoardLayout->setText(QStringLiteral("unbekannt")); // the board that comes back may be another
     setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
     Form_Activate();
     if (!reported)
@@ -433,8 +433,8 @@ void krTaktora::btnCheck_Click()
     m_cmdControllerSettings->setEnabled(false);
     m_checked = false;
 
-    const double number = leadingNumber(m_txtControllerNr->text());
-    if (number < 0 || number > Dashboard::HighestCheckableController) {
+    const auto checked = Dashboard::checkableController(m_txtControllerNr->text());
+    if (!checked) {
         hideOperatingControls();
         return;
     }
@@ -452,7 +452,7 @@ void krTaktora::btnCheck_Click()
         return;
     }
 
-    if (!transact(Request::queryControllerStatus(static_cast<quint8>(qRound(number))))) {
+    if (!transact(Request::queryControllerStatus(*checked))) {
         ShowCommunicationError();
         return;
     }
@@ -556,10 +556,11 @@ void krTaktora::btnLoadCircuit_Click()
 
 void krTaktora::btnProgrammedLocos_Click()
 {
-    // Unchecked, as the field stands: a text without a leading number opens Controller 0.
+    const auto controller = controllerForWindow();
+    if (!controller)
+        return;
     krLocoList locoList(this);
-    locoList.setControllerID(static_cast<quint16>(
-        std::clamp<qint64>(wholeValue(leadingNumber(m_txtControllerNr->text())), 0, 65535)));
+    locoList.setControllerID(*controller);
     locoList.exec();
     // The loco list leaves the track switched off; show what the Controller reports now.
     ReadLoadCircuitState();
@@ -624,10 +625,11 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
 
 void krTaktora::cmdControllerSettings_Click()
 {
+    const auto controller = controllerForWindow();
+    if (!controller)
+        return;
     krControllerSettingsDD dialog(this);
-    // The field may have changed since the check; a number that fits no frame reaches no Controller.
-    dialog.setControllerID(static_cast<int>(
-        qBound(qint64(-1), wholeValue(leadingNumber(m_txtControllerNr->text())), qint64(65535))));
+    dialog.setControllerID(*controller);
     dialog.setAllowHWNotstop(false);
     dialog.exec();
 }
@@ -639,12 +641,24 @@ void krTaktora::openDecoderSheet()
         MessageBox::warning(this, QStringLiteral("Bitte zuerst den Controller prüfen."));
         return;
     }
+    const auto controller = controllerForWindow();
+    if (!controller)
+        return;
     krDecoderSheet sheet(this);
-    sheet.setControllerID(static_cast<quint16>(
-        std::clamp<qint64>(wholeValue(leadingNumber(m_txtControllerNr->text())), 0, 65535)));
+    sheet.setControllerID(*controller);
     sheet.exec();
     // The sheet leaves the track switched off; show what the Controller reports now.
     ReadLoadCircuitState();
+}
+
+std::optional<quint8> krTaktora::controllerForWindow()
+{
+    // The field may have changed since the check: a window opens only for a number the check
+    // would take, so no window ever addresses a Controller the user did not mean.
+    const auto controller = Dashboard::checkableController(m_txtControllerNr->text());
+    if (!controller)
+        MessageBox::warning(this, Dashboard::refusedControllerText(m_txtControllerNr->text()));
+    return controller;
 }
 
 void krTaktora::showTrafficMonitor()

@@ -95,6 +95,9 @@ private:
     void showPhoneThrottles();
     ThrottlePanel* panelShowing(quint16 loco) const;
     void openDecoderSheet();
+    // The Controller number for a window opened from here; none, after telling the user, when the
+    // check would refuse it.
+    std::optional<quint8> controllerForWindow();
     bool Form_QueryUnload();
     // The fit to the screen (krTaktoraFit.cpp).
     void watchScreen();

@@ -44,9 +44,9 @@ void krTaktora::buildPhoneServer()
             if (const auto loco = shownLoco(panel))
                 m_phones->reportSpeed(*loco, Dashboard::speedValue(position));
         });
-        connect(panel->directionButton(), &QToolButton::toggled, this, [this, panel](bool pressed) {
+        connect(panel->directionButton(), &QToolButton::toggled, this, [this, panel](bool forward) {
             if (const auto loco = shownLoco(panel))
-                m_phones->reportDirection(*loco, !pressed);
+                m_phones->reportDirection(*loco, forward);
         });
         connect(panel->lightButton(), &QPushButton::toggled, this, [this, panel](bool on) {
             if (const auto loco = shownLoco(panel))
@@ -102,9 +102,9 @@ bool krTaktora::actOnScreen(quint16 loco, const ThrottleAction& action)
         break;
     case ThrottleAction::Direction: {
         // Passed on while the loco moves too, although the button itself is locked then.
-        const bool pressed = action.value == 0;
-        panel->directionButton()->setChecked(pressed);
-        panel->krDirection_Click(pressed);
+        const bool forward = action.value == 1;
+        panel->directionButton()->setChecked(forward);
+        panel->krDirection_Click(forward);
         break;
     }
     case ThrottleAction::Function:
@@ -130,7 +130,7 @@ std::optional<PhoneLocoState> krTaktora::onScreenState(quint16 loco) const
         return std::nullopt;
     PhoneLocoState state;
     state.speed = Dashboard::speedValue(panel->slider()->value());
-    state.forward = !panel->directionButton()->isChecked();
+    state.forward = panel->directionButton()->isChecked();
     state.functions = panel->lightButton()->isChecked() ? 1 : 0;
     for (int f = 1; f <= 12; ++f)
         if (functionKey(panel, f)->isChecked())

@@ -119,9 +119,12 @@ std::optional<Status> statusFromText(const QString& text)
     return found == std::end(all) ? std::nullopt : std::optional<Status>(*found);
 }
 
-bool carriesValue(Status status)
+// Whether a row of this status holds a value; a failed one may, or may not.
+std::optional<bool> carriesValue(Status status)
 {
-    return status != Status::NotRead && status != Status::Failed;
+    if (status == Status::Failed)
+        return std::nullopt;
+    return status != Status::NotRead;
 }
 
 } // namespace
@@ -193,7 +196,7 @@ std::optional<QList<int>> parseCvSelection(const QString& text, QString& error)
         const auto from = number(bounds.first(), FirstCv, LastCv);
         const auto to = number(bounds.last(), FirstCv, LastCv);
         if (bounds.size() > 2 || !from || !to || *from > *to) {
-            error = QStringLiteral("\"%1\" ist keine CV von 1 bis 1024 und kein Bereich wie 17-19")
+            error = QStringLiteral("\"%1\" ist keine CV von 1 bis 1023 und kein Bereich wie 17-19")
                         .arg(item.trimmed());
             return std::nullopt;
         }
@@ -257,7 +260,7 @@ CsvReading parseCsv(const QByteArray& utf8)
             return fail(i + 1, QStringLiteral("vier Felder erwartet: CV, Name, Wert, Status"));
         const auto cv = number(fields->at(0), FirstCv, LastCv);
         if (!cv)
-            return fail(i + 1, QStringLiteral("CV von 1 bis 1024 erwartet"));
+            return fail(i + 1, QStringLiteral("CV von 1 bis 1023 erwartet"));
         if (seen.contains(*cv))
             return fail(i + 1, QStringLiteral("CV %1 steht zweimal in der Datei").arg(*cv));
         const auto status = statusFromText(fields->at(3));
@@ -269,7 +272,8 @@ CsvReading parseCsv(const QByteArray& utf8)
             if (!value)
                 return fail(i + 1, QStringLiteral("Wert von 0 bis 255 erwartet"));
         }
-        if (value.has_value() != carriesValue(*status))
+        const std::optional<bool> carries = carriesValue(*status);
+        if (carries && value.has_value() != *carries)
             return fail(i + 1, value
                                    ? QStringLiteral("ein Wert bei Status \"%1\"").arg(statusText(*status))
                                    : QStringLiteral("kein Wert bei Status \"%1\"").arg(statusText(*status)));
@@ -304,11 +308,26 @@ QSet<int> differingCvs(const QList<Row>& mine, const QList<Row>& other)
     return cvs;
 }
 
+bool isUnwritten(const Row& row)
+{
+    return row.value && (row.status == Status::Changed || row.status == Status::Failed);
+}
+
+std::optional<QString> readOverUnwrittenQuestion(const QList<Row>& rows)
+{
+    const auto count = std::count_if(rows.cbegin(), rows.cend(), isUnwritten);
+    if (count == 0)
+        return std::nullopt;
+    return QStringLiteral("Möchten Sie alle CVs lesen und dabei %1 geänderte, noch nicht geschriebene "
+                          "Werte verwerfen ?")
+        .arg(count);
+}
+
 WritePlan writePlan(const QList<Row>& rows)
 {
     WritePlan plan;
     for (int i = 0; i < rows.size(); ++i) {
-        if (rows[i].status != Status::Changed || !rows[i].value)
+        if (!isUnwritten(rows[i]))
             continue;
         if (isReadOnly(rows[i].cv))
             plan.leftReadOnly.append(rows[i].cv);

@@ -16,7 +16,7 @@
 namespace Sheet {
 
 constexpr int FirstCv = 1;
-constexpr int LastCv = 1024;
+constexpr int LastCv = 1023; // what a frame carries: data2 0 to 3
 
 enum class Status { NotRead, Read, Changed, Written, Failed };
 QString statusText(Status status);
@@ -25,7 +25,9 @@ struct Row
 {
     int cv = 0;
     QString name;
-    std::optional<int> value; // none unless the status is read, changed or written
+    // None while not read; a failure keeps one only when it was a write: the value the user
+    // wanted, to write again or save.
+    std::optional<int> value;
     Status status = Status::NotRead;
 };
 
@@ -67,7 +69,12 @@ QList<Row> rowsToRestore(const QList<Row>& loaded);
 QSet<int> differingCvs(const QList<Row>& mine, const QList<Row>& other);
 std::optional<int> valueOf(const QList<Row>& rows, int cv);
 
-// Which changed rows a write takes, and which read-only ones it leaves.
+// A value the user gave that the decoder does not hold yet: changed, or its write failed.
+bool isUnwritten(const Row& row);
+// The question before "Alle lesen" over such values, none when there are none.
+std::optional<QString> readOverUnwrittenQuestion(const QList<Row>& rows);
+
+// Which unwritten rows a write takes, and which read-only ones it leaves.
 struct WritePlan
 {
     QList<int> rows; // indexes into the sheet

@@ -6,9 +6,9 @@
 #include "MessageBox.h"
 #include "ProgrammingRules.h"
 #include "ProgrammingWidgets.h"
+#include "SerialPortInterface.h"
 #include "SheetModel.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -27,11 +27,17 @@ using namespace Sheet;
 namespace {
 
 const QString kCaption = QStringLiteral("Decoder-Datenblatt");
-constexpr qint64 kEventIntervalMs = 16;
 constexpr int kShowBusyAfterMs = 100;
 const QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
 const QString kFilter = QStringLiteral("Decoder-Datenblatt (*.csv)");
+
+// A port that failed (a pulled cable) has said so in its box; every further exchange of a read or
+// write would only say it again, once per CV.
+bool portFailed()
+{
+    return !IsSimulation() && ControllerPort().lastError().number != 0;
+}
 
 // Green when everything worked, red when something needs a look.
 QColor outcomeColour(bool attention)
@@ -71,10 +77,10 @@ krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this
     // During a read or write the window takes its events at screen rate at most: on a decoder
     // that is after every exchange, on a fast line it keeps the window from costing more than
     // the exchanges themselves.
-    m_track.afterExchange = [this] { takeEvents(); };
+    m_track.afterExchange = [this] { m_events.take(); };
 }
 
-void krDecoderSheet::setControllerID(quint16 id)
+void krDecoderSheet::setControllerID(quint8 id)
 {
     m_controllerId = id;
     setWindowTitle(kCaption + QStringLiteral(" (Controller ") + QString::number(id) + QLatin1Char(')'));
@@ -105,7 +111,7 @@ void krDecoderSheet::buildControls()
     m_txtCVs = new QLineEdit(this);
     m_txtCVs->setObjectName(QStringLiteral("txtCVs"));
     m_txtCVs->setPlaceholderText(QStringLiteral("CVs, z. B. 30-40"));
-    m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1024, durch Kommas getrennt"));
+    m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1023, durch Kommas getrennt"));
     m_cmdAddCVs = button(QStringLiteral("cmdAddCVs"), QStringLiteral("&Hinzufügen"), this);
     m_cmdRemoveCVs = button(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen &entfernen"), this);
     auto* editRow = new QHBoxLayout;
@@ -114,8 +120,8 @@ void krDecoderSheet::buildControls()
     editRow->addSpacing(12);
     editRow->addWidget(m_cmdRemoveCVs);
 
-    // The programming tab's bar: it repaints itself at most at screen rate.
-    m_sspProgressPanel = new PercentBar(this);
+    // The programming tab's bar: it changes at most at screen rate.
+    m_sspProgressPanel = new ProgressPanel(this);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
     m_sspProgressPanel->setMinimumHeight(TwipsToPixels(315));
     m_lblTimeLeft = new QLabel(this);
@@ -199,14 +205,6 @@ void krDecoderSheet::done(int result)
     QDialog::done(result);
 }
 
-void krDecoderSheet::takeEvents()
-{
-    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventIntervalMs)
-        return;
-    QApplication::processEvents();
-    m_sinceEvents.start();
-}
-
 void krDecoderSheet::setBusy(bool busy)
 {
     m_busy = busy;
@@ -252,6 +250,9 @@ void krDecoderSheet::cmdReadAll_Click()
 {
     if (m_busy)
         return;
+    if (const auto question = readOverUnwrittenQuestion(m_model->rows()))
+        if (MessageBox::question(this, *question) != QMessageBox::Yes)
+            return;
     m_model->forgetValues();
     const int total = int(m_model->rows().size());
     setBusy(true);
@@ -261,15 +262,17 @@ void krDecoderSheet::cmdReadAll_Click()
         showProgress(current, percent / 100.0, total);
     };
     m_track.switchProgrammingMode(true);
-    WaitSeconds(m_settleSeconds);
+    bool lineLost = portFailed();
+    if (!lineLost)
+        WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
     int read = 0;
     int failed = 0;
     bool cancelled = false;
-    for (; current < total; ++current) {
+    for (; current < total && !lineLost; ++current) {
         // The row just read, a click on "Abbruch".
-        takeEvents();
+        m_events.take();
         if (m_track.cancelRequested()) {
             cancelled = true;
             break;
@@ -289,14 +292,17 @@ void krDecoderSheet::cmdReadAll_Click()
             ++read;
         }
         m_model->setRow(current, row);
+        lineLost = result == Programming::NotFound && portFailed();
         showProgress(current + 1, 0.0, total);
         m_timeLeftMs = timeLeftMs(elapsed.elapsed(), current + 1, total - current - 1);
         m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
     }
-    m_track.switchProgrammingMode(false);
+    if (!lineLost)
+        m_track.switchProgrammingMode(false);
     m_track.onProgress = nullptr;
     setBusy(false);
     m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    cancelled = cancelled || lineLost;
     setSummary(readSummary(read, failed, total, cancelled), outcomeColour(cancelled || failed > 0));
 }
 
@@ -316,15 +322,17 @@ void krDecoderSheet::cmdWriteChanged_Click()
     setBusy(true);
     setSummary(QStringLiteral("Schreiben ..."), Programming::Blue);
     m_track.switchProgrammingMode(true);
-    WaitSeconds(m_settleSeconds);
+    bool lineLost = portFailed();
+    if (!lineLost)
+        WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
     elapsed.start();
     int written = 0;
     int failed = 0;
     bool cancelled = false;
     const int total = int(plan.rows.size());
-    for (int done = 0; done < total; ++done) {
-        takeEvents();
+    for (int done = 0; done < total && !lineLost; ++done) {
+        m_events.take();
         if (m_track.cancelRequested()) {
             cancelled = true;
             break;
@@ -340,18 +348,20 @@ void krDecoderSheet::cmdWriteChanged_Click()
             row.status = Status::Written;
             ++written;
         } else {
-            row.status = Status::Failed;
-            row.value.reset();
+            row.status = Status::Failed; // the value stays, to be written again or saved
             ++failed;
         }
         m_model->setRow(plan.rows[done], row);
+        lineLost = !ok && portFailed();
         showProgress(done + 1, 0.0, total);
         m_timeLeftMs = timeLeftMs(elapsed.elapsed(), done + 1, total - done - 1);
         m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
     }
-    m_track.switchProgrammingMode(false);
+    if (!lineLost)
+        m_track.switchProgrammingMode(false);
     setBusy(false);
     m_lblTimeLeft->setText(durationText(elapsed.elapsed()));
+    cancelled = cancelled || lineLost;
     QString summary = writeSummary(written, failed, plan.leftReadOnly);
     if (cancelled)
         summary = QStringLiteral("Abgebrochen: ") + summary;

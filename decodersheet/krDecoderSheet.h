@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "krTaktoraTools.h"
 #include "ProgrammingTrack.h"
 #include "SheetRules.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 #include <functional>
 #include <optional>
@@ -16,7 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTimer;
-class PercentBar;
+class ProgressPanel;
 class SheetModel;
 
 // The decoder sheet: every CV that matters of the decoder on the programming track in one table,
@@ -35,7 +35,7 @@ public:
     explicit krDecoderSheet(QWidget* parent = nullptr);
 
     // Set by the opener before the window is shown.
-    void setControllerID(quint16 id);
+    void setControllerID(quint8 id);
     const QList<Sheet::Row>& rows() const;
     SheetModel* model() const { return m_model; }
 
@@ -59,7 +59,7 @@ public:
     bool isBusy() const { return m_busy; }
 
     // TrackChannel: the window's one frame.
-    quint16 controllerId() const override { return m_controllerId; }
+    quint8 controllerByte() const override { return m_controllerId; }
     FrameFields& frame() override { return m_frame; }
     bool transact(int attempts, bool showErrors) override;
 
@@ -72,14 +72,13 @@ protected:
 private:
     void buildControls();
     void switchTrackOff();
-    void takeEvents();
     void setBusy(bool busy);
     void showBusy(bool busy);
     void setSummary(const QString& text, const QColor& colour);
     void showProgress(int done, double withinCv, int total);
     std::optional<QList<Sheet::Row>> readFile(FileAction action, QString& fileName);
 
-    quint16 m_controllerId = 0;
+    quint8 m_controllerId = 0;
     FrameFields m_frame;
     ProgrammingTrack m_track;
     bool m_firstShow = true;
@@ -88,7 +87,7 @@ private:
     QTimer* m_showBusy = nullptr;
     double m_settleSeconds = 1.0;
     std::optional<qint64> m_timeLeftMs;
-    QElapsedTimer m_sinceEvents;
+    ScreenRateEvents m_events;
     FileChooser m_chooseFile;
 
     SheetModel* m_model = nullptr;
@@ -102,7 +101,7 @@ private:
     QPushButton* m_cmdLoad = nullptr;
     QPushButton* m_cmdCompare = nullptr;
     QPushButton* m_cmdBreak = nullptr;
-    PercentBar* m_sspProgressPanel = nullptr;
+    ProgressPanel* m_sspProgressPanel = nullptr;
     QLabel* m_lblTimeLeft = nullptr;
     QLabel* m_lblStatus = nullptr;
 };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The number a field under a validation rule sends: read by the one number reader
-// (NumberReader.h), after the same check sysDataOK makes.
+// The number, or the allowed value, a field under a validation rule sends: read by the one number
+// reader (NumberReader.h) and the rule's own list, after the same check sysDataOK makes.
 
 #include <QLocale>
 #include <QString>
@@ -18,3 +18,9 @@ std::optional<qint64> checkedNumber(const QString& text, const QString& tag,
 
 // The same for a control: its text and its "Tag" as sysDataOK reads them.
 std::optional<qint64> fieldNumber(const QWidget* field, const QLocale& locale = QLocale());
+
+// The entry of the rule's "Valid=" list that a text passes by, as the list writes it: " a3" under
+// "VALID=A0;A1;A2;A3" gives "A3". None when the check refuses the text or it passes by the bounds.
+std::optional<QString> checkedChoice(const QString& text, const QString& tag,
+                                     const QLocale& locale = QLocale());
+std::optional<QString> fieldChoice(const QWidget* field, const QLocale& locale = QLocale());

@@ -131,6 +131,11 @@ QStringList ValidationRule::validValues() const
     return hasValidList ? validList.split(kValueSeparator) : QStringList();
 }
 
+int ValidationRule::validListPosition(const QString& text) const
+{
+    return hasValidList ? sysListLookUp(text.trimmed(), validList, kValueSeparator) : 0;
+}
+
 ValidationResult validateField(const ValidationRule& spec, const QString& text, const QLocale& locale,
                                const QDateTime& now)
 {
@@ -152,7 +157,7 @@ ValidationResult validateField(const ValidationRule& spec, const QString& text, 
                                  range.lower + QStringLiteral(" bis ") + range.upper + QStringLiteral(") .");
 
     if (spec.hasValidList) {
-        if (sysListLookUp(trimmed, spec.validList, kValueSeparator) > 0)
+        if (spec.validListPosition(text) > 0)
             return ValidationResult::pass();
         if (spec.hasBounds())
             return range.inRange ? ValidationResult::pass() : ValidationResult::fail(rangeMessage);

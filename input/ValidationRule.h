@@ -43,6 +43,9 @@ struct ValidationRule
     bool isDate() const { return date || birthday; }
     bool hasBounds() const { return hasMin || hasMax; }
     QStringList validValues() const;
+    // The number (from 1) of the "Valid=" entry that the text, trimmed, equals in any case; 0 for
+    // none. The check and the value a field sends both read the list through here.
+    int validListPosition(const QString& text) const;
 };
 
 struct ValidationResult

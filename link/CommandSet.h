@@ -178,9 +178,10 @@ constexpr FrameFields writeLocoEntry(quint8 c, quint16 loco, quint8 speedStepCod
 {
     return make(c, Command::WriteLocoEntry, lowByte(loco), highByte(loco), speedStepCode);
 }
-constexpr FrameFields setLocoDirection(quint8 c, quint16 loco, bool pressed)
+// data3 1 is forward, as bit 7 of a loco entry and DCC's direction bit.
+constexpr FrameFields setLocoDirection(quint8 c, quint16 loco, bool forward)
 {
-    return make(c, Command::SetLocoDirection, lowByte(loco), highByte(loco), pressed ? 1 : 0);
+    return make(c, Command::SetLocoDirection, lowByte(loco), highByte(loco), forward ? 1 : 0);
 }
 constexpr FrameFields setLocoSpeed(quint8 c, quint16 loco, quint8 speed)
 {

@@ -204,6 +204,31 @@ void WaitSeconds(double s)
     loop.exec();
 }
 
+bool ScreenRate::due()
+{
+    if (remainingMs() > 0)
+        return false;
+    restart();
+    return true;
+}
+
+qint64 ScreenRate::remainingMs() const
+{
+    return m_started ? qBound<qint64>(0, IntervalMs - (linkNowMs() - m_lastMs), IntervalMs) : 0;
+}
+
+void ScreenRate::restart()
+{
+    m_started = true;
+    m_lastMs = linkNowMs();
+}
+
+void ScreenRateEvents::take()
+{
+    if (m_rate.due())
+        QCoreApplication::processEvents(m_flags);
+}
+
 QString ReadSetting(const QString& key, const QString& defaultValue, const QString& section)
 {
     QSettings settings = openSettings();

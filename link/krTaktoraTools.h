@@ -6,6 +6,7 @@
 
 #include "Frame.h"
 
+#include <QEventLoop>
 #include <QRect>
 #include <QString>
 
@@ -50,6 +51,42 @@ bool ControllerTransaction(FrameFields& frame, int attempts, bool showErrors, in
 
 // Lets the windows run for s seconds.
 void WaitSeconds(double s);
+
+// How often a long series of exchanges (the loco list read, a CV read, a register search, the
+// decoder sheet's reads) lets the windows catch up: no more often than a screen shows frames.
+// That is often enough to repaint and to hear a click on "Abbruch", and on a fast line far less
+// often than after every exchange, which would cost as much as the exchanges themselves. Timed on
+// the link's clock (InstallClock).
+class ScreenRate
+{
+public:
+    static constexpr qint64 IntervalMs = 15;
+
+    // True on the first call, then whenever IntervalMs have passed since it last was (or since
+    // restart()).
+    bool due();
+    // How long until due() is true again; 0 when it is now.
+    qint64 remainingMs() const;
+    // The interval starts now.
+    void restart();
+
+private:
+    bool m_started = false;
+    qint64 m_lastMs = 0;
+};
+
+// Processes the pending window events when the screen rate allows it.
+class ScreenRateEvents
+{
+public:
+    explicit ScreenRateEvents(QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents) : m_flags(flags)
+    {}
+    void take();
+
+private:
+    QEventLoop::ProcessEventsFlags m_flags;
+    ScreenRate m_rate;
+};
 
 QString ReadSetting(const QString& key, const QString& defaultValue, const QString& section);
 void WriteSetting(const QString& key, const QString& value, const QString& section);

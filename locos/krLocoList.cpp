@@ -13,7 +13,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QHeaderView>
 #include <QResizeEvent>
@@ -35,9 +34,6 @@ constexpr int TreeLeft = 120;
 constexpr int TreeTop = 480;
 constexpr int TreeWidth = 6015;
 constexpr int ToolbarHeight = 330;
-
-// A long read blocks the window between exchanges; let it repaint this often meanwhile.
-constexpr int RepaintIntervalMs = 50;
 
 constexpr int TrackOffAttempts = 0; // that is 3
 constexpr int TransactionTimeoutSeconds = 2;
@@ -228,15 +224,9 @@ void krLocoList::ShowStatusLamp(quint8 state)
 void krLocoList::ReadLocoList()
 {
     BusyCursor busy;
-    QElapsedTimer sinceRepaint;
-    sinceRepaint.start();
-    ::ReadLocoList(*this, m_locoConfiguration, [&sinceRepaint] {
-        // Paint only: user input waits until the list is read, so nothing starts meanwhile.
-        if (sinceRepaint.elapsed() >= RepaintIntervalMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceRepaint.restart();
-        }
-    });
+    // Paint only: user input waits until the list is read, so nothing starts meanwhile.
+    ScreenRateEvents events(QEventLoop::ExcludeUserInputEvents);
+    ::ReadLocoList(*this, m_locoConfiguration, [&events] { events.take(); });
 }
 
 void krLocoList::FillLocoTree()
@@ -354,8 +344,8 @@ void krLocoList::tvLocoList_NodeClick(const QModelIndex& node)
 void krLocoList::done(int result)
 {
     // The close box and Escape arrive here as well, so one refusal and one unload serve all:
-    // while "Abbruch" shows, a programming-track operation runs and the window stays.
-    if (m_programmingTab->isBreakVisible())
+    // while a programming-track operation runs, its waits included, the window stays.
+    if (m_programmingTab->isBusy())
         return;
     if (!m_unloaded) {
         m_unloaded = true;

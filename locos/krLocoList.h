@@ -27,9 +27,9 @@ class krLocoList : public QDialog, public LocoListChannel, public ProgrammingCha
 public:
     explicit krLocoList(QWidget* parent = nullptr);
 
-    // Set by the opener before the window is shown.
-    void setControllerID(quint16 id) { m_controllerId = id; }
-    quint16 controllerID() const { return m_controllerId; }
+    // Set by the opener before the window is shown: a number that fits the frame.
+    void setControllerID(quint8 id) { m_controllerId = id; }
+    quint8 controllerID() const { return m_controllerId; }
 
     const LocoConfiguration& configuration() const { return m_locoConfiguration; }
 
@@ -51,10 +51,9 @@ public:
     ProgrammingTab* programmingTab() const { return m_programmingTab; }
 
     // LocoListChannel and ProgrammingChannel: both work on the window's one frame.
-    quint8 controllerByte() const override { return static_cast<quint8>(m_controllerId); }
+    quint8 controllerByte() const override { return m_controllerId; }
     FrameFields& frame() override { return m_frame; }
     bool transact() override;
-    quint16 controllerId() const override { return m_controllerId; }
     bool transact(int attempts, bool showErrors) override;
     void storeLocoEntry(quint16 locoNumber, quint8 speedStepCode) override;
     void setConfigurationTabEnabled(bool enabled) override;
@@ -77,7 +76,7 @@ private:
     void afterWrite();
     void switchTrackOff();
 
-    quint16 m_controllerId = 0;
+    quint8 m_controllerId = 0;
     bool m_firstActivation = true;
     bool m_unloaded = false;
     LocoConfiguration m_locoConfiguration;

@@ -56,6 +56,18 @@ QString requestValues(quint8 command, quint8 d1, quint8 d2, quint8 d3)
     }
 }
 
+// A cell as RFC 4180 writes it: in double quotes, its own quotes doubled, when it holds the
+// separator, a quote or a line break, so a phone's line with ";" stays one cell.
+QString delimited(const QString& cell, const QString& separator)
+{
+    if (!cell.contains(separator) && !cell.contains(QLatin1Char('"')) && !cell.contains(QLatin1Char('\n')) &&
+        !cell.contains(QLatin1Char('\r')))
+        return cell;
+    QString inner = cell;
+    inner.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + inner + QLatin1Char('"');
+}
+
 QString outcomeText(TrafficObserver::Outcome outcome)
 {
     switch (outcome) {
@@ -120,9 +132,9 @@ QString TrafficModel::commandName(quint8 command, quint8 data1)
     static const char* const programming[] = {"WriteCvByte",  "WriteCvBit",  "WriteRegister",
                                               "VerifyCvByte", "VerifyCvBit", "VerifyRegister"};
     if (command >= Command::ReadLocoEntry && command <= Command::LocoFunctionOff)
-        return QString::fromLatin1(loco[command - Command::ReadLocoEntry]);
+        return QString::fromUtf8(loco[command - Command::ReadLocoEntry]);
     if (command >= Command::WriteCvByte && command <= Command::VerifyRegister)
-        return QString::fromLatin1(programming[command - Command::WriteCvByte]);
+        return QString::fromUtf8(programming[command - Command::WriteCvByte]);
     return QStringLiteral("Befehl %1").arg(command);
 }
 
@@ -200,19 +212,23 @@ QString TrafficModel::rowText(int row, const QString& separator) const
 {
     QStringList cells;
     for (int c = 0; c < ColumnCount; ++c)
-        cells << cell(at(row), c);
+        cells << delimited(cell(at(row), c), separator);
     return cells.join(separator);
 }
 
 void TrafficModel::writeCsv(QIODevice& out, const QList<int>& rows) const
 {
+    const QString separator = QStringLiteral(";");
     QStringList lines;
     QStringList header;
     for (int c = 0; c < ColumnCount; ++c)
-        header << headerData(c, Qt::Horizontal).toString();
-    lines << header.join(QLatin1Char(';'));
+        header << delimited(headerData(c, Qt::Horizontal).toString(), separator);
+    lines << header.join(separator);
     for (int r : rows)
-        lines << rowText(r, QStringLiteral(";"));
+        lines << rowText(r, separator);
+    // The byte order mark tells spreadsheets that read anything else as their own code page
+    // that this is UTF-8, so "nächster Eintrag" stays readable.
+    out.write("\xEF\xBB\xBF");
     out.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
 

@@ -35,8 +35,10 @@ public:
     // burst of frames costs the views one update instead of one per frame.
     void publish();
     void clear();
-    // Semicolon-separated, a header line first, then the rows given in their order.
+    // UTF-8, semicolon-separated and quoted as RFC 4180 quotes, a header line first, then the rows
+    // given in their order.
     void writeCsv(QIODevice& out, const QList<int>& rows) const;
+    // A cell that holds the separator, a quote or a line break is quoted.
     QString rowText(int row, const QString& separator) const;
 
     // The name of a request's command in the command set, from its command and data1 bytes.

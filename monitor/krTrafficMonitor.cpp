@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "krTrafficMonitor.h"
 
+#include "MessageBox.h"
 #include "TrafficModel.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -128,17 +130,22 @@ void krTrafficMonitor::copySelection() const
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
 }
 
-bool krTrafficMonitor::saveCsv(const QString& path) const
+bool krTrafficMonitor::saveCsv(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QList<int> rows;
-    for (int r = 0; r < m_filtered->rowCount(); ++r)
-        rows << m_filtered->mapToSource(m_filtered->index(r, 0)).row();
-    m_model->writeCsv(file, rows); // what the filter shows
-
-    return true;
+    // Written whole or not at all: a full disk leaves an older file as it was.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        QList<int> rows;
+        for (int r = 0; r < m_filtered->rowCount(); ++r)
+            rows << m_filtered->mapToSource(m_filtered->index(r, 0)).row();
+        m_model->writeCsv(file, rows); // what the filter shows
+        if (file.commit())
+            return true;
+    }
+    MessageBox::warning(this, QStringLiteral("Der Datenverkehr konnte nicht in die Datei\n") +
+                                  QDir::toNativeSeparators(path) +
+                                  QStringLiteral("\ngespeichert werden:\n\n") + file.errorString());
+    return false;
 }
 
 void krTrafficMonitor::askAndSave()

@@ -24,7 +24,8 @@ public:
     // Only these commands are listed; empty lists all.
     void setCommandFilter(const QString& name);
     void copySelection() const;
-    bool saveCsv(const QString& path) const;
+    // False after a warning that names the file and the reason.
+    bool saveCsv(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;

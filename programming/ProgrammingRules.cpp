@@ -216,11 +216,28 @@ quint8 recognisedSpeedStepCode(bool steps14)
     return steps14 ? SpeedSteps::Steps14 : SpeedSteps::Steps28;
 }
 
-std::optional<int> longLocoNumber(int cv17, int cv18)
+namespace {
+Recognition recognition(int locoNumber, const QString& shownAs, const QString& suffix)
 {
-    if (cv17 < LongAddressOffset)
-        return std::nullopt;
-    return (cv17 - LongAddressOffset) * 256 + cv18;
+    const QString start = QStringLiteral("Erkannte Lok-Nummer ") + shownAs;
+    if (locoNumber < 1 || locoNumber > HighestLocoNumber)
+        return {std::nullopt, start + QStringLiteral(" außerhalb des Controller-Bereichs 1 bis ") +
+                                  QString::number(HighestLocoNumber)};
+    return {locoNumber, start + suffix};
+}
+} // namespace
+
+Recognition shortAddressRecognition(int cv1, const QString& suffix)
+{
+    return recognition(cv1, QString::number(cv1), suffix);
+}
+
+Recognition longAddressRecognition(int cv17, int cv18, const QString& suffix)
+{
+    if (cv17 < LongAddressOffset) // the formula would give a negative number
+        return recognition(0, QStringLiteral("(CV 17 = %1)").arg(cv17), suffix);
+    const int number = (cv17 - LongAddressOffset) * 256 + cv18;
+    return recognition(number, QString::number(number), suffix);
 }
 
 } // namespace Programming

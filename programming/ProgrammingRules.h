@@ -100,8 +100,19 @@ constexpr int Cv29Steps28Selector = 4;
 QString speedStepSuffix(bool steps14, bool steps28);
 quint8 recognisedSpeedStepCode(bool steps14);
 
-// A long address from CV 17 and CV 18; none when CV 17 lies below 192 and so holds no long
-// address at all.
-std::optional<int> longLocoNumber(int cv17, int cv18);
+// The Controller's configuration holds loco numbers 1 to 10239, the range txtLocoNumber takes.
+constexpr int HighestLocoNumber = 10239;
+
+// What the recognition reports once it has read the address CVs. Only a number the Controller
+// can hold is shown in green and may go into its configuration; anything else is shown in red,
+// for the Controller would refuse the entry.
+struct Recognition
+{
+    std::optional<int> locoNumber; // set only within 1 to 10239
+    QString text;
+};
+Recognition shortAddressRecognition(int cv1, const QString& suffix);
+// A long address is (CV 17 - 192) * 256 + CV 18; CV 17 below 192 holds no long address at all.
+Recognition longAddressRecognition(int cv17, int cv18, const QString& suffix);
 
 } // namespace Programming

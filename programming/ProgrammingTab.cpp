@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 using namespace Programming;
 
@@ -40,10 +41,10 @@ ProgrammingTab::ProgrammingTab(ProgrammingChannel& channel, QWidget* parent)
 {
     setObjectName(QStringLiteral("ProgrammingTab"));
     buildControls();
-    // The bar repaints itself when the read next lets events through, right after the exchange;
-    // that is also where a click on "Abbruch" arrives.
+    // The bar and the window catch up at screen rate; the window's events are also where a
+    // click on "Abbruch" arrives.
     m_track.onProgress = [this](double percent) { setProgress(percent); };
-    m_track.afterExchange = [] { QApplication::processEvents(); };
+    m_track.afterExchange = [this] { m_events.take(); };
 }
 
 void ProgrammingTab::placeTwips(QWidget* control, int left, int top, int width, int height)
@@ -114,7 +115,7 @@ void ProgrammingTab::buildControls()
     placeTwips(m_lblValue, 1950, rowTop[2], 780, 285);
 
     // Progress of the long reads, the cancel button beside it, the elapsed time below.
-    m_sspProgressPanel = new PercentBar(frame);
+    m_sspProgressPanel = new ProgressPanel(frame);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
     placeTwips(m_sspProgressPanel, 240, 2130, 3360, 315);
     m_cmdBreak = new QPushButton(QStringLiteral("Abbruch"), frame);
@@ -222,11 +223,6 @@ bool ProgrammingTab::isBreakVisible() const
     return !m_cmdBreak->isHidden();
 }
 
-double ProgrammingTab::progressPercent() const
-{
-    return m_sspProgressPanel->percent();
-}
-
 void ProgrammingTab::spnValue_Click(int index, bool up)
 {
     m_txtValue[index]->setText(spinStep(m_txtValue[index]->text(), up));
@@ -240,7 +236,7 @@ void ProgrammingTab::setStatus(const QString& text, const QColor& colour)
     m_lblStatus->setPalette(palette);
 }
 
-// The bar repaints itself when the read next lets events through, right after the exchange.
+// At most at screen rate; the last value is always shown.
 void ProgrammingTab::setProgress(double percent)
 {
     m_sspProgressPanel->setPercent(percent);
@@ -267,6 +263,7 @@ void ProgrammingTab::cmdOperation_Click(int index)
         return;
     if (!sysDataOK(m_channel.validationWindow()))
         return;
+    const QScopedValueRollback<bool> busy(m_busy, true);
     m_channel.frame().controller = controllerByte();
     SwitchProgrammingMode(true);
     if (index == Read)
@@ -384,6 +381,7 @@ void ProgrammingTab::cmdLocoNumberSet_Click()
     const int number = locoNumberFromField(m_txtLocoNumber->text());
     if (MessageBox::question(this, locoNumberQuestion(number)) != QMessageBox::Yes)
         return;
+    const QScopedValueRollback<bool> busy(m_busy, true);
     ShowStatusLamp(LampBusy);
     const AddressSteps steps = locoAddressSteps(controllerByte(), number);
     setStatus(m_lblStatus->text(), Blue);
@@ -412,6 +410,7 @@ void ProgrammingTab::cmdLocoNumberSet_Click()
 
 void ProgrammingTab::cmdLocoRecognition_Click()
 {
+    const QScopedValueRollback<bool> busy(m_busy, true);
     ProgButtonsEnabled(false);
     ShowStatusLamp(LampBusy);
     setStatus(QStringLiteral("Lok-Nummern-Erkennung ..."), Blue);
@@ -425,18 +424,18 @@ void ProgrammingTab::cmdLocoRecognition_Click()
     const bool steps28 = TestCv29Bit(Cv29Steps28Selector);
     const QString suffix = speedStepSuffix(steps14, steps28);
 
-    std::optional<int> recognised;
+    std::optional<Recognition> recognised;
     if (isShort) {
         setStatus(QStringLiteral("Niedrige Lok-Nummern erkannt ..."), Blue);
         const int value = ReadCvValue(1);
         if (value >= 0)
-            recognised = value;
+            recognised = shortAddressRecognition(value, suffix);
     } else if (isLong) {
         setStatus(QStringLiteral("Hohe Lok-Nummern erkannt ..."), Blue);
         const int high = ReadCvValue(17);
         const int low = high >= 0 ? ReadCvValue(18) : NotFound;
         if (high >= 0 && low >= 0)
-            recognised = longLocoNumber(high, low);
+            recognised = longAddressRecognition(high, low, suffix);
     }
 
     if (!isShort && !isLong) {
@@ -445,12 +444,16 @@ void ProgrammingTab::cmdLocoRecognition_Click()
     } else if (!recognised) {
         ShowStatusLamp(LampFailure);
         setStatus(QStringLiteral("Lok-Nummer nicht gefunden"), Red);
+    } else if (!recognised->locoNumber) {
+        ShowStatusLamp(LampFailure);
+        setStatus(recognised->text, Red);
     } else {
         ShowStatusLamp(LampSuccess);
-        setStatus(QStringLiteral("Erkannte Lok-Nummer ") + QString::number(*recognised) + suffix, Green);
+        setStatus(recognised->text, Green);
         QApplication::processEvents();
         if (m_chkAutoConfig->isChecked())
-            m_channel.storeLocoEntry(static_cast<quint16>(*recognised), recognisedSpeedStepCode(steps14));
+            m_channel.storeLocoEntry(static_cast<quint16>(*recognised->locoNumber),
+                                     recognisedSpeedStepCode(steps14));
     }
 
     SwitchProgrammingMode(false);

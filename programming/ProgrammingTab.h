@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "krTaktoraTools.h"
 #include "ProgrammingChannel.h"
 #include "ProgrammingRules.h"
 
@@ -8,7 +9,7 @@
 
 class CircleShape;
 class FieldEdit;
-class PercentBar;
+class ProgressPanel;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -33,6 +34,9 @@ public:
     void selectProgType(int index);
     void loadAutoConfigSetting();
     bool isBreakVisible() const;
+    // An operation runs, its one-second wait included: the window must not close meanwhile, or
+    // a confirmed write would go out after the track was switched off.
+    bool isBusy() const { return m_busy || isBreakVisible(); }
     bool cancelRequested() const { return m_track.cancelRequested(); }
 
     // What the controls run; public so that a host and tests can drive the tab as a user would.
@@ -52,8 +56,6 @@ public:
     // The pause before an operation's first exchange, in which window events still run; one
     // second on the track, shorter where tests and benchmarks need no settling decoder.
     void setSettleWait(double seconds) { m_settleSeconds = seconds; }
-    // The fill of the progress bar in percent.
-    double progressPercent() const;
 
 private:
     void verifyOrWrite(Programming::Operation operation);
@@ -69,7 +71,9 @@ private:
 
     ProgrammingChannel& m_channel;
     ProgrammingTrack m_track;
+    ScreenRateEvents m_events;
     double m_settleSeconds = 1.0;
+    bool m_busy = false;
     Programming::ProgType m_progType = Programming::CvByte;
 
     QGroupBox* m_fraProgramming = nullptr;
@@ -86,7 +90,7 @@ private:
     QLabel* m_lblCV = nullptr;
     QLabel* m_lblValue = nullptr;
     QLabel* m_lblBit = nullptr;
-    PercentBar* m_sspProgressPanel = nullptr;
+    ProgressPanel* m_sspProgressPanel = nullptr;
     QLabel* m_lblElapsedTime = nullptr;
     QLabel* m_lblStatus = nullptr;
     CircleShape* m_led[3] = {};

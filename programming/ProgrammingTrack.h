@@ -14,8 +14,8 @@ class TrackChannel
 public:
     virtual ~TrackChannel() = default;
 
-    virtual quint16 controllerId() const = 0; // ControllerID of the window
-    virtual FrameFields& frame() = 0;         // the window's frame variables
+    virtual quint8 controllerByte() const = 0; // ControllerID of the window
+    virtual FrameFields& frame() = 0;          // the window's frame variables
     // ControllerTransaction on frame() with these attempts and showErrors, 2-second timeout.
     virtual bool transact(int attempts, bool showErrors) = 0;
 };
@@ -50,7 +50,7 @@ public:
     // A write or verify judged as the buttons judge it: answered, and not three 255 bytes.
     bool program(const FrameFields& request, int attempts = 0, bool showErrors = false);
 
-    quint8 controllerByte() const { return static_cast<quint8>(m_channel.controllerId()); }
+    quint8 controllerByte() const { return m_channel.controllerByte(); }
 
 private:
     void progress(double percent);

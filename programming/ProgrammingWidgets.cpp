@@ -28,67 +28,33 @@ void CircleShape::paintEvent(QPaintEvent*)
     painter.drawEllipse(circle);
 }
 
-namespace {
-constexpr int kFrameIntervalMs = 15; // about the frame rate of a screen
-} // namespace
-
-PercentBar::PercentBar(QWidget* parent) : QWidget(parent), m_pendingPaint(new QTimer(this))
+ProgressPanel::ProgressPanel(QWidget* parent) : QProgressBar(parent), m_pending(new QTimer(this))
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    m_pendingPaint->setSingleShot(true);
-    connect(m_pendingPaint, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    setRange(0, 100);
+    setValue(0);
+    setFormat(QStringLiteral("%p %"));
+    setAlignment(Qt::AlignCenter);
+    // Paints its own background, so a new value repaints the bar alone, not the window behind it.
+    setAutoFillBackground(true);
+    m_pending->setSingleShot(true);
+    connect(m_pending, &QTimer::timeout, this, &ProgressPanel::showWanted);
 }
 
-int PercentBar::fillWidth(double percent) const
+void ProgressPanel::setPercent(double percent)
 {
-    const int inner = qMax(0, width() - 4);
-    return qRound(inner * qBound(0.0, percent, 100.0) / 100.0);
+    m_wanted = qRound(qBound(0.0, percent, 100.0));
+    if (m_wanted == value())
+        m_pending->stop();
+    else if (m_rate.due())
+        setValue(m_wanted); // at once, so the step shows before its exchange blocks the window
+    else if (!m_pending->isActive())
+        m_pending->start(int(m_rate.remainingMs()));
 }
 
-void PercentBar::setPercent(double percent)
+void ProgressPanel::showWanted()
 {
-    m_percent = percent;
-    const int fill = fillWidth(percent);
-    const int figure = qRound(percent);
-    if (fill == m_shownFill && figure == m_shownFigure)
-        return;
-    m_shownFill = fill;
-    m_shownFigure = figure;
-    const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kFrameIntervalMs;
-    // At once, so the bar shows the step before its exchange blocks the window; a step that
-    // follows too soon is painted by the timer, or by the step after it.
-    if (since >= kFrameIntervalMs)
-        repaint();
-    else if (!m_pendingPaint->isActive())
-        m_pendingPaint->start(int(kFrameIntervalMs - since));
-}
-
-void PercentBar::resizeEvent(QResizeEvent*)
-{
-    m_shownFill = fillWidth(m_percent);
-}
-
-void PercentBar::paintEvent(QPaintEvent*)
-{
-    m_sincePaint.start();
-    m_pendingPaint->stop();
-    QPainter painter(this);
-    const QRect all = rect();
-    // Sunken edge: dark above and left, light below and right.
-    painter.fillRect(all, palette().color(QPalette::Light));
-    painter.fillRect(QRect(0, 0, all.width() - 1, all.height() - 1), palette().color(QPalette::Mid));
-    const QRect inner = all.adjusted(2, 2, -2, -2);
-    painter.fillRect(all.adjusted(1, 1, -1, -1), palette().color(QPalette::Base));
-
-    const QRect filled(inner.left(), inner.top(), m_shownFill, inner.height());
-    painter.fillRect(filled, QColor(0, 0, 255));
-    // The figure reads dark on the empty part and white on the filled part.
-    const QString text = QString::number(m_shownFigure) + QStringLiteral(" %");
-    painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(inner, Qt::AlignCenter, text);
-    painter.setClipRect(filled);
-    painter.setPen(Qt::white);
-    painter.drawText(inner, Qt::AlignCenter, text);
+    m_rate.restart();
+    setValue(m_wanted);
 }
 
 SpinButton::SpinButton(QWidget* parent)

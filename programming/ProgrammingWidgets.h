@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The small controls of the programming tab that Qt has no ready form for.
+// The small controls of the programming tab that Qt has no ready form for, and its progress bar.
+
+#include "krTaktoraTools.h"
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QWidget>
 
 class QTimer;
@@ -29,33 +31,26 @@ private:
     QColor m_color;
 };
 
-// A sunken panel whose fill shows a percentage, with the rounded percentage written on it.
-// It paints every pixel of its own, so a new fill repaints the bar alone and none of the window
-// behind it, only when the fill or the figure visibly changes, and no faster than a screen
-// shows frames: a register search sets it 256 times, and against a fast Controller that can be
-// quicker than painting it each time.
-class PercentBar : public QWidget
+// Qt's progress bar, so that screen readers and other tools read its value, with the percentage
+// written on it ("42 %"). Its value changes no faster than a screen shows frames: a register
+// search moves it 256 times, and against a fast Controller repainting it each time would cost
+// more than the exchanges. A value that comes too soon is shown by a timer at the end of the
+// interval, unless another one replaces it first; the last one is always shown.
+class ProgressPanel : public QProgressBar
 {
     Q_OBJECT
 
 public:
-    explicit PercentBar(QWidget* parent);
+    explicit ProgressPanel(QWidget* parent);
 
     void setPercent(double percent);
-    double percent() const { return m_percent; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    int fillWidth(double percent) const;
+    void showWanted();
 
-    double m_percent = 0.0;
-    int m_shownFill = 0;
-    int m_shownFigure = 0;
-    QElapsedTimer m_sincePaint;
-    QTimer* m_pendingPaint;
+    int m_wanted = 0;
+    ScreenRate m_rate;
+    QTimer* m_pending;
 };
 
 // Two arrows, up over down, beside a text field; they only say which was clicked, the field's

@@ -227,10 +227,12 @@ void krControllerSettingsDD::cmdOK_Click()
     if (!sysDataOK(this))
         return;
     for (int i = 0; i < PinFieldCount; ++i) {
-        // sysDataOK has passed every field, so each digital pin reads as a number from 2 to 53.
+        // Read as sysDataOK has just passed them: a digital pin as a number from 2 to 53, an analog
+        // one as the name in the field's list (" a3" is "A3").
         m_settings.*(kPinFields[i].pin) =
-            kPinFields[i].analog ? PINFormatToNumber(m_pinFields[i]->text(), m_settings.BoardLayout)
-                                 : static_cast<quint16>(fieldNumber(m_pinFields[i]).value_or(0));
+            kPinFields[i].analog
+                ? PINFormatToNumber(fieldChoice(m_pinFields[i]).value_or(QString()), m_settings.BoardLayout)
+                : static_cast<quint16>(fieldNumber(m_pinFields[i]).value_or(0));
     }
     m_settings.HardwareStopEnabled = m_chkHWNotstop->isChecked();
     SetControllerSettings(*this, frameController(), m_settings);

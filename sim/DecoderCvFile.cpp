@@ -28,7 +28,7 @@ bool parseMissingCvs(const QString& text, QSet<int>& out, QString& error)
     QString why;
     const auto cvs = Sheet::parseCvSelection(text, why);
     if (!cvs) {
-        error = QStringLiteral("missing-cv \"%1\": expected CVs 1 to 1024 or ranges such as 30-32").arg(text);
+        error = QStringLiteral("missing-cv \"%1\": expected CVs 1 to 1023 or ranges such as 30-32").arg(text);
         return false;
     }
     out = QSet<int>(cvs->cbegin(), cvs->cend());

@@ -8,8 +8,8 @@
 // What a loco looks like on the main window, and what a phone asks the window to do with it.
 struct PhoneLocoState
 {
-    quint8 speed = 0; // the Controller's speed byte, 0 to 255
-    bool forward = true;
+    quint8 speed = 0;      // the Controller's speed byte, 0 to 255
+    bool forward = false;  // as a throttle's released direction button
     quint16 functions = 0; // bit n for Fn, F0 being the light
 };
 

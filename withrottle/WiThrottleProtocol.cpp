@@ -14,7 +14,23 @@ Line malformed(const char* why)
 {
     Line line;
     line.kind = LineKind::Malformed;
-    line.text = QString::fromLatin1(why);
+    line.text = QString::fromUtf8(why);
+    return line;
+}
+
+Line refused(const QString& why)
+{
+    Line line;
+    line.kind = LineKind::Refused;
+    line.text = why;
+    return line;
+}
+
+Line unsupported(const QString& what = QString())
+{
+    Line line;
+    line.kind = LineKind::Unsupported;
+    line.text = what.isEmpty() ? QString() : notSupportedText(what);
     return line;
 }
 
@@ -38,60 +54,71 @@ std::optional<int> address(const QByteArray& text)
     if (text.size() < 2 || (text[0] != 'S' && text[0] != 'L'))
         return std::nullopt;
     const auto n = number(text.mid(1));
-    if (!n || *n < 1 || *n > HighestAddress)
+    if (!n || *n < 1 || *n > (text[0] == 'S' ? HighestShortAddress : HighestAddress))
         return std::nullopt;
     return n;
 }
 
-bool parseAction(const QByteArray& a, Line& line)
+// "S128" and up: a number that only a long address carries, so the phone is told, not ignored.
+std::optional<int> overlongShortAddress(const QByteArray& text)
 {
+    const auto n = text.startsWith('S') ? number(text.mid(1)) : std::nullopt;
+    return n && *n > HighestShortAddress ? n : std::nullopt;
+}
+
+// Nothing when the action is understood, else why not.
+const char* parseAction(const QByteArray& a, Line& line)
+{
+    const char* const unknown = "unbekannter Befehl";
     if (a.isEmpty())
-        return false;
+        return unknown;
     const QByteArray rest = a.mid(1);
     switch (a[0]) {
     case 'V': {
         const bool negative = rest.startsWith('-');
         const auto v = number(negative ? rest.mid(1) : rest);
         if (!v)
-            return false;
+            return unknown;
+        if (!negative && *v > HighestPhoneSpeed)
+            return "Geschwindigkeit über 126";
         // A negative speed is the protocol's emergency stop.
         line.action = negative ? Action::EmergencyStop : Action::Speed;
-        line.value = qMin(*v, HighestPhoneSpeed);
-        return true;
+        line.value = negative ? 0 : *v;
+        return nullptr;
     }
     case 'R': {
         const auto v = number(rest);
         if (!v)
-            return false;
+            return unknown;
         line.action = Action::Direction;
         line.value = *v == 0 ? 0 : 1;
-        return true;
+        return nullptr;
     }
     case 'F':
     case 'f': {
         if (rest.size() < 2 || (rest[0] != '0' && rest[0] != '1'))
-            return false;
+            return unknown;
         const auto f = number(rest.mid(1));
         if (!f)
-            return false;
+            return unknown;
         line.action = a[0] == 'F' ? Action::Function : Action::ForceFunction;
         line.pressed = rest[0] == '1';
         line.function = *f;
-        return true;
+        return nullptr;
     }
     case 'X':
     case 'I':
         if (!rest.isEmpty())
-            return false;
+            return unknown;
         line.action = a[0] == 'X' ? Action::EmergencyStop : Action::Idle;
-        return true;
+        return nullptr;
     case 's': {
         const auto v = number(rest);
         if (!v)
-            return false;
+            return unknown;
         line.action = Action::SpeedStepMode;
         line.value = *v;
-        return true;
+        return nullptr;
     }
     case 'q':
         if (rest == "V")
@@ -100,16 +127,16 @@ bool parseAction(const QByteArray& a, Line& line)
             line.action = Action::QueryDirection;
         else
             line.action = Action::Ignored;
-        return true;
+        return nullptr;
     case 'm': // momentary setting of a function: the Controller has no such thing
     case 'r':
     case 'd':
     case 'C':
     case 'c':
         line.action = Action::Ignored;
-        return true;
+        return nullptr;
     default:
-        return false;
+        return unknown;
     }
 }
 
@@ -131,6 +158,8 @@ Line parseMultiThrottle(const QByteArray& text)
     } else if (const auto a = address(key)) {
         line.key = QString::fromLatin1(key);
         line.address = *a;
+    } else if (const auto n = overlongShortAddress(key)) {
+        return refused(shortAddressText(*n));
     } else {
         return malformed("ungültige Lok-Adresse");
     }
@@ -143,7 +172,11 @@ Line parseMultiThrottle(const QByteArray& text)
         if (argument.startsWith('E') && argument.size() > 1) {
             line.text = QString::fromUtf8(argument.mid(1));
         } else if (const auto a = address(argument)) {
-            line.address = *a;
+            // The key names the loco in every later line: one for another loco would drive that one.
+            if (*a != line.address)
+                return refused(addressMismatchText(line.key, QString::fromLatin1(argument)));
+        } else if (const auto n = overlongShortAddress(argument)) {
+            return refused(shortAddressText(*n));
         } else {
             return malformed("ungültige Lok-Adresse");
         }
@@ -153,12 +186,11 @@ Line parseMultiThrottle(const QByteArray& text)
         return line;
     case 'A':
         line.kind = LineKind::Action;
-        if (!parseAction(argument, line))
-            return malformed("unbekannter Befehl");
+        if (const char* why = parseAction(argument, line))
+            return malformed(why);
         return line;
     case 'S': // steal: nothing is ever held against another throttle here
-        line.kind = LineKind::Unsupported;
-        return line;
+        return unsupported();
     default:
         return malformed("unbekannter Befehl");
     }
@@ -190,7 +222,9 @@ Line parseLine(const QByteArray& text)
         line.text = QString::fromUtf8(text.mid(1)).left(60);
         return line;
     case 'H':
-        line.kind = text.startsWith("HU") ? LineKind::HardwareId : LineKind::Unsupported;
+        if (!text.startsWith("HU"))
+            return unsupported();
+        line.kind = LineKind::HardwareId;
         line.text = QString::fromUtf8(text.mid(2)).left(60);
         return line;
     case 'Q':
@@ -206,17 +240,21 @@ Line parseLine(const QByteArray& text)
         }
         if (text.startsWith("PPA"))
             return malformed("ungültiger Wert");
-        line.kind = LineKind::Unsupported; // turnouts, routes, fast clock
-        return line;
+        if (text.startsWith("PTA"))
+            return unsupported(QStringLiteral("Weichen"));
+        if (text.startsWith("PRA"))
+            return unsupported(QStringLiteral("Fahrstraßen"));
+        return unsupported();
     case 'M':
         return parseMultiThrottle(text);
-    case 'R': // roster and consist commands
-    case 'D': // raw packets
+    case 'R': // consists ("RC..."), and roster commands of old clients
+        return unsupported(text.startsWith("RC") ? QStringLiteral("Mehrfachtraktionen") : QString());
+    case 'D': // DCC packets sent as they are
+        return unsupported(QStringLiteral("Direkte DCC-Befehle"));
     case 'T': // the single throttles of old clients
     case 'S':
     case 'C':
-        line.kind = LineKind::Unsupported;
-        return line;
+        return unsupported();
     default:
         return malformed("unbekannter Befehl");
     }
@@ -238,17 +276,17 @@ int phoneSpeed(quint8 controller)
     return (controller * HighestPhoneSpeed + 127) / 255;
 }
 
-std::optional<int> phoneSpeedStepMode(quint8 code)
+int phoneSpeedStepMode(quint8 code)
 {
     switch (code) {
     case 1:
         return 8; // 14 steps
     case 2:
         return 2; // 28 steps
-    case 3:
-        return 1; // 126 steps, the protocol's "128"
     default:
-        return std::nullopt;
+        // 126 steps, the protocol's "128"; also for a loco without a mode: the speed byte goes
+        // out unscaled, so the phone's finest steps are the truest.
+        return 1;
     }
 }
 
@@ -356,6 +394,30 @@ QString functionNotAvailableText(int function)
 QString heartbeatLostText()
 {
     return QStringLiteral("Verbindung unterbrochen: Ihre Loks wurden angehalten und freigegeben.");
+}
+
+QString shortAddressText(int address)
+{
+    return QStringLiteral(
+               "Lok S%1 abgelehnt: kurze Adressen reichen nur bis %2. Wählen Sie die lange Adresse.")
+        .arg(address)
+        .arg(HighestShortAddress);
+}
+
+QString addressMismatchText(const QString& key, const QString& loco)
+{
+    return QStringLiteral("Lok abgelehnt: der Handregler nennt sie %1 und %2.").arg(key, loco);
+}
+
+QString unknownLocoText(const QString& rosterName)
+{
+    return QStringLiteral("„%1“ steht nicht in der Lok-Konfiguration des Controllers.").arg(rosterName);
+}
+
+QString notSupportedText(const QString& what)
+{
+    return QStringLiteral("%1 werden von %2 noch nicht unterstützt.")
+        .arg(what, QString::fromUtf8(TaktoraVersion::ProductName));
 }
 
 } // namespace WiThrottle

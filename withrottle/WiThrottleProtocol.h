@@ -18,13 +18,15 @@ constexpr int MaxLineLength = 4096;
 constexpr int HighestFunction = 12;    // the Controller switches F0 to F12
 constexpr int HighestPhoneSpeed = 126; // phones send speeds 0 to 126
 constexpr int HighestAddress = 10239;  // the longest DCC address
+constexpr int HighestShortAddress = 127;
 constexpr int DefaultPort = 12090;
 constexpr int DefaultHeartbeatSeconds = 10;
 
 enum class LineKind {
     Empty,
     Malformed,   // ignored and logged
-    Unsupported, // a command of the protocol that the program does not offer (turnouts, consists)
+    Refused,     // understood and not carried out: logged, and the phone is told why (text)
+    Unsupported, // a command of the protocol that the program does not offer; text: the alert, if any
     Heartbeat,   // "*"
     HeartbeatOn, // "*+"
     HeartbeatOff,
@@ -54,7 +56,7 @@ enum class Action {
 struct Line
 {
     LineKind kind = LineKind::Malformed;
-    QString text;      // name, id, roster name of an acquire, or why a line is malformed
+    QString text;      // name, id, roster name of an acquire, or why a line is malformed or refused
     char throttle = 0; // the multi-throttle's key character
     QString key;       // "S3", "L341", or "*" for every loco of the throttle
     int address = -1;  // of the key, or of an acquire's address element; -1 for "*"
@@ -74,8 +76,8 @@ QString addressKey(int address);
 quint8 controllerSpeed(int phoneSpeed);
 int phoneSpeed(quint8 controllerSpeed);
 // The protocol's speed-step mode (1 = 128, 2 = 28, 8 = 14) for a speed-step code of the loco
-// configuration; none for a loco the Controller does not know.
-std::optional<int> phoneSpeedStepMode(quint8 speedStepCode);
+// configuration; 128 for a loco without one (not configured, or not defined).
+int phoneSpeedStepMode(quint8 speedStepCode);
 
 struct RosterEntry
 {
@@ -106,5 +108,9 @@ QByteArray functionState(int function, bool on);
 QString notCheckedText();
 QString functionNotAvailableText(int function);
 QString heartbeatLostText();
+QString shortAddressText(int address);
+QString addressMismatchText(const QString& key, const QString& loco);
+QString unknownLocoText(const QString& rosterName);
+QString notSupportedText(const QString& what); // "Weichen", "Fahrstraßen" ...
 
 } // namespace WiThrottle

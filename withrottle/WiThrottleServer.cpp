@@ -175,8 +175,13 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
     case LineKind::Malformed:
         emit lineIgnored(session->peer(), printable(text), line.text);
         return;
+    case LineKind::Refused:
+        refuse(session, text, line.text);
+        return;
     case LineKind::Unsupported:
         emit lineIgnored(session->peer(), printable(text), QStringLiteral("nicht unterstützt"));
+        if (!line.text.isEmpty())
+            session->send(alertLine(line.text));
         return;
     case LineKind::HeartbeatOn:
     case LineKind::HeartbeatOff:
@@ -200,7 +205,7 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
             m_channel.switchTrackPower(line.value == 1); // the window reports the new state
         return;
     case LineKind::Acquire:
-        acquire(session, line);
+        acquire(session, line, text);
         return;
     case LineKind::Release:
         release(session, line.throttle, line.key);
@@ -219,7 +224,22 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
     }
 }
 
-void WiThrottleServer::acquire(WiThrottleSession* session, const Line& line)
+void WiThrottleServer::refuse(WiThrottleSession* session, const QByteArray& text, const QString& why)
+{
+    emit lineIgnored(session->peer(), printable(text), why);
+    session->send(alertLine(why));
+}
+
+QByteArray WiThrottleServer::speedStepState(int address)
+{
+    quint8 code = SpeedSteps::NotDefined; // a loco outside the configuration
+    for (const RosterEntry& e : roster())
+        if (e.address == address)
+            code = e.speedStepCode;
+    return 's' + QByteArray::number(phoneSpeedStepMode(code));
+}
+
+void WiThrottleServer::acquire(WiThrottleSession* session, const Line& line, const QByteArray& text)
 {
     if (!requireChecked(session))
         return;
@@ -229,8 +249,9 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const Line& line)
         for (const RosterEntry& e : roster())
             if (rosterName(e.address) == line.text)
                 address = e.address;
-        if (address < 0) {
-            emit lineIgnored(session->peer(), line.text, QStringLiteral("unbekannte Lok"));
+        if (address < 0 || address != line.address) {
+            refuse(session, text,
+                   address < 0 ? unknownLocoText(line.text) : addressMismatchText(line.key, line.text));
             return;
         }
     }
@@ -244,10 +265,7 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const Line& line)
     for (int f = 0; f <= HighestFunction; ++f)
         lines += stateLine(t, line.key, functionState(f, (s.functions >> f) & 1));
     lines += stateLine(t, line.key, speedState(s.speed)) + stateLine(t, line.key, directionState(s.forward));
-    for (const RosterEntry& e : roster())
-        if (e.address == address)
-            if (const auto mode = phoneSpeedStepMode(e.speedStepCode))
-                lines += stateLine(t, line.key, 's' + QByteArray::number(*mode));
+    lines += stateLine(t, line.key, speedStepState(address));
     session->send(lines);
     emit phonesChanged();
 }
@@ -278,10 +296,7 @@ void WiThrottleServer::act(WiThrottleSession* session, const Line& line, const Q
         return;
     case Action::SpeedStepMode:
         // The mode belongs to the loco configuration, which the loco list changes.
-        for (const RosterEntry& e : roster())
-            if (e.address == address)
-                if (const auto mode = phoneSpeedStepMode(e.speedStepCode))
-                    session->send(stateLine(line.throttle, key, 's' + QByteArray::number(*mode)));
+        session->send(stateLine(line.throttle, key, speedStepState(address)));
         return;
     case Action::None:
     case Action::Ignored:
@@ -334,8 +349,7 @@ bool WiThrottleServer::drive(quint16 loco, const ThrottleAction& action)
     case ThrottleAction::Speed:
         return m_channel.transact(Request::setLocoSpeed(c, loco, static_cast<quint8>(action.value)));
     case ThrottleAction::Direction:
-        // The window's direction button is pressed for reverse.
-        return m_channel.transact(Request::setLocoDirection(c, loco, action.value == 0));
+        return m_channel.transact(Request::setLocoDirection(c, loco, action.value == 1));
     case ThrottleAction::Function:
         return m_channel.transact(
             Request::locoFunction(c, loco, static_cast<quint8>(action.function), action.value != 0));

@@ -62,7 +62,11 @@ private:
     void accept();
     void greet(WiThrottleSession* session);
     void handle(WiThrottleSession* session, const QByteArray& text);
-    void acquire(WiThrottleSession* session, const WiThrottle::Line& line);
+    void acquire(WiThrottleSession* session, const WiThrottle::Line& line, const QByteArray& text);
+    // Tells the phone why its line is not carried out, and logs the line for the monitor.
+    void refuse(WiThrottleSession* session, const QByteArray& text, const QString& why);
+    // "s1", "s2" or "s8": the loco's speed steps from the configuration, as the phone knows them.
+    QByteArray speedStepState(int address);
     void release(WiThrottleSession* session, char throttle, const QString& key);
     void act(WiThrottleSession* session, const WiThrottle::Line& line, const QString& key, int loco);
     bool drive(quint16 loco, const ThrottleAction& action);

@@ -247,6 +247,52 @@ private slots:
         QCOMPARE(shown, box.isEmpty() ? QStringList() : QStringList{box});
     }
 
+    // The loco list, the decoder sheet and the Controller settings take the Controller number as
+    // the check does, however the field changed after it: the check's refusal opens nothing.
+    void windowsOpenOnlyForACheckableNumber_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("number");
+        for (const char* button : {"btnProgrammedLocos", "btnDecoderSheet", "cmdControllerSettings"})
+            for (const char* number : {"257", "-1", "249.6"})
+                QTest::addRow("%s %s", button, number) << button << number;
+    }
+    void windowsOpenOnlyForACheckableNumber()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, number);
+        const bool opens = number == "249.6"; // as Controller 250
+        DashboardRig rig({"--controller", "1,250"});
+        rig.check();
+        rig.find<QLineEdit>("txtControllerNr")->setText(number);
+        QString opened;
+        QTimer closer; // gone with this row, so it cannot reach the next row's window
+        connect(&closer, &QTimer::timeout, this, [&] {
+            // A window names its Controller once its first activation has run.
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog && dialog->windowTitle().contains("(Controller ")) {
+                opened = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        closer.start(5);
+        if (auto* action = rig.find<QAction>(button))
+            action->trigger();
+        else
+            rig.find<QPushButton>(button)->click();
+        QCOMPARE(opened.isEmpty(), !opens);
+        QCOMPARE(opened.endsWith(" (Controller 250)"), opens);
+        QCOMPARE(rig.sent().isEmpty(), !opens);
+        for (const FrameFields& frame : rig.sent())
+            QCOMPARE(frame.controller, quint8(250));
+        QCOMPARE(takeShownTexts(), opens
+                                       ? QStringList()
+                                       : QStringList{"Die Controller-Nummer „" + number +
+                                                     "“ ist nicht im gültigen Bereich (0 bis 250).\n\nBitte "
+                                                     "geben Sie die Nummer Ihres Controllers ein und prüfen "
+                                                     "Sie ihn."});
+    }
+
     void optionsDialogAlwaysAsksForANewCheck()
     {
         DashboardRig rig({}, QStringLiteral("NUL"));
@@ -596,7 +642,8 @@ private slots:
         // Controls without a tooltip name their key; the others keep theirs.
         QCOMPARE(rig->window->throttle(2)->stopButton()->toolTip(),
                  QStringLiteral("Lok des gewählten Reglers anhalten: Strg+H"));
-        QCOMPARE(rig->window->throttle(2)->directionButton()->toolTip(), QStringLiteral("Fahrtrichtung"));
+        QCOMPARE(rig->window->throttle(2)->directionButton()->toolTip(),
+                 QStringLiteral("Fahrtrichtung: rückwärts"));
 
         // New options hide the controls: the choice goes, and the keys sleep until the next check.
         rig->find<QWidget>("ControllerFrame")->hide();

@@ -12,11 +12,16 @@
 #include "TestMain.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+
+#include <csignal>
 
 using Frames = QList<FrameFields>;
 using Values = QMap<int, int>; // CV -> value; -1: "Fehler", no value
@@ -86,6 +91,8 @@ private slots:
     void readAll_data();
     void readAll();
     void cancelBetweenCvs();
+    void cableGoes_data();
+    void cableGoes();
     void saveCompareAndRestoreOntoASecondDecoder();
     void malformedFileIsRefusedWhole_data();
     void malformedFileIsRefusedWhole();
@@ -122,6 +129,9 @@ void tst_decodersheet_sim::readAll()
     for (int i = 0; i < rig.window->rows().size(); ++i)
         QCOMPARE(rig.statuses()[i], values.values()[i] < 0 ? "Fehler" : "gelesen");
     QTEST(rig.summary(), "summary");
+    auto* bar = qobject_cast<QProgressBar*>(rig.window->findChild<QWidget*>("sspProgressPanel"));
+    QVERIFY(bar);
+    QTRY_COMPARE(bar->text(), QStringLiteral("100 %"));
     // Programming mode only around the read; a CV of value 0 costs the byte verify as well.
     const Frames sent = rig.sent();
     QCOMPARE(sent.first(), kOn);
@@ -163,6 +173,57 @@ void tst_decodersheet_sim::cancelBetweenCvs()
     rig.window->reject();
     QVERIFY(!rig.window->isVisible());
     QCOMPARE(rig.sim.requests().last(), kOff);
+}
+
+// The cable goes once CV 3 is done: one port error, the read or write stops at the next CV, the
+// rows not reached keep their state, and programming mode is not switched off over a dead line.
+void tst_decodersheet_sim::cableGoes_data()
+{
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QStringList>("statuses");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("Alle lesen") << false
+                                << QStringList(3, "gelesen") + QStringList{"Fehler"} +
+                                       QStringList(8, "nicht gelesen")
+                                << "Abgebrochen: 3 von 12 CVs gelesen, 1 mit Fehler";
+    // CV 7 and CV 8 take no new value.
+    QTest::newRow("Geänderte schreiben")
+        << true
+        << QStringList(3, "geschrieben") + QStringList{"Fehler", "geändert", "geändert"} +
+               QStringList(2, "nicht gelesen") + QStringList(4, "geändert")
+        << "Abgebrochen: 3 CVs geschrieben und geprüft, 1 mit Fehler";
+}
+
+void tst_decodersheet_sim::cableGoes()
+{
+    QFETCH(bool, write);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyTaktora");
+    Rig rig({"--link", link});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    Values wanted;
+    for (int i = 0; write && i < 12; ++i) {
+        rig.window->model()->setData(rig.window->model()->index(i, SheetModel::ValueColumn), 100 + i,
+                                     Qt::EditRole);
+        wanted.insert(rig.window->rows()[i].cv, rig.window->rows()[i].value.value_or(-1));
+    }
+    connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
+        if (index.row() == 2) {
+            ::kill(pid_t(rig.sim.pid()), SIGUSR1);
+            while (QFileInfo::exists(link))
+                QThread::msleep(5);
+        }
+    });
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    rig.click(write ? "cmdWriteChanged" : "cmdReadAll");
+    QStringList boxes = takeShownTexts().mid(write ? 1 : 0);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().startsWith("Fehler beim Zugriff auf COM3"), qPrintable(boxes.first()));
+    QTEST(rig.statuses(), "statuses");
+    QTEST(rig.summary(), "summary");
+    if (write) // every wanted value stays, the failed one included
+        QCOMPARE(rig.values(), wanted);
+    QVERIFY(!rig.window->isBusy());
 }
 
 void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
@@ -214,14 +275,31 @@ void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
     expected[6] = expected[7] = "geändert";
     expected[9] = "Fehler";
     QCOMPARE(second.statuses(), expected);
-    QCOMPARE(second.values()[18], -1);
     QCOMPARE(second.summary(),
              QStringLiteral("9 CVs geschrieben und geprüft, 1 mit Fehler; nicht geschrieben, da "
                             "nur lesbar: CV 7, CV 8"));
     for (const FrameFields& f : second.sent())
         QVERIFY(f.command != Command::WriteCvByte || (f.data1 != 7 && f.data1 != 8));
-    // Read back: the first decoder's values, but its own version and maker.
-    second.click("cmdReadAll");
+    // The failed CV keeps the value it was to get: the next write offers it again, a save keeps it.
+    QCOMPARE(second.values(), tuned);
+    second.click("cmdWriteChanged");
+    QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 1 geänderte CVs auf den Decoder schreiben ?"});
+    second.file = dir.filePath("lok2-nicht-geschrieben.csv");
+    second.click("cmdSave");
+    QFile failed(second.file);
+    QVERIFY(failed.open(QIODevice::ReadOnly));
+    QVERIFY(failed.readAll().contains("\n18,Erweiterte Adresse (niedrig),3,Fehler\n"));
+    // Read back, once the loss of the three unwritten values is confirmed: the first decoder's
+    // values, but its own version and maker.
+    const Frames before = second.sent();
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        MessageBox::setNextAnswer(answer);
+        second.click("cmdReadAll");
+        QCOMPARE(second.sent().size() > before.size(), answer == QMessageBox::Yes);
+    }
+    QCOMPARE(takeShownTexts(),
+             QStringList(2, "Möchten Sie alle CVs lesen und dabei 3 geänderte, noch nicht geschriebene Werte "
+                            "verwerfen ?"));
     Values held = tuned;
     held[7] = 50;
     held[8] = 151;
@@ -237,8 +315,8 @@ void tst_decodersheet_sim::malformedFileIsRefusedWhole_data()
                                         << "Zeile 4: Wert von 0 bis 255 erwartet";
     QTest::newRow("no header") << "1,,3,gelesen\n"
                                << "Zeile 1: die Kopfzeile \"CV,Name,Wert,Status\" fehlt";
-    QTest::newRow("value of a failed CV") << kHeader + "1,,3,gelesen\n\n29,\"Konfig, neu\",6,Fehler\n"
-                                          << "Zeile 4: ein Wert bei Status \"Fehler\"";
+    QTest::newRow("changed without a value") << kHeader + "1,,3,Fehler\n\n29,\"Konfig, neu\",,geändert\n"
+                                             << "Zeile 4: kein Wert bei Status \"geändert\"";
     QTest::newRow("CV twice") << kHeader + "1,,3,gelesen\n1,,4,gelesen\n"
                               << "Zeile 3: CV 1 steht zweimal in der Datei";
     QTest::newRow("three fields") << kHeader + "1,,3\n"
@@ -281,7 +359,7 @@ void tst_decodersheet_sim::openedFromTheDashboard()
         sheet->cmdAddCVs_Click();
         for (const Sheet::Row& row : sheet->rows())
             added << QString::number(row.cv);
-        sheet->findChild<QLineEdit*>("txtCVs")->setText("1025");
+        sheet->findChild<QLineEdit*>("txtCVs")->setText("1024");
         sheet->cmdAddCVs_Click();
         sheet->reject();
     });
@@ -289,7 +367,7 @@ void tst_decodersheet_sim::openedFromTheDashboard()
     QCOMPARE(title, QStringLiteral("Decoder-Datenblatt (Controller 1)"));
     QCOMPARE(added.mid(11), (QStringList{"29", "30", "33", "34", "35"}));
     QCOMPARE(takeShownTexts(),
-             QStringList{"\"1025\" ist keine CV von 1 bis 1024 und kein Bereich wie 17-19"});
+             QStringList{"\"1024\" ist keine CV von 1 bis 1023 und kein Bereich wie 17-19"});
     // Track off on opening and on closing, then the dashboard asks for the load circuit again.
     const Frames sent = dash.sim.requests().mid(before);
     QCOMPARE(sent.count(kOff), 2);

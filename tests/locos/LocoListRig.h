@@ -12,7 +12,7 @@
 struct LocoListRig : SimWindow<krLocoList>
 {
     explicit LocoListRig(const QStringList& args) : SimWindow(args) {}
-    bool open(quint16 controller = 1, bool simulation = false)
+    bool open(quint8 controller = 1, bool simulation = false)
     {
         SetPortName(simulation ? QStringLiteral("NUL") : QStringLiteral("COM3"));
         if (!simulation && !sim.attachAs(QStringLiteral("COM3"), false))

@@ -11,11 +11,13 @@
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 #include "TrafficModel.h"
+#include "WiThrottleProtocol.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QBuffer>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
 #include <QSortFilterProxyModel>
@@ -87,6 +89,24 @@ private slots:
         QCOMPARE(rowCells(&model, 2)[3], QStringLiteral("Lok 3, Geschwindigkeit 5"));
     }
 
+    // A phone's line the server ignored stays one row: cells with the separator or a quote are
+    // quoted as RFC 4180 quotes them, and the reason keeps its umlaut, in UTF-8 behind a byte order mark.
+    void csvKeepsEachCellWhole()
+    {
+        TrafficModel model;
+        for (const QByteArray& line : {QByteArray("MT+S3<;>L;1"), QByteArray("MTA\"<;>x")})
+            model.note("Handregler 1", QString::fromUtf8(line), WiThrottle::parseLine(line).text);
+        model.publish();
+        QBuffer csv;
+        csv.open(QIODevice::WriteOnly);
+        model.writeCsv(csv, {0, 1});
+        QVERIFY(csv.data().startsWith("\xEF\xBB\xBF"));
+        QStringList rows = QString::fromUtf8(csv.data().mid(3)).split('\n', Qt::SkipEmptyParts).mid(1);
+        rows.replaceInStrings(QRegularExpression("^\\d+"), QString()); // the time
+        QCOMPARE(rows, (QStringList{";Handregler 1;;Zeile ignoriert;\"MT+S3<;>L;1\";ungültige Lok-Adresse",
+                                    ";Handregler 1;;Zeile ignoriert;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
+    }
+
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()
     {
         SimProcess sim({"--fault", "no-answer:2@24"}); // the global stop goes unanswered twice
@@ -121,11 +141,20 @@ private slots:
         QVERIFY(monitor->saveCsv(path));
         QFile csv(path);
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], QStringLiteral("Zeit (ms);Richtung;Bytes;Befehl;Werte;Ergebnis"));
         QVERIFY(lines[1].endsWith(";gesendet;1, 24, 255, 255, 0, 25;StopLoco;alle Loks;keine Antwort"));
         QVERIFY(lines[2].endsWith(";StopLoco;alle Loks;Wiederholung, keine Antwort"));
+        // A save that fails says where and why (after the box of the unanswered stop).
+        QCOMPARE(takeShownTexts(), QStringList{"Controller 1 antwortet nicht."});
+        const QString missing = dir.filePath(QStringLiteral("fehlt/verkehr.csv"));
+        QVERIFY(!monitor->saveCsv(missing));
+        const QString start =
+            "Der Datenverkehr konnte nicht in die Datei\n" + missing + "\ngespeichert werden:\n\n";
+        const QStringList shown = takeShownTexts();
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+                 qPrintable(shown.join('|')));
 
         // Paused or closed, nothing more is listed, though the frames still go out.
         monitor->findChild<QAbstractButton*>("btnPause")->click();

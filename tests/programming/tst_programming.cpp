@@ -3,6 +3,7 @@
 // pseudo-terminal: the frames that go out, and what the tab shows afterwards.
 
 #include "CommandSet.h"
+#include "FakeSerialPort.h"
 #include "krTaktoraTools.h"
 #include "LocoListRig.h"
 #include "MessageBox.h"
@@ -12,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -102,6 +104,8 @@ private slots:
     void operations_data();
     void operations();
     void cancelArrivesBetweenExchanges();
+    void screenRateWithTheClockStill_data();
+    void screenRateWithTheClockStill();
     void writeKeepsItsRequestThroughTheWait();
     void locoNumbers_data();
     void locoNumbers();
@@ -117,7 +121,7 @@ void tst_programming::operations_data()
     QTest::addColumn<Frames>("sent");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("value"); // the value field afterwards
-    QTest::addColumn<double>("bar");
+    QTest::addColumn<int>("bar");
     const QString match = "Der Inhalt entspricht dem gesuchten Wert";
     const QString written = "Der Wert wurde erfolgreich gesetzt";
     const QString unknown7 = "Wert für CV 7 konnte nicht ermittelt werden";
@@ -126,38 +130,38 @@ void tst_programming::operations_data()
     QTest::newRow("verify CV 256, other value")
         << none << QStringList{"0", "256", "0", "9"} << 0 << Frames{Request::make(1, 33, 0, 1, 9)}
         << "Der Inhalt entspricht nicht dem gesuchten Wert"
-        << "9" << 0.0;
+        << "9" << 0;
     QTest::newRow("write CV 1023") << none << QStringList{"0", "1023", "0", "77"} << 1
-                                   << Frames{Request::make(1, 30, 255, 3, 77)} << written << "77" << 0.0;
+                                   << Frames{Request::make(1, 30, 255, 3, 77)} << written << "77" << 0;
     QTest::newRow("write bit 5 of CV 29") << none << QStringList{"1", "29", "5", "1"} << 1
-                                          << Frames{Request::make(1, 31, 29, 0, 13)} << written << "1" << 0.0;
+                                          << Frames{Request::make(1, 31, 29, 0, 13)} << written << "1" << 0;
     QTest::newRow("write declined") << none << QStringList{"0", "1", "0", "5"} << 3 << Frames{}
                                     << "Schreiben ..."
-                                    << "5" << 0.0;
+                                    << "5" << 0;
     QTest::newRow("write, no decoder") << noDecoder << QStringList{"0", "1", "0", "5"} << 1
                                        << Frames{cv(30, 1, 5)} << "Der Wert konnte nicht gesetzt werden"
-                                       << "5" << 0.0;
+                                       << "5" << 0;
     QTest::newRow("read CV 7") << none << QStringList{"0", "7", "0", "5"} << 2 << bitVerifies(7)
                                << "Wert für CV 7 ist 42"
-                               << "42" << 100.0;
+                               << "42" << 100;
     QTest::newRow("verify bit 0 of CV 7") << none << QStringList{"1", "7", "0", "0"} << 0
-                                          << Frames{Request::make(1, 34, 7, 0, 0)} << match << "0" << 0.0;
+                                          << Frames{Request::make(1, 34, 7, 0, 0)} << match << "0" << 0;
     QTest::newRow("read CV 50, value 0")
         << QStringList{"--cv", "50=0"} << QStringList{"0", "50", "0", "5"} << 2
         << bitVerifies(50) + Frames{cv(33, 50, 0)} << "Wert für CV 50 ist 0"
-        << "0" << 100.0;
+        << "0" << 100;
     QTest::newRow("read, no decoder") << noDecoder << QStringList{"0", "7", "0", "5"} << 2
-                                      << bitVerifies(7) + Frames{cv(33, 7, 0)} << unknown7 << "5" << 100.0;
+                                      << bitVerifies(7) + Frames{cv(33, 7, 0)} << unknown7 << "5" << 100;
     // The first bit verify is refused on all three attempts: the read stops there.
     QTest::newRow("read, refused") << QStringList{"--fault", "command-255:3@34"}
                                    << QStringList{"0", "7", "0", "5"} << 2 << Frames(3, bitVerify(7, 0))
-                                   << unknown7 << "5" << 12.5;
+                                   << unknown7 << "5" << 13;
     Frames search;
     for (int v = 0; v <= 42; ++v)
         search.append(Request::make(1, Command::VerifyRegister, 7, 0, quint8(v)));
     QTest::newRow("search register 7")
         << none << QStringList{"2", "7", "0", "5"} << 2 << search << "Wert für Register 7 ist 42"
-        << "42" << 100.0;
+        << "42" << 100;
 }
 
 void tst_programming::operations()
@@ -172,7 +176,12 @@ void tst_programming::operations()
     rig.fill(fields[0].toInt(), fields.mid(1));
     if (operation >= 1 && operation != 2)
         MessageBox::setNextAnswer(operation == 1 ? QMessageBox::Yes : QMessageBox::No);
+    // Closing during the wait before the first exchange is refused.
+    bool stayedOpen = operation == 3;
+    if (operation != 3)
+        QTimer::singleShot(0, rig.window.get(), [&] { stayedOpen = !rig.window->close(); });
     rig.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
+    QVERIFY(stayedOpen);
 
     QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
     QCOMPARE(rig.status(), status);
@@ -184,7 +193,11 @@ void tst_programming::operations()
     QCOMPARE(colour, lamp == -1 ? Qt::blue : lamp == 1 ? Qt::red : QColor(0, 192, 0));
     QCOMPARE(rig.litLamp(), lamp);
     QTEST(rig.field(2)->text(), "value");
-    QTEST(rig.tab->progressPercent(), "bar");
+    QFETCH(int, bar);
+    auto* progress = qobject_cast<QProgressBar*>(rig.get("sspProgressPanel"));
+    QVERIFY(progress);
+    QTRY_COMPARE(progress->value(), bar); // the last value within a screen frame
+    QCOMPARE(progress->text(), QStringLiteral("%1 %").arg(bar));
     QVERIFY(!rig.tab->isBreakVisible() && rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0));
 }
 
@@ -213,6 +226,52 @@ void tst_programming::cancelArrivesBetweenExchanges()
     QVERIFY(!rig.tab->isBreakVisible() && !rig.tab->cancelRequested() && rig.window->isVisible());
 }
 
+// With the link's clock standing still no screen-rate interval passes: a long read lets the
+// window's events through once, after its first exchange, and the bar shows its first step at
+// once and its end one frame later.
+void tst_programming::screenRateWithTheClockStill_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::newRow("CV read") << QStringList{"0", "7", "0", "5"} << QList<int>{13, 100};
+    QTest::newRow("register search") << QStringList{"2", "7", "0", "5"} << QList<int>{1, 100};
+}
+
+void tst_programming::screenRateWithTheClockStill()
+{
+    QFETCH(QStringList, fields);
+    Rig rig({});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    rig.fill(fields[0].toInt(), fields.mid(1));
+    rig.tab->setSettleWait(0);
+    QList<int> shown;
+    auto* bar = rig.get<QProgressBar>("sspProgressPanel");
+    QVERIFY(bar);
+    connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
+    // A call that queues itself again each time the window takes its events.
+    int taken = 0;
+    bool reading = true;
+    std::function<void()> queue = [&] {
+        QMetaObject::invokeMethod(
+            rig.window.get(),
+            [&] {
+                ++taken;
+                if (reading)
+                    queue();
+            },
+            Qt::QueuedConnection);
+    };
+    queue();
+    FakeClock still;
+    InstallClock(&still);
+    rig.tab->cmdOperation_Click(2);
+    InstallClock(nullptr);
+    reading = false;
+    QCOMPARE(taken, 1);
+    QTRY_COMPARE(bar->value(), 100);
+    QTEST(shown, "shown");
+}
+
 void tst_programming::writeKeepsItsRequestThroughTheWait()
 {
     Rig rig({});
@@ -238,19 +297,28 @@ void tst_programming::locoNumbers_data()
     QTest::addColumn<Frames>("sent");
     QTest::addColumn<QString>("recognised");
     QTest::addColumn<Frames>("stored");
+    QTest::addColumn<int>("lamp");
     const QStringList none;
     const FrameFields longAddress = Request::make(1, 31, 29, 0, 13);
     const QString steps28 = "  (28/126 FS)";
     auto entry = [](quint16 loco, quint8 code) { return Frames{Request::writeLocoEntry(1, loco, code)}; };
     QTest::newRow("127 short") << none << 127 << false
                                << Frames{Request::make(1, 31, 29, 0, 5), cv(30, 1, 127)}
-                               << "Erkannte Lok-Nummer 127" + steps28 << Frames{};
+                               << "Erkannte Lok-Nummer 127" + steps28 << Frames{} << 2;
     QTest::newRow("10239") << none << 10239 << true << Frames{longAddress, cv(30, 17, 231), cv(30, 18, 255)}
-                           << "Erkannte Lok-Nummer 10239" + steps28 << entry(10239, 2);
+                           << "Erkannte Lok-Nummer 10239" + steps28 << entry(10239, 2) << 2;
     QTest::newRow("14 steps") << QStringList{"--cv", "29=0,1=5"} << 0 << true << Frames{}
-                              << "Erkannte Lok-Nummer 5  (14 FS)" << entry(5, 1);
+                              << "Erkannte Lok-Nummer 5  (14 FS)" << entry(5, 1) << 2;
     QTest::newRow("no decoder") << QStringList{"--no-decoder"} << 0 << true << Frames{}
-                                << "Lok-Nummer konnte nicht erkannt werden" << Frames{};
+                                << "Lok-Nummer konnte nicht erkannt werden" << Frames{} << 1;
+    // Numbers the Controller cannot hold are reported, never stored.
+    const QString outside = " außerhalb des Controller-Bereichs 1 bis 10239";
+    QTest::newRow("12295") << QStringList{"--cv", "29=38,17=240,18=7"} << 0 << true << Frames{}
+                           << "Erkannte Lok-Nummer 12295" + outside << Frames{} << 1;
+    QTest::newRow("CV 17 below 192") << QStringList{"--cv", "29=38,17=100,18=5"} << 0 << true << Frames{}
+                                     << "Erkannte Lok-Nummer (CV 17 = 100)" + outside << Frames{} << 1;
+    QTest::newRow("short 0") << QStringList{"--cv", "1=0"} << 0 << true << Frames{}
+                             << "Erkannte Lok-Nummer 0" + outside << Frames{} << 1;
 }
 
 void tst_programming::locoNumbers()
@@ -268,8 +336,13 @@ void tst_programming::locoNumbers()
         rig.get<QLineEdit>("txtLocoNumber")->setText(QString::number(number));
         MessageBox::setNextAnswer(QMessageBox::Yes);
         QString whileWaiting;
-        QTimer::singleShot(0, rig.window.get(), [&] { whileWaiting = rig.status(); });
+        bool stayedOpen = false;
+        QTimer::singleShot(0, rig.window.get(), [&] {
+            whileWaiting = rig.status();
+            stayedOpen = !rig.window->close();
+        });
         rig.tab->cmdLocoNumberSet_Click();
+        QVERIFY(stayedOpen);
         QCOMPARE(
             takeShownTexts(),
             QStringList{QStringLiteral("Möchten Sie die Lok auf die Nummer %1 einstellen ?").arg(number)});
@@ -285,6 +358,7 @@ void tst_programming::locoNumbers()
     QCOMPARE(rig.sent().mid(1, 4), (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
                                            Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));
     QCOMPARE(rig.status(), recognised);
+    QTEST(rig.litLamp(), "lamp");
     Frames entries;
     for (const FrameFields& f : rig.sent())
         if (f.command == Command::WriteLocoEntry)

@@ -102,8 +102,10 @@ private slots:
         SimProcess& sim = dash.sim;
         auto* port = dash.window->findChild<QLabel*>(QStringLiteral("pnlComPort"));
         auto* controls = dash.window->findChild<QWidget*>(QStringLiteral("ControllerFrame"));
+        auto* board = dash.window->findChild<QLabel*>(QStringLiteral("pnlBoardLayout"));
         for (const bool duringACommand : {false, true}) {
             QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+            QCOMPARE(board->text(), QStringLiteral("Mega"));
             ::kill(pid_t(sim.pid()), SIGUSR1);
             if (duringACommand) {
                 while (QFileInfo::exists(link)) // no events meanwhile: the window has not noticed
@@ -114,6 +116,7 @@ private slots:
             QTRY_COMPARE(port->text(), QStringLiteral("COM3 getrennt"));
             QCOMPARE(shownBoxes(), duringACommand ? QStringList() : QStringList{"port"});
             QVERIFY(controls->isHidden());
+            QCOMPARE(board->text(), QStringLiteral("unbekannt")); // until the next check
 
             const qsizetype sent = sim.requests().size();
             ::kill(pid_t(sim.pid()), SIGUSR2);
@@ -121,6 +124,7 @@ private slots:
             QCOMPARE(dash.status(),
                      QStringLiteral("Schnittstelle wieder verbunden – bitte Controller erneut prüfen"));
             QVERIFY(controls->isHidden());
+            QCOMPARE(board->text(), QStringLiteral("unbekannt"));
             QCOMPARE(sim.requests().size(), sent);
             QCOMPARE(shownBoxes(), QStringList());
         }

@@ -126,6 +126,11 @@ private slots:
         saved("uno without stop", "--board uno --no-emergency-stop", "7,8,A2,9,53,A1,off",
               {setOperationPins(1, 7, 8), setProgrammingPins(1, 9, 53), setMonitoringPins(1, 16, 15)},
               "5.2.3,Uno,n/v,7,8,16,9,53,A1");
+        // Blanks around a pin pass the check and go out as the check read the pin.
+        saved("blanks around pins", "", " 5,6 , A1, 7,8, a3,off",
+              {setHardwareEmergencyStop(1, false), setOperationPins(1, 5, 6), setProgrammingPins(1, 7, 8),
+               setMonitoringPins(1, 55, 57)},
+              "5.2.3,Mega,off,5,6,A1,7,8,A3");
         // Without a layout an analog name has no number.
         saved("unknown layout, stop on", "--board unknown", "2,3,A3,4,5,A0,on",
               {setHardwareEmergencyStop(1, true), setOperationPins(1, 2, 3), setProgrammingPins(1, 4, 5),

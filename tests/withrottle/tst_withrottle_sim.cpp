@@ -2,8 +2,10 @@
 // Phones on 127.0.0.1 drive the real main window's server against taktora-sim over a pty.
 
 #include "CommandSet.h"
+#include "DashboardRig.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
+#include "LocoRules.h"
 #include "ServiceAdvertiser.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
 #include <QTcpServer>
@@ -51,7 +54,16 @@ struct Phone
     {
         return QTest::qWaitFor([&] { return lines.contains(line); }, ms);
     }
+    // Sends the line and waits until the server has dealt with it: a name is answered at once.
+    bool sendAndSettle(const QByteArray& line)
+    {
+        const qsizetype named = lines.count("*10");
+        send(line);
+        send("Ntest");
+        return QTest::qWaitFor([&] { return lines.count("*10") > named; });
+    }
 };
+using Frames = QList<FrameFields>;
 
 QStringList monitorRows(krTrafficMonitor* monitor)
 {
@@ -102,7 +114,7 @@ private slots:
         a.send("NTaschenlok");
         a.send("MT+S3<;>S3");
         QVERIFY(a.waitFor("MTAS3<;>s2"));
-        QVERIFY(a.lines.contains("MTAS3<;>V0") && a.lines.contains("MTAS3<;>R1"));
+        QVERIFY(a.lines.contains("MTAS3<;>V0") && a.lines.contains("MTAS3<;>R0"));
         a.send("MTAS3<;>V63");
         a.send("MTAS3<;>R1");
         a.send("MTAS3<;>F10");
@@ -110,7 +122,7 @@ private slots:
         a.send("MTAS3<;>F128"); // beyond the Controller's functions
         QVERIFY(a.waitFor("HMF28 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F12."));
         QCOMPARE(rig.sim.requests().mid(sent),
-                 (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, false),
+                 (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, true),
                                      Request::locoFunction(1, 3, LightFunction, true)}));
         QCOMPARE(shown->slider()->value(), 255 - 128);
         QVERIFY(shown->lightButton()->isChecked());
@@ -130,7 +142,7 @@ private slots:
         QVERIFY(a.waitFor("MTAS3<;>F00") && b.waitFor("MTAS3<;>F00"));
         b.send("MTAS3<;>R0"); // reversing while moving is passed on
         QVERIFY(a.waitFor("MTAS3<;>R0"));
-        QVERIFY(shown->directionButton()->isChecked());
+        QVERIFY(!shown->directionButton()->isChecked());
         rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
         QVERIFY(a.waitFor("MTAS3<;>V0") && b.waitFor("MTAS3<;>V0"));
 
@@ -199,10 +211,10 @@ private slots:
         phone.send("MTA*<;>qV");
         phone.send("MTA*<;>qR");
         QVERIFY(phone.waitFor("MTAL1000<;>V0") && phone.waitFor("MTAL1000<;>R0"));
-        QCOMPARE(
-            rig.sim.requests().mid(sent),
-            (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, true),
-                                Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
+        QCOMPARE(rig.sim.requests().mid(sent),
+                 (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255),
+                                     Request::setLocoDirection(1, 1000, false),
+                                     Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
         phone.send("MT-*<;>r");
         QVERIFY(phone.waitFor("MT-L1000<;>"));
         phone.send("Q");
@@ -212,6 +224,86 @@ private slots:
         dialog->findChild<QCheckBox*>("chkWiThrottle")->click();
         QVERIFY(!rig.window->phoneServer()->isListening());
         QCOMPARE(ReadSetting("WiThrottle", "", "Taktora"), QStringLiteral("0"));
+    }
+
+    // What a phone is told for each line (the alerts exactly), the frames and the monitor's reasons;
+    // "click" presses loco 3's direction button. Then button, picture, tooltip, phone and loco
+    // entry must all say the same direction (1 forward).
+    void phoneLines_data()
+    {
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QStringList>("told");
+        QTest::addColumn<Frames>("frames");
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<int>("forward"); // of loco 3; -1 unchecked
+        using namespace WiThrottle;
+        const auto row = [](const char* name, const QStringList& sent, const QStringList& told,
+                            const Frames& frames, const QStringList& logged, int forward = -1) {
+            QTest::newRow(name) << sent << told << frames << logged << forward;
+        };
+        const QString fast = "Geschwindigkeit über 126", s128 = shortAddressText(128),
+                      no = "nicht unterstützt";
+        const QString s7 = addressMismatchText("S3", "S7"), named = addressMismatchText("S3", "Lok 1000"),
+                      unknown = unknownLocoText("Lok 9");
+        row("speeds beyond 126 ignored, negative stops; steps of a loco outside the configuration",
+            {"MT+S9<;>S9", "MTAS9<;>V127", "MTAS9<;>V200", "MTAS9<;>V999", "MTAS9<;>V-1", "MT+L128<;>L128"},
+            {"MTAS9<;>s1", "MTAL128<;>s1"}, {Request::stopLoco(1, 9)}, {fast, fast, fast});
+        row("short addresses end at 127", {"MT+S128<;>S128", "MT+L128<;>S128", "MTAS128<;>V10"},
+            {"HM" + s128, "HM" + s128, "HM" + s128}, {}, {s128, s128, s128});
+        row("a key names its own loco, a roster name a configured one",
+            {"MT+S3<;>S7", "MT+S3<;>ELok 1000", "MT+S9<;>ELok 9", "MTAS3<;>V10"},
+            {"HM" + s7, "HM" + named, "HM" + unknown}, {}, {s7, named, unknown, "Lok nicht übernommen"});
+        row("not offered yet", {"PTA2LT12", "PRA2IR:1", "RC+<;>S3<;>S3", "D0123"},
+            {"HM" + notSupportedText("Weichen"), "HM" + notSupportedText("Fahrstraßen"),
+             "HM" + notSupportedText("Mehrfachtraktionen"), "HM" + notSupportedText("Direkte DCC-Befehle")},
+            {}, {no, no, no, no});
+        row("button pressed: forward", {"MT+S3<;>S3", "click"}, {}, {Request::setLocoDirection(1, 3, true)},
+            {}, 1);
+        row("phone R0: backward", {"MT+S3<;>S3", "click", "MTAS3<;>R0"}, {},
+            {Request::setLocoDirection(1, 3, true), Request::setLocoDirection(1, 3, false)}, {}, 0);
+    }
+    void phoneLines()
+    {
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, told);
+        QFETCH(Frames, frames);
+        QFETCH(QStringList, logged);
+        QFETCH(int, forward);
+        QSettings("KORADIN", "KORADIN").clear();
+        DashboardRig rig({"--locos", "3:28,1000:126"});
+        rig.check(); // loco 3 on throttle 2
+        WiThrottleServer* server = rig.window->phoneServer();
+        QVERIFY(server->listen(0, QHostAddress::LocalHost));
+        QStringList reasons;
+        connect(server, &WiThrottleServer::lineIgnored, this,
+                [&reasons](const QString&, const QString&, const QString& why) { reasons << why; });
+        Phone phone;
+        QVERIFY(phone.connectTo(server->port()));
+        phone.lines.clear();
+        rig.link.port.resetLog(); // the roster read of the greeting
+        QToolButton* button = rig.window->throttle(2)->directionButton();
+        for (const QString& line : sent) {
+            if (line == "click")
+                button->click();
+            else
+                QVERIFY(phone.sendAndSettle(line.toUtf8()));
+        }
+        QVERIFY(phone.sendAndSettle("MTA*<;>qR"));
+        for (const QString& line : told)
+            QVERIFY2(phone.lines.contains(line), qPrintable(line));
+        QCOMPARE(phone.lines.filter(QRegularExpression("^HM")), told.filter(QRegularExpression("^HM")));
+        QCOMPARE(rig.sent(), frames);
+        QCOMPARE(reasons, logged);
+        if (forward < 0)
+            return;
+        const FrameFields e = rig.board().answer(Request::readLocoEntry(1, 3));
+        const QString listed = Locos::directionNodeText(Locos::locoFromEntry(e.data1, e.data2, e.data3));
+        QCOMPARE(listed, QStringLiteral("Fahrtrichtung: ") + (forward ? "vorwärts" : "rückwärts"));
+        QCOMPARE(button->toolTip(), listed);
+        QCOMPARE(button->isChecked(), forward == 1);
+        const QIcon picture(forward ? ":/icons/direction_forward.png" : ":/icons/direction_reverse.png");
+        QCOMPARE(button->icon().pixmap(32).toImage(), picture.pixmap(32).toImage());
+        QCOMPARE(phone.lines.filter("MTAS3<;>R").last(), QString("MTAS3<;>R%1").arg(forward));
     }
 
     void advertisementAsPlainDataAndWithoutDaemon()
