@@ -7,6 +7,7 @@
 #include "DeviceWatch.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
+#include "LineClient.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -73,6 +74,15 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     icon.addFile(QStringLiteral(":/icons/taktora_256.png"));
     setWindowIcon(icon);
     m_openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+
+    m_line = new LineClient(ProgramLink(), QStringLiteral("Hauptfenster"), LineClient::Kind::Screen, this);
+    m_line->setNeedsCheck(false); // the window checks the Controller itself
+    connect(&m_line->link(), &ControllerLink::powerChanged, this,
+            [this](quint8 controller, bool on, const LineClient* origin) {
+                // The lamps follow a phone's switch; the window's own reads set them as they go.
+                if (origin != m_line && controllerNumber() == controller)
+                    showLoadCircuit(on);
+            });
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -166,7 +176,7 @@ QWidget* krTaktora::buildOperatingArea(QWidget* parent)
     auto* grid = new QGridLayout(m_controllerFrame);
     grid->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < ThrottleCount; ++i) {
-        m_throttles[i] = new ThrottlePanel(i, *this, m_controllerFrame);
+        m_throttles[i] = new ThrottlePanel(i, *m_line, [this] { return controllerNumber(); }, m_controllerFrame);
         grid->addWidget(m_throttles[i], 0, i);
     }
     grid->addWidget(buildLoadCircuitBar(m_controllerFrame), 1, 0, 1, ThrottleCount);
@@ -418,12 +428,12 @@ std::optional<quint8> krTaktora::controllerNumber() const
 bool krTaktora::transact(const FrameFields& request)
 {
     m_frame = request;
-    return ControllerTransaction(m_frame, 2, true, 2);
+    return m_line->ControllerTransaction(m_frame, 2, true, 2);
 }
 
 void krTaktora::hideOperatingControls()
 {
-    m_checked = false;
+    m_line->link().clearCheck();
     m_controllerFrame->hide();
 }
 
@@ -431,7 +441,7 @@ void krTaktora::btnCheck_Click()
 {
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     m_cmdControllerSettings->setEnabled(false);
-    m_checked = false;
+    m_line->link().clearCheck();
 
     const auto checked = Dashboard::checkableController(m_txtControllerNr->text());
     if (!checked) {
@@ -447,7 +457,7 @@ void krTaktora::btnCheck_Click()
         setStatus(QStringLiteral("Controller im Simulationsmodus"), Dashboard::Green);
         repaintNow(m_lblStatus);
         m_controllerFrame->show();
-        m_checked = true;
+        m_line->link().setChecked(*checked);
         m_phones->reportControllerChecked();
         return;
     }
@@ -487,7 +497,7 @@ void krTaktora::btnCheck_Click()
     m_controllerFrame->show();
     ShowBoardLayout();
     m_cmdControllerSettings->setEnabled(true);
-    m_checked = true;
+    m_line->link().setChecked(*controller);
     m_phones->reportControllerChecked();
 }
 
@@ -536,14 +546,14 @@ bool krTaktora::ReadLoadCircuitState()
     if (controller && transact(Request::queryControllerStatus(*controller)))
         status = m_frame.data3;
     m_phones->reportPower(status & StatusBit::LoadCircuitRaised);
-    m_shpCircuitOn->setColor(Dashboard::LampBlack);
-    m_shpCircuitOff->setColor(Dashboard::LampBlack);
-    if (!(status & StatusBit::LoadCircuitRaised)) {
-        m_shpCircuitOff->setColor(Dashboard::Red);
-        return false;
-    }
-    m_shpCircuitOn->setColor(Dashboard::Green);
-    return true;
+    showLoadCircuit(status & StatusBit::LoadCircuitRaised);
+    return status & StatusBit::LoadCircuitRaised;
+}
+
+void krTaktora::showLoadCircuit(bool raised)
+{
+    m_shpCircuitOn->setColor(raised ? Dashboard::Green : Dashboard::LampBlack);
+    m_shpCircuitOff->setColor(raised ? Dashboard::LampBlack : Dashboard::Red);
 }
 
 void krTaktora::btnLoadCircuit_Click()
@@ -568,12 +578,10 @@ void krTaktora::btnProgrammedLocos_Click()
 
 void krTaktora::btnGlobalStop_Click()
 {
-    m_suppressSpeedCommand = true;
     if (const auto controller = controllerNumber())
         transact(Request::stopLoco(*controller, AllLocos));
     for (ThrottlePanel* panel : m_throttles)
-        panel->moveSliderToRest();
-    m_suppressSpeedCommand = false;
+        panel->showStopped();
     m_phones->reportAllStopped();
 }
 
@@ -603,7 +611,6 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
     } else if (is("btnOptions")) {
         krOptions options(this);
         options.exec();
-        m_checked = false;
         m_lblStatus->clear();
         hideOperatingControls();
         m_cmdControllerSettings->setEnabled(false);

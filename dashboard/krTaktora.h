@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "DashboardChannel.h"
+#include "Frame.h"
 #include "ScreenFit.h"
 #include "WiThrottleChannel.h"
 
@@ -11,6 +11,7 @@
 
 class AccessoryPanel;
 class DeviceWatch;
+class LineClient;
 class Lamp;
 class QAction;
 class QFrame;
@@ -23,7 +24,7 @@ class WiThrottleServer;
 
 // The main window: the Controller check, four throttles, four accessory panels, the load
 // circuit and the global stop. Every command goes out through the window's one frame.
-class krTaktora : public QMainWindow, public DashboardChannel, public WiThrottleChannel
+class krTaktora : public QMainWindow, public WiThrottleChannel
 {
     Q_OBJECT
 
@@ -59,12 +60,12 @@ public:
     // Opens the manual; tests replace it so that no viewer starts.
     void setDocumentOpener(std::function<bool(const QString& path)> opener);
 
-    // DashboardChannel
+    // The window's one frame through its source on the line: 2 attempts, errors shown, 2 seconds.
     bool transact(const FrameFields& request) override;
     const FrameFields& frame() const override { return m_frame; }
-    std::optional<quint8> controllerNumber() const override;
-    bool suppressSpeedCommand() const override { return m_suppressSpeedCommand; }
-    void setSuppressSpeedCommand(bool on) override { m_suppressSpeedCommand = on; }
+    // None when the number field holds a value that does not fit a frame byte.
+    std::optional<quint8> controllerNumber() const;
+    LineClient& line() const { return *m_line; }
 
     // WiThrottleChannel: the phone throttles drive through the window (krTaktoraPhones.cpp).
     WiThrottleServer* phoneServer() const { return m_phones; }
@@ -87,6 +88,7 @@ private:
     void buildStatusBar();
     void Form_Load(const QString& executablePath);
     void setStatus(const QString& text, const QColor& colour);
+    void showLoadCircuit(bool raised);
     void hideOperatingControls();
     void openManual();
     void notBuiltYet();
@@ -108,12 +110,11 @@ private:
     void portLost();
     void portBack();
 
+    LineClient* m_line = nullptr;
     FrameFields m_frame;
     bool m_runsStandalone = true;
-    bool m_suppressSpeedCommand = false;
     bool m_compact = false;
     bool m_scrolling = false;
-    bool m_checked = false; // the Controller passed the check; phones may drive
     WiThrottleServer* m_phones = nullptr;
     std::function<bool(const QString&)> m_openDocument;
 

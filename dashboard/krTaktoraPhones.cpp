@@ -5,6 +5,7 @@
 #include "DashboardRules.h"
 #include "krPhoneThrottles.h"
 #include "krTaktora.h"
+#include "LineClient.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LocoNumberBox.h"
@@ -80,7 +81,7 @@ void krTaktora::showPhoneThrottles()
 
 std::optional<quint8> krTaktora::checkedController() const
 {
-    return m_checked ? controllerNumber() : std::nullopt;
+    return m_line->link().checkedController();
 }
 
 ThrottlePanel* krTaktora::panelShowing(quint16 loco) const
