@@ -571,7 +571,7 @@ private slots:
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
                                       "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
                                       "KeyboardThrottles", "ThrottleMark", "ScreenFit", "DeviceWatch",
-                                      "WiThrottleServer", "ServiceAdvertiser"}));
+                                      "WiThrottleServer", "ServiceAdvertiser", "LineClient"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.
