@@ -292,7 +292,8 @@ void ThrottlePanel::FillLocoNumberList()
     const auto controller = m_controller();
     if (!controller)
         return;
-    for (const LocoEntryRecord& entry : readLocoEntries(m_line, *controller, 2, true, {}, kMaxListedLocos).entries)
+    for (const LocoEntryRecord& entry :
+         readLocoEntries(m_line, *controller, 2, true, {}, kMaxListedLocos).entries)
         m_locoNumber->addItem(QString::number(entry.number));
     m_locoNumber->setEditText(text);
 }

@@ -4,10 +4,8 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "DashboardRules.h"
-#include "DeviceWatch.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
-#include "LineClient.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -16,10 +14,10 @@
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
-#include "PortDirectory.h"
 #include "PortErrors.h"
 #include "SerialPortInterface.h"
 #include "sysDataOK.h"
@@ -92,10 +90,8 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     setCentralWidget(central);
     buildToolbar();
     buildStatusBar();
-    m_deviceWatch = new DeviceWatch(this);
-    m_deviceWatch->setReopen([] { return OpenControllerPort(PortName(), true); });
-    connect(m_deviceWatch, &DeviceWatch::lost, this, &krTaktora::portLost);
-    connect(m_deviceWatch, &DeviceWatch::back, this, &krTaktora::portBack);
+    connect(&m_line->link(), &ControllerLink::portLost, this, &krTaktora::portLost);
+    connect(&m_line->link(), &ControllerLink::portBack, this, &krTaktora::portBack);
     buildPhoneServer();
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
@@ -176,7 +172,8 @@ QWidget* krTaktora::buildOperatingArea(QWidget* parent)
     auto* grid = new QGridLayout(m_controllerFrame);
     grid->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < ThrottleCount; ++i) {
-        m_throttles[i] = new ThrottlePanel(i, *m_line, [this] { return controllerNumber(); }, m_controllerFrame);
+        m_throttles[i] = new ThrottlePanel(
+            i, *m_line, [this] { return controllerNumber(); }, m_controllerFrame);
         grid->addWidget(m_throttles[i], 0, i);
     }
     grid->addWidget(buildLoadCircuitBar(m_controllerFrame), 1, 0, 1, ThrottleCount);
@@ -349,14 +346,7 @@ void krTaktora::Form_Activate()
 
 void krTaktora::followPort()
 {
-    // The device of the open port is watched; a pulled one stays watched until it is back or
-    // another port is chosen.
-    if (IsSimulation() || ControllerPort().isOpen())
-        m_deviceWatch->watch(IsSimulation() ? QString() : PortDirectory::devicePath(PortName()));
-    else if (!m_deviceWatch->isLost())
-        m_deviceWatch->watch(QString());
-
-    const bool lost = m_deviceWatch->isLost();
+    const bool lost = m_line->link().isLost();
     QPalette palette = m_pnlComPort->palette();
     palette.setColor(QPalette::WindowText,
                      lost ? Dashboard::Red : statusBar()->palette().color(QPalette::WindowText));
@@ -365,17 +355,17 @@ void krTaktora::followPort()
     if (lost) {
         m_pnlComPort->setText(PortName() + QStringLiteral(" getrennt"));
         m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + PortName() +
-                                 QStringLiteral(" ist nicht mehr angeschlossen:\n") + m_deviceWatch->path() +
+                                 QStringLiteral(" ist nicht mehr angeschlossen:\n") +
+                                 m_line->link().watchedDevice() +
                                  QStringLiteral("\nSobald es wieder da ist, öffnet Taktora es von selbst;\n"
                                                 "danach bitte den Controller erneut prüfen."));
     }
 }
 
-void krTaktora::portLost()
+void krTaktora::portLost(bool reported)
 {
-    // Said once: a command that ran into the pulled cable has shown the port error already.
-    const bool reported = ControllerPort().lastError().number != 0;
-    CloseControllerPort(); // a held device would come back under another name
+    // The line has closed the port and forgotten the check. Said once: a command that ran into
+    // the pulled cable has shown the port error already.
     hideOperatingControls();
     m_cmdControllerSettings->setEnabled(false);
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt")); // the board that comes back may be another

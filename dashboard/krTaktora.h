@@ -10,7 +10,6 @@
 #include <functional>
 
 class AccessoryPanel;
-class DeviceWatch;
 class LineClient;
 class Lamp;
 class QAction;
@@ -107,7 +106,7 @@ private:
     void putThrottlesInScrollArea();
     void narrowStatusBar(int width);
     void followPort();
-    void portLost();
+    void portLost(bool reported);
     void portBack();
 
     LineClient* m_line = nullptr;
@@ -128,7 +127,6 @@ private:
     QLabel* m_pnlInfo = nullptr;
     QLabel* m_pnlComPort = nullptr;
     QLabel* m_pnlBoardLayout = nullptr;
-    DeviceWatch* m_deviceWatch = nullptr;
     ThrottlePanel* m_throttles[ThrottleCount] = {};
     AccessoryPanel* m_accessories[AccessoryPanelCount] = {};
     Lamp* m_shpCircuitOn = nullptr;

@@ -55,7 +55,6 @@ ProgramLinkState& programLink()
     static ProgramLinkState state;
     if (!state.link) {
         state.link = new ControllerLink;
-        state.link->setWatchingDevices(false); // the main window still watches for itself
         state.link->setPrompter(&state.prompter);
         state.screen =
             new LineClient(*state.link, QStringLiteral("Programm"), LineClient::Kind::Screen, state.link);

@@ -570,7 +570,7 @@ private slots:
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
                                       "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "DeviceWatch",
+                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit",
                                       "WiThrottleServer", "ServiceAdvertiser", "LineClient"}));
     }
 
