@@ -151,16 +151,8 @@ bool OpenControllerPort(const QString& name, bool quiet)
 {
     if (ProgramLink().open(name))
         return true;
-    const PortError error = ProgramLink().lastOpenError();
-    QString text = QStringLiteral("Fehler beim Zugriff auf ") + name + QStringLiteral("\n\n(Fehler ") +
-                   QString::number(error.number);
-    if (error.number == PortErrorNumber::DeviceUnavailable ||
-        error.number == PortErrorNumber::InvalidPortNumber)
-        text += QStringLiteral(" - Schnittstelle nicht verfügbar)");
-    else
-        text += QStringLiteral(" - ") + error.text + QStringLiteral(")");
     if (!quiet)
-        ShowErrorReport(text);
+        ShowErrorReport(openErrorText(name, ProgramLink().lastOpenError()));
     return false;
 }
 
