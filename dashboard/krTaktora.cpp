@@ -609,7 +609,7 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
     } else if (is("btnInfo")) {
         krInfo::showModal(this);
     } else if (is("btnOptions")) {
-        krOptions options(this);
+        krOptions options(m_line->link(), this);
         options.exec();
         m_lblStatus->clear();
         hideOperatingControls();
