@@ -146,7 +146,7 @@ int monitorCost()
     BenchEmulator sim({});
     if (!sim.ok())
         return 1;
-    krTrafficMonitor monitor;
+    krTrafficMonitor monitor(ProgramLink());
     constexpr int Rounds = 5;
     constexpr int Exchanges = 4000;
     double best[2] = {0, 0}; // closed, open

@@ -673,7 +673,7 @@ void krTaktora::showTrafficMonitor()
     // One monitor beside the dashboard, kept with its frames while the program runs.
     auto* monitor = findChild<krTrafficMonitor*>();
     if (!monitor)
-        monitor = new krTrafficMonitor(this);
+        monitor = new krTrafficMonitor(m_line->link(), this);
     monitor->show();
     monitor->raise();
     monitor->activateWindow();
