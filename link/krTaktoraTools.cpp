@@ -10,7 +10,6 @@
 #include "PortErrors.h"
 #include "QtSerialPort.h"
 #include "TaktoraVersion.h"
-#include "TrafficObserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,7 +31,6 @@ struct ProgramLinkState
 {
     ControllerLink* link = nullptr;
     LineClient* screen = nullptr;
-    QMetaObject::Connection traffic[3];
 
     struct Prompter final : LinePrompter
     {
@@ -119,27 +117,6 @@ SerialPortInterface& ControllerPort()
 void InstallControllerPort(SerialPortInterface* port)
 {
     ProgramLink().setPort(port);
-}
-
-void InstallTrafficObserver(TrafficObserver* observer)
-{
-    ProgramLinkState& s = programLink();
-    for (QMetaObject::Connection& c : s.traffic)
-        QObject::disconnect(c);
-    if (!observer)
-        return;
-    s.traffic[0] =
-        QObject::connect(s.link, &ControllerLink::requestSent, s.link,
-                         [observer](const FrameFields& r, bool retry) { observer->requestSent(r, retry); });
-    s.traffic[1] = QObject::connect(
-        s.link, &ControllerLink::attemptEnded, s.link, [observer](const QByteArray& a, AttemptOutcome o) {
-            observer->attemptEnded(a, o == AttemptOutcome::Answered ? TrafficObserver::Outcome::Answered
-                                      : o == AttemptOutcome::Failed ? TrafficObserver::Outcome::Failed
-                                                                    : TrafficObserver::Outcome::NoAnswer);
-        });
-    s.traffic[2] =
-        QObject::connect(s.link, &ControllerLink::transactionEnded, s.link,
-                         [observer](const TransactionRecord& r) { observer->transactionEnded(r); });
 }
 
 void InstallClock(MonotonicClock* clock)
