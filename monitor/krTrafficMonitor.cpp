@@ -43,7 +43,7 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {70, 110, 80, 150, 170, 220};
+    const int widths[] = {70, 170, 80, 140, 160, 180};
     for (int c = 0; c < TrafficModel::ColumnCount - 1; ++c)
         m_table->setColumnWidth(c, widths[c]);
 
@@ -91,7 +91,7 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_table, 1);
-    resize(900, 420);
+    resize(980, 420);
 }
 
 void krTrafficMonitor::showEvent(QShowEvent* event)
