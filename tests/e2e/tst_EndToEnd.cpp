@@ -51,9 +51,6 @@ private slots:
     void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
 
 private:
-    // Starts the emulator and opens its pseudo-terminal under kCom.
-    bool attach(SimProcess& sim);
-
     ControllerLink& m_link = ProgramLink();
     LineClient m_line{m_link, QStringLiteral("Test"), LineClient::Kind::Screen};
 };
@@ -64,19 +61,10 @@ void tst_EndToEnd::cleanup()
     MessageBox::takeShown();
 }
 
-bool tst_EndToEnd::attach(SimProcess& sim)
-{
-    if (!sim.start())
-        return false;
-    sim.registerAs(kCom);
-    m_link.setPortName(kCom);
-    return m_link.open(kCom);
-}
-
 void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
 {
     SimProcess sim({"--firmware", "5.2.7"});
-    QVERIFY2(attach(sim), qPrintable(sim.errorString()));
+    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
     FrameFields frame = Request::readFirmwareVersion(1);
     QVERIFY(m_line.ControllerTransaction(frame, 1, true, 2));
     QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 5, 2, 7));
@@ -105,7 +93,7 @@ void tst_EndToEnd::refusesAWrongCommandLine()
 void tst_EndToEnd::portIsChosenByTheNumberInItsName()
 {
     SimProcess sim({"--pace", "--delay-ms", "30"});
-    QVERIFY2(attach(sim), qPrintable(sim.errorString()));
+    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
     PortDirectory::registerDevice(QStringLiteral("COM30"), sim.devicePath());
     for (const char* name : {"COM03", "COM3:", "COM 3", "com3"}) {
         QVERIFY2(m_link.open(name), name);
