@@ -94,7 +94,7 @@ private:
     int m_first = 0;
     int m_count = 0;
     std::vector<Row> m_incoming; // not yet published
-    qint64 m_serial = 0;         // of the next row to come; the newest published is m_serial - incoming - 1
+    qint64 m_serial = 0;         // the serial number the next row gets
     qint64 m_lastRequest = -1;   // the request whose attempt is running
     FrameFields m_attempted;     // and what it asked
     std::vector<OpenRow> m_open; // oldest first
