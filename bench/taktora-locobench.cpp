@@ -7,9 +7,9 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
-#include "TrafficObserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,23 +42,28 @@ double msSince(const QElapsedTimer& t)
 
 // The read as the line sees it: from the first list request to the last, when each goes out. What
 // the window does between its exchanges counts here; what it does before and after does not.
-class WireSpan final : public TrafficObserver
+class WireSpan
 {
 public:
-    WireSpan() { m_clock.start(); }
-    void requestSent(const FrameFields& request, bool) override
+    explicit WireSpan(ControllerLink& link)
     {
-        if (request.command != Command::ReadLocoEntry)
-            return;
-        const qint64 now = m_clock.nsecsElapsed();
-        if (request.data3 == LocoEntry::First)
-            m_first = now;
-        m_last = now;
+        m_clock.start();
+        m_sent = QObject::connect(&link, &ControllerLink::requestSent, [this](const FrameFields& request) {
+            if (request.command != Command::ReadLocoEntry)
+                return;
+            const qint64 now = m_clock.nsecsElapsed();
+            if (request.data3 == LocoEntry::First)
+                m_first = now;
+            m_last = now;
+        });
     }
-    void attemptEnded(const QByteArray&, Outcome) override {}
+    ~WireSpan() { QObject::disconnect(m_sent); }
+    WireSpan(const WireSpan&) = delete;
+    WireSpan& operator=(const WireSpan&) = delete;
     double ms() const { return (m_last - m_first) / 1e6; }
 
 private:
+    QMetaObject::Connection m_sent;
     QElapsedTimer m_clock;
     qint64 m_first = 0;
     qint64 m_last = 0;
@@ -134,8 +139,7 @@ int unpaced()
     std::vector<double> floors, totals, fills, bareWire, windowWire;
     int answered = 0;
     WindowRead last;
-    WireSpan wire;
-    InstallTrafficObserver(&wire);
+    WireSpan wire(ProgramLink());
     for (int round = 0; round < Rounds; ++round) {
         floors.push_back(bareRead(answered));
         bareWire.push_back(wire.ms());
@@ -144,7 +148,6 @@ int unpaced()
         totals.push_back(last.readMs + last.fillMs);
         fills.push_back(last.fillMs);
     }
-    InstallTrafficObserver(nullptr);
     std::printf("opening the window (read, fill, track off): %.0f ms\n", openingMs);
     const double floorMs = median(floors);
     const double totalMs = median(totals);

@@ -8,13 +8,14 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "Isolation.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
 #include "ThrottlePanel.h"
-#include "TrafficObserver.h"
 #include "WiThrottleServer.h"
 
 #include <QApplication>
@@ -100,19 +101,26 @@ int runPhone(quint16 port)
 }
 
 // Every request as it goes out to the line.
-class WireWatch : public TrafficObserver
+class WireWatch
 {
 public:
     std::atomic<qint64> lastSpeedFrameNs{0};
     std::atomic<int> speedFrames{0};
-    void requestSent(const FrameFields& request, bool) override
+    explicit WireWatch(ControllerLink& link)
     {
-        if (request.command == Command::SetLocoSpeed) {
-            lastSpeedFrameNs = nowNs();
-            ++speedFrames;
-        }
+        m_sent = QObject::connect(&link, &ControllerLink::requestSent, [this](const FrameFields& request) {
+            if (request.command == Command::SetLocoSpeed) {
+                lastSpeedFrameNs = nowNs();
+                ++speedFrames;
+            }
+        });
     }
-    void attemptEnded(const QByteArray&, Outcome) override {}
+    ~WireWatch() { QObject::disconnect(m_sent); }
+    WireWatch(const WireWatch&) = delete;
+    WireWatch& operator=(const WireWatch&) = delete;
+
+private:
+    QMetaObject::Connection m_sent;
 };
 
 QStringList logTail(const QString& path, int lines)
@@ -264,8 +272,7 @@ int main(int argc, char** argv)
     const bool stopped =
         throttle->slider()->value() == 255 && logTail(log, 2).join(' ').contains("> 1, 23, 3, 0, 0");
 
-    WireWatch watch;
-    InstallTrafficObserver(&watch);
+    WireWatch watch(window.line().link());
     server->setHeartbeatSeconds(60);
     std::printf("\nphone speed line to frame on the wire, %d lines each:\n", lines);
     for (const auto& [key, what] :
@@ -275,7 +282,6 @@ int main(int argc, char** argv)
         std::printf("  %-26s median %.3f ms, 95th percentile %.3f ms, %zu frames\n", what, l.at(0.5),
                     l.at(0.95), l.ms.size());
     }
-    InstallTrafficObserver(nullptr);
     std::printf("\nscripted phone: exit %d, loco 3 %s after the phone went silent\n", phone.exitCode(),
                 stopped ? "stopped" : "NOT stopped");
     return phone.exitCode() == 0 && stopped ? 0 : 1;

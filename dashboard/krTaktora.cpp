@@ -599,7 +599,7 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
     } else if (is("btnInfo")) {
         krInfo::showModal(this);
     } else if (is("btnOptions")) {
-        krOptions options(this);
+        krOptions options(m_line->link(), this);
         options.exec();
         m_lblStatus->clear();
         hideOperatingControls();
@@ -663,7 +663,7 @@ void krTaktora::showTrafficMonitor()
     // One monitor beside the dashboard, kept with its frames while the program runs.
     auto* monitor = findChild<krTrafficMonitor*>();
     if (!monitor)
-        monitor = new krTrafficMonitor(this);
+        monitor = new krTrafficMonitor(m_line->link(), this);
     monitor->show();
     monitor->raise();
     monitor->activateWindow();

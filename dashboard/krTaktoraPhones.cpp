@@ -5,13 +5,11 @@
 #include "DashboardRules.h"
 #include "krPhoneThrottles.h"
 #include "krTaktora.h"
-#include "LineClient.h"
-#include "krTrafficMonitor.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "NumberReader.h"
 #include "ThrottlePanel.h"
-#include "TrafficModel.h"
 #include "WiThrottleServer.h"
 
 #include <QAction>
@@ -59,12 +57,10 @@ void krTaktora::buildPhoneServer()
                     m_phones->reportFunction(*loco, f, on);
             });
     }
+    // Ignored lines are notes on the line, which an open traffic monitor lists.
     connect(m_phones, &WiThrottleServer::lineIgnored, this,
             [this](const QString& peer, const QString& line, const QString& reason) {
-                // Only an open monitor keeps a log.
-                auto* monitor = findChild<krTrafficMonitor*>();
-                if (monitor && monitor->isVisible())
-                    monitor->model()->note(QStringLiteral("Handregler ") + peer, line, reason);
+                m_line->link().note(QStringLiteral("Handregler ") + peer, line, reason);
             });
     krPhoneThrottles::startFromSettings(*m_phones);
 }

@@ -10,7 +10,6 @@
 #include "PortErrors.h"
 #include "QtSerialPort.h"
 #include "TaktoraVersion.h"
-#include "TrafficObserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,7 +31,6 @@ struct ProgramLinkState
 {
     ControllerLink* link = nullptr;
     LineClient* screen = nullptr;
-    QMetaObject::Connection traffic[3];
 
     struct Prompter final : LinePrompter
     {
@@ -120,27 +118,6 @@ void InstallControllerPort(SerialPortInterface* port)
     ProgramLink().setPort(port);
 }
 
-void InstallTrafficObserver(TrafficObserver* observer)
-{
-    ProgramLinkState& s = programLink();
-    for (QMetaObject::Connection& c : s.traffic)
-        QObject::disconnect(c);
-    if (!observer)
-        return;
-    s.traffic[0] =
-        QObject::connect(s.link, &ControllerLink::requestSent, s.link,
-                         [observer](const FrameFields& r, bool retry) { observer->requestSent(r, retry); });
-    s.traffic[1] = QObject::connect(
-        s.link, &ControllerLink::attemptEnded, s.link, [observer](const QByteArray& a, AttemptOutcome o) {
-            observer->attemptEnded(a, o == AttemptOutcome::Answered ? TrafficObserver::Outcome::Answered
-                                      : o == AttemptOutcome::Failed ? TrafficObserver::Outcome::Failed
-                                                                    : TrafficObserver::Outcome::NoAnswer);
-        });
-    s.traffic[2] =
-        QObject::connect(s.link, &ControllerLink::transactionEnded, s.link,
-                         [observer](const TransactionRecord& r) { observer->transactionEnded(r); });
-}
-
 void InstallClock(MonotonicClock* clock)
 {
     ProgramLink().setClock(clock);
@@ -150,16 +127,8 @@ bool OpenControllerPort(const QString& name, bool quiet)
 {
     if (ProgramLink().open(name))
         return true;
-    const PortError error = ProgramLink().lastOpenError();
-    QString text = QStringLiteral("Fehler beim Zugriff auf ") + name + QStringLiteral("\n\n(Fehler ") +
-                   QString::number(error.number);
-    if (error.number == PortErrorNumber::DeviceUnavailable ||
-        error.number == PortErrorNumber::InvalidPortNumber)
-        text += QStringLiteral(" - Schnittstelle nicht verfügbar)");
-    else
-        text += QStringLiteral(" - ") + error.text + QStringLiteral(")");
     if (!quiet)
-        ShowErrorReport(text);
+        ShowErrorReport(openErrorText(name, ProgramLink().lastOpenError()));
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include "KeyboardThrottles.h"
 #include "krOptions.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "SimDashboard.h"
@@ -557,7 +558,7 @@ private slots:
     void everyObjectOfOursKnowsItsClass()
     {
         DashboardRig rig;
-        krOptions options(rig.window.get());
+        krOptions options(rig.window->line().link(), rig.window.get());
         QSet<QString> ours;
         const QList<QObject*> objects = rig.window->findChildren<QObject*>() << rig.window.get();
         for (const QObject* object : objects) {

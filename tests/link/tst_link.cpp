@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "FakeSerialPort.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
@@ -85,18 +86,14 @@ private slots:
     {
         QFETCH(int, number);
         QFETCH(QString, tail);
-        FakeLink link;
-        link.port.setExistingPorts({});
-        link.port.setOpenError(number);
-        QVERIFY(!OpenControllerPort("COM3", false));
-        const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.startsWith("Fehler beim Zugriff auf COM3\n\n" + tail + "\n\n"),
-                 qPrintable(shown[0].text));
-        QVERIFY(!link.port.isOpen());
-        QVERIFY(!OpenControllerPort("COM3", true));
-        QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(PortName(), QStringLiteral("COM3")); // a failed open never changes the port name
+        FakeLink rig;
+        rig.port.setExistingPorts({});
+        rig.port.setOpenError(number);
+        QVERIFY(!rig.link.open("COM3"));
+        QCOMPARE(openErrorText("COM3", rig.link.lastOpenError()), "Fehler beim Zugriff auf COM3\n\n" + tail);
+        QVERIFY(!rig.port.isOpen());
+        QVERIFY(MessageBox::takeShown().isEmpty());            // the caller shows it
+        QCOMPARE(rig.link.portName(), QStringLiteral("COM3")); // a failed open never changes the port name
     }
 
     void waitSecondsLetsEventsRun()
@@ -141,12 +138,12 @@ private slots:
     // "NUL" itself is the dashboard's simulation mode (tst_maincheck); any case of it counts.
     void simulationSendsNothingAndChangesNothing()
     {
-        FakeLink link;
-        link.port.setResponder([](const QByteArray&) { return answer(1, 2, 9, 9, 9); });
-        SetPortName("nul");
+        FakeLink rig;
+        rig.port.setResponder([](const QByteArray&) { return answer(1, 2, 9, 9, 9); });
+        rig.link.setPortName("nul");
         quint8 c = 1, cmd = 2, d1 = 0, d2 = 0, d3 = 0;
         QVERIFY(!ControllerTransaction(c, cmd, d1, d2, d3, 2, true, 2));
-        QCOMPARE(link.port.written().size(), 0);
+        QCOMPARE(rig.port.written().size(), 0);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(FrameFields({c, cmd, d1, d2, d3}), FrameFields({1, 2, 0, 0, 0}));
     }

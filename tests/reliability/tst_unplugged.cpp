@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), dev.filePath("none")), QString());
 
         PortDirectory::registerDevice(QStringLiteral("COM3"), dev.filePath(QStringLiteral("ttyACM1")));
-        krOptions options;
+        krOptions options(ProgramLink());
         options.setDeviceScanner([&] {
             return SerialDeviceList{{dev.filePath(QStringLiteral("ttyACM0")), QStringLiteral("Other board"),
                                      QString(), byId + QStringLiteral("/usb-Other_Board_9-if00")},
@@ -196,7 +196,7 @@ private slots:
         SimProcess back({"--locos", locos.join(',')});
         QVERIFY2(back.start(), qPrintable(back.errorString()));
         back.registerAs(QStringLiteral("COM3"));
-        krOptions options;
+        krOptions options(ProgramLink());
         options.show();
         auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
         list->setCurrentIndex(list->findText(QStringLiteral("COM3")));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeSerialPort.h"
 
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
 #include "PortErrors.h"
 
@@ -96,19 +97,19 @@ QByteArray FakeSerialPort::readAll()
     return bytes;
 }
 
-FakeLink::FakeLink(const QString& portName)
+FakeLink::FakeLink(const QString& portName) : link(ProgramLink())
 {
     port.setExistingPorts({portName});
-    InstallClock(&clock);
-    InstallControllerPort(&port);
-    SetPortName(portName);
+    link.setClock(&clock);
+    link.setPort(&port);
+    link.setPortName(portName);
     port.open(portName);
     port.resetLog();
 }
 
 FakeLink::~FakeLink()
 {
-    InstallControllerPort(nullptr);
-    InstallClock(nullptr);
-    SetPortName(QStringLiteral("NUL"));
+    link.setPort(nullptr);
+    link.setClock(nullptr);
+    link.setPortName(QStringLiteral("NUL"));
 }

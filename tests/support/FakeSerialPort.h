@@ -83,11 +83,15 @@ private:
     PortError m_error;
 };
 
-// Installs a fake port and clock for the life of a test and removes them afterwards.
+class ControllerLink;
+
+// Lends the program's link a fake port and clock for the life of a test and takes them back
+// afterwards.
 struct FakeLink
 {
     FakeClock clock;
     FakeSerialPort port{&clock};
+    ControllerLink& link;
     explicit FakeLink(const QString& portName = QStringLiteral("COM3"));
     ~FakeLink();
 };

@@ -152,8 +152,8 @@ private slots:
         QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), QColor(0, 192, 0));
 
         // Malformed lines are logged in the open monitor and send nothing; a flood closes its line.
-        auto* monitor = new krTrafficMonitor(rig.window.get());
-        monitor->show();
+        rig.window->findChild<QAction*>("btnMonitor")->trigger();
+        auto* monitor = rig.window->findChild<krTrafficMonitor*>();
         sent = rig.sim.requests().size();
         a.send("MTAS3<;>Vschnell");
         a.send("MTAL99999<;>V10");
