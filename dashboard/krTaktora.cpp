@@ -7,7 +7,6 @@
 #include "DeviceWatch.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
-#include "LineClient.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -16,6 +15,7 @@
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
@@ -25,7 +25,6 @@
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
-#include "WiThrottleServer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -176,7 +175,8 @@ QWidget* krTaktora::buildOperatingArea(QWidget* parent)
     auto* grid = new QGridLayout(m_controllerFrame);
     grid->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < ThrottleCount; ++i) {
-        m_throttles[i] = new ThrottlePanel(i, *m_line, [this] { return controllerNumber(); }, m_controllerFrame);
+        m_throttles[i] = new ThrottlePanel(
+            i, *m_line, [this] { return controllerNumber(); }, m_controllerFrame);
         grid->addWidget(m_throttles[i], 0, i);
     }
     grid->addWidget(buildLoadCircuitBar(m_controllerFrame), 1, 0, 1, ThrottleCount);
@@ -458,7 +458,6 @@ void krTaktora::btnCheck_Click()
         repaintNow(m_lblStatus);
         m_controllerFrame->show();
         m_line->link().setChecked(*checked);
-        m_phones->reportControllerChecked();
         return;
     }
 
@@ -498,7 +497,6 @@ void krTaktora::btnCheck_Click()
     ShowBoardLayout();
     m_cmdControllerSettings->setEnabled(true);
     m_line->link().setChecked(*controller);
-    m_phones->reportControllerChecked();
 }
 
 bool krTaktora::CheckFirmwareVersion(int major, int minor, int revision)
@@ -545,7 +543,6 @@ bool krTaktora::ReadLoadCircuitState()
     const auto controller = controllerNumber();
     if (controller && transact(Request::queryControllerStatus(*controller)))
         status = m_frame.data3;
-    m_phones->reportPower(status & StatusBit::LoadCircuitRaised);
     showLoadCircuit(status & StatusBit::LoadCircuitRaised);
     return status & StatusBit::LoadCircuitRaised;
 }
@@ -582,7 +579,6 @@ void krTaktora::btnGlobalStop_Click()
         transact(Request::stopLoco(*controller, AllLocos));
     for (ThrottlePanel* panel : m_throttles)
         panel->showStopped();
-    m_phones->reportAllStopped();
 }
 
 void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int state)
