@@ -401,7 +401,7 @@ private slots:
             boxes << box;
             phone.send("Nzweiter");
             phone.socket.abort();
-            QTimer::singleShot(300, box, &QMessageBox::reject);
+            QTimer::singleShot(1000, box, &QMessageBox::reject);
         });
         watch.start(20);
         phone.send("MTAS3<;>V10");
