@@ -147,9 +147,7 @@ void WiThrottleServer::dropped(WiThrottleSession* session)
         return;
     // The stops stay with the line after the session and its source have gone.
     stopAndRelease(session);
-    if (const int unnoted = session->takeUnnoted())
-        m_link.note(sourceName(session), QStringLiteral("… %1 weitere Zeilen").arg(unnoted),
-                    QStringLiteral("nicht einzeln vermerkt"));
+    noteUnnoted(session);
     // Its lines may still be on their way through the handlers.
     session->deleteLater();
     emit phonesChanged();
@@ -258,11 +256,15 @@ void WiThrottleServer::note(WiThrottleSession* session, const QByteArray& text, 
 {
     if (!session->mayNote())
         return;
-    const QString source = sourceName(session);
+    noteUnnoted(session);
+    m_link.note(sourceName(session), printable(text), reason);
+}
+
+void WiThrottleServer::noteUnnoted(WiThrottleSession* session)
+{
     if (const int unnoted = session->takeUnnoted())
-        m_link.note(source, QStringLiteral("… %1 weitere Zeilen").arg(unnoted),
+        m_link.note(sourceName(session), QStringLiteral("… %1 weitere Zeilen").arg(unnoted),
                     QStringLiteral("nicht einzeln vermerkt"));
-    m_link.note(source, printable(text), reason);
 }
 
 // ---- Locos ----
@@ -501,7 +503,7 @@ QList<RosterEntry> WiThrottleServer::roster() const
 bool WiThrottleServer::rosterComing() const
 {
     const auto controller = m_link.checkedController();
-    return m_rosterReading || (controller && m_rosterTried != controller &&
+    return m_rosterReading || (controller && !(m_rosterTried && *m_rosterTried == *controller) &&
                                !m_link.locoEntries(*controller) && !m_link.exclusiveReason());
 }
 
@@ -554,6 +556,12 @@ void WiThrottleServer::readRoster()
 
 // ---- What the line reports ----
 
+bool WiThrottleServer::drives(quint8 controller) const
+{
+    const auto checked = m_link.checkedController();
+    return checked && *checked == controller;
+}
+
 void WiThrottleServer::locoChanged(quint8 controller, quint16 loco, const LocoState& state,
                                    const LineClient* origin)
 {
@@ -561,7 +569,7 @@ void WiThrottleServer::locoChanged(quint8 controller, quint16 loco, const LocoSt
     if (told == m_told.end())
         return; // no phone holds it
     const LocoState before = std::exchange(*told, state);
-    if (m_link.checkedController() == controller)
+    if (drives(controller))
         tellHolders(loco, before, state, origin);
 }
 
@@ -597,7 +605,7 @@ void WiThrottleServer::allLocosStopped(quint8 controller, const LineClient* orig
     for (auto it = m_told.begin(); it != m_told.end(); ++it)
         if (::Line::controllerOf(it.key()) == controller)
             it->speed = 0;
-    if (m_link.checkedController() != controller)
+    if (!drives(controller))
         return;
     // Every loco has stopped, whatever was known of it: each phone hears it of each of its locos.
     for (WiThrottleSession* s : std::as_const(m_sessions)) {
@@ -613,7 +621,7 @@ void WiThrottleServer::allLocosStopped(quint8 controller, const LineClient* orig
 
 void WiThrottleServer::powerChanged(quint8 controller, bool on, const LineClient* origin)
 {
-    if (m_link.checkedController() != controller)
+    if (!drives(controller))
         return;
     for (WiThrottleSession* s : std::as_const(m_sessions))
         if (s->line != origin)
@@ -622,7 +630,7 @@ void WiThrottleServer::powerChanged(quint8 controller, bool on, const LineClient
 
 void WiThrottleServer::locoStatesForgotten(quint8 controller)
 {
-    const bool shown = m_link.checkedController() == controller;
+    const bool shown = drives(controller);
     for (auto it = m_told.begin(); it != m_told.end(); ++it) {
         if (::Line::controllerOf(it.key()) != controller)
             continue;
@@ -650,7 +658,7 @@ void WiThrottleServer::checkChanged()
 
 void WiThrottleServer::locoEntriesChanged(quint8 controller)
 {
-    if (m_link.checkedController() != controller)
+    if (!drives(controller))
         return;
     for (WiThrottleSession* s : std::as_const(m_sessions)) {
         tellRoster(s);

@@ -73,6 +73,8 @@ private:
     // Tells the phone why its line is not carried out, and notes the line for the monitor.
     void refuse(WiThrottleSession* session, const QByteArray& text, const QString& why);
     void note(WiThrottleSession* session, const QByteArray& text, const QString& reason);
+    // The lines of a flood that were left out of the monitor, as one line.
+    void noteUnnoted(WiThrottleSession* session);
 
     // The roster is the loco configuration the line last read completely.
     QList<WiThrottle::RosterEntry> roster() const;
@@ -85,6 +87,8 @@ private:
     void readRoster();
 
     // What the line reports.
+    // The phones drive the Controller the window has checked.
+    bool drives(quint8 controller) const;
     void locoChanged(quint8 controller, quint16 loco, const LocoState& state, const LineClient* origin);
     void allLocosStopped(quint8 controller, const LineClient* origin);
     void powerChanged(quint8 controller, bool on, const LineClient* origin);
