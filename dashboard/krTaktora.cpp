@@ -23,7 +23,6 @@
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
-#include "WiThrottleServer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -448,7 +447,6 @@ void krTaktora::btnCheck_Click()
         repaintNow(m_lblStatus);
         m_controllerFrame->show();
         m_line->link().setChecked(*checked);
-        m_phones->reportControllerChecked();
         return;
     }
 
@@ -488,7 +486,6 @@ void krTaktora::btnCheck_Click()
     ShowBoardLayout();
     m_cmdControllerSettings->setEnabled(true);
     m_line->link().setChecked(*controller);
-    m_phones->reportControllerChecked();
 }
 
 bool krTaktora::CheckFirmwareVersion(int major, int minor, int revision)
@@ -535,7 +532,6 @@ bool krTaktora::ReadLoadCircuitState()
     const auto controller = controllerNumber();
     if (controller && transact(Request::queryControllerStatus(*controller)))
         status = m_frame.data3;
-    m_phones->reportPower(status & StatusBit::LoadCircuitRaised);
     showLoadCircuit(status & StatusBit::LoadCircuitRaised);
     return status & StatusBit::LoadCircuitRaised;
 }
@@ -572,7 +568,6 @@ void krTaktora::btnGlobalStop_Click()
         transact(Request::stopLoco(*controller, AllLocos));
     for (ThrottlePanel* panel : m_throttles)
         panel->showStopped();
-    m_phones->reportAllStopped();
 }
 
 void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int state)

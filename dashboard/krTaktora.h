@@ -3,11 +3,11 @@
 
 #include "Frame.h"
 #include "ScreenFit.h"
-#include "WiThrottleChannel.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 
 class AccessoryPanel;
 class LineClient;
@@ -23,7 +23,7 @@ class WiThrottleServer;
 
 // The main window: the Controller check, four throttles, four accessory panels, the load
 // circuit and the global stop. Every command goes out through the window's one frame.
-class krTaktora : public QMainWindow, public WiThrottleChannel
+class krTaktora : public QMainWindow
 {
     Q_OBJECT
 
@@ -60,19 +60,14 @@ public:
     void setDocumentOpener(std::function<bool(const QString& path)> opener);
 
     // The window's one frame through its source on the line: 2 attempts, errors shown, 2 seconds.
-    bool transact(const FrameFields& request) override;
-    const FrameFields& frame() const override { return m_frame; }
+    bool transact(const FrameFields& request);
+    const FrameFields& frame() const { return m_frame; }
     // None when the number field holds a value that does not fit a frame byte.
     std::optional<quint8> controllerNumber() const;
     LineClient& line() const { return *m_line; }
 
-    // WiThrottleChannel: the phone throttles drive through the window (krTaktoraPhones.cpp).
+    // The phone throttles' server, a source on the line of its own (krTaktoraPhones.cpp).
     WiThrottleServer* phoneServer() const { return m_phones; }
-    std::optional<quint8> checkedController() const override;
-    bool actOnScreen(quint16 loco, const ThrottleAction& action) override;
-    std::optional<PhoneLocoState> onScreenState(quint16 loco) const override;
-    bool readTrackPower() override { return ReadLoadCircuitState(); }
-    void switchTrackPower(bool on) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
@@ -94,7 +89,6 @@ private:
     void showTrafficMonitor();
     void buildPhoneServer();
     void showPhoneThrottles();
-    ThrottlePanel* panelShowing(quint16 loco) const;
     void openDecoderSheet();
     // The Controller number for a window opened from here; none, after telling the user, when the
     // check would refuse it.
