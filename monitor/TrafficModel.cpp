@@ -184,7 +184,7 @@ QString TrafficModel::cell(const Row& row, int column) const
     if (!row.note.isEmpty()) {
         const QString texts[] = {
             QString::number(row.ms),           row.source,        QString(),        QString(),
-            QStringLiteral("Zeile ignoriert"), row.note.value(0), row.note.value(1)};
+            QStringLiteral("nicht ausgeführt"), row.note.value(0), row.note.value(1)};
         return column >= 0 && column < ColumnCount ? texts[column] : QString();
     }
     switch (column) {

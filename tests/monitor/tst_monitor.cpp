@@ -165,7 +165,7 @@ private slots:
                            "200|Wiederholung, keine Antwort",
                            "Handregler 127.0.0.1|gesendet|1, 24, 3, 0, 0, 26|StopLoco|Lok 3|beantwortet",
                            "Handregler 127.0.0.1|empfangen|1, 24, 3, 0, 0, 26|StopLoco||",
-                           "Handregler 127.0.0.1|||Zeile ignoriert|MTAS3<;>Vx|?"}));
+                           "Handregler 127.0.0.1|||nicht ausgeführt|MTAS3<;>Vx|?"}));
     }
 
     // A phone's line the server ignored stays one row: cells with the separator or a quote are
@@ -183,8 +183,8 @@ private slots:
         QStringList rows = QString::fromUtf8(csv.data().mid(3)).split('\n', Qt::SkipEmptyParts).mid(1);
         rows.replaceInStrings(QRegularExpression("^\\d+"), QString()); // the time
         QCOMPARE(rows,
-                 (QStringList{";Handregler 1;;;Zeile ignoriert;\"MT+S3<;>L;1\";ungültige Lok-Adresse",
-                              ";Handregler 1;;;Zeile ignoriert;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
+                 (QStringList{";Handregler 1;;;nicht ausgeführt;\"MT+S3<;>L;1\";ungültige Lok-Adresse",
+                              ";Handregler 1;;;nicht ausgeführt;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
     }
 
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()

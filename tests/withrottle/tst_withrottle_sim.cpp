@@ -217,7 +217,7 @@ private slots:
         b.send(QByteArray(6000, 'M'));
         QVERIFY(QTest::qWaitFor([&] { return b.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
         QStringList logged;
-        QTRY_VERIFY((logged = monitorRows(monitor)).filter("Zeile ignoriert").size() == 4);
+        QTRY_VERIFY((logged = monitorRows(monitor)).filter("nicht ausgeführt").size() == 4);
         QVERIFY(logged.filter("zu lang, Verbindung getrennt").size() == 1);
         QTRY_COMPARE(rig.sim.requests().mid(sent), QList<FrameFields>{Request::stopLoco(1, 3)});
         QVERIFY(a.socket.state() == QAbstractSocket::ConnectedState);
