@@ -5,6 +5,7 @@
 #include "ControllerLink.h"
 #include "LineClient.h"
 #include "LinePrompter.h"
+#include "LineReady.h"
 #include "MessageBox.h"
 #include "PortDirectory.h"
 #include "PortErrors.h"
@@ -275,6 +276,14 @@ void ShowErrorReport(const QString& message, const QString& title)
 void ShowErrorReport(int errorNumber, const QString& title)
 {
     ShowErrorReport(QString::number(errorNumber), title);
+}
+
+bool LineChecked(const LineClient& client, QWidget* window)
+{
+    if (!Line::awaitsCheck(client))
+        return true;
+    MessageBox::warning(window, Line::checkFirstText());
+    return false;
 }
 
 QString ReplaceAll(const QString& text, const QString& search, const QString& replacement)

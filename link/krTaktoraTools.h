@@ -13,6 +13,7 @@
 #include <functional>
 
 class ControllerLink;
+class LineClient;
 class QWidget;
 class SerialPortInterface;
 class MonotonicClock;
@@ -97,6 +98,11 @@ void ShowErrorReport(int errorNumber, const QString& title = QString());
 // The full text ShowErrorReport shows (without the box), for the callers that build on it.
 QString ErrorReportText(const QString& message);
 QString SupportContactBlock();
+
+// True when the window's requests may go out on the line; otherwise tells the user, over
+// `window`, that the Controller has to be checked first (after the port was lost or the options
+// changed), and nothing is to be sent.
+bool LineChecked(const LineClient& client, QWidget* window);
 
 QString ReplaceAll(const QString& text, const QString& search, const QString& replacement);
 
