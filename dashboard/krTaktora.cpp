@@ -635,7 +635,7 @@ void krTaktora::cmdControllerSettings_Click()
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krControllerSettingsDD dialog(this);
+    krControllerSettingsDD dialog(m_line->link(), this);
     dialog.setControllerID(*controller);
     dialog.setAllowHWNotstop(false);
     dialog.exec();
