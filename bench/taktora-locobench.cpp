@@ -9,6 +9,7 @@
 #include "CommandSet.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "TrafficObserver.h"
 
 #include <QApplication>
@@ -64,15 +65,16 @@ private:
     qint64 m_last = 0;
 };
 
-// The floor: first, next, next, ... as bare transactions, nothing done with the answers.
-double bareRead(int& answered)
+// The floor: first, next, next, ... as bare transactions through the window's own source on the
+// line (it holds the line while open), nothing done with the answers.
+double bareRead(LineClient& line, int& answered)
 {
     QElapsedTimer t;
     t.start();
     answered = 0;
     FrameFields frame = Request::readFirstLocoEntry(1);
     for (int i = 0; i < Exchanges; ++i) {
-        answered += ControllerTransaction(frame, 2, false, 2) ? 1 : 0;
+        answered += line.transact(frame, 2, false, 2).answered() ? 1 : 0;
         frame = Request::readNextLocoEntry(1);
     }
     return msSince(t);
@@ -125,7 +127,7 @@ int unpaced()
     BenchEmulator sim(allLocos({}));
     if (!sim.ok())
         return 1;
-    krLocoList window;
+    krLocoList window(sim.link());
     window.setControllerID(1);
     const double openingMs = openWindow(window);
 
@@ -137,7 +139,7 @@ int unpaced()
     WireSpan wire;
     InstallTrafficObserver(&wire);
     for (int round = 0; round < Rounds; ++round) {
-        floors.push_back(bareRead(answered));
+        floors.push_back(bareRead(window.line(), answered));
         bareWire.push_back(wire.ms());
         last = windowRead(window);
         windowWire.push_back(wire.ms());
@@ -204,7 +206,7 @@ int paced()
     BenchEmulator sim(allLocos({QStringLiteral("--pace")}));
     if (!sim.ok())
         return 1;
-    krLocoList window;
+    krLocoList window(sim.link());
     window.setControllerID(1);
     const double openingMs = openWindow(window);
 

@@ -8,6 +8,7 @@
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
 #include "LineClient.h"
+#include "LineReady.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -569,7 +570,7 @@ void krTaktora::btnProgrammedLocos_Click()
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krLocoList locoList(this);
+    krLocoList locoList(m_line->link(), this);
     locoList.setControllerID(*controller);
     locoList.exec();
     // The loco list leaves the track switched off; show what the Controller reports now.
@@ -645,13 +646,13 @@ void krTaktora::openDecoderSheet()
 {
     // The programming track belongs to a checked Controller, as the loco list's does.
     if (m_controllerFrame->isHidden()) {
-        MessageBox::warning(this, QStringLiteral("Bitte zuerst den Controller prüfen."));
+        MessageBox::warning(this, Line::checkFirstText());
         return;
     }
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krDecoderSheet sheet(this);
+    krDecoderSheet sheet(m_line->link(), this);
     sheet.setControllerID(*controller);
     sheet.exec();
     // The sheet leaves the track switched off; show what the Controller reports now.

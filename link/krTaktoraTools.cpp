@@ -215,13 +215,13 @@ bool ScreenRate::due()
 
 qint64 ScreenRate::remainingMs() const
 {
-    return m_started ? qBound<qint64>(0, IntervalMs - (ProgramLink().nowMs() - m_lastMs), IntervalMs) : 0;
+    return m_started ? qBound<qint64>(0, IntervalMs - (m_clock.nowMs() - m_lastMs), IntervalMs) : 0;
 }
 
 void ScreenRate::restart()
 {
     m_started = true;
-    m_lastMs = ProgramLink().nowMs();
+    m_lastMs = m_clock.nowMs();
 }
 
 void ScreenRateEvents::take()

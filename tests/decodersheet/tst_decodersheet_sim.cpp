@@ -50,7 +50,8 @@ struct Rig : SimWindow<krDecoderSheet>
     {
         if (!sim.attachAs(QStringLiteral("COM3"), false))
             return false;
-        window = std::make_unique<krDecoderSheet>();
+        link.setChecked(1); // as the main window's check does
+        window = std::make_unique<krDecoderSheet>(link);
         window->setControllerID(1);
         window->setSettleWait(0.001);
         window->setFileChooser([this](krDecoderSheet::FileAction) { return file; });

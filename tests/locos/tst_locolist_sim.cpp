@@ -7,6 +7,7 @@
 #include "CommandSet.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "LocoConfiguration.h"
 #include "LocoListRig.h"
 #include "LocoRules.h"
@@ -263,6 +264,52 @@ private slots:
         QCOMPARE(rig.sim.requests().mid(opening.size()),
                  Frames(opening.size() > 2 ? 3 : 1, Request::setTrackMode(1, TrackMode::Off)));
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // A phone while the window reads a long configuration: refused with the window's reason, its
+    // stop sent between two of the window's exchanges, its track-off confirmed without a frame.
+    // Once the window has closed, the line is the phone's again.
+    void phoneMeetsTheOpenWindow()
+    {
+        QStringList locos;
+        for (int n = 1; n <= 60; ++n)
+            locos << QString::number(n) + ":28";
+        Rig rig({"--locos", locos.join(','), "--delay-ms", "2"});
+        LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
+        QList<Outcome> heard;
+        const auto tell = [&heard](const Outcome& o) { heard << o; };
+        int reads = 0;
+        connect(&rig.link, &ControllerLink::transactionEnded, &phone, [&](const TransactionRecord& r) {
+            if (r.request.command == Command::ReadLocoEntry && ++reads == 10) {
+                phone.submit(Request::setLocoSpeed(1, 3, 50), tell);
+                phone.submit(Request::stopLoco(1, 3), tell);
+                phone.submit(Request::setTrackMode(1, TrackMode::Off), tell);
+            }
+        });
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        QCOMPARE(rig.shown().size(), 60);
+        QCOMPARE(heard.size(), 3);
+        QCOMPARE(heard[0].status, Outcome::Status::Busy);
+        QCOMPARE(heard[0].reason, QStringLiteral("die Lok-Konfiguration ist am PC geöffnet"));
+        QVERIFY(heard[1].answered() && heard[2].answered());
+        // The stop between two entries of the read, each request followed by its own answer.
+        Frames expected = fullRead(1, 60) + Frames{Request::setTrackMode(1, TrackMode::Off)};
+        const Frames sent = rig.sim.requests();
+        const qsizetype stop = sent.indexOf(Request::stopLoco(1, 3));
+        QVERIFY2(stop > 10 && stop < 61, qPrintable(QString::number(stop)));
+        expected.insert(stop, Request::stopLoco(1, 3));
+        QCOMPARE(sent, expected);
+        const QStringList log = rig.sim.logLines();
+        for (int i = 0; i < log.size(); ++i)
+            if (log[i].startsWith("> "))
+                QVERIFY2(log.value(i + 1).startsWith("< "), qPrintable(log.value(i + 1)));
+
+        rig.window->close();
+        phone.submit(Request::setLocoSpeed(1, 3, 50), tell);
+        QTRY_COMPARE(heard.size(), 4);
+        QVERIFY(heard[3].answered());
+        QCOMPARE(rig.sim.requests().mid(expected.size()),
+                 (Frames{Request::setTrackMode(1, TrackMode::Off), Request::setLocoSpeed(1, 3, 50)}));
     }
 
     // Window size asked for (twips) and what the window, the tab control and the tree become;

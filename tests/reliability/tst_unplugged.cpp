@@ -173,11 +173,13 @@ private slots:
         QStringList locos;
         for (int n = 1; n <= 300; ++n)
             locos << QString::number(n) + ":28";
+        ControllerLink& link = ProgramLink();
         SimProcess sim({"--locos", locos.join(',')});
         QVERIFY(sim.attachAs(QStringLiteral("COM3"), false));
         std::thread killer = killOnRequest(sim, QStringLiteral("> 1, 20, 0, 0, 254, 235"), 100);
-        const auto openList = [] {
-            auto window = std::make_unique<krLocoList>();
+        const auto openList = [&link] {
+            link.setChecked(1); // as the main window's check does after every opening of the port
+            auto window = std::make_unique<krLocoList>(link);
             window->setControllerID(1);
             window->show();
             QCoreApplication::processEvents(); // the first activation reads the configuration
