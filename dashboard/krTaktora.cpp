@@ -442,7 +442,6 @@ void krTaktora::btnCheck_Click()
 {
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     m_cmdControllerSettings->setEnabled(false);
-    m_line->link().clearCheck();
 
     const auto checked = Dashboard::checkableController(m_txtControllerNr->text());
     if (!checked) {

@@ -13,16 +13,21 @@
 #include "LocoRules.h"
 #include "LocoTree.h"
 #include "MessageBox.h"
+#include "SimDashboard.h"
 #include "sysInput.h"
 #include "TestMain.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
+
+#include <csignal>
 
 using Frames = QList<FrameFields>;
 using Entries = QList<QList<int>>; // data1, data2, data3
@@ -310,6 +315,39 @@ private slots:
         QVERIFY(heard[3].answered());
         QCOMPARE(rig.sim.requests().mid(expected.size()),
                  (Frames{Request::setTrackMode(1, TrackMode::Off), Request::setLocoSpeed(1, 3, 50)}));
+    }
+
+    // A check that finds the Controller silent leaves the operating controls as they were, and
+    // so the Controller checked before: the loco list opens and reads as it did.
+    void opensAfterAFailedCheck()
+    {
+        SimDashboard dash({"--locos", "3:14"});
+        QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
+        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+        ::kill(pid_t(dash.sim.pid()), SIGSTOP);
+        QCOMPARE(dash.check(), QStringLiteral("Kommunikationsfehler"));
+        ::kill(pid_t(dash.sim.pid()), SIGCONT);
+        // The late answers to the check's two attempts are in before the list is opened: eight
+        // requests and answers of the first check, two of the second.
+        QTRY_COMPARE(dash.sim.logLines().size(), 20);
+        QTest::qWait(50);
+        QCOMPARE(takeShownTexts(), QStringList{"Controller 1 antwortet nicht."});
+        QVERIFY(!dash.get("ControllerFrame")->isHidden());
+        QStringList shown{"not opened"};
+        QStringList said;
+        QTimer::singleShot(0, dash.window.get(), [&] {
+            auto* list = qobject_cast<krLocoList*>(QApplication::activeModalWidget());
+            QVERIFY(list);
+            const auto closing = qScopeGuard([list] { list->reject(); });
+            QTRY_VERIFY(list->windowTitle().endsWith(QStringLiteral("(Controller 1)")));
+            said = takeShownTexts();
+            shown.clear();
+            for (const clsLoco& loco : list->configuration())
+                shown << QString::number(loco.LocoNumber());
+        });
+        dash.get<QPushButton>("btnProgrammedLocos")->click();
+        QCOMPARE(said, QStringList{});
+        QCOMPARE(shown, QStringList{"3"});
     }
 
     // Window size asked for (twips) and what the window, the tab control and the tree become;
