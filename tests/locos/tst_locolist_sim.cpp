@@ -293,6 +293,7 @@ private slots:
         });
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
         QCOMPARE(rig.shown().size(), 60);
+        QCOMPARE(rig.link.locoEntries(1).value_or(QList<LocoEntryRecord>()).size(), 60); // the phones' roster
         QCOMPARE(heard.size(), 3);
         QCOMPARE(heard[0].status, Outcome::Status::Busy);
         QCOMPARE(heard[0].reason, QStringLiteral("die Lok-Konfiguration ist am PC geöffnet"));
