@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BenchEmulator.h"
 
+#include "ControllerLink.h"
 #include "Isolation.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
@@ -56,6 +57,13 @@ BenchEmulator::BenchEmulator(const QStringList& arguments)
     PortDirectory::registerDevice(kCom, device);
     SetPortName(kCom);
     m_ok = OpenControllerPort(kCom, true);
+    if (m_ok)
+        link().setChecked(1);
+}
+
+ControllerLink& BenchEmulator::link() const
+{
+    return ProgramLink();
 }
 
 void BenchEmulator::stop()

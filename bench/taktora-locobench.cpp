@@ -10,6 +10,7 @@
 #include "ControllerLink.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -69,15 +70,16 @@ private:
     qint64 m_last = 0;
 };
 
-// The floor: first, next, next, ... as bare transactions, nothing done with the answers.
-double bareRead(int& answered)
+// The floor: first, next, next, ... as bare transactions through the window's own source on the
+// line (it holds the line while open), nothing done with the answers.
+double bareRead(LineClient& line, int& answered)
 {
     QElapsedTimer t;
     t.start();
     answered = 0;
     FrameFields frame = Request::readFirstLocoEntry(1);
     for (int i = 0; i < Exchanges; ++i) {
-        answered += ControllerTransaction(frame, 2, false, 2) ? 1 : 0;
+        answered += line.transact(frame, 2, false, 2).answered() ? 1 : 0;
         frame = Request::readNextLocoEntry(1);
     }
     return msSince(t);
@@ -130,7 +132,7 @@ int unpaced()
     BenchEmulator sim(allLocos({}));
     if (!sim.ok())
         return 1;
-    krLocoList window;
+    krLocoList window(sim.link());
     window.setControllerID(1);
     const double openingMs = openWindow(window);
 
@@ -141,7 +143,7 @@ int unpaced()
     WindowRead last;
     WireSpan wire(ProgramLink());
     for (int round = 0; round < Rounds; ++round) {
-        floors.push_back(bareRead(answered));
+        floors.push_back(bareRead(window.line(), answered));
         bareWire.push_back(wire.ms());
         last = windowRead(window);
         windowWire.push_back(wire.ms());
@@ -207,7 +209,7 @@ int paced()
     BenchEmulator sim(allLocos({QStringLiteral("--pace")}));
     if (!sim.ok())
         return 1;
-    krLocoList window;
+    krLocoList window(sim.link());
     window.setControllerID(1);
     const double openingMs = openWindow(window);
 

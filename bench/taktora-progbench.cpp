@@ -6,7 +6,9 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
 #include "SimProcess.h"
@@ -22,31 +24,23 @@
 
 namespace {
 
-// The window that hosts the tab, with the program's own transaction on its frame.
-class Host : public QWidget, public ProgrammingChannel
+// The window that hosts the tab for Controller 1, with a source on the line of its own.
+class Host : public QWidget
 {
     Q_OBJECT
 
 public:
-    Host() : tab(new ProgrammingTab(*this, this))
+    explicit Host(ControllerLink& link)
+        : line(new LineClient(link, QStringLiteral("Programmierung"), LineClient::Kind::Screen, this)),
+          tab(new ProgrammingTab(*line, this))
     {
+        tab->setControllerID(1);
         tab->selectProgType(0);
         resize(TwipsToPixels(6255), TwipsToPixels(5055));
     }
-    quint8 controllerByte() const override { return 1; }
-    FrameFields& frame() override { return m_frame; }
-    bool transact(int attempts, bool showErrors) override
-    {
-        return ControllerTransaction(m_frame, attempts, showErrors, 2);
-    }
-    void storeLocoEntry(quint16, quint8) override {}
-    void setConfigurationTabEnabled(bool) override {}
-    QWidget* validationWindow() override { return this; }
 
+    LineClient* line;
     ProgrammingTab* tab;
-
-private:
-    FrameFields m_frame;
 };
 
 // Counts paint events per widget, so the figures show what a read repaints.
@@ -141,7 +135,9 @@ bool run(const Setting& s)
     if (!OpenControllerPort(QStringLiteral("COM9"), true))
         return false;
 
-    Host host;
+    ControllerLink& link = ProgramLink();
+    link.setChecked(1); // as the main window's check leaves it
+    Host host(link);
     host.show();
     QApplication::processEvents();
     host.tab->SwitchProgrammingMode(true);

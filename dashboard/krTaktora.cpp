@@ -6,6 +6,7 @@
 #include "DashboardRules.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
+#include "LineReady.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -430,7 +431,6 @@ void krTaktora::btnCheck_Click()
 {
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     m_cmdControllerSettings->setEnabled(false);
-    m_line->link().clearCheck();
 
     const auto checked = Dashboard::checkableController(m_txtControllerNr->text());
     if (!checked) {
@@ -555,7 +555,7 @@ void krTaktora::btnProgrammedLocos_Click()
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krLocoList locoList(this);
+    krLocoList locoList(m_line->link(), this);
     locoList.setControllerID(*controller);
     locoList.exec();
     // The loco list leaves the track switched off; show what the Controller reports now.
@@ -620,7 +620,7 @@ void krTaktora::cmdControllerSettings_Click()
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krControllerSettingsDD dialog(this);
+    krControllerSettingsDD dialog(m_line->link(), this);
     dialog.setControllerID(*controller);
     dialog.setAllowHWNotstop(false);
     dialog.exec();
@@ -630,13 +630,13 @@ void krTaktora::openDecoderSheet()
 {
     // The programming track belongs to a checked Controller, as the loco list's does.
     if (m_controllerFrame->isHidden()) {
-        MessageBox::warning(this, QStringLiteral("Bitte zuerst den Controller prüfen."));
+        MessageBox::warning(this, Line::checkFirstText());
         return;
     }
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krDecoderSheet sheet(this);
+    krDecoderSheet sheet(m_line->link(), this);
     sheet.setControllerID(*controller);
     sheet.exec();
     // The sheet leaves the track switched off; show what the Controller reports now.

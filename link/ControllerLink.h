@@ -84,6 +84,8 @@ public:
     // Every timeout is measured on this clock; nullptr: the steady clock.
     void setClock(const MonotonicClock* clock);
     qint64 nowMs() const;
+    // The clock set now, for what times itself by the line (the windows' screen rate).
+    const MonotonicClock& clock() const { return *m_clock; }
 
     // "COM1".."COM24", or "NUL" for simulation mode, in which nothing is sent.
     QString portName() const { return m_portName; }

@@ -5,6 +5,7 @@
 #include "ControllerLink.h"
 #include "LineClient.h"
 #include "LinePrompter.h"
+#include "LineReady.h"
 #include "MessageBox.h"
 #include "PortDirectory.h"
 #include "PortErrors.h"
@@ -182,13 +183,13 @@ bool ScreenRate::due()
 
 qint64 ScreenRate::remainingMs() const
 {
-    return m_started ? qBound<qint64>(0, IntervalMs - (ProgramLink().nowMs() - m_lastMs), IntervalMs) : 0;
+    return m_started ? qBound<qint64>(0, IntervalMs - (m_clock.nowMs() - m_lastMs), IntervalMs) : 0;
 }
 
 void ScreenRate::restart()
 {
     m_started = true;
-    m_lastMs = ProgramLink().nowMs();
+    m_lastMs = m_clock.nowMs();
 }
 
 void ScreenRateEvents::take()
@@ -243,6 +244,14 @@ void ShowErrorReport(const QString& message, const QString& title)
 void ShowErrorReport(int errorNumber, const QString& title)
 {
     ShowErrorReport(QString::number(errorNumber), title);
+}
+
+bool LineChecked(const LineClient& client, QWidget* window)
+{
+    if (!Line::awaitsCheck(client))
+        return true;
+    MessageBox::warning(window, Line::checkFirstText());
+    return false;
 }
 
 QString ReplaceAll(const QString& text, const QString& search, const QString& replacement)

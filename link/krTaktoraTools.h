@@ -13,6 +13,7 @@
 #include <functional>
 
 class ControllerLink;
+class LineClient;
 class QWidget;
 class SerialPortInterface;
 class MonotonicClock;
@@ -56,11 +57,13 @@ void WaitSeconds(double s);
 // decoder sheet's reads) lets the windows catch up: no more often than a screen shows frames.
 // That is often enough to repaint and to hear a click on "Abbruch", and on a fast line far less
 // often than after every exchange, which would cost as much as the exchanges themselves. Timed on
-// the link's clock (InstallClock).
+// the clock it is given: the line's (ControllerLink::clock()).
 class ScreenRate
 {
 public:
     static constexpr qint64 IntervalMs = 15;
+
+    explicit ScreenRate(const MonotonicClock& clock) : m_clock(clock) {}
 
     // True on the first call, then whenever IntervalMs have passed since it last was (or since
     // restart()).
@@ -71,6 +74,7 @@ public:
     void restart();
 
 private:
+    const MonotonicClock& m_clock;
     bool m_started = false;
     qint64 m_lastMs = 0;
 };
@@ -79,7 +83,9 @@ private:
 class ScreenRateEvents
 {
 public:
-    explicit ScreenRateEvents(QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents) : m_flags(flags)
+    explicit ScreenRateEvents(const MonotonicClock& clock,
+                              QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents)
+        : m_flags(flags), m_rate(clock)
     {}
     void take();
 
@@ -97,6 +103,11 @@ void ShowErrorReport(int errorNumber, const QString& title = QString());
 // The full text ShowErrorReport shows (without the box), for the callers that build on it.
 QString ErrorReportText(const QString& message);
 QString SupportContactBlock();
+
+// True when the window's requests may go out on the line; otherwise tells the user, over
+// `window`, that the Controller has to be checked first (after the port was lost or the options
+// changed), and nothing is to be sent.
+bool LineChecked(const LineClient& client, QWidget* window);
 
 QString ReplaceAll(const QString& text, const QString& search, const QString& replacement);
 

@@ -539,7 +539,7 @@ void WiThrottleServer::readRoster()
         m_rosterReading = true;
         // Stops and the phones' lines still come through between the exchanges; the window's
         // input waits, as during every long read.
-        ScreenRateEvents events(QEventLoop::ExcludeUserInputEvents);
+        ScreenRateEvents events(m_link.clock(), QEventLoop::ExcludeUserInputEvents);
         const LocoEntriesRead read =
             readLocoEntries(*m_rosterReader, *controller, 2, false, [&events] { events.take(); });
         m_rosterReading = false;

@@ -17,7 +17,9 @@ struct LocoListRig : SimWindow<krLocoList>
         SetPortName(simulation ? QStringLiteral("NUL") : QStringLiteral("COM3"));
         if (!simulation && !sim.attachAs(QStringLiteral("COM3"), false))
             return false;
-        window = std::make_unique<krLocoList>();
+        if (!simulation)
+            link.setChecked(controller); // as the main window's check does
+        window = std::make_unique<krLocoList>(link);
         window->setControllerID(controller);
         window->show();
         QCoreApplication::processEvents(); // the first activation, also without an activation event

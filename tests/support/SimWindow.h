@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
 #include "SimProcess.h"
 
@@ -12,6 +13,7 @@
 // goes before the port is closed.
 template <typename W> struct SimWindow
 {
+    ControllerLink& link = ProgramLink(); // the line the window is opened on
     SimProcess sim;
     std::unique_ptr<W> window;
 
