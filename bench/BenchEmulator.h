@@ -5,6 +5,7 @@
 // through its pseudo-terminal under one COM name, and installed as the program's port.
 
 #include <functional>
+#include <memory>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -36,6 +37,7 @@ public:
     void stop();
 
 private:
+    std::unique_ptr<ControllerLink> m_link;
     QProcess m_process;
     bool m_ok = false;
 };

@@ -141,7 +141,7 @@ int unpaced()
     std::vector<double> floors, totals, fills, bareWire, windowWire;
     int answered = 0;
     WindowRead last;
-    WireSpan wire(ProgramLink());
+    WireSpan wire(sim.link());
     for (int round = 0; round < Rounds; ++round) {
         floors.push_back(bareRead(window.line(), answered));
         bareWire.push_back(wire.ms());

@@ -64,7 +64,7 @@ void repaintNow(QWidget* widget)
 }
 } // namespace
 
-krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWindow(parent)
+krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("krTaktora"));
     setWindowTitle(ProgramTitle());
@@ -73,7 +73,13 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     setWindowIcon(icon);
     m_openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 
-    m_line = new LineClient(ProgramLink(), QStringLiteral("Hauptfenster"), LineClient::Kind::Screen, this);
+    // Every other window and the phones reach the Controller through the window's line.
+    m_link = link;
+    if (!m_link) {
+        m_link = new ControllerLink(this);
+        AttachScreenPrompts(*m_link);
+    }
+    m_line = new LineClient(*m_link, QStringLiteral("Hauptfenster"), LineClient::Kind::Screen, this);
     m_line->setNeedsCheck(false); // the window checks the Controller itself
     connect(&m_line->link(), &ControllerLink::powerChanged, this,
             [this](quint8 controller, bool on, const LineClient* origin) {
@@ -316,15 +322,15 @@ void krTaktora::Form_Load(const QString& executablePath)
     if (Dashboard::isHostedStart(executablePath)) {
         m_runsStandalone = false;
         options->setVisible(false);
-        SetPortName(
+        m_link->setPortName(
             ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), QStringLiteral("KORADIN")));
     } else {
         m_runsStandalone = true;
         options->setVisible(true);
-        CloseControllerPort();
-        SetPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
-        if (!IsSimulation())
-            OpenControllerPort(PortName(), false);
+        m_link->close();
+        m_link->setPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
+        if (!m_link->isSimulation())
+            OpenControllerPort(*m_link, m_link->portName(), false);
     }
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     Form_Activate();
@@ -340,7 +346,7 @@ void krTaktora::showAfterSplash()
 
 void krTaktora::Form_Activate()
 {
-    m_pnlComPort->setText(IsSimulation() ? QStringLiteral("Simulation") : PortName());
+    m_pnlComPort->setText(m_link->isSimulation() ? QStringLiteral("Simulation") : m_link->portName());
     followPort();
 }
 
@@ -353,8 +359,8 @@ void krTaktora::followPort()
     m_pnlComPort->setPalette(palette);
     m_pnlComPort->setToolTip(QStringLiteral("Zeigt die aktuell-verwendete Schnittstelle an"));
     if (lost) {
-        m_pnlComPort->setText(PortName() + QStringLiteral(" getrennt"));
-        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + PortName() +
+        m_pnlComPort->setText(m_link->portName() + QStringLiteral(" getrennt"));
+        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + m_link->portName() +
                                  QStringLiteral(" ist nicht mehr angeschlossen:\n") +
                                  m_line->link().watchedDevice() +
                                  QStringLiteral("\nSobald es wieder da ist, öffnet Taktora es von selbst;\n"
@@ -372,7 +378,7 @@ void krTaktora::portLost(bool reported)
     setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
     Form_Activate();
     if (!reported)
-        ShowPortAccessError(PortError{PortErrorNumber::DeviceUnavailable,
+        ShowPortAccessError(m_link->portName(), PortError{PortErrorNumber::DeviceUnavailable,
                                       portErrorDescription(PortErrorNumber::DeviceUnavailable)});
 }
 
@@ -441,7 +447,7 @@ void krTaktora::btnCheck_Click()
     setStatus(QStringLiteral("--- Controller wird geprüft ---"), Dashboard::DarkYellow);
     repaintNow(m_lblStatus);
 
-    if (IsSimulation()) {
+    if (m_link->isSimulation()) {
         WaitSeconds(1);
         setStatus(QStringLiteral("Controller im Simulationsmodus"), Dashboard::Green);
         repaintNow(m_lblStatus);

@@ -10,6 +10,7 @@
 #include <optional>
 
 class AccessoryPanel;
+class ControllerLink;
 class LineClient;
 class Lamp;
 class QAction;
@@ -32,7 +33,8 @@ public:
     static constexpr int AccessoryPanelCount = 4;
 
     // The executable's path decides the hosted start ("koradin").
-    explicit krTaktora(const QString& executablePath, QWidget* parent = nullptr);
+    // The window owns the program's one line to the Controller; a test may lend it one of its own.
+    explicit krTaktora(const QString& executablePath, ControllerLink* link = nullptr, QWidget* parent = nullptr);
 
     // The about box as a two-second splash, then the window itself.
     void showAfterSplash();
@@ -65,6 +67,7 @@ public:
     // None when the number field holds a value that does not fit a frame byte.
     std::optional<quint8> controllerNumber() const;
     LineClient& line() const { return *m_line; }
+    ControllerLink& link() const { return *m_link; }
 
     // The phone throttles' server, a source on the line of its own (krTaktoraPhones.cpp).
     WiThrottleServer* phoneServer() const { return m_phones; }
@@ -103,6 +106,7 @@ private:
     void portLost(bool reported);
     void portBack();
 
+    ControllerLink* m_link = nullptr;
     LineClient* m_line = nullptr;
     FrameFields m_frame;
     bool m_runsStandalone = true;

@@ -3,7 +3,7 @@
 
 #include "CommandSet.h"
 #include "ControllerLink.h"
-#include "krTaktoraTools.h"
+#include "LinkTools.h"
 #include "LineClient.h"
 #include "LocoEntries.h"
 #include "ServiceAdvertiser.h"

@@ -48,7 +48,7 @@ struct Rig : SimWindow<krDecoderSheet>
     explicit Rig(const QStringList& args) : SimWindow(args) {}
     bool open()
     {
-        if (!sim.attachAs(QStringLiteral("COM3"), false))
+        if (!sim.attachAs(link, QStringLiteral("COM3"), false))
             return false;
         link.setChecked(1); // as the main window's check does
         window = std::make_unique<krDecoderSheet>(link);

@@ -40,7 +40,11 @@ class tst_EndToEnd : public QObject
     Q_OBJECT
 
 public:
-    tst_EndToEnd() { m_line.setNeedsCheck(false); }
+    tst_EndToEnd()
+    {
+        AttachScreenPrompts(m_link);
+        m_line.setNeedsCheck(false);
+    }
 
 private slots:
     void cleanup();
@@ -51,7 +55,7 @@ private slots:
     void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
 
 private:
-    ControllerLink& m_link = ProgramLink();
+    ControllerLink m_link;
     LineClient m_line{m_link, QStringLiteral("Test"), LineClient::Kind::Screen};
 };
 
@@ -64,7 +68,7 @@ void tst_EndToEnd::cleanup()
 void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
 {
     SimProcess sim({"--firmware", "5.2.7"});
-    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
+    QVERIFY2(sim.attachAs(m_link, kCom), qPrintable(sim.errorString()));
     FrameFields frame = Request::readFirmwareVersion(1);
     QVERIFY(m_line.ControllerTransaction(frame, 1, true, 2));
     QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 5, 2, 7));
@@ -93,7 +97,7 @@ void tst_EndToEnd::refusesAWrongCommandLine()
 void tst_EndToEnd::portIsChosenByTheNumberInItsName()
 {
     SimProcess sim({"--pace", "--delay-ms", "30"});
-    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
+    QVERIFY2(sim.attachAs(m_link, kCom), qPrintable(sim.errorString()));
     PortDirectory::registerDevice(QStringLiteral("COM30"), sim.devicePath());
     for (const char* name : {"COM03", "COM3:", "COM 3", "com3"}) {
         QVERIFY2(m_link.open(name), name);

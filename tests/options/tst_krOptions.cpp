@@ -117,7 +117,7 @@ private slots:
         link.port.setExistingPorts({"COM2", "COM3"});
         WriteSetting("SignalOutputTo", "COM2", "Taktora");
 
-        krOptions dialog(m_link);
+        krOptions dialog(link.link);
         openAndChoose(dialog, entry);
         if (how == "Escape")
             QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(link.port.openedNames(), opened);
         // Only a failed test leaves no port open: it closed the old one first.
         QCOMPARE(link.port.isOpen(), box.isEmpty());
-        QCOMPARE(m_link.portName(), port);
+        QCOMPARE(link.link.portName(), port);
         QCOMPARE(storedPort(), port);
     }
 
@@ -175,7 +175,7 @@ private slots:
 #endif
 
 private:
-    ControllerLink& m_link = ProgramLink();
+    ControllerLink m_link;
 };
 
 TAKTORA_TEST_MAIN(TestKrOptions)

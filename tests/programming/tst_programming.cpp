@@ -244,9 +244,8 @@ void tst_programming::screenRateWithTheClockStill()
 {
     QFETCH(QStringList, fields);
     FakeClock still; // the window times itself on the line's clock from its start
-    InstallClock(&still);
-    const auto steady = qScopeGuard([] { InstallClock(nullptr); });
     Rig rig({});
+    rig.link.setClock(&still);
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
     rig.fill(fields[0].toInt(), fields.mid(1));
     rig.tab->setSettleWait(0);

@@ -184,7 +184,7 @@ struct Soak final
     SimProcess sim{kSimArguments};
     ScaledClock clock;
     ScaledPort port;
-    ControllerLink& link = ProgramLink();
+    ControllerLink link;
     QObject watch; // the context of the soak's connections to the link's traffic
     std::unique_ptr<krTaktora> window;
     std::mt19937 random{kSeed};
@@ -235,6 +235,7 @@ struct Soak final
         if (!sim.start())
             return false;
         sim.registerAs(QStringLiteral("COM3"));
+        AttachScreenPrompts(link);
         link.setClock(&clock);
         link.setPort(&port);
         QObject::connect(&link, &ControllerLink::requestSent, &watch, [this](const FrameFields& request) {
@@ -245,7 +246,7 @@ struct Soak final
         QObject::connect(&link, &ControllerLink::transactionEnded, &watch,
                          [this](const TransactionRecord& r) { transactionEnded(r); });
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
-        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"), &link);
         find<QLineEdit>(window.get(), "txtControllerNr")->setText(QStringLiteral("1"));
         return port.isOpen();
     }

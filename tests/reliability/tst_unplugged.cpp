@@ -219,7 +219,8 @@ private slots:
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), dev.filePath("none")), QString());
 
         PortDirectory::registerDevice(QStringLiteral("COM3"), dev.filePath(QStringLiteral("ttyACM1")));
-        krOptions options(ProgramLink());
+        ControllerLink link;
+        krOptions options(link);
         options.setDeviceScanner([&] {
             return SerialDeviceList{{dev.filePath(QStringLiteral("ttyACM0")), QStringLiteral("Other board"),
                                      QString(), byId + QStringLiteral("/usb-Other_Board_9-if00")},
@@ -241,9 +242,10 @@ private slots:
         QStringList locos;
         for (int n = 1; n <= 300; ++n)
             locos << QString::number(n) + ":28";
-        ControllerLink& link = ProgramLink();
+        ControllerLink link;
+        AttachScreenPrompts(link);
         SimProcess sim({"--locos", locos.join(',')});
-        QVERIFY(sim.attachAs(QStringLiteral("COM3"), false));
+        QVERIFY(sim.attachAs(link, QStringLiteral("COM3"), false));
         std::thread killer = killOnRequest(sim, QStringLiteral("> 1, 20, 0, 0, 254, 235"), 100);
         const auto openList = [&link] {
             link.setChecked(1); // as the main window's check does after every opening of the port
@@ -266,7 +268,7 @@ private slots:
         SimProcess back({"--locos", locos.join(',')});
         QVERIFY2(back.start(), qPrintable(back.errorString()));
         back.registerAs(QStringLiteral("COM3"));
-        krOptions options(ProgramLink());
+        krOptions options(link);
         options.show();
         auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
         list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
@@ -275,7 +277,7 @@ private slots:
         QCOMPARE(window->configuration().size(), 300);
         QCOMPARE(shownBoxes(), QStringList());
         window.reset();
-        CloseControllerPort();
+        link.close();
     }
 };
 

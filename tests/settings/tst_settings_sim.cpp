@@ -28,7 +28,7 @@ struct Rig : SimWindow<krControllerSettingsDD>
     explicit Rig(const QString& args) : SimWindow(args.split(' ', Qt::SkipEmptyParts)) {}
     bool start()
     {
-        if (!sim.attachAs("COM3"))
+        if (!sim.attachAs(link, "COM3"))
             return false;
         link.setChecked(1); // as the main window's check does
         return true;

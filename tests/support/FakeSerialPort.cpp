@@ -97,8 +97,10 @@ QByteArray FakeSerialPort::readAll()
     return bytes;
 }
 
-FakeLink::FakeLink(const QString& portName) : link(ProgramLink())
+FakeLink::FakeLink(const QString& portName)
 {
+    AttachScreenPrompts(link);
+    screen.setNeedsCheck(false);
     port.setExistingPorts({portName});
     link.setClock(&clock);
     link.setPort(&port);
@@ -111,5 +113,4 @@ FakeLink::~FakeLink()
 {
     link.setPort(nullptr);
     link.setClock(nullptr);
-    link.setPortName(QStringLiteral("NUL"));
 }

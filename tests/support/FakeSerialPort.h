@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Frame.h"
+#include "LineClient.h"
 #include "SerialPortInterface.h"
 
 #include <QList>
@@ -91,7 +92,8 @@ struct FakeLink
 {
     FakeClock clock;
     FakeSerialPort port{&clock};
-    ControllerLink& link;
+    ControllerLink link; // with the screen's boxes, as the main window has them
+    LineClient screen{link, QStringLiteral("Test"), LineClient::Kind::Screen}; // needs no check
     explicit FakeLink(const QString& portName = QStringLiteral("COM3"));
     ~FakeLink();
 };

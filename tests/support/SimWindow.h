@@ -13,15 +13,15 @@
 // goes before the port is closed.
 template <typename W> struct SimWindow
 {
-    ControllerLink& link = ProgramLink(); // the line the window is opened on
+    ControllerLink link; // the line the window is opened on, with the screen's boxes
     SimProcess sim;
     std::unique_ptr<W> window;
 
-    explicit SimWindow(const QStringList& arguments) : sim(arguments) {}
+    explicit SimWindow(const QStringList& arguments) : sim(arguments) { AttachScreenPrompts(link); }
     ~SimWindow()
     {
         window.reset();
-        CloseControllerPort();
+        link.close();
     }
     template <typename T = QWidget> T* get(const QString& name) const
     {

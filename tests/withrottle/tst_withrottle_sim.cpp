@@ -112,9 +112,9 @@ struct Notes
 {
     QObject context;
     QStringList reasons;
-    Notes()
+    explicit Notes(ControllerLink& link)
     {
-        QObject::connect(&ProgramLink(), &ControllerLink::noted, &context,
+        QObject::connect(&link, &ControllerLink::noted, &context,
                          [this](const QString&, const QString&, const QString& why) { reasons << why; });
     }
 };
@@ -339,14 +339,14 @@ private slots:
         rig.check(); // loco 3 on throttle 2
         WiThrottleServer* server = rig.window->phoneServer();
         QVERIFY(server->listen(0, QHostAddress::LocalHost));
-        Notes notes;
+        Notes notes(rig.window->link());
         Phone phone;
         QVERIFY(phone.connectTo(server->port()));
         QVERIFY(phone.waitFor("RL2]\\[Lok 3}|{3}|{S]\\[Lok 1000}|{1000}|{L"));
         phone.lines.clear();
         rig.link.port.resetLog(); // the roster read of the greeting
         QToolButton* button = rig.window->throttle(2)->directionButton();
-        LineClient window(ProgramLink(), "Lok-Konfiguration", LineClient::Kind::Screen);
+        LineClient window(rig.window->link(), "Lok-Konfiguration", LineClient::Kind::Screen);
         for (const QString& line : sent) {
             if (line == "click")
                 button->click();
@@ -383,7 +383,7 @@ private slots:
         rig.check();
         WiThrottleServer* server = rig.window->phoneServer();
         QVERIFY(server->listen(0, QHostAddress::LocalHost));
-        Notes notes;
+        Notes notes(rig.window->link());
         Phone phone;
         QVERIFY(phone.connectTo(server->port()));
         QVERIFY(phone.sendAndSettle("MT+S3<;>S3"));
@@ -412,16 +412,16 @@ private slots:
         QCOMPARE(notes.reasons, QStringList{alert.mid(2)});
 
         const int named = phone.lines.count("*10");
-        LineClient reader(ProgramLink(), "Lok-Liste", LineClient::Kind::Screen);
+        LineClient reader(rig.window->link(), "Lok-Liste", LineClient::Kind::Screen);
         {
             LineClient::Batch read(reader); // a long read lets events through; the phone's command waits
             phone.send("MTAS3<;>V20");
             phone.send("Nzweiter");
             QVERIFY(QTest::qWaitFor([&] { return phone.lines.count("*10") > named; }));
-            QCOMPARE(ProgramLink().waitingRequests(), 1);
+            QCOMPARE(rig.window->link().waitingRequests(), 1);
             phone.socket.abort();
             QTRY_COMPARE(server->phones().size(), 0);
-            QTRY_COMPARE(ProgramLink().waitingRequests(), 0);
+            QTRY_COMPARE(rig.window->link().waitingRequests(), 0);
         }
         QTest::qWait(50);
         const FrameFields speed10 = Request::setLocoSpeed(1, 3, WiThrottle::controllerSpeed(10));
