@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BenchEmulator.h"
 
+#include "ControllerLink.h"
 #include "Isolation.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
@@ -43,7 +44,7 @@ int runBenchmark(int argc, char** argv, const char* name, const std::function<in
     return body(app);
 }
 
-BenchEmulator::BenchEmulator(const QStringList& arguments)
+BenchEmulator::BenchEmulator(const QStringList& arguments) : m_link(std::make_unique<ControllerLink>())
 {
     m_process.start(simPath(), arguments);
     if (!m_process.waitForStarted(5000))
@@ -54,13 +55,20 @@ BenchEmulator::BenchEmulator(const QStringList& arguments)
     if (device.isEmpty())
         return;
     PortDirectory::registerDevice(kCom, device);
-    SetPortName(kCom);
-    m_ok = OpenControllerPort(kCom, true);
+    m_link->setPortName(kCom);
+    m_ok = m_link->open(kCom);
+    if (m_ok)
+        link().setChecked(1);
+}
+
+ControllerLink& BenchEmulator::link() const
+{
+    return *m_link;
 }
 
 void BenchEmulator::stop()
 {
-    CloseControllerPort();
+    m_link->close();
     if (m_process.state() != QProcess::NotRunning) {
         m_process.terminate();
         m_process.waitForFinished(5000);

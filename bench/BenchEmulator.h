@@ -5,10 +5,12 @@
 // through its pseudo-terminal under one COM name, and installed as the program's port.
 
 #include <functional>
+#include <memory>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
+class ControllerLink;
 class QApplication;
 
 // taktora-sim beside the benchmark, or where the build put it; empty when neither is there.
@@ -28,10 +30,14 @@ public:
     BenchEmulator& operator=(const BenchEmulator&) = delete;
 
     bool ok() const { return m_ok; }
+    // The line the benchmark's windows are opened on, its Controller 1 checked once the port is
+    // open, as the main window's check leaves it.
+    ControllerLink& link() const;
     // Closes the port and ends the emulator, so that its CPU time counts among the children's.
     void stop();
 
 private:
+    std::unique_ptr<ControllerLink> m_link;
     QProcess m_process;
     bool m_ok = false;
 };

@@ -167,6 +167,5 @@ int main(int argc, char** argv)
         for (const MessageBox::Shown& box : MessageBox::takeShown())
             std::printf("  message: %s\n", qPrintable(box.text));
     }
-    CloseControllerPort();
     return failed;
 }

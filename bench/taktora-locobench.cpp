@@ -7,9 +7,10 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
-#include "TrafficObserver.h"
+#include "LineClient.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -42,37 +43,43 @@ double msSince(const QElapsedTimer& t)
 
 // The read as the line sees it: from the first list request to the last, when each goes out. What
 // the window does between its exchanges counts here; what it does before and after does not.
-class WireSpan final : public TrafficObserver
+class WireSpan
 {
 public:
-    WireSpan() { m_clock.start(); }
-    void requestSent(const FrameFields& request, bool) override
+    explicit WireSpan(ControllerLink& link)
     {
-        if (request.command != Command::ReadLocoEntry)
-            return;
-        const qint64 now = m_clock.nsecsElapsed();
-        if (request.data3 == LocoEntry::First)
-            m_first = now;
-        m_last = now;
+        m_clock.start();
+        m_sent = QObject::connect(&link, &ControllerLink::requestSent, [this](const FrameFields& request) {
+            if (request.command != Command::ReadLocoEntry)
+                return;
+            const qint64 now = m_clock.nsecsElapsed();
+            if (request.data3 == LocoEntry::First)
+                m_first = now;
+            m_last = now;
+        });
     }
-    void attemptEnded(const QByteArray&, Outcome) override {}
+    ~WireSpan() { QObject::disconnect(m_sent); }
+    WireSpan(const WireSpan&) = delete;
+    WireSpan& operator=(const WireSpan&) = delete;
     double ms() const { return (m_last - m_first) / 1e6; }
 
 private:
+    QMetaObject::Connection m_sent;
     QElapsedTimer m_clock;
     qint64 m_first = 0;
     qint64 m_last = 0;
 };
 
-// The floor: first, next, next, ... as bare transactions, nothing done with the answers.
-double bareRead(int& answered)
+// The floor: first, next, next, ... as bare transactions through the window's own source on the
+// line (it holds the line while open), nothing done with the answers.
+double bareRead(LineClient& line, int& answered)
 {
     QElapsedTimer t;
     t.start();
     answered = 0;
     FrameFields frame = Request::readFirstLocoEntry(1);
     for (int i = 0; i < Exchanges; ++i) {
-        answered += ControllerTransaction(frame, 2, false, 2) ? 1 : 0;
+        answered += line.transact(frame, 2, false, 2).answered() ? 1 : 0;
         frame = Request::readNextLocoEntry(1);
     }
     return msSince(t);
@@ -125,7 +132,7 @@ int unpaced()
     BenchEmulator sim(allLocos({}));
     if (!sim.ok())
         return 1;
-    krLocoList window;
+    krLocoList window(sim.link());
     window.setControllerID(1);
     const double openingMs = openWindow(window);
 
@@ -134,17 +141,15 @@ int unpaced()
     std::vector<double> floors, totals, fills, bareWire, windowWire;
     int answered = 0;
     WindowRead last;
-    WireSpan wire;
-    InstallTrafficObserver(&wire);
+    WireSpan wire(sim.link());
     for (int round = 0; round < Rounds; ++round) {
-        floors.push_back(bareRead(answered));
+        floors.push_back(bareRead(window.line(), answered));
         bareWire.push_back(wire.ms());
         last = windowRead(window);
         windowWire.push_back(wire.ms());
         totals.push_back(last.readMs + last.fillMs);
         fills.push_back(last.fillMs);
     }
-    InstallTrafficObserver(nullptr);
     std::printf("opening the window (read, fill, track off): %.0f ms\n", openingMs);
     const double floorMs = median(floors);
     const double totalMs = median(totals);
@@ -204,7 +209,7 @@ int paced()
     BenchEmulator sim(allLocos({QStringLiteral("--pace")}));
     if (!sim.ok())
         return 1;
-    krLocoList window;
+    krLocoList window(sim.link());
     window.setControllerID(1);
     const double openingMs = openWindow(window);
 

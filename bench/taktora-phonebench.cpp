@@ -1,20 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// taktora-phonebench: phones on 127.0.0.1 against the real main window and the emulator.
-// First a phone in another process (this program started with --phone PORT) gets the roster,
-// drives loco 3 forward at half speed with its light on, and goes silent; the window and the
-// emulator's log are shown at each step. Then a phone thread sends a few hundred speed lines and
-// the time from each line to its frame on the wire is printed, for a loco that stands on an
-// on-screen throttle and for one that does not.
+// taktora-phonebench: phones on 127.0.0.1 against the real main window and the emulator on a
+// paced line. First a phone in another process (this program started with --phone PORT) gets the
+// roster, drives loco 3 forward at half speed with its light on, and goes silent; the window and
+// the emulator's log are shown at each step. Then a phone thread sends a few hundred speed lines
+// and the time from each line to its frame on the wire is printed, for a loco that stands on an
+// on-screen throttle and for one that does not. Last, one phone floods loco 3 with 3,000 speed
+// lines while another phone stops its loco and the window's global STOP is pressed: the time from
+// each stop to its frame on the wire, the speed frames the flood produced, and the time from the
+// flood's last line to its speed on the wire, each also in exchanges of the paced line.
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "Isolation.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "MessageBox.h"
 #include "ThrottlePanel.h"
-#include "TrafficObserver.h"
 #include "WiThrottleServer.h"
 
 #include <QApplication>
@@ -52,7 +56,11 @@ struct BlockingPhone
     bool connectTo(quint16 port)
     {
         socket.connectToHost(QHostAddress::LocalHost, port);
-        return socket.waitForConnected(3000);
+        if (!socket.waitForConnected(3000))
+            return false;
+        // Each line leaves at once, so the figures are the server's and not the phone's TCP's.
+        socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        return true;
     }
     void send(const QByteArray& line)
     {
@@ -99,20 +107,39 @@ int runPhone(quint16 port)
     return alert.isEmpty() ? 1 : 0;
 }
 
-// Every request as it goes out to the line.
-class WireWatch : public TrafficObserver
+// Every request as it goes out to the line, told by the line on the window's thread and read by
+// the phones' threads.
+struct WireWatch
 {
-public:
     std::atomic<qint64> lastSpeedFrameNs{0};
     std::atomic<int> speedFrames{0};
-    void requestSent(const FrameFields& request, bool) override
+    // The flood's figures: loco 3's speed frames, the last with its newest speed, and the stops.
+    std::atomic<int> floodFrames{0};
+    std::atomic<qint64> newestSpeedNs{0};
+    std::atomic<qint64> phoneStopNs{0};
+    std::atomic<qint64> globalStopNs{0};
+    QObject context;
+
+    explicit WireWatch(ControllerLink& link)
     {
-        if (request.command == Command::SetLocoSpeed) {
-            lastSpeedFrameNs = nowNs();
-            ++speedFrames;
-        }
+        QObject::connect(&link, &ControllerLink::requestSent, &context,
+                         [this](const FrameFields& r, bool retry) {
+                             const qint64 now = nowNs();
+                             const quint16 loco = wordFromBytes(r.data1, r.data2);
+                             if (r.command == Command::SetLocoSpeed && !retry) {
+                                 lastSpeedFrameNs = now;
+                                 ++speedFrames;
+                                 if (loco == 3)
+                                     ++floodFrames;
+                                 if (loco == 3 && r.data3 == 255)
+                                     newestSpeedNs = now;
+                             }
+                             if (r.command == Command::StopLoco && loco == 1000 && phoneStopNs == 0)
+                                 phoneStopNs = now;
+                             if (r.command == Command::StopLoco && loco == AllLocos && globalStopNs == 0)
+                                 globalStopNs = now;
+                         });
     }
-    void attemptEnded(const QByteArray&, Outcome) override {}
 };
 
 QStringList logTail(const QString& path, int lines)
@@ -184,6 +211,85 @@ Latencies measure(quint16 port, const QByteArray& key, int lines, WireWatch& wat
     phoneThread.join();
     return result;
 }
+struct FloodFigures
+{
+    double phoneStopMs = -1;
+    double globalStopMs = -1;
+    double lastLineMs = -1;
+    int speedFrames = 0;
+};
+
+// Phone A sends `lines` speed lines for loco 3, thirty a millisecond, far more than the line
+// carries; at two fifths phone B stops loco 1000 and at seven tenths the window's global STOP is
+// pressed, as a click waits for the window.
+FloodFigures flood(quint16 port, QPushButton* globalStop, int lines, WireWatch& watch)
+{
+    FloodFigures figures;
+    std::atomic<bool> finished{false};
+    std::thread phones([&] {
+        BlockingPhone a, b;
+        if (a.connectTo(port) && b.connectTo(port)) {
+            a.send("MT+S3<;>S3");
+            b.send("MT+L1000<;>L1000");
+            a.awaitLine("MTAS3<;>s", 3000);
+            b.awaitLine("MTAL1000<;>s", 3000);
+            watch.floodFrames = 0;
+            watch.newestSpeedNs = 0;
+            watch.phoneStopNs = 0;
+            watch.globalStopNs = 0;
+            qint64 phoneStopGiven = 0, globalStopGiven = 0, lastLine = 0;
+            constexpr int kChunk = 30;
+            for (int i = 0; i < lines; i += kChunk) {
+                if (!phoneStopGiven && i >= lines * 2 / 5) {
+                    phoneStopGiven = nowNs();
+                    b.send("MTAL1000<;>X");
+                }
+                if (!globalStopGiven && i >= lines * 7 / 10) {
+                    globalStopGiven = nowNs();
+                    QMetaObject::invokeMethod(
+                        globalStop, [globalStop] { globalStop->click(); }, Qt::QueuedConnection);
+                }
+                QByteArray chunk;
+                for (int j = i; j < qMin(i + kChunk, lines); ++j)
+                    chunk += "MTAS3<;>V" + QByteArray::number(j == lines - 1 ? 126 : 1 + j % 100) + '\n';
+                chunk.chop(1);
+                lastLine = nowNs();
+                a.send(chunk);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            const qint64 giveUp = nowNs() + 10000000000LL;
+            while ((watch.newestSpeedNs < lastLine || !watch.phoneStopNs || !watch.globalStopNs) &&
+                   nowNs() < giveUp)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const auto ms = [](qint64 from, qint64 to) {
+                return to >= from ? double(to - from) / 1e6 : -1.0;
+            };
+            figures.phoneStopMs = ms(phoneStopGiven, watch.phoneStopNs);
+            figures.globalStopMs = ms(globalStopGiven, watch.globalStopNs);
+            figures.lastLineMs = ms(lastLine, watch.newestSpeedNs);
+            figures.speedFrames = watch.floodFrames;
+            a.send("Q");
+            b.send("Q");
+            a.socket.waitForDisconnected(1000);
+            b.socket.waitForDisconnected(1000);
+        }
+        finished = true;
+    });
+    waitUntil([&] { return finished.load(); }, 120000);
+    phones.join();
+    return figures;
+}
+
+// The mean time of one exchange on this line: status queries one after another.
+double exchangeMs(ControllerLink& link)
+{
+    LineClient probe(link, QStringLiteral("Messung"), LineClient::Kind::Screen);
+    constexpr int kExchanges = 200;
+    const qint64 start = nowNs();
+    for (int i = 0; i < kExchanges; ++i)
+        probe.transact(Request::queryControllerStatus(1), 2, false, 2);
+    return double(nowNs() - start) / 1e6 / kExchanges;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -199,12 +305,19 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     MessageBox::setTestMode(true);
     int lines = 300;
-    for (int i = 1; i + 1 < argc; ++i)
+    int floodLines = 3000;
+    int floodRounds = 5;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (QByteArray(argv[i]) == "--lines")
             lines = qMax(10, QByteArray(argv[i + 1]).toInt());
+        if (QByteArray(argv[i]) == "--flood")
+            floodLines = qMax(100, QByteArray(argv[i + 1]).toInt());
+        if (QByteArray(argv[i]) == "--rounds")
+            floodRounds = qMax(1, QByteArray(argv[i + 1]).toInt());
+    }
 
     const QString log = configHome.filePath(QStringLiteral("line.log"));
-    BenchEmulator emulator({QStringLiteral("--log"), log});
+    BenchEmulator emulator({QStringLiteral("--log"), log, QStringLiteral("--pace")});
     if (!emulator.ok()) {
         std::fprintf(stderr, "taktora-sim did not start\n");
         return 1;
@@ -262,10 +375,9 @@ int main(int argc, char** argv)
                 double(nowNs() - silentSince) / 1e9, server->heartbeatSeconds());
     showWindow("phone silent");
     const bool stopped =
-        throttle->slider()->value() == 255 && logTail(log, 2).join(' ').contains("> 1, 23, 3, 0, 0");
+        throttle->slider()->value() == 255 && logTail(log, 2).join(' ').contains("> 1, 24, 3, 0, 0");
 
-    WireWatch watch;
-    InstallTrafficObserver(&watch);
+    WireWatch watch(window.line().link());
     server->setHeartbeatSeconds(60);
     std::printf("\nphone speed line to frame on the wire, %d lines each:\n", lines);
     for (const auto& [key, what] :
@@ -275,7 +387,35 @@ int main(int argc, char** argv)
         std::printf("  %-26s median %.3f ms, 95th percentile %.3f ms, %zu frames\n", what, l.at(0.5),
                     l.at(0.95), l.ms.size());
     }
-    InstallTrafficObserver(nullptr);
+
+    const double exchange = exchangeMs(window.line().link());
+    std::printf("\npaced line: one exchange takes %.3f ms (mean of 200 status queries)\n", exchange);
+    const auto inExchanges = [exchange](double ms) { return ms < 0 ? -1.0 : ms / exchange; };
+    std::printf("one phone floods loco 3 with %d speed lines, 30 a millisecond, %d rounds; times in ms "
+                "(in exchanges)\n",
+                floodLines, floodRounds);
+    std::printf("  round  another phone's X  global STOP       last line to its speed  speed frames\n");
+    std::vector<FloodFigures> rounds;
+    for (int round = 1; round <= floodRounds; ++round) {
+        const FloodFigures f =
+            flood(server->port(), window.findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), floodLines,
+                  watch);
+        rounds.push_back(f);
+        std::printf("  %5d  %7.3f (%5.2f)    %7.3f (%5.2f)   %7.3f (%5.2f)         %5d\n", round,
+                    f.phoneStopMs, inExchanges(f.phoneStopMs), f.globalStopMs, inExchanges(f.globalStopMs),
+                    f.lastLineMs, inExchanges(f.lastLineMs), f.speedFrames);
+    }
+    const auto median = [&rounds](double FloodFigures::*figure) {
+        Latencies l;
+        for (const FloodFigures& f : rounds)
+            l.ms.push_back(f.*figure);
+        return l.at(0.5);
+    };
+    std::printf("  median %7.3f (%5.2f)    %7.3f (%5.2f)   %7.3f (%5.2f)\n",
+                median(&FloodFigures::phoneStopMs), inExchanges(median(&FloodFigures::phoneStopMs)),
+                median(&FloodFigures::globalStopMs), inExchanges(median(&FloodFigures::globalStopMs)),
+                median(&FloodFigures::lastLineMs), inExchanges(median(&FloodFigures::lastLineMs)));
+    std::printf("  targets: a stop at most 3 exchanges, the last line's speed at most 2\n");
     std::printf("\nscripted phone: exit %d, loco 3 %s after the phone went silent\n", phone.exitCode(),
                 stopped ? "stopped" : "NOT stopped");
     return phone.exitCode() == 0 && stopped ? 0 : 1;

@@ -6,7 +6,9 @@
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
 #include "SimProcess.h"
@@ -22,31 +24,23 @@
 
 namespace {
 
-// The window that hosts the tab, with the program's own transaction on its frame.
-class Host : public QWidget, public ProgrammingChannel
+// The window that hosts the tab for Controller 1, with a source on the line of its own.
+class Host : public QWidget
 {
     Q_OBJECT
 
 public:
-    Host() : tab(new ProgrammingTab(*this, this))
+    explicit Host(ControllerLink& link)
+        : line(new LineClient(link, QStringLiteral("Programmierung"), LineClient::Kind::Screen, this)),
+          tab(new ProgrammingTab(*line, this))
     {
+        tab->setControllerID(1);
         tab->selectProgType(0);
         resize(TwipsToPixels(6255), TwipsToPixels(5055));
     }
-    quint8 controllerByte() const override { return 1; }
-    FrameFields& frame() override { return m_frame; }
-    bool transact(int attempts, bool showErrors) override
-    {
-        return ControllerTransaction(m_frame, attempts, showErrors, 2);
-    }
-    void storeLocoEntry(quint16, quint8) override {}
-    void setConfigurationTabEnabled(bool) override {}
-    QWidget* validationWindow() override { return this; }
 
+    LineClient* line;
     ProgrammingTab* tab;
-
-private:
-    FrameFields m_frame;
 };
 
 // Counts paint events per widget, so the figures show what a read repaints.
@@ -68,26 +62,26 @@ protected:
 };
 
 // The exchanges a CV read or a register search makes, without any window around them.
-int bareCvRead(quint16 cv)
+int bareCvRead(LineClient& line, quint16 cv)
 {
     int value = 0;
     for (int i = 0; i < 8; ++i) {
         FrameFields f = Request::cvBit(1, Command::VerifyCvBit, cv, i, 1);
-        if (ControllerTransaction(f, 0, false, 2) && (f.data1 != 255 || f.data3 != 255))
+        if (line.ControllerTransaction(f, 0, false, 2) && (f.data1 != 255 || f.data3 != 255))
             value += 1 << i;
     }
     if (value == 0) {
         FrameFields f = Request::cvByte(1, Command::VerifyCvByte, cv, 0);
-        ControllerTransaction(f, 0, false, 2);
+        line.ControllerTransaction(f, 0, false, 2);
     }
     return value;
 }
 
-int bareSearch(quint8 reg)
+int bareSearch(LineClient& line, quint8 reg)
 {
     for (int v = 0; v <= 255; ++v) {
         FrameFields f = Request::registerValue(1, Command::VerifyRegister, reg, quint8(v));
-        if (ControllerTransaction(f, 0, false, 2) && (f.data1 != 255 || f.data3 != 255))
+        if (line.ControllerTransaction(f, 0, false, 2) && (f.data1 != 255 || f.data3 != 255))
             return v;
     }
     return -1;
@@ -137,11 +131,13 @@ bool run(const Setting& s)
         return false;
     }
     sim.registerAs(QStringLiteral("COM9"));
-    SetPortName(QStringLiteral("COM9"));
-    if (!OpenControllerPort(QStringLiteral("COM9"), true))
+    ControllerLink link;
+    link.setPortName(QStringLiteral("COM9"));
+    if (!link.open(QStringLiteral("COM9")))
         return false;
-
-    Host host;
+    LineClient bare(link, QStringLiteral("ohne Fenster"), LineClient::Kind::Screen);
+    link.setChecked(1); // as the main window's check leaves it
+    Host host(link);
     host.show();
     QApplication::processEvents();
     host.tab->SwitchProgrammingMode(true);
@@ -152,11 +148,11 @@ bool run(const Setting& s)
     PaintCounter paints;
     qApp->installEventFilter(&paints);
     const Pair cv = bestMs(
-        s.cvRounds, s.cvRepeat, [&] { return host.tab->ReadCvValue(7); }, [] { return bareCvRead(7); },
+        s.cvRounds, s.cvRepeat, [&] { return host.tab->ReadCvValue(7); }, [&bare] { return bareCvRead(bare, 7); },
         s.cvValue, wrong);
     const Pair search = bestMs(
         s.searchRounds, s.searchRepeat, [&] { return host.tab->SearchRegisterValue(8, 0, 255); },
-        [] { return bareSearch(8); }, s.registerValue, wrong);
+        [&bare] { return bareSearch(bare, 8); }, s.registerValue, wrong);
     qApp->removeEventFilter(&paints);
     const double tabCv = cv.tab;
     const double bareCv = cv.bare;
@@ -194,7 +190,7 @@ bool run(const Setting& s)
                 afterCancel);
     if (wrong)
         std::printf("  WRONG VALUES READ\n");
-    CloseControllerPort();
+    link.close();
     return !wrong && cancelled == -2 && afterCancel == 0;
 }
 

@@ -10,6 +10,7 @@
 #include "Isolation.h"
 #include "krDecoderSheet.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "SheetModel.h"
 
@@ -41,29 +42,31 @@ protected:
     }
 };
 
-bool exchange(FrameFields f, bool& matched)
+bool exchange(LineClient& line, const FrameFields& f, bool& matched)
 {
-    const bool answered = ControllerTransaction(f, 0, false, 2);
-    matched = answered && (f.data1 != 255 || f.data3 != 255);
-    return answered;
+    const Outcome outcome = line.transact(f, 0, false, 2);
+    matched = outcome.answered() && (outcome.answer.data1 != 255 || outcome.answer.data3 != 255);
+    return outcome.answered();
 }
 
-// The floor: the read's exchanges without any window.
-QList<int> bareRead(const QList<int>& cvs)
+// The floor: the read's exchanges without any window, through the sheet's own source on the line
+// (it holds the line while open).
+QList<int> bareRead(LineClient& line, const QList<int>& cvs)
 {
     QList<int> values;
     bool matched = false;
-    exchange(Request::setTrackMode(1, TrackMode::Programming), matched);
+    exchange(line, Request::setTrackMode(1, TrackMode::Programming), matched);
     for (int cv : cvs) {
         int value = 0;
         for (int i = 0; i < 8; ++i)
-            if (exchange(Request::cvBit(1, Command::VerifyCvBit, quint16(cv), i, 1), matched) && matched)
+            if (exchange(line, Request::cvBit(1, Command::VerifyCvBit, quint16(cv), i, 1), matched) &&
+                matched)
                 value += 1 << i;
         if (value == 0)
-            exchange(Request::cvByte(1, Command::VerifyCvByte, quint16(cv), 0), matched);
+            exchange(line, Request::cvByte(1, Command::VerifyCvByte, quint16(cv), 0), matched);
         values.append(value);
     }
-    exchange(Request::setTrackMode(1, TrackMode::Off), matched);
+    exchange(line, Request::setTrackMode(1, TrackMode::Off), matched);
     return values;
 }
 
@@ -80,7 +83,7 @@ int unpaced()
     BenchEmulator emulator({});
     if (!emulator.ok())
         return 1;
-    krDecoderSheet sheet;
+    krDecoderSheet sheet(emulator.link());
     sheet.setControllerID(1);
     sheet.setSettleWait(0); // the decoder's power-up pause is no cost of the window
     sheet.show();
@@ -97,7 +100,7 @@ int unpaced()
     double windowCpu = 1e300;
     double bareCpu = 1e300;
     bool wrong = false;
-    const QList<int> expected = bareRead(cvs);
+    const QList<int> expected = bareRead(sheet.line(), cvs);
     const auto cpuMs = [] { return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC; };
     PaintCounter paints;
     qApp->installEventFilter(&paints);
@@ -114,7 +117,7 @@ int unpaced()
         t.restart();
         cpu = cpuMs();
         for (int i = 0; i < repeat; ++i)
-            wrong = wrong || bareRead(cvs) != expected;
+            wrong = wrong || bareRead(sheet.line(), cvs) != expected;
         bare = std::min(bare, t.nsecsElapsed() / 1e6 / repeat);
         bareCpu = std::min(bareCpu, (cpuMs() - cpu) / repeat);
     }
@@ -134,7 +137,7 @@ int withDecoderTiming()
     BenchEmulator emulator(args);
     if (!emulator.ok())
         return 1;
-    krDecoderSheet sheet;
+    krDecoderSheet sheet(emulator.link());
     sheet.setControllerID(1);
     sheet.setSettleWait(0);
     sheet.show();

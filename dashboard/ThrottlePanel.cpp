@@ -2,8 +2,9 @@
 #include "ThrottlePanel.h"
 
 #include "CommandSet.h"
-#include "DashboardChannel.h"
 #include "DashboardRules.h"
+#include "LineClient.h"
+#include "LocoEntries.h"
 #include "LocoNumberBox.h"
 #include "MotionCompressor.h"
 #include "NumberReader.h"
@@ -37,8 +38,9 @@ QIcon directionIcon(bool forward)
 }
 } // namespace
 
-ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* parent)
-    : QGroupBox(QStringLiteral("Lok-Steuerung"), parent), m_index(index), m_channel(channel)
+ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber controller, QWidget* parent)
+    : QGroupBox(QStringLiteral("Lok-Steuerung"), parent), m_index(index), m_line(line),
+      m_controller(std::move(controller))
 {
     setObjectName(indexed("fraThrottle", index));
 
@@ -135,16 +137,54 @@ ThrottlePanel::ThrottlePanel(int index, DashboardChannel& channel, QWidget* pare
     connect(m_stop, &QPushButton::clicked, this, &ThrottlePanel::btnStop_Click);
     connect(m_locoNumber, &LocoNumberBox::aboutToShowList, this, &ThrottlePanel::FillLocoNumberList);
     connect(m_locoNumber, &LocoNumberBox::focusLost, this, &ThrottlePanel::ShowSpeedStepMode);
+
+    ControllerLink& link = line.link();
+    connect(&link, &ControllerLink::locoChanged, this,
+            [this](quint8 c, quint16 loco, const LocoState& state, const LineClient* origin) {
+                if (origin != &m_line)
+                    follow(c, loco, state);
+            });
+    connect(&link, &ControllerLink::allLocosStopped, this, [this](quint8 c, const LineClient* origin) {
+        if (origin != &m_line && m_controller() == c)
+            showStopped();
+    });
+}
+
+std::optional<quint16> ThrottlePanel::shownLoco() const
+{
+    const auto number = wholeNumber(m_locoNumber->currentText(), 0, AllLocos);
+    return number ? std::optional<quint16>(static_cast<quint16>(*number)) : std::nullopt;
+}
+
+void ThrottlePanel::follow(quint8 controller, quint16 loco, const LocoState& state)
+{
+    if (m_controller() != controller || shownLoco() != loco)
+        return;
+    m_quiet = true;
+    m_slider->setValue(Dashboard::RestingPosition - state.speed);
+    m_direction->setChecked(state.forward);
+    showDirection(state.forward);
+    m_light->setChecked(state.function(LightFunction));
+    showLight(state.function(LightFunction));
+    for (int f = 1; f <= 12; ++f)
+        if (QAction* key = m_functionKeys->findChild<QAction*>(QStringLiteral("F%1").arg(f)))
+            key->setChecked(state.function(f));
+    m_quiet = false;
+}
+
+void ThrottlePanel::showStopped()
+{
+    m_quiet = true;
+    m_slider->setValue(Dashboard::RestingPosition);
+    m_quiet = false;
 }
 
 std::optional<quint16> ThrottlePanel::locoNumber()
 {
     // Read as every typed number is, so "5.0" drives loco 5 here as it would pass a field check.
-    const auto number = wholeNumber(m_locoNumber->currentText(), 0, AllLocos);
+    const auto number = shownLoco();
     showInvalidLocoNumber(!number);
-    if (!number)
-        return std::nullopt;
-    return static_cast<quint16>(*number);
+    return number;
 }
 
 void ThrottlePanel::showInvalidLocoNumber(bool invalid)
@@ -163,18 +203,22 @@ void ThrottlePanel::showInvalidLocoNumber(bool invalid)
         QToolTip::showText(m_locoNumber->mapToGlobal(QPoint(0, m_locoNumber->height())), hint, m_locoNumber);
 }
 
-bool ThrottlePanel::sendForLoco(const Builder& build)
+std::optional<Outcome> ThrottlePanel::sendForLoco(const Builder& build, WhenBusy busy)
 {
     const auto loco = locoNumber();
-    const auto controller = m_channel.controllerNumber();
+    const auto controller = m_controller();
     if (!loco || !controller)
-        return false;
-    return m_channel.transact(build(*controller, *loco));
+        return std::nullopt;
+    const FrameFields request = build(*controller, *loco);
+    const Outcome outcome = m_line.transact(request, 2, true, 2);
+    if (outcome.status == Outcome::Status::Busy && busy == WhenBusy::Wait)
+        m_line.submit(request); // a newer speed for the loco replaces it while it waits
+    return outcome;
 }
 
 void ThrottlePanel::krSlider_Change(int position)
 {
-    if (!m_channel.suppressSpeedCommand()) {
+    if (!m_quiet) {
         const quint8 speed = Dashboard::speedValue(position);
         sendForLoco([speed](quint8 c, quint16 loco) { return Request::setLocoSpeed(c, loco, speed); });
     }
@@ -186,20 +230,29 @@ void ThrottlePanel::krSlider_Change(int position)
     m_locoNumber->setEnabled(standing);
 }
 
-void ThrottlePanel::krDirection_Click(bool forward)
+void ThrottlePanel::showDirection(bool forward)
 {
     m_direction->setIcon(directionIcon(forward));
     m_direction->setToolTip(Dashboard::directionText(forward));
+}
+
+void ThrottlePanel::krDirection_Click(bool forward)
+{
+    showDirection(forward);
     sendForLoco([forward](quint8 c, quint16 loco) { return Request::setLocoDirection(c, loco, forward); });
+}
+
+void ThrottlePanel::showLight(bool on)
+{
+    m_light->setStyleSheet(on ? QStringLiteral("QPushButton { background-color: rgb(255, 255, 0); "
+                                               "color: black; border: 1px solid #a0a000; border-radius: 3px; "
+                                               "padding: 4px 10px; }")
+                              : QString());
 }
 
 void ThrottlePanel::chkLight_Click(bool pressed)
 {
-    m_light->setStyleSheet(
-        pressed ? QStringLiteral("QPushButton { background-color: rgb(255, 255, 0); "
-                                 "color: black; border: 1px solid #a0a000; border-radius: 3px; "
-                                 "padding: 4px 10px; }")
-                : QString());
+    showLight(pressed);
     sendForLoco(
         [pressed](quint8 c, quint16 loco) { return Request::locoFunction(c, loco, LightFunction, pressed); });
 }
@@ -215,23 +268,18 @@ void ThrottlePanel::tlbFunctionKeys_ButtonClick(QAction* button)
 
 void ThrottlePanel::btnStop_Click()
 {
-    m_channel.setSuppressSpeedCommand(true);
     sendForLoco([](quint8 c, quint16 loco) { return Request::stopLoco(c, loco); });
-    moveSliderToRest();
-    m_channel.setSuppressSpeedCommand(false);
-}
-
-void ThrottlePanel::moveSliderToRest()
-{
-    // Runs the change handler like a user's move; the caller keeps the speed command off the wire.
-    m_slider->setValue(Dashboard::RestingPosition);
+    showStopped(); // the change handler runs as for a user's move, but sends no speed
 }
 
 void ThrottlePanel::ShowSpeedStepMode()
 {
-    quint8 attributes = 0; // what a failed exchange leaves in data3
-    if (sendForLoco([](quint8 c, quint16 loco) { return Request::readLocoEntry(c, loco); }))
-        attributes = m_channel.frame().data3;
+    const auto outcome =
+        sendForLoco([](quint8 c, quint16 loco) { return Request::readLocoEntry(c, loco); }, WhenBusy::Drop);
+    if (outcome && outcome->status == Outcome::Status::Busy)
+        return; // asked again when the field next loses the focus
+    // What a failed exchange leaves in data3.
+    const quint8 attributes = outcome && outcome->answered() ? outcome->answer.data3 : 0;
     m_speedSteps->setText(Dashboard::speedStepText(attributes));
 }
 
@@ -241,16 +289,11 @@ void ThrottlePanel::FillLocoNumberList()
     m_locoNumber->clear();
     m_locoNumber->setEditText(text);
 
-    const auto controller = m_channel.controllerNumber();
+    const auto controller = m_controller();
     if (!controller)
         return;
-    FrameFields request = Request::readFirstLocoEntry(*controller);
-    for (int listed = 0; listed < kMaxListedLocos; ++listed) {
-        if (!m_channel.transact(request) || m_channel.frame().data3 == LocoEntry::None)
-            break;
-        const FrameFields& entry = m_channel.frame();
-        m_locoNumber->addItem(QString::number(wordFromBytes(entry.data1, entry.data2)));
-        request = Request::readNextLocoEntry(*controller);
-    }
+    for (const LocoEntryRecord& entry :
+         readLocoEntries(m_line, *controller, 2, true, {}, kMaxListedLocos).entries)
+        m_locoNumber->addItem(QString::number(entry.number));
     m_locoNumber->setEditText(text);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ControllerLink.h"
 #include "Frame.h"
 
 #include <QGroupBox>
@@ -8,8 +9,9 @@
 #include <functional>
 #include <optional>
 
-class DashboardChannel;
+class LineClient;
 class LocoNumberBox;
+struct LocoState;
 class QAction;
 class QLabel;
 class QPushButton;
@@ -18,13 +20,16 @@ class QToolBar;
 class QToolButton;
 
 // One of the four loco throttles: each control sends its command at once and keeps its state
-// when the Controller does not answer.
+// when the Controller does not answer. What a phone or a browser does with the loco it shows,
+// it shows as well, without sending anything itself.
 class ThrottlePanel : public QGroupBox
 {
     Q_OBJECT
 
 public:
-    ThrottlePanel(int index, DashboardChannel& channel, QWidget* parent);
+    using ControllerNumber = std::function<std::optional<quint8>()>;
+    // `line` is the main window's source; `controller` reads its number field afresh.
+    ThrottlePanel(int index, LineClient& line, ControllerNumber controller, QWidget* parent);
 
     int index() const { return m_index; }
     LocoNumberBox* locoNumberBox() const { return m_locoNumber; }
@@ -45,18 +50,28 @@ public:
     void ShowSpeedStepMode();
     void FillLocoNumberList();
 
-    // Moves the slider to rest; the caller suppresses the speed command around it.
-    void moveSliderToRest();
+    // Shows the loco standing, without a frame: the global stop has stopped it already.
+    void showStopped();
+    // The loco number as the throttle reads it before each command; none when it cannot travel.
+    std::optional<quint16> shownLoco() const;
 
 private:
     using Builder = std::function<FrameFields(quint8 controller, quint16 loco)>;
-    // Sends nothing when the loco or Controller number cannot travel in a frame.
-    bool sendForLoco(const Builder& build);
+    // Sends nothing when the loco or Controller number cannot travel in a frame. A drive command
+    // that finds the line held by something else (a failure box, a window) waits its turn then.
+    enum class WhenBusy { Drop, Wait };
+    std::optional<Outcome> sendForLoco(const Builder& build, WhenBusy busy = WhenBusy::Wait);
     std::optional<quint16> locoNumber();
     void showInvalidLocoNumber(bool invalid);
+    // Another source drove the loco this throttle shows.
+    void follow(quint8 controller, quint16 loco, const LocoState& state);
+    void showDirection(bool forward);
+    void showLight(bool on);
 
     const int m_index;
-    DashboardChannel& m_channel;
+    LineClient& m_line;
+    ControllerNumber m_controller;
+    bool m_quiet = false; // the controls show a state; nothing is sent
     LocoNumberBox* m_locoNumber;
     QSlider* m_slider;
     QLabel* m_speedLabel;

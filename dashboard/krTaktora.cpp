@@ -4,9 +4,9 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "DashboardRules.h"
-#include "DeviceWatch.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
+#include "LineReady.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -15,16 +15,15 @@
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
-#include "PortDirectory.h"
 #include "PortErrors.h"
 #include "SerialPortInterface.h"
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
-#include "WiThrottleServer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,7 +64,7 @@ void repaintNow(QWidget* widget)
 }
 } // namespace
 
-krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWindow(parent)
+krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("krTaktora"));
     setWindowTitle(ProgramTitle());
@@ -73,6 +72,21 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     icon.addFile(QStringLiteral(":/icons/taktora_256.png"));
     setWindowIcon(icon);
     m_openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+
+    // Every other window and the phones reach the Controller through the window's line.
+    m_link = link;
+    if (!m_link) {
+        m_link = new ControllerLink(this);
+        AttachScreenPrompts(*m_link);
+    }
+    m_line = new LineClient(*m_link, QStringLiteral("Hauptfenster"), LineClient::Kind::Screen, this);
+    m_line->setNeedsCheck(false); // the window checks the Controller itself
+    connect(&m_line->link(), &ControllerLink::powerChanged, this,
+            [this](quint8 controller, bool on, const LineClient* origin) {
+                // The lamps follow a phone's switch; the window's own reads set them as they go.
+                if (origin != m_line && controllerNumber() == controller)
+                    showLoadCircuit(on);
+            });
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -82,10 +96,8 @@ krTaktora::krTaktora(const QString& executablePath, QWidget* parent) : QMainWind
     setCentralWidget(central);
     buildToolbar();
     buildStatusBar();
-    m_deviceWatch = new DeviceWatch(this);
-    m_deviceWatch->setReopen([] { return OpenControllerPort(PortName(), true); });
-    connect(m_deviceWatch, &DeviceWatch::lost, this, &krTaktora::portLost);
-    connect(m_deviceWatch, &DeviceWatch::back, this, &krTaktora::portBack);
+    connect(&m_line->link(), &ControllerLink::portLost, this, &krTaktora::portLost);
+    connect(&m_line->link(), &ControllerLink::portBack, this, &krTaktora::portBack);
     buildPhoneServer();
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
@@ -166,7 +178,8 @@ QWidget* krTaktora::buildOperatingArea(QWidget* parent)
     auto* grid = new QGridLayout(m_controllerFrame);
     grid->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < ThrottleCount; ++i) {
-        m_throttles[i] = new ThrottlePanel(i, *this, m_controllerFrame);
+        m_throttles[i] = new ThrottlePanel(
+            i, *m_line, [this] { return controllerNumber(); }, m_controllerFrame);
         grid->addWidget(m_throttles[i], 0, i);
     }
     grid->addWidget(buildLoadCircuitBar(m_controllerFrame), 1, 0, 1, ThrottleCount);
@@ -309,15 +322,15 @@ void krTaktora::Form_Load(const QString& executablePath)
     if (Dashboard::isHostedStart(executablePath)) {
         m_runsStandalone = false;
         options->setVisible(false);
-        SetPortName(
+        m_link->setPortName(
             ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), QStringLiteral("KORADIN")));
     } else {
         m_runsStandalone = true;
         options->setVisible(true);
-        CloseControllerPort();
-        SetPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
-        if (!IsSimulation())
-            OpenControllerPort(PortName(), false);
+        m_link->close();
+        m_link->setPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
+        if (!m_link->isSimulation())
+            OpenControllerPort(*m_link, m_link->portName(), false);
     }
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     Form_Activate();
@@ -333,46 +346,39 @@ void krTaktora::showAfterSplash()
 
 void krTaktora::Form_Activate()
 {
-    m_pnlComPort->setText(IsSimulation() ? QStringLiteral("Simulation") : PortName());
+    m_pnlComPort->setText(m_link->isSimulation() ? QStringLiteral("Simulation") : m_link->portName());
     followPort();
 }
 
 void krTaktora::followPort()
 {
-    // The device of the open port is watched; a pulled one stays watched until it is back or
-    // another port is chosen.
-    if (IsSimulation() || ControllerPort().isOpen())
-        m_deviceWatch->watch(IsSimulation() ? QString() : PortDirectory::devicePath(PortName()));
-    else if (!m_deviceWatch->isLost())
-        m_deviceWatch->watch(QString());
-
-    const bool lost = m_deviceWatch->isLost();
+    const bool lost = m_line->link().isLost();
     QPalette palette = m_pnlComPort->palette();
     palette.setColor(QPalette::WindowText,
                      lost ? Dashboard::Red : statusBar()->palette().color(QPalette::WindowText));
     m_pnlComPort->setPalette(palette);
     m_pnlComPort->setToolTip(QStringLiteral("Zeigt die aktuell-verwendete Schnittstelle an"));
     if (lost) {
-        m_pnlComPort->setText(PortName() + QStringLiteral(" getrennt"));
-        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + PortName() +
-                                 QStringLiteral(" ist nicht mehr angeschlossen:\n") + m_deviceWatch->path() +
+        m_pnlComPort->setText(m_link->portName() + QStringLiteral(" getrennt"));
+        m_pnlComPort->setToolTip(QStringLiteral("Das Gerät von ") + m_link->portName() +
+                                 QStringLiteral(" ist nicht mehr angeschlossen:\n") +
+                                 m_line->link().watchedDevice() +
                                  QStringLiteral("\nSobald es wieder da ist, öffnet Taktora es von selbst;\n"
                                                 "danach bitte den Controller erneut prüfen."));
     }
 }
 
-void krTaktora::portLost()
+void krTaktora::portLost(bool reported)
 {
-    // Said once: a command that ran into the pulled cable has shown the port error already.
-    const bool reported = ControllerPort().lastError().number != 0;
-    CloseControllerPort(); // a held device would come back under another name
+    // The line has closed the port and forgotten the check. Said once: a command that ran into
+    // the pulled cable has shown the port error already.
     hideOperatingControls();
     m_cmdControllerSettings->setEnabled(false);
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt")); // the board that comes back may be another
     setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
     Form_Activate();
     if (!reported)
-        ShowPortAccessError(PortError{PortErrorNumber::DeviceUnavailable,
+        ShowPortAccessError(m_link->portName(), PortError{PortErrorNumber::DeviceUnavailable,
                                       portErrorDescription(PortErrorNumber::DeviceUnavailable)});
 }
 
@@ -418,12 +424,12 @@ std::optional<quint8> krTaktora::controllerNumber() const
 bool krTaktora::transact(const FrameFields& request)
 {
     m_frame = request;
-    return ControllerTransaction(m_frame, 2, true, 2);
+    return m_line->ControllerTransaction(m_frame, 2, true, 2);
 }
 
 void krTaktora::hideOperatingControls()
 {
-    m_checked = false;
+    m_line->link().clearCheck();
     m_controllerFrame->hide();
 }
 
@@ -431,7 +437,6 @@ void krTaktora::btnCheck_Click()
 {
     m_pnlBoardLayout->setText(QStringLiteral("unbekannt"));
     m_cmdControllerSettings->setEnabled(false);
-    m_checked = false;
 
     const auto checked = Dashboard::checkableController(m_txtControllerNr->text());
     if (!checked) {
@@ -442,13 +447,12 @@ void krTaktora::btnCheck_Click()
     setStatus(QStringLiteral("--- Controller wird geprüft ---"), Dashboard::DarkYellow);
     repaintNow(m_lblStatus);
 
-    if (IsSimulation()) {
+    if (m_link->isSimulation()) {
         WaitSeconds(1);
         setStatus(QStringLiteral("Controller im Simulationsmodus"), Dashboard::Green);
         repaintNow(m_lblStatus);
         m_controllerFrame->show();
-        m_checked = true;
-        m_phones->reportControllerChecked();
+        m_line->link().setChecked(*checked);
         return;
     }
 
@@ -487,8 +491,7 @@ void krTaktora::btnCheck_Click()
     m_controllerFrame->show();
     ShowBoardLayout();
     m_cmdControllerSettings->setEnabled(true);
-    m_checked = true;
-    m_phones->reportControllerChecked();
+    m_line->link().setChecked(*controller);
 }
 
 bool krTaktora::CheckFirmwareVersion(int major, int minor, int revision)
@@ -535,15 +538,14 @@ bool krTaktora::ReadLoadCircuitState()
     const auto controller = controllerNumber();
     if (controller && transact(Request::queryControllerStatus(*controller)))
         status = m_frame.data3;
-    m_phones->reportPower(status & StatusBit::LoadCircuitRaised);
-    m_shpCircuitOn->setColor(Dashboard::LampBlack);
-    m_shpCircuitOff->setColor(Dashboard::LampBlack);
-    if (!(status & StatusBit::LoadCircuitRaised)) {
-        m_shpCircuitOff->setColor(Dashboard::Red);
-        return false;
-    }
-    m_shpCircuitOn->setColor(Dashboard::Green);
-    return true;
+    showLoadCircuit(status & StatusBit::LoadCircuitRaised);
+    return status & StatusBit::LoadCircuitRaised;
+}
+
+void krTaktora::showLoadCircuit(bool raised)
+{
+    m_shpCircuitOn->setColor(raised ? Dashboard::Green : Dashboard::LampBlack);
+    m_shpCircuitOff->setColor(raised ? Dashboard::LampBlack : Dashboard::Red);
 }
 
 void krTaktora::btnLoadCircuit_Click()
@@ -559,7 +561,7 @@ void krTaktora::btnProgrammedLocos_Click()
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krLocoList locoList(this);
+    krLocoList locoList(m_line->link(), this);
     locoList.setControllerID(*controller);
     locoList.exec();
     // The loco list leaves the track switched off; show what the Controller reports now.
@@ -568,13 +570,10 @@ void krTaktora::btnProgrammedLocos_Click()
 
 void krTaktora::btnGlobalStop_Click()
 {
-    m_suppressSpeedCommand = true;
     if (const auto controller = controllerNumber())
         transact(Request::stopLoco(*controller, AllLocos));
     for (ThrottlePanel* panel : m_throttles)
-        panel->moveSliderToRest();
-    m_suppressSpeedCommand = false;
-    m_phones->reportAllStopped();
+        panel->showStopped();
 }
 
 void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int state)
@@ -601,9 +600,8 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
     } else if (is("btnInfo")) {
         krInfo::showModal(this);
     } else if (is("btnOptions")) {
-        krOptions options(this);
+        krOptions options(m_line->link(), this);
         options.exec();
-        m_checked = false;
         m_lblStatus->clear();
         hideOperatingControls();
         m_cmdControllerSettings->setEnabled(false);
@@ -628,7 +626,7 @@ void krTaktora::cmdControllerSettings_Click()
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krControllerSettingsDD dialog(this);
+    krControllerSettingsDD dialog(m_line->link(), this);
     dialog.setControllerID(*controller);
     dialog.setAllowHWNotstop(false);
     dialog.exec();
@@ -638,13 +636,13 @@ void krTaktora::openDecoderSheet()
 {
     // The programming track belongs to a checked Controller, as the loco list's does.
     if (m_controllerFrame->isHidden()) {
-        MessageBox::warning(this, QStringLiteral("Bitte zuerst den Controller prüfen."));
+        MessageBox::warning(this, Line::checkFirstText());
         return;
     }
     const auto controller = controllerForWindow();
     if (!controller)
         return;
-    krDecoderSheet sheet(this);
+    krDecoderSheet sheet(m_line->link(), this);
     sheet.setControllerID(*controller);
     sheet.exec();
     // The sheet leaves the track switched off; show what the Controller reports now.
@@ -666,7 +664,7 @@ void krTaktora::showTrafficMonitor()
     // One monitor beside the dashboard, kept with its frames while the program runs.
     auto* monitor = findChild<krTrafficMonitor*>();
     if (!monitor)
-        monitor = new krTrafficMonitor(this);
+        monitor = new krTrafficMonitor(m_line->link(), this);
     monitor->show();
     monitor->raise();
     monitor->activateWindow();

@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "DashboardChannel.h"
+#include "Frame.h"
 #include "ScreenFit.h"
-#include "WiThrottleChannel.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 
 class AccessoryPanel;
-class DeviceWatch;
+class ControllerLink;
+class LineClient;
 class Lamp;
 class QAction;
 class QFrame;
@@ -23,7 +24,7 @@ class WiThrottleServer;
 
 // The main window: the Controller check, four throttles, four accessory panels, the load
 // circuit and the global stop. Every command goes out through the window's one frame.
-class krTaktora : public QMainWindow, public DashboardChannel, public WiThrottleChannel
+class krTaktora : public QMainWindow
 {
     Q_OBJECT
 
@@ -32,7 +33,8 @@ public:
     static constexpr int AccessoryPanelCount = 4;
 
     // The executable's path decides the hosted start ("koradin").
-    explicit krTaktora(const QString& executablePath, QWidget* parent = nullptr);
+    // The window owns the program's one line to the Controller; a test may lend it one of its own.
+    explicit krTaktora(const QString& executablePath, ControllerLink* link = nullptr, QWidget* parent = nullptr);
 
     // The about box as a two-second splash, then the window itself.
     void showAfterSplash();
@@ -59,20 +61,16 @@ public:
     // Opens the manual; tests replace it so that no viewer starts.
     void setDocumentOpener(std::function<bool(const QString& path)> opener);
 
-    // DashboardChannel
-    bool transact(const FrameFields& request) override;
-    const FrameFields& frame() const override { return m_frame; }
-    std::optional<quint8> controllerNumber() const override;
-    bool suppressSpeedCommand() const override { return m_suppressSpeedCommand; }
-    void setSuppressSpeedCommand(bool on) override { m_suppressSpeedCommand = on; }
+    // The window's one frame through its source on the line: 2 attempts, errors shown, 2 seconds.
+    bool transact(const FrameFields& request);
+    const FrameFields& frame() const { return m_frame; }
+    // None when the number field holds a value that does not fit a frame byte.
+    std::optional<quint8> controllerNumber() const;
+    LineClient& line() const { return *m_line; }
+    ControllerLink& link() const { return *m_link; }
 
-    // WiThrottleChannel: the phone throttles drive through the window (krTaktoraPhones.cpp).
+    // The phone throttles' server, a source on the line of its own (krTaktoraPhones.cpp).
     WiThrottleServer* phoneServer() const { return m_phones; }
-    std::optional<quint8> checkedController() const override;
-    bool actOnScreen(quint16 loco, const ThrottleAction& action) override;
-    std::optional<PhoneLocoState> onScreenState(quint16 loco) const override;
-    bool readTrackPower() override { return ReadLoadCircuitState(); }
-    void switchTrackPower(bool on) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
@@ -87,13 +85,13 @@ private:
     void buildStatusBar();
     void Form_Load(const QString& executablePath);
     void setStatus(const QString& text, const QColor& colour);
+    void showLoadCircuit(bool raised);
     void hideOperatingControls();
     void openManual();
     void notBuiltYet();
     void showTrafficMonitor();
     void buildPhoneServer();
     void showPhoneThrottles();
-    ThrottlePanel* panelShowing(quint16 loco) const;
     void openDecoderSheet();
     // The Controller number for a window opened from here; none, after telling the user, when the
     // check would refuse it.
@@ -105,15 +103,15 @@ private:
     void putThrottlesInScrollArea();
     void narrowStatusBar(int width);
     void followPort();
-    void portLost();
+    void portLost(bool reported);
     void portBack();
 
+    ControllerLink* m_link = nullptr;
+    LineClient* m_line = nullptr;
     FrameFields m_frame;
     bool m_runsStandalone = true;
-    bool m_suppressSpeedCommand = false;
     bool m_compact = false;
     bool m_scrolling = false;
-    bool m_checked = false; // the Controller passed the check; phones may drive
     WiThrottleServer* m_phones = nullptr;
     std::function<bool(const QString&)> m_openDocument;
 
@@ -127,7 +125,6 @@ private:
     QLabel* m_pnlInfo = nullptr;
     QLabel* m_pnlComPort = nullptr;
     QLabel* m_pnlBoardLayout = nullptr;
-    DeviceWatch* m_deviceWatch = nullptr;
     ThrottlePanel* m_throttles[ThrottleCount] = {};
     AccessoryPanel* m_accessories[AccessoryPanelCount] = {};
     Lamp* m_shpCircuitOn = nullptr;

@@ -3,10 +3,10 @@
 
 #include "CommandSet.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "ProgrammingRules.h"
 #include "ProgrammingWidgets.h"
-#include "SerialPortInterface.h"
 #include "SheetModel.h"
 
 #include <QElapsedTimer>
@@ -31,13 +31,8 @@ constexpr int kShowBusyAfterMs = 100;
 const QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
 const QString kFilter = QStringLiteral("Decoder-Datenblatt (*.csv)");
-
-// A port that failed (a pulled cable) has said so in its box; every further exchange of a read or
-// write would only say it again, once per CV.
-bool portFailed()
-{
-    return !IsSimulation() && ControllerPort().lastError().number != 0;
-}
+// What phones are told while the sheet holds the line.
+const QString kHoldReason = QStringLiteral("das Decoder-Datenblatt ist am PC geöffnet");
 
 // Green when everything worked, red when something needs a look.
 QColor outcomeColour(bool attention)
@@ -55,7 +50,9 @@ QPushButton* button(const QString& name, const QString& text, QWidget* parent)
 
 } // namespace
 
-krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this)
+krDecoderSheet::krDecoderSheet(ControllerLink& link, QWidget* parent)
+    : QDialog(parent), m_line(new LineClient(link, kCaption, LineClient::Kind::Screen, this)),
+      m_track(*m_line), m_events(link.clock())
 {
     setObjectName(QStringLiteral("krDecoderSheet"));
     setWindowTitle(kCaption);
@@ -82,7 +79,7 @@ krDecoderSheet::krDecoderSheet(QWidget* parent) : QDialog(parent), m_track(*this
 
 void krDecoderSheet::setControllerID(quint8 id)
 {
-    m_controllerId = id;
+    m_track.setController(id);
     setWindowTitle(kCaption + QStringLiteral(" (Controller ") + QString::number(id) + QLatin1Char(')'));
 }
 
@@ -121,7 +118,7 @@ void krDecoderSheet::buildControls()
     editRow->addWidget(m_cmdRemoveCVs);
 
     // The programming tab's bar: it changes at most at screen rate.
-    m_sspProgressPanel = new ProgressPanel(this);
+    m_sspProgressPanel = new ProgressPanel(m_line->link().clock(), this);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
     m_sspProgressPanel->setMinimumHeight(TwipsToPixels(315));
     m_lblTimeLeft = new QLabel(this);
@@ -176,16 +173,13 @@ void krDecoderSheet::buildControls()
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool krDecoderSheet::transact(int attempts, bool showErrors)
-{
-    return ControllerTransaction(m_frame, attempts, showErrors, 2);
-}
-
 void krDecoderSheet::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (m_firstShow) {
         m_firstShow = false;
+        // From before the first frame to after the last: the track-off on closing.
+        m_line->holdExclusive(kHoldReason, true);
         CenterWindow(this);
         // Silent and unchecked, as the loco list does it: a missing Controller only delays.
         QMetaObject::invokeMethod(this, &krDecoderSheet::switchTrackOff, Qt::QueuedConnection);
@@ -202,6 +196,7 @@ void krDecoderSheet::done(int result)
     if (m_busy)
         return;
     switchTrackOff();
+    m_line->releaseExclusive();
     QDialog::done(result);
 }
 
@@ -248,7 +243,7 @@ void krDecoderSheet::showProgress(int done, double withinCv, int total)
 
 void krDecoderSheet::cmdReadAll_Click()
 {
-    if (m_busy)
+    if (m_busy || !LineChecked(*m_line, this))
         return;
     if (const auto question = readOverUnwrittenQuestion(m_model->rows()))
         if (MessageBox::question(this, *question) != QMessageBox::Yes)
@@ -261,8 +256,10 @@ void krDecoderSheet::cmdReadAll_Click()
     m_track.onProgress = [this, &current, total](double percent) {
         showProgress(current, percent / 100.0, total);
     };
+    // One read of many CVs: only stops go out between its exchanges.
+    const LineClient::Batch batch(*m_line);
     m_track.switchProgrammingMode(true);
-    bool lineLost = portFailed();
+    bool lineLost = m_track.lineLost();
     if (!lineLost)
         WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
@@ -292,7 +289,7 @@ void krDecoderSheet::cmdReadAll_Click()
             ++read;
         }
         m_model->setRow(current, row);
-        lineLost = result == Programming::NotFound && portFailed();
+        lineLost = result == Programming::NotFound && m_track.lineLost();
         showProgress(current + 1, 0.0, total);
         m_timeLeftMs = timeLeftMs(elapsed.elapsed(), current + 1, total - current - 1);
         m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));
@@ -315,14 +312,17 @@ void krDecoderSheet::cmdWriteChanged_Click()
         setSummary(writeSummary(0, 0, plan.leftReadOnly), outcomeColour(!plan.leftReadOnly.isEmpty()));
         return;
     }
+    if (!LineChecked(*m_line, this))
+        return;
     const QString question =
         QStringLiteral("Möchten Sie %1 geänderte CVs auf den Decoder schreiben ?").arg(plan.rows.size());
     if (MessageBox::question(this, question) != QMessageBox::Yes)
         return;
     setBusy(true);
     setSummary(QStringLiteral("Schreiben ..."), Programming::Blue);
+    const LineClient::Batch batch(*m_line);
     m_track.switchProgrammingMode(true);
-    bool lineLost = portFailed();
+    bool lineLost = m_track.lineLost();
     if (!lineLost)
         WaitSeconds(m_settleSeconds);
     QElapsedTimer elapsed;
@@ -352,7 +352,7 @@ void krDecoderSheet::cmdWriteChanged_Click()
             ++failed;
         }
         m_model->setRow(plan.rows[done], row);
-        lineLost = !ok && portFailed();
+        lineLost = !ok && m_track.lineLost();
         showProgress(done + 1, 0.0, total);
         m_timeLeftMs = timeLeftMs(elapsed.elapsed(), done + 1, total - done - 1);
         m_lblTimeLeft->setText(timeLeftText(m_timeLeftMs));

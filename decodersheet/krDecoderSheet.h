@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class ControllerLink;
+class LineClient;
 class QColor;
 class QLabel;
 class QLineEdit;
@@ -23,8 +25,9 @@ class SheetModel;
 // read with the programming tab's own CV read, written and verified row by row, kept as a CSV
 // file, loaded again and compared with a second loco's sheet. Opened modally from the dashboard
 // for one Controller; opening and closing switch the track off, and the track is in programming
-// mode only while the sheet reads or writes.
-class krDecoderSheet : public QDialog, public TrackChannel
+// mode only while the sheet reads or writes. While it is open the line is its own, the track
+// switched off: other sources' frames wait or are refused, stops excepted.
+class krDecoderSheet : public QDialog
 {
     Q_OBJECT
 
@@ -32,7 +35,7 @@ public:
     enum class FileAction { Save, Load, Compare };
     using FileChooser = std::function<QString(FileAction)>;
 
-    explicit krDecoderSheet(QWidget* parent = nullptr);
+    explicit krDecoderSheet(ControllerLink& link, QWidget* parent = nullptr);
 
     // Set by the opener before the window is shown.
     void setControllerID(quint8 id);
@@ -57,11 +60,8 @@ public:
     // The estimate behind lblTimeLeft, once the first CV is done.
     std::optional<qint64> timeLeftEstimateMs() const { return m_timeLeftMs; }
     bool isBusy() const { return m_busy; }
-
-    // TrackChannel: the window's one frame.
-    quint8 controllerByte() const override { return m_controllerId; }
-    FrameFields& frame() override { return m_frame; }
-    bool transact(int attempts, bool showErrors) override;
+    // The sheet's source on the line, which holds it while the sheet is open.
+    LineClient& line() const { return *m_line; }
 
 public slots:
     void done(int result) override; // refused while the sheet reads or writes
@@ -78,8 +78,7 @@ private:
     void showProgress(int done, double withinCv, int total);
     std::optional<QList<Sheet::Row>> readFile(FileAction action, QString& fileName);
 
-    quint8 m_controllerId = 0;
-    FrameFields m_frame;
+    LineClient* m_line;
     ProgrammingTrack m_track;
     bool m_firstShow = true;
     bool m_busy = false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortErrors.h"
 
+#include "SerialPortInterface.h"
+
 QString portErrorDescription(int number)
 {
     switch (number) {
@@ -31,4 +33,14 @@ QString portErrorDescription(int number)
     default:
         return QStringLiteral("Unbekannter Fehler an der Schnittstelle.");
     }
+}
+
+QString openErrorText(const QString& portName, const PortError& error)
+{
+    QString text = QStringLiteral("Fehler beim Zugriff auf ") + portName + QStringLiteral("\n\n(Fehler ") +
+                   QString::number(error.number);
+    if (error.number == PortErrorNumber::DeviceUnavailable ||
+        error.number == PortErrorNumber::InvalidPortNumber)
+        return text + QStringLiteral(" - Schnittstelle nicht verfügbar)");
+    return text + QStringLiteral(" - ") + error.text + QStringLiteral(")");
 }

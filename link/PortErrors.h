@@ -3,6 +3,8 @@
 
 #include <QString>
 
+struct PortError;
+
 // Error numbers the user sees in port messages. 68 and 8002 have fixed meanings for the user;
 // the others follow the classic serial-port control's numbering so that support recognises them.
 namespace PortErrorNumber {
@@ -18,3 +20,8 @@ constexpr int UnknownError = 8099;
 
 // The platform's description of an error number, in German.
 QString portErrorDescription(int number);
+
+// What the user is told when a port does not open: "Fehler beim Zugriff auf COM3", an empty line,
+// and the error's number with what it means. Whoever shows it adds the support paragraph
+// (ShowErrorReport).
+QString openErrorText(const QString& portName, const PortError& error);

@@ -3,8 +3,11 @@
 
 #include "CommandSet.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
+#include "LineReady.h"
 #include "LocoRules.h"
 #include "LocoToolbarIcons.h"
+#include "LocoTransfer.h"
 #include "LocoTree.h"
 #include "MessageBox.h"
 #include "NumberReader.h"
@@ -38,6 +41,9 @@ constexpr int ToolbarHeight = 330;
 constexpr int TrackOffAttempts = 0; // that is 3
 constexpr int TransactionTimeoutSeconds = 2;
 
+// What phones are told while the window holds the line.
+const QString kHoldReason = QStringLiteral("die Lok-Konfiguration ist am PC geöffnet");
+
 const struct
 {
     const char* key;
@@ -67,7 +73,9 @@ public:
 };
 } // namespace
 
-krLocoList::krLocoList(QWidget* parent) : QDialog(parent)
+krLocoList::krLocoList(ControllerLink& link, QWidget* parent)
+    : QDialog(parent),
+      m_line(new LineClient(link, QStringLiteral("Lok-Konfiguration"), LineClient::Kind::Screen, this))
 {
     setObjectName(QStringLiteral("krLocoList"));
     setWindowTitle(Locos::windowCaption());
@@ -76,14 +84,23 @@ krLocoList::krLocoList(QWidget* parent) : QDialog(parent)
     m_tabProgramming = new QTabWidget(this);
     m_tabProgramming->setObjectName(QStringLiteral("tabProgramming"));
     m_tabProgramming->addTab(buildConfigurationTab(), QStringLiteral("Lok-Konfiguration"));
-    m_programmingTab = new ProgrammingTab(*this, m_tabProgramming);
+    m_programmingTab = new ProgrammingTab(*m_line, m_tabProgramming);
     m_tabProgramming->addTab(m_programmingTab, QStringLiteral("Programmierung"));
+    connect(m_programmingTab, &ProgrammingTab::storeLocoEntryRequested, this, &krLocoList::StoreLocoEntry);
+    connect(m_programmingTab, &ProgrammingTab::progButtonsEnabledChanged, this,
+            [this](bool enabled) { m_tabProgramming->setTabEnabled(0, enabled); });
 
     // Load: the window's client area is fixed in width and has a least height.
     setMinimumSize(TwipsToPixels(WindowWidth), TwipsToPixels(WindowHeight));
     setMaximumWidth(TwipsToPixels(WindowWidth));
     resize(TwipsToPixels(WindowWidth), TwipsToPixels(WindowHeight));
     m_tabProgramming->setCurrentIndex(0);
+}
+
+void krLocoList::setControllerID(quint8 id)
+{
+    m_controllerId = id;
+    m_programmingTab->setControllerID(id);
 }
 
 QWidget* krLocoList::buildConfigurationTab()
@@ -156,6 +173,9 @@ void krLocoList::placeConfigurationControls()
 void krLocoList::showEvent(QShowEvent* event)
 {
     KeepOnScreen(this); // placed over the main window by now; all of it must be on the screen
+    // From before the first frame to after the last: the track-off on closing.
+    if (!m_unloaded)
+        m_line->holdExclusive(kHoldReason, true);
     QDialog::showEvent(event);
     // Not every platform activates a window that is shown; the first activation must run anyway.
     if (m_firstActivation)
@@ -175,8 +195,10 @@ void krLocoList::Form_Activate()
     if (!m_firstActivation || !isVisible())
         return;
     m_firstActivation = false;
-    ReadLocoList();
-    FillLocoTree();
+    if (LineChecked(*m_line, this)) {
+        ReadLocoList();
+        FillLocoTree();
+    }
     setWindowTitle(windowTitle() + QStringLiteral(" (Controller ") + QString::number(m_controllerId) +
                    QStringLiteral(")"));
     m_programmingTab->selectProgType(0);
@@ -187,28 +209,8 @@ void krLocoList::Form_Activate()
 void krLocoList::switchTrackOff()
 {
     // Silent and unchecked: a missing Controller only delays the window.
-    m_frame = Request::setTrackMode(controllerByte(), TrackMode::Off);
-    ControllerTransaction(m_frame, TrackOffAttempts, false, TransactionTimeoutSeconds);
-}
-
-bool krLocoList::transact()
-{
-    return transact(2, true);
-}
-
-bool krLocoList::transact(int attempts, bool showErrors)
-{
-    return ControllerTransaction(m_frame, attempts, showErrors, TransactionTimeoutSeconds);
-}
-
-void krLocoList::storeLocoEntry(quint16 locoNumber, quint8 speedStepCode)
-{
-    StoreLocoEntry(locoNumber, speedStepCode);
-}
-
-void krLocoList::setConfigurationTabEnabled(bool enabled)
-{
-    m_tabProgramming->setTabEnabled(0, enabled);
+    m_line->transact(Request::setTrackMode(m_controllerId, TrackMode::Off), TrackOffAttempts, false,
+                     TransactionTimeoutSeconds);
 }
 
 void krLocoList::ProgButtonsEnabled(bool controlsEnabled)
@@ -225,8 +227,8 @@ void krLocoList::ReadLocoList()
 {
     BusyCursor busy;
     // Paint only: user input waits until the list is read, so nothing starts meanwhile.
-    ScreenRateEvents events(QEventLoop::ExcludeUserInputEvents);
-    ::ReadLocoList(*this, m_locoConfiguration, [&events] { events.take(); });
+    ScreenRateEvents events(m_line->link().clock(), QEventLoop::ExcludeUserInputEvents);
+    ::ReadLocoList(*m_line, m_controllerId, m_locoConfiguration, [&events] { events.take(); });
 }
 
 void krLocoList::FillLocoTree()
@@ -237,8 +239,8 @@ void krLocoList::FillLocoTree()
 
 void krLocoList::StoreLocoEntry(quint16 locoNumber, quint8 speedStepCode)
 {
-    WriteLocoEntry(*this, locoNumber, speedStepCode);
-    afterWrite();
+    if (!Line::refused(WriteLocoEntry(*m_line, m_controllerId, locoNumber, speedStepCode)))
+        afterWrite();
 }
 
 void krLocoList::afterWrite()
@@ -255,6 +257,8 @@ void krLocoList::afterWrite()
 
 void krLocoList::AddLoco()
 {
+    if (!LineChecked(*m_line, this))
+        return;
     const QString text = ShowInputDialog(
         QStringLiteral("Lok-Nummer"), QStringLiteral("Welche Lok-Nummer soll angelegt werden ?"), QString(),
         QStringLiteral("Die Lok-Nummer,NUM,MIN=1,MAX=10239"), 5, this);
@@ -273,34 +277,34 @@ int krLocoList::selectedLocoNumber() const
 void krLocoList::DeleteSelectedLoco()
 {
     const int number = selectedLocoNumber();
-    if (number == 0)
+    if (number == 0 || !LineChecked(*m_line, this))
         return;
     if (MessageBox::question(this, Locos::deleteQuestion(number), Locos::locoQuestionTitle(number)) !=
         QMessageBox::Yes)
         return;
-    WriteLocoEntry(*this, static_cast<quint16>(number), LocoEntry::Remove);
-    afterWrite();
+    StoreLocoEntry(static_cast<quint16>(number), LocoEntry::Remove);
 }
 
 void krLocoList::ChangeSpeedSteps(const QString& buttonKey)
 {
     const QString steps = Locos::speedStepTextOfButton(buttonKey);
     const int number = selectedLocoNumber();
-    if (number == 0)
+    if (number == 0 || !LineChecked(*m_line, this))
         return;
     if (MessageBox::question(this, Locos::speedStepQuestion(steps), Locos::locoQuestionTitle(number)) !=
         QMessageBox::Yes)
         return;
-    WriteLocoEntry(*this, static_cast<quint16>(number), Locos::speedStepCodeOfText(steps));
-    afterWrite();
+    StoreLocoEntry(static_cast<quint16>(number), Locos::speedStepCodeOfText(steps));
 }
 
 void krLocoList::ActivateLocoConfig()
 {
+    if (!LineChecked(*m_line, this))
+        return;
     if (MessageBox::question(this, Locos::restartQuestion(), Locos::restartQuestionTitle()) !=
         QMessageBox::Yes)
         return;
-    RestartController(*this);
+    RestartController(*m_line, m_controllerId);
     toolbarButton(QStringLiteral("btnActivateConfig"))->setEnabled(false);
 }
 
@@ -351,6 +355,7 @@ void krLocoList::done(int result)
         m_unloaded = true;
         m_locoConfiguration.clear();
         switchTrackOff();
+        m_line->releaseExclusive();
     }
     QDialog::done(result);
 }

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Frame.h"
 #include "LocoConfiguration.h"
-#include "LocoTransfer.h"
-#include "ProgrammingChannel.h"
 
 #include <QDialog>
 
+class ControllerLink;
+class LineClient;
 class ProgrammingTab;
 class QAction;
 class QTabWidget;
@@ -19,19 +18,22 @@ class QTreeView;
 // The loco list window: the Controller's loco configuration as a tree with a toolbar that adds,
 // deletes and changes entries and restarts the Controller, and the programming tab. Opened
 // modally from the dashboard for one Controller; each opening reads the configuration anew and
-// each opening and closing switches the track off.
-class krLocoList : public QDialog, public LocoListChannel, public ProgrammingChannel
+// each opening and closing switches the track off. While it is open the line is its own, the
+// track switched off: other sources' frames wait or are refused, stops excepted.
+class krLocoList : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit krLocoList(QWidget* parent = nullptr);
+    explicit krLocoList(ControllerLink& link, QWidget* parent = nullptr);
 
     // Set by the opener before the window is shown: a number that fits the frame.
-    void setControllerID(quint8 id) { m_controllerId = id; }
+    void setControllerID(quint8 id);
     quint8 controllerID() const { return m_controllerId; }
 
     const LocoConfiguration& configuration() const { return m_locoConfiguration; }
+    // The window's source on the line, which holds it while the window is open.
+    LineClient& line() const { return *m_line; }
 
     // Operations of the window, as its controls run them.
     void Form_Activate();
@@ -50,15 +52,6 @@ public:
     void ShowStatusLamp(quint8 state);
     ProgrammingTab* programmingTab() const { return m_programmingTab; }
 
-    // LocoListChannel and ProgrammingChannel: both work on the window's one frame.
-    quint8 controllerByte() const override { return m_controllerId; }
-    FrameFields& frame() override { return m_frame; }
-    bool transact() override;
-    bool transact(int attempts, bool showErrors) override;
-    void storeLocoEntry(quint16 locoNumber, quint8 speedStepCode) override;
-    void setConfigurationTabEnabled(bool enabled) override;
-    QWidget* validationWindow() override { return this; }
-
 public slots:
     void done(int result) override; // every way of closing comes here
 
@@ -76,11 +69,11 @@ private:
     void afterWrite();
     void switchTrackOff();
 
+    LineClient* m_line;
     quint8 m_controllerId = 0;
     bool m_firstActivation = true;
     bool m_unloaded = false;
     LocoConfiguration m_locoConfiguration;
-    FrameFields m_frame;
 
     QTabWidget* m_tabProgramming = nullptr;
     QWidget* m_configurationPage = nullptr;

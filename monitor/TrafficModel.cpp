@@ -2,6 +2,7 @@
 #include "TrafficModel.h"
 
 #include "CommandSet.h"
+#include "ControllerLink.h"
 
 #include <QIODevice>
 #include <QStringList>
@@ -68,28 +69,48 @@ QString delimited(const QString& cell, const QString& separator)
     return QLatin1Char('"') + inner + QLatin1Char('"');
 }
 
-QString outcomeText(TrafficObserver::Outcome outcome)
+QString outcomeText(AttemptOutcome outcome)
 {
     switch (outcome) {
-    case TrafficObserver::Outcome::Answered:
+    case AttemptOutcome::Answered:
         return QStringLiteral("beantwortet");
-    case TrafficObserver::Outcome::Failed:
+    case AttemptOutcome::Failed:
         return QStringLiteral("fehlgeschlagen");
-    case TrafficObserver::Outcome::NoAnswer:
+    case AttemptOutcome::NoAnswer:
         break;
     }
     return QStringLiteral("keine Antwort");
 }
 } // namespace
 
-TrafficModel::TrafficModel(QObject* parent, int capacity)
-    : QAbstractTableModel(parent), m_capacity(qMax(1, capacity))
+TrafficModel::TrafficModel(ControllerLink& link, QObject* parent, int capacity)
+    : QAbstractTableModel(parent), m_link(link), m_capacity(qMax(1, capacity))
 {
     m_ring.resize(static_cast<size_t>(m_capacity));
     m_clock.start();
     m_publisher.setSingleShot(true);
     m_publisher.setInterval(100);
     connect(&m_publisher, &QTimer::timeout, this, &TrafficModel::publish);
+}
+
+void TrafficModel::setWatching(bool on)
+{
+    if (on == isWatching())
+        return;
+    if (on) {
+        m_connections = {
+            connect(&m_link, &ControllerLink::requestSent, this, &TrafficModel::requestSent),
+            connect(&m_link, &ControllerLink::attemptEnded, this, &TrafficModel::attemptEnded),
+            connect(&m_link, &ControllerLink::transactionEnded, this, &TrafficModel::transactionEnded),
+            connect(&m_link, &ControllerLink::noted, this, &TrafficModel::note)};
+        return;
+    }
+    for (const QMetaObject::Connection& c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
+    // Whatever was running ends unseen.
+    m_lastRequest = -1;
+    m_open.clear();
 }
 
 QString TrafficModel::commandName(quint8 command, quint8 data1)
@@ -161,13 +182,16 @@ TrafficModel::Row& TrafficModel::at(int row)
 QString TrafficModel::cell(const Row& row, int column) const
 {
     if (!row.note.isEmpty()) {
-        const QString texts[] = {QString::number(row.ms),           row.note.value(0), QString(),
-                                 QStringLiteral("Zeile ignoriert"), row.note.value(1), row.note.value(2)};
+        const QString texts[] = {
+            QString::number(row.ms),           row.source,        QString(),        QString(),
+            QStringLiteral("nicht ausgeführt"), row.note.value(0), row.note.value(1)};
         return column >= 0 && column < ColumnCount ? texts[column] : QString();
     }
     switch (column) {
     case Time:
         return QString::number(row.ms);
+    case Source:
+        return row.source;
     case Direction:
         return row.received ? QStringLiteral("empfangen") : QStringLiteral("gesendet");
     case Bytes: {
@@ -204,7 +228,8 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[] = {"Zeit (ms)", "Richtung", "Bytes", "Befehl", "Werte", "Ergebnis"};
+    static const char* const titles[] = {"Zeit (ms)", "Quelle", "Richtung", "Bytes",
+                                         "Befehl",    "Werte",  "Ergebnis"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QString();
 }
 
@@ -239,6 +264,7 @@ void TrafficModel::clear()
     m_count = 0;
     m_incoming.clear();
     m_lastRequest = -1;
+    m_open.clear();
     endResetModel();
 }
 
@@ -263,7 +289,29 @@ void TrafficModel::publish()
         at(m_count++) = m_incoming[static_cast<size_t>(i)];
     endInsertRows();
     m_incoming.clear();
-    m_lastRequest = -1;
+}
+
+void TrafficModel::add(const Row& row)
+{
+    m_incoming.push_back(row);
+    ++m_serial;
+    if (!m_publisher.isActive())
+        m_publisher.start();
+}
+
+template <typename Change> void TrafficModel::change(qint64 serial, Change&& how)
+{
+    const qint64 firstIncoming = m_serial - static_cast<qint64>(m_incoming.size());
+    if (serial >= firstIncoming) {
+        how(m_incoming[static_cast<size_t>(serial - firstIncoming)]);
+        return;
+    }
+    // Published while its transaction waited for the user (a failure box lets the timer run).
+    const qint64 row = m_count - (firstIncoming - serial);
+    if (row < 0)
+        return;
+    how(at(static_cast<int>(row)));
+    emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), ColumnCount - 1));
 }
 
 void TrafficModel::requestSent(const FrameFields& request, bool retry)
@@ -281,10 +329,10 @@ void TrafficModel::requestSent(const FrameFields& request, bool retry)
     row.pending = true;
     row.command = request.command;
     row.data1 = request.data1;
-    m_incoming.push_back(row);
-    m_lastRequest = static_cast<int>(m_incoming.size()) - 1;
-    if (!m_publisher.isActive())
-        m_publisher.start();
+    m_lastRequest = m_serial;
+    m_attempted = request;
+    m_open.push_back({m_serial, request});
+    add(row);
 }
 
 void TrafficModel::note(const QString& source, const QString& text, const QString& reason)
@@ -293,30 +341,40 @@ void TrafficModel::note(const QString& source, const QString& text, const QStrin
         return;
     Row row;
     row.ms = m_clock.elapsed();
-    row.note = QStringList{source, text, reason};
-    m_incoming.push_back(row);
-    if (!m_publisher.isActive())
-        m_publisher.start();
+    row.source = source;
+    row.note = QStringList{text, reason};
+    add(row);
 }
 
-void TrafficModel::attemptEnded(const QByteArray& answer, Outcome outcome)
+void TrafficModel::attemptEnded(const QByteArray& answer, AttemptOutcome outcome)
 {
-    // The transaction lets no timer run between the two calls, so the request is still incoming.
     if (m_lastRequest < 0)
         return; // sent while paused
-    Row& request = m_incoming[static_cast<size_t>(m_lastRequest)];
-    request.pending = false;
-    request.outcome = outcome;
-    if (!answer.isEmpty()) {
-        Row row;
-        row.ms = m_clock.elapsed();
-        row.received = true;
-        row.length = static_cast<quint8>(qMin<qsizetype>(answer.size(), FrameSize));
-        for (int i = 0; i < row.length; ++i)
-            row.bytes[static_cast<size_t>(i)] = static_cast<quint8>(answer[i]);
-        row.command = request.command;
-        row.data1 = request.data1;
-        m_incoming.push_back(row); // request is not used after this
-    }
+    change(m_lastRequest, [outcome](Row& row) {
+        row.pending = false;
+        row.outcome = outcome;
+    });
     m_lastRequest = -1;
+    if (answer.isEmpty())
+        return;
+    Row row;
+    row.ms = m_clock.elapsed();
+    row.received = true;
+    row.length = static_cast<quint8>(qMin<qsizetype>(answer.size(), FrameSize));
+    for (int i = 0; i < row.length; ++i)
+        row.bytes[static_cast<size_t>(i)] = static_cast<quint8>(answer[i]);
+    row.command = m_attempted.command;
+    row.data1 = m_attempted.data1;
+    m_open.push_back({m_serial, m_attempted});
+    add(row);
+}
+
+void TrafficModel::transactionEnded(const TransactionRecord& record)
+{
+    // Its rows are the newest still open with its request. Older open rows belong to a
+    // transaction that is still running: one whose failure box let this one (a stop) through.
+    while (!m_open.empty() && m_open.back().request == record.request) {
+        change(m_open.back().serial, [&record](Row& row) { row.source = record.origin; });
+        m_open.pop_back();
+    }
 }

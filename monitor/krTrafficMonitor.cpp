@@ -24,12 +24,12 @@
 
 #include <algorithm>
 
-krTrafficMonitor::krTrafficMonitor(QWidget* parent) : QDialog(parent)
+krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("krTrafficMonitor"));
     setWindowTitle(QStringLiteral("Datenverkehr"));
     setModal(false);
-    m_model = new TrafficModel(this);
+    m_model = new TrafficModel(link, this);
     m_filtered = new QSortFilterProxyModel(this);
     m_filtered->setSourceModel(m_model);
     m_filtered->setFilterKeyColumn(TrafficModel::Name);
@@ -43,8 +43,8 @@ krTrafficMonitor::krTrafficMonitor(QWidget* parent) : QDialog(parent)
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {70, 80, 150, 170, 220};
-    for (int c = 0; c < 5; ++c)
+    const int widths[] = {70, 170, 80, 140, 160, 180};
+    for (int c = 0; c < TrafficModel::ColumnCount - 1; ++c)
         m_table->setColumnWidth(c, widths[c]);
 
     m_filter = new QComboBox(this);
@@ -91,24 +91,19 @@ krTrafficMonitor::krTrafficMonitor(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_table, 1);
-    resize(900, 420);
-}
-
-krTrafficMonitor::~krTrafficMonitor()
-{
-    InstallTrafficObserver(nullptr);
+    resize(980, 420);
 }
 
 void krTrafficMonitor::showEvent(QShowEvent* event)
 {
-    InstallTrafficObserver(m_model);
+    m_model->setWatching(true);
     QDialog::showEvent(event);
 }
 
 void krTrafficMonitor::hideEvent(QHideEvent* event)
 {
     // Closed, the line has no watcher again.
-    InstallTrafficObserver(nullptr);
+    m_model->setWatching(false);
     QDialog::hideEvent(event);
 }
 

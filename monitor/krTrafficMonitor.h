@@ -3,21 +3,22 @@
 
 #include <QDialog>
 
+class ControllerLink;
 class QComboBox;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
 class TrafficModel;
 
-// The traffic monitor: a window beside the dashboard that lists every frame while it is open.
-// Only an open monitor watches the line; closed, it costs the transaction nothing.
+// The traffic monitor: a window beside the dashboard that lists every frame on the link, and the
+// notes of its sources, while it is open. Only an open monitor watches the line; closed, it costs
+// the transaction nothing.
 class krTrafficMonitor : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit krTrafficMonitor(QWidget* parent = nullptr);
-    ~krTrafficMonitor() override;
+    explicit krTrafficMonitor(ControllerLink& link, QWidget* parent = nullptr);
 
     TrafficModel* model() const { return m_model; }
     QTableView* table() const { return m_table; }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "krOptions.h"
 
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
 #include "PortChoice.h"
 #include "PortDirectory.h"
+#include "PortErrors.h"
 #include "RescanningComboBox.h"
 
 #include <QComboBox>
@@ -25,7 +27,8 @@ QString settingsSection()
 }
 } // namespace
 
-krOptions::krOptions(QWidget* parent) : QDialog(parent), m_scanDevices(scanSerialDevices)
+krOptions::krOptions(ControllerLink& link, QWidget* parent)
+    : QDialog(parent), m_link(link), m_scanDevices(scanSerialDevices)
 {
     setObjectName(QStringLiteral("krOptions"));
     setWindowTitle(QStringLiteral("Einstellungen"));
@@ -183,18 +186,26 @@ void krOptions::btnOK_Click()
     // The test: a port must open before it becomes the program's port.
     if (m_cmbComPort->currentIndex() >= 1) {
         m_selectedPortName = m_cmbComPort->currentText();
-        if (!OpenControllerPort(m_selectedPortName, false))
+        if (!openPort(m_selectedPortName))
             return;
-        CloseControllerPort();
+        m_link.close();
     } else {
         m_selectedPortName = QStringLiteral("NUL");
     }
 
     if (m_selectedPortName.compare(QStringLiteral("NUL"), Qt::CaseInsensitive) != 0)
-        OpenControllerPort(m_selectedPortName, false);
-    SetPortName(m_selectedPortName);
+        openPort(m_selectedPortName);
+    m_link.setPortName(m_selectedPortName);
     WriteSetting(QStringLiteral("SignalOutputTo"), m_selectedPortName, settingsSection());
     accept();
+}
+
+bool krOptions::openPort(const QString& name)
+{
+    if (m_link.open(name))
+        return true;
+    ShowErrorReport(openErrorText(name, m_link.lastOpenError()));
+    return false;
 }
 
 QString krOptions::selectedComName() const

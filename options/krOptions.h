@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class ControllerLink;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -12,7 +13,7 @@ class QPushButton;
 class QTabWidget;
 
 // The options dialog: chooses the serial port through which the program reaches the Controller,
-// or simulation mode. OK tests the port by opening it, then makes it the program's port and
+// or simulation mode. OK tests the port by opening it, then makes it the line's port and
 // stores it under "SignalOutputTo"; Abbruch changes nothing. Where a COM name is not itself a
 // device (Linux, macOS) the dialog also shows and sets which device the name reaches.
 // Create one for each showing: the list and the selection are built when it is first shown.
@@ -21,7 +22,7 @@ class krOptions : public QDialog
     Q_OBJECT
 
 public:
-    explicit krOptions(QWidget* parent = nullptr);
+    explicit krOptions(ControllerLink& link, QWidget* parent = nullptr);
 
     // Tests give a scanner of their own; the default asks the system.
     void setDeviceScanner(SerialDeviceScanner scanner);
@@ -44,6 +45,10 @@ private:
     void rescanDevices();
     void showMapping();
     QString selectedComName() const;
+    // Opens the port on the line; a port that does not open is reported in a box.
+    bool openPort(const QString& name);
+
+    ControllerLink& m_link;
 
     QTabWidget* m_tabSettings = nullptr;
     QComboBox* m_cmbComPort = nullptr;

@@ -7,7 +7,6 @@
 
 #include "Frame.h"
 
-#include <QColor>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -15,12 +14,6 @@
 #include <optional>
 
 namespace Programming {
-
-// Colours of the status line and the lamps.
-const QColor Blue(0, 0, 255);
-const QColor Red(255, 0, 0);
-const QColor Green(0, 192, 0);
-const QColor LampOff(0, 0, 0);
 
 // The lamp states of ShowStatusLamp.
 constexpr quint8 LampBusy = 0;

@@ -4,6 +4,7 @@
 #include "CommandSet.h"
 #include "FieldNumber.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "NumberReader.h"
 #include "ProgrammingWidgets.h"
@@ -36,8 +37,8 @@ QString indexed(const char* name, int index)
 
 } // namespace
 
-ProgrammingTab::ProgrammingTab(ProgrammingChannel& channel, QWidget* parent)
-    : QWidget(parent), m_channel(channel), m_track(channel)
+ProgrammingTab::ProgrammingTab(LineClient& line, QWidget* parent)
+    : QWidget(parent), m_line(line), m_track(line), m_events(line.link().clock())
 {
     setObjectName(QStringLiteral("ProgrammingTab"));
     buildControls();
@@ -115,7 +116,7 @@ void ProgrammingTab::buildControls()
     placeTwips(m_lblValue, 1950, rowTop[2], 780, 285);
 
     // Progress of the long reads, the cancel button beside it, the elapsed time below.
-    m_sspProgressPanel = new ProgressPanel(frame);
+    m_sspProgressPanel = new ProgressPanel(m_line.link().clock(), frame);
     m_sspProgressPanel->setObjectName(QStringLiteral("sspProgressPanel"));
     placeTwips(m_sspProgressPanel, 240, 2130, 3360, 315);
     m_cmdBreak = new QPushButton(QStringLiteral("Abbruch"), frame);
@@ -182,7 +183,7 @@ void ProgrammingTab::ProgButtonsEnabled(bool controlsEnabled)
     m_cmdLocoNumberSet->setEnabled(controlsEnabled);
     m_cmdLocoRecognition->setEnabled(controlsEnabled);
     m_chkAutoConfig->setEnabled(controlsEnabled);
-    m_channel.setConfigurationTabEnabled(controlsEnabled);
+    emit progButtonsEnabledChanged(controlsEnabled);
     if (controlsEnabled && m_optProgType[CvBit]->isChecked())
         m_cmdOperation[Read]->setEnabled(false);
 }
@@ -261,10 +262,9 @@ void ProgrammingTab::cmdOperation_Click(int index)
     // A single bit cannot be read; the button is disabled in bit mode.
     if (index == Read && m_progType == CvBit)
         return;
-    if (!sysDataOK(m_channel.validationWindow()))
+    if (!LineChecked(m_line, this) || !sysDataOK(window()))
         return;
     const QScopedValueRollback<bool> busy(m_busy, true);
-    m_channel.frame().controller = controllerByte();
     SwitchProgrammingMode(true);
     if (index == Read)
         readValue();
@@ -361,7 +361,7 @@ void ProgrammingTab::finishCancelled()
 
 bool ProgrammingTab::TestCv29Bit(int selector)
 {
-    FrameFields request = m_channel.frame();
+    FrameFields request = m_track.frame();
     request.controller = controllerByte();
     request.command = Command::VerifyCvBit;
     request.data1 = 29;
@@ -371,12 +371,12 @@ bool ProgrammingTab::TestCv29Bit(int selector)
         request.data3 = *spec;
     const bool answered = m_track.exchange(request);
     QApplication::processEvents();
-    return answered && readAnswerMatches(m_channel.frame());
+    return answered && readAnswerMatches(m_track.frame());
 }
 
 void ProgrammingTab::cmdLocoNumberSet_Click()
 {
-    if (!sysDataOK(m_channel.validationWindow()))
+    if (!LineChecked(m_line, this) || !sysDataOK(window()))
         return;
     const int number = locoNumberFromField(m_txtLocoNumber->text());
     if (MessageBox::question(this, locoNumberQuestion(number)) != QMessageBox::Yes)
@@ -410,7 +410,11 @@ void ProgrammingTab::cmdLocoNumberSet_Click()
 
 void ProgrammingTab::cmdLocoRecognition_Click()
 {
+    if (!LineChecked(m_line, this))
+        return;
     const QScopedValueRollback<bool> busy(m_busy, true);
+    // One read of several CVs: only stops go out between its exchanges.
+    const LineClient::Batch batch(m_line);
     ProgButtonsEnabled(false);
     ShowStatusLamp(LampBusy);
     setStatus(QStringLiteral("Lok-Nummern-Erkennung ..."), Blue);
@@ -452,8 +456,8 @@ void ProgrammingTab::cmdLocoRecognition_Click()
         setStatus(recognised->text, Green);
         QApplication::processEvents();
         if (m_chkAutoConfig->isChecked())
-            m_channel.storeLocoEntry(static_cast<quint16>(*recognised->locoNumber),
-                                     recognisedSpeedStepCode(steps14));
+            emit storeLocoEntryRequested(static_cast<quint16>(*recognised->locoNumber),
+                                         recognisedSpeedStepCode(steps14));
     }
 
     SwitchProgrammingMode(false);

@@ -2,13 +2,14 @@
 #pragma once
 
 #include "krTaktoraTools.h"
-#include "ProgrammingChannel.h"
 #include "ProgrammingRules.h"
+#include "ProgrammingTrack.h"
 
 #include <QWidget>
 
 class CircleShape;
 class FieldEdit;
+class LineClient;
 class ProgressPanel;
 class QCheckBox;
 class QFrame;
@@ -20,15 +21,17 @@ class SpinButton;
 
 // The "Programmierung" tab of the loco list window: writes, verifies and reads CVs and
 // registers of a decoder on the programming track, sets its loco number and recognises it.
-// Every exchange goes through the hosting window's one frame (ProgrammingChannel).
+// Every exchange goes through the hosting window's source on the line; sysDataOK checks the
+// fields of the whole window the tab is on.
 class ProgrammingTab : public QWidget
 {
     Q_OBJECT
 
 public:
-    ProgrammingTab(ProgrammingChannel& channel, QWidget* parent);
+    ProgrammingTab(LineClient& line, QWidget* parent);
 
     // Operations the hosting window calls.
+    void setControllerID(quint8 id) { m_track.setController(id); }
     void ProgButtonsEnabled(bool controlsEnabled);
     void ShowStatusLamp(quint8 state);
     void selectProgType(int index);
@@ -57,6 +60,12 @@ public:
     // second on the track, shorter where tests and benchmarks need no settling decoder.
     void setSettleWait(double seconds) { m_settleSeconds = seconds; }
 
+signals:
+    // A recognised loco goes into the configuration (StoreLocoEntry of the hosting window).
+    void storeLocoEntryRequested(quint16 locoNumber, quint8 speedStepCode);
+    // ProgButtonsEnabled: the hosting window's configuration tab follows the controls.
+    void progButtonsEnabledChanged(bool enabled);
+
 private:
     void verifyOrWrite(Programming::Operation operation);
     void readValue();
@@ -69,7 +78,7 @@ private:
     void buildControls();
     void placeTwips(QWidget* control, int left, int top, int width, int height);
 
-    ProgrammingChannel& m_channel;
+    LineClient& m_line;
     ProgrammingTrack m_track;
     ScreenRateEvents m_events;
     double m_settleSeconds = 1.0;

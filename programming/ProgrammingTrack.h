@@ -1,36 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ControllerLink.h"
 #include "Frame.h"
 
 #include <QtGlobal>
 
 #include <functional>
 
-// What the programming-track operations need of the window that runs them: its Controller
-// number, its one frame and the transaction on that frame.
-class TrackChannel
-{
-public:
-    virtual ~TrackChannel() = default;
-
-    virtual quint8 controllerByte() const = 0; // ControllerID of the window
-    virtual FrameFields& frame() = 0;          // the window's frame variables
-    // ControllerTransaction on frame() with these attempts and showErrors, 2-second timeout.
-    virtual bool transact(int attempts, bool showErrors) = 0;
-};
+class LineClient;
 
 // The programming-track operations without any widget: programming mode on and off, the CV read
 // (eight bit verifies, the byte verify for 0), the register search, and single writes and
-// verifies. The long reads tell their progress before each exchange, hand over to the window
-// after each one (where a click on "Abbruch" arrives) and stop when the cancel flag is set.
+// verifies, each through the window's source on the line to the Controller it was opened for.
+// The long reads tell their progress before each exchange, hand over to the window after each
+// one (where a click on "Abbruch" arrives) and stop when the cancel flag is set; they hold the
+// line as one batch, so that only stops go out between their exchanges.
 class ProgrammingTrack
 {
 public:
-    explicit ProgrammingTrack(TrackChannel& channel) : m_channel(channel) {}
+    explicit ProgrammingTrack(LineClient& line) : m_line(line) {}
 
     std::function<void(double percent)> onProgress;
     std::function<void()> afterExchange;
+
+    void setController(quint8 controller) { m_controller = controller; }
+    quint8 controllerByte() const { return m_controller; }
 
     // The cancel flag: set by the window, cleared when a long read starts and by its caller once
     // it has handled a cancel.
@@ -44,18 +39,24 @@ public:
     // 0 to 255, Programming::NotFound or Programming::Cancelled (the flag then stays set).
     int readCv(quint16 cv);
     int searchRegister(quint16 reg, quint8 first, quint8 last);
-    // One request through the window's frame; true only when the Controller answered, and then
-    // the frame holds the answer.
+    // One request; true only when the Controller answered, and then frame() holds the answer.
     bool exchange(const FrameFields& request, int attempts = 0, bool showErrors = false);
     // A write or verify judged as the buttons judge it: answered, and not three 255 bytes.
     bool program(const FrameFields& request, int attempts = 0, bool showErrors = false);
 
-    quint8 controllerByte() const { return m_channel.controllerByte(); }
+    // What the last exchange left: the answer, or the request when none was accepted.
+    const FrameFields& frame() const { return m_frame; }
+    // The last exchange met a port error, or the line refused it (the Controller must be checked
+    // again, another source holds the line): nothing after it would get through either.
+    bool lineLost() const { return m_lineLost; }
 
 private:
     void progress(double percent);
     void handOver();
 
-    TrackChannel& m_channel;
+    LineClient& m_line;
+    quint8 m_controller = 0;
+    FrameFields m_frame;
+    bool m_lineLost = false;
     bool m_cancelRequested = false;
 };

@@ -28,7 +28,8 @@ void CircleShape::paintEvent(QPaintEvent*)
     painter.drawEllipse(circle);
 }
 
-ProgressPanel::ProgressPanel(QWidget* parent) : QProgressBar(parent), m_pending(new QTimer(this))
+ProgressPanel::ProgressPanel(const MonotonicClock& clock, QWidget* parent)
+    : QProgressBar(parent), m_rate(clock), m_pending(new QTimer(this))
 {
     setRange(0, 100);
     setValue(0);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The small controls of the programming tab that Qt has no ready form for, and its progress bar.
+// The small controls of the programming tab that Qt has no ready form for, its progress bar and
+// the colours of its status line and lamps.
 
 #include "krTaktoraTools.h"
 
@@ -12,6 +13,14 @@
 
 class QTimer;
 class QToolButton;
+
+namespace Programming {
+// Colours of the status line and the lamps.
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
+const QColor Green(0, 192, 0);
+const QColor LampOff(0, 0, 0);
+} // namespace Programming
 
 // A round lamp with a fill colour, drawn into whatever size it is given.
 class CircleShape : public QWidget
@@ -41,7 +50,8 @@ class ProgressPanel : public QProgressBar
     Q_OBJECT
 
 public:
-    explicit ProgressPanel(QWidget* parent);
+    // Timed on the line's clock, as the reads it shows are.
+    ProgressPanel(const MonotonicClock& clock, QWidget* parent);
 
     void setPercent(double percent);
 

@@ -2,8 +2,11 @@
 #include "ControllerSettingsRules.h"
 
 #include "CommandSet.h"
+#include "LineClient.h"
+#include "LineReady.h"
 #include "NumberReader.h"
-#include "SettingsChannel.h"
+
+#include <QList>
 
 namespace {
 constexpr quint16 MegaA0 = 54;
@@ -14,6 +17,11 @@ constexpr quint16 UnoA1 = 15;
 quint8 frameByte(quint16 value)
 {
     return static_cast<quint8>(value); // pins are 0 to 255; the field width is the frame's
+}
+
+Outcome transact(LineClient& line, const FrameFields& request)
+{
+    return line.transact(request, 2, false, 2);
 }
 } // namespace
 
@@ -84,52 +92,58 @@ bool offersHardwareStop(const ControllerSettings& settings, bool allowHWNotstop)
     return settings.HardwareStopAvailable && !allowHWNotstop;
 }
 
-bool GetControllerSettings(SettingsChannel& channel, std::optional<quint8> controller,
-                           ControllerSettings& settings)
+bool GetControllerSettings(LineClient& line, std::optional<quint8> controller, ControllerSettings& settings)
 {
     if (!controller)
         return false;
-    const FrameFields& answer = channel.frame();
 
-    if (!channel.transact(Request::readFirmwareVersion(*controller)))
+    Outcome read = transact(line, Request::readFirmwareVersion(*controller));
+    if (!read.answered())
         return false;
-    settings.FirmwareMajor = answer.data1;
-    settings.FirmwareMinor = answer.data2;
-    settings.FirmwarePatch = answer.data3;
+    settings.FirmwareMajor = read.answer.data1;
+    settings.FirmwareMinor = read.answer.data2;
+    settings.FirmwarePatch = read.answer.data3;
 
-    if (!channel.transact(Request::queryControllerStatus(*controller)))
+    read = transact(line, Request::queryControllerStatus(*controller));
+    if (!read.answered())
         return false;
-    settings.BoardLayout = boardLayoutFromStatus(answer.data3);
-    settings.HardwareStopAvailable = answer.data3 & StatusBit::EmergencyStopAvailable;
-    settings.HardwareStopEnabled = answer.data3 & StatusBit::EmergencyStopOn;
+    settings.BoardLayout = boardLayoutFromStatus(read.answer.data3);
+    settings.HardwareStopAvailable = read.answer.data3 & StatusBit::EmergencyStopAvailable;
+    settings.HardwareStopEnabled = read.answer.data3 & StatusBit::EmergencyStopOn;
 
-    if (!channel.transact(Request::readOperationPins(*controller)))
+    read = transact(line, Request::readOperationPins(*controller));
+    if (!read.answered())
         return false;
-    settings.OperationPin = answer.data1;
-    settings.OperationCircuitPin = answer.data2;
-    settings.OperationMonitorPin = answer.data3;
+    settings.OperationPin = read.answer.data1;
+    settings.OperationCircuitPin = read.answer.data2;
+    settings.OperationMonitorPin = read.answer.data3;
 
-    if (!channel.transact(Request::readProgrammingPins(*controller)))
+    read = transact(line, Request::readProgrammingPins(*controller));
+    if (!read.answered())
         return false;
-    settings.ProgrammingPin = answer.data1;
-    settings.ProgrammingCircuitPin = answer.data2;
-    settings.ProgrammingMonitorPin = answer.data3;
+    settings.ProgrammingPin = read.answer.data1;
+    settings.ProgrammingCircuitPin = read.answer.data2;
+    settings.ProgrammingMonitorPin = read.answer.data3;
     return true;
 }
 
-bool SetControllerSettings(SettingsChannel& channel, std::optional<quint8> controller,
+bool SetControllerSettings(LineClient& line, std::optional<quint8> controller,
                            const ControllerSettings& settings)
 {
     if (!controller)
         return true;
     const quint8 c = *controller;
+    QList<FrameFields> steps;
     if (settings.HardwareStopAvailable)
-        channel.transact(Request::setHardwareEmergencyStop(c, settings.HardwareStopEnabled));
-    channel.transact(Request::setOperationPins(c, frameByte(settings.OperationPin),
-                                               frameByte(settings.OperationCircuitPin)));
-    channel.transact(Request::setProgrammingPins(c, frameByte(settings.ProgrammingPin),
-                                                 frameByte(settings.ProgrammingCircuitPin)));
-    channel.transact(Request::setMonitoringPins(c, frameByte(settings.OperationMonitorPin),
-                                                frameByte(settings.ProgrammingMonitorPin)));
+        steps << Request::setHardwareEmergencyStop(c, settings.HardwareStopEnabled);
+    steps << Request::setOperationPins(c, frameByte(settings.OperationPin),
+                                       frameByte(settings.OperationCircuitPin))
+          << Request::setProgrammingPins(c, frameByte(settings.ProgrammingPin),
+                                         frameByte(settings.ProgrammingCircuitPin))
+          << Request::setMonitoringPins(c, frameByte(settings.OperationMonitorPin),
+                                        frameByte(settings.ProgrammingMonitorPin));
+    for (const FrameFields& step : std::as_const(steps))
+        if (Line::refused(transact(line, step)))
+            break;
     return true;
 }

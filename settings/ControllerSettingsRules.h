@@ -8,7 +8,7 @@
 
 #include <optional>
 
-class SettingsChannel;
+class LineClient;
 
 // What the dialog holds of one Controller; everything starts at 0 or false, which is also what
 // stays of a value that could not be read.
@@ -57,12 +57,14 @@ quint16 PINFormatToNumber(const QString& text, qint32 layout);
 // allowed it.
 bool offersHardwareStop(const ControllerSettings& settings, bool allowHWNotstop);
 
+// The exchanges go through the dialog's source on the line, each with 2 attempts, errors not
+// shown, 2 seconds.
 // Firmware version, status, operation pins, programming pins, in this order; stops at the first
 // exchange that fails, leaving that and the later values as they were. True: all four read.
 // Without a Controller number that fits a frame nothing is sent and the result is false.
-bool GetControllerSettings(SettingsChannel& channel, std::optional<quint8> controller,
-                           ControllerSettings& settings);
+bool GetControllerSettings(LineClient& line, std::optional<quint8> controller, ControllerSettings& settings);
 // The emergency stop (only where the Controller has one), then the operation, programming and
-// monitoring pins. Every step is sent whatever the earlier ones gave; always true.
-bool SetControllerSettings(SettingsChannel& channel, std::optional<quint8> controller,
+// monitoring pins. Every step is sent whatever the earlier ones gave, unless the line refused one
+// (the Controller must be checked first): then none would get through. Always true.
+bool SetControllerSettings(LineClient& line, std::optional<quint8> controller,
                            const ControllerSettings& settings);

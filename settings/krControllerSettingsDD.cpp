@@ -3,6 +3,7 @@
 
 #include "FieldNumber.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "NumberReader.h"
 #include "sysDataOK.h"
@@ -69,6 +70,9 @@ const PinField kPinFields[krControllerSettingsDD::PinFieldCount] = {
 
 #undef ANALOG_PINS
 
+// What phones are told while the dialog holds the line.
+const QString kHoldReason = QStringLiteral("die Controller-Einstellungen sind am PC geöffnet");
+
 QPushButton* bottomButton(const char* name, const QString& caption, QWidget* parent)
 {
     auto* button = new QPushButton(caption, parent);
@@ -79,7 +83,8 @@ QPushButton* bottomButton(const char* name, const QString& caption, QWidget* par
 }
 } // namespace
 
-krControllerSettingsDD::krControllerSettingsDD(QWidget* parent) : QDialog(parent)
+krControllerSettingsDD::krControllerSettingsDD(ControllerLink& link, QWidget* parent)
+    : QDialog(parent), m_line(new LineClient(link, SettingsTexts::Caption, LineClient::Kind::Screen, this))
 {
     setObjectName(QStringLiteral("krControllerSettingsDD"));
     setWindowTitle(SettingsTexts::Caption);
@@ -172,12 +177,6 @@ std::optional<quint8> krControllerSettingsDD::frameController() const
     return static_cast<quint8>(m_controllerId);
 }
 
-bool krControllerSettingsDD::transact(const FrameFields& request)
-{
-    m_frame = request;
-    return ControllerTransaction(m_frame, 2, false, 2);
-}
-
 void krControllerSettingsDD::showEvent(QShowEvent* event)
 {
     // Placed over its parent by now; the whole dialog must be on the screen.
@@ -185,15 +184,25 @@ void krControllerSettingsDD::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (m_firstActivation) {
         m_firstActivation = false;
+        // The settings change how the Controller drives the track: nothing else goes out while
+        // they are read and written, but the track stays as it is.
+        m_line->holdExclusive(kHoldReason, false);
         Form_Activate();
     }
+}
+
+void krControllerSettingsDD::done(int result)
+{
+    m_line->releaseExclusive();
+    QDialog::done(result);
 }
 
 void krControllerSettingsDD::Form_Activate()
 {
     setWindowTitle(windowTitle() + QStringLiteral(" (Controller ") + QString::number(m_controllerId) +
                    QLatin1Char(')'));
-    GetControllerSettings(*this, frameController(), m_settings); // what was not read stays as it was
+    if (LineChecked(*m_line, this))
+        GetControllerSettings(*m_line, frameController(), m_settings); // what was not read stays as it was
 
     m_lblFirmwareVersion->setText(GetFirmwareVersion(m_settings));
     m_lblControllerType->setText(boardLayoutText(m_settings.BoardLayout));
@@ -224,7 +233,7 @@ void krControllerSettingsDD::cmdChangeSettings_Click()
 
 void krControllerSettingsDD::cmdOK_Click()
 {
-    if (!sysDataOK(this))
+    if (!LineChecked(*m_line, this) || !sysDataOK(this))
         return;
     for (int i = 0; i < PinFieldCount; ++i) {
         // Read as sysDataOK has just passed them: a digital pin as a number from 2 to 53, an analog
@@ -235,7 +244,7 @@ void krControllerSettingsDD::cmdOK_Click()
                 : static_cast<quint16>(fieldNumber(m_pinFields[i]).value_or(0));
     }
     m_settings.HardwareStopEnabled = m_chkHWNotstop->isChecked();
-    SetControllerSettings(*this, frameController(), m_settings);
+    SetControllerSettings(*m_line, frameController(), m_settings);
     MessageBox::show(this, QMessageBox::Information, ProgramTitle(), SettingsTexts::Saved, QMessageBox::Ok);
     accept();
 }

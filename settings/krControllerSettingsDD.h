@@ -2,11 +2,11 @@
 #pragma once
 
 #include "ControllerSettingsRules.h"
-#include "Frame.h"
-#include "SettingsChannel.h"
 
 #include <QDialog>
 
+class ControllerLink;
+class LineClient;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -16,14 +16,16 @@ class QPushButton;
 // and after a warning lets the user change the pins and the hardware emergency stop. It reads the
 // Controller once, when it is first shown; OK writes everything back. No exchange shows a message:
 // a Controller that does not answer leaves the values it did not give at their start values.
-class krControllerSettingsDD : public QDialog, public SettingsChannel
+// While it is open the line is its own; it leaves the track as it is, so stops and a track-off
+// from elsewhere go out as they would anywhere.
+class krControllerSettingsDD : public QDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int PinFieldCount = 6;
 
-    explicit krControllerSettingsDD(QWidget* parent = nullptr); // Form_Load
+    explicit krControllerSettingsDD(ControllerLink& link, QWidget* parent = nullptr); // Form_Load
 
     // Set by the opener before the dialog is shown.
     void setControllerID(int id) { m_controllerId = id; }
@@ -34,9 +36,8 @@ public:
     void cmdChangeSettings_Click();
     void cmdOK_Click();
 
-    // SettingsChannel
-    bool transact(const FrameFields& request) override;
-    const FrameFields& frame() const override { return m_frame; }
+public slots:
+    void done(int result) override; // every way of closing comes here
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,8 +46,8 @@ private:
     void Form_Activate();
     std::optional<quint8> frameController() const;
 
+    LineClient* m_line;
     ControllerSettings m_settings;
-    FrameFields m_frame;
     int m_controllerId = 0;
     bool m_allowHWNotstop = true;
     bool m_firstActivation = true;

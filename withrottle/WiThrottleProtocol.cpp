@@ -420,4 +420,26 @@ QString notSupportedText(const QString& what)
         .arg(what, QString::fromUtf8(TaktoraVersion::ProductName));
 }
 
+QString noAnswerText(int controller)
+{
+    return QStringLiteral("Controller %1 antwortet nicht.").arg(controller);
+}
+
+QString portErrorText(const QString& portName, const QString& error)
+{
+    return QStringLiteral("Fehler beim Zugriff auf %1: %2").arg(portName, error);
+}
+
+QString busyText(const QString& reason)
+{
+    return reason.isEmpty()
+               ? QStringLiteral("Der Controller ist belegt. Bitte später noch einmal.")
+               : QStringLiteral("Der Controller ist belegt: %1. Bitte später noch einmal.").arg(reason);
+}
+
+QString overflowText()
+{
+    return QStringLiteral("Zu viele Befehle auf einmal: dieser wurde nicht ausgeführt.");
+}
+
 } // namespace WiThrottle

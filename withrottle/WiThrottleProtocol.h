@@ -112,5 +112,11 @@ QString shortAddressText(int address);
 QString addressMismatchText(const QString& key, const QString& loco);
 QString unknownLocoText(const QString& rosterName);
 QString notSupportedText(const QString& what); // "Weichen", "Fahrstraßen" ...
+// A command that did not get through: nobody answered, the port failed, a window holds the line
+// (its reason), or the phone sent more than the line takes.
+QString noAnswerText(int controller);
+QString portErrorText(const QString& portName, const QString& error);
+QString busyText(const QString& reason);
+QString overflowText();
 
 } // namespace WiThrottle

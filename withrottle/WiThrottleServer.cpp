@@ -2,20 +2,24 @@
 #include "WiThrottleServer.h"
 
 #include "CommandSet.h"
+#include "ControllerLink.h"
+#include "LinkTools.h"
+#include "LineClient.h"
+#include "LocoEntries.h"
 #include "ServiceAdvertiser.h"
 #include "WiThrottleSession.h"
 
-#include <QScopedValueRollback>
+#include <QPointer>
 #include <QSysInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <utility>
 
 using namespace WiThrottle;
 
 namespace {
-// Longer than a Controller's configuration can be, so a babbling board cannot hang the server.
-constexpr int kMaxRosterEntries = 10240;
-
 QString printable(const QByteArray& line)
 {
     QString text = QString::fromUtf8(line.left(120));
@@ -24,18 +28,44 @@ QString printable(const QByteArray& line)
             c = QChar(0xFFFD);
     return line.size() > 120 ? text + QStringLiteral(" …") : text;
 }
+
+QString sourceName(const WiThrottleSession* session)
+{
+    return QStringLiteral("Handregler ") + session->displayName();
+}
+
+// Each held loco of the phone, as throttle, key and address.
+template <typename F> void forEachHeld(const WiThrottleSession* session, F f)
+{
+    for (auto t = session->locos.cbegin(); t != session->locos.cend(); ++t)
+        for (auto k = t.value().cbegin(); k != t.value().cend(); ++k)
+            f(t.key(), k.key(), k.value());
+}
 } // namespace
 
-WiThrottleServer::WiThrottleServer(WiThrottleChannel& channel, QObject* parent)
-    : QObject(parent), m_channel(channel), m_server(new QTcpServer(this)),
-      m_advertiser(new ServiceAdvertiser(this))
+WiThrottleServer::WiThrottleServer(ControllerLink& link, QObject* parent)
+    : QObject(parent), m_link(link),
+      m_rosterReader(
+          new LineClient(link, QStringLiteral("Handregler (Lok-Liste)"), LineClient::Kind::Remote, this)),
+      m_server(new QTcpServer(this)), m_advertiser(new ServiceAdvertiser(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, &WiThrottleServer::accept);
+    connect(&link, &ControllerLink::locoChanged, this, &WiThrottleServer::locoChanged);
+    connect(&link, &ControllerLink::allLocosStopped, this, &WiThrottleServer::allLocosStopped);
+    connect(&link, &ControllerLink::powerChanged, this, &WiThrottleServer::powerChanged);
+    connect(&link, &ControllerLink::locoStatesForgotten, this, &WiThrottleServer::locoStatesForgotten);
+    connect(&link, &ControllerLink::checkChanged, this, &WiThrottleServer::checkChanged);
+    connect(&link, &ControllerLink::locoEntriesChanged, this, &WiThrottleServer::locoEntriesChanged);
+    connect(&link, &ControllerLink::exclusiveChanged, this, [this] {
+        // A window that held the line kept the roster from being read.
+        if (!m_link.exclusiveReason())
+            readRosterSoon();
+    });
 }
 
 WiThrottleServer::~WiThrottleServer()
 {
-    // The window is going: no frame goes out any more, the phones just lose their connection.
+    // The window is going: the phones just lose their connection.
     for (WiThrottleSession* s : std::as_const(m_sessions))
         s->disconnect(this);
 }
@@ -77,25 +107,27 @@ QList<WiThrottleServer::PhoneInfo> WiThrottleServer::phones() const
     QList<PhoneInfo> list;
     for (const WiThrottleSession* s : m_sessions) {
         PhoneInfo info{s->name.isEmpty() ? s->id : s->name, s->peer(), {}};
-        for (const auto& keys : s->locos)
-            for (int loco : keys)
-                if (!info.locos.contains(loco))
-                    info.locos << loco;
+        forEachHeld(s, [&info](char, const QString&, int loco) {
+            if (!info.locos.contains(loco))
+                info.locos << loco;
+        });
         list << info;
     }
     return list;
 }
 
+// ---- Sessions ----
+
 void WiThrottleServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         auto* session = new WiThrottleSession(socket, m_heartbeatSeconds, this);
+        session->line = new LineClient(m_link, sourceName(session), LineClient::Kind::Remote, session);
         m_sessions << session;
         connect(session, &WiThrottleSession::lineReceived, this,
                 [this, session](const QByteArray& line) { handle(session, line); });
         connect(session, &WiThrottleSession::overlongLine, this, [this, session](const QByteArray& head) {
-            emit lineIgnored(session->peer(), printable(head) + QStringLiteral(" …"),
-                             QStringLiteral("zu lang, Verbindung getrennt"));
+            note(session, head + " …", QStringLiteral("zu lang, Verbindung getrennt"));
             stopAndRelease(session);
             session->close(true);
         });
@@ -103,83 +135,63 @@ void WiThrottleServer::accept()
             session->send(alertLine(heartbeatLostText()));
             stopAndRelease(session);
         });
-        connect(session, &WiThrottleSession::disconnected, this, [this, session] {
-            stopAndRelease(session);
-            m_sessions.removeOne(session);
-            session->deleteLater();
-            emit phonesChanged();
-        });
+        connect(session, &WiThrottleSession::disconnected, this, [this, session] { dropped(session); });
         greet(session);
         emit phonesChanged();
     }
 }
 
+void WiThrottleServer::dropped(WiThrottleSession* session)
+{
+    if (!m_sessions.removeOne(session))
+        return;
+    // The stops stay with the line after the session and its source have gone.
+    stopAndRelease(session);
+    noteUnnoted(session);
+    // Its lines may still be on their way through the handlers.
+    session->deleteLater();
+    emit phonesChanged();
+}
+
 void WiThrottleServer::greet(WiThrottleSession* session)
 {
-    const bool checked = m_channel.checkedController().has_value();
+    const auto controller = m_link.checkedController();
     QByteArray lines = versionLine() + serverTypeLine() + serverDescriptionLine();
-    lines += rosterLine(roster());
-    if (checked && !m_power)
-        m_power = m_channel.readTrackPower();
-    lines += powerLine(checked ? m_power : std::nullopt);
+    if (!rosterComing()) {
+        lines += rosterLine(roster());
+        session->rosterTold = true;
+    }
+    lines += powerLine(controller ? m_link.layout().power(*controller) : std::nullopt);
     lines += heartbeatLine(m_heartbeatSeconds);
-    if (!checked)
+    if (!controller)
         lines += alertLine(notCheckedText());
     session->send(lines);
+    readRosterSoon();
 }
 
-bool WiThrottleServer::requireChecked(WiThrottleSession* session)
+std::optional<quint8> WiThrottleServer::requireChecked(WiThrottleSession* session)
 {
-    if (m_channel.checkedController())
-        return true;
-    session->send(alertLine(notCheckedText()));
-    return false;
-}
-
-const QList<RosterEntry>& WiThrottleServer::roster()
-{
-    static const QList<RosterEntry> none{};
-    const auto controller = m_channel.checkedController();
+    const auto controller = m_link.checkedController();
     if (!controller)
-        return none;
-    if (!m_roster) {
-        // Read as the throttles fill their loco lists: first entry, then next until none is left.
-        QList<RosterEntry> entries;
-        FrameFields request = Request::readFirstLocoEntry(*controller);
-        for (int i = 0; i < kMaxRosterEntries; ++i) {
-            if (!m_channel.transact(request) || m_channel.frame().data3 == LocoEntry::None)
-                break;
-            const FrameFields& entry = m_channel.frame();
-            entries << RosterEntry{wordFromBytes(entry.data1, entry.data2),
-                                   static_cast<quint8>(entry.data3 & LocoEntry::SpeedStepMask)};
-            request = Request::readNextLocoEntry(*controller);
-        }
-        m_roster = entries;
-    }
-    return *m_roster;
-}
-
-PhoneLocoState& WiThrottleServer::state(quint16 loco)
-{
-    return m_states[loco];
+        session->send(alertLine(notCheckedText()));
+    return controller;
 }
 
 void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text)
 {
-    const QScopedValueRollback<WiThrottleSession*> origin(m_origin, session);
-    const Line line = parseLine(text);
+    const WiThrottle::Line line = parseLine(text);
     switch (line.kind) {
     case LineKind::Empty:
     case LineKind::Heartbeat: // the session has restarted its watch already
         return;
     case LineKind::Malformed:
-        emit lineIgnored(session->peer(), printable(text), line.text);
+        note(session, text, line.text);
         return;
     case LineKind::Refused:
         refuse(session, text, line.text);
         return;
     case LineKind::Unsupported:
-        emit lineIgnored(session->peer(), printable(text), QStringLiteral("nicht unterstützt"));
+        note(session, text, QStringLiteral("nicht unterstützt"));
         if (!line.text.isEmpty())
             session->send(alertLine(line.text));
         return;
@@ -188,7 +200,7 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
         session->setHeartbeatMonitored(line.kind == LineKind::HeartbeatOn);
         return;
     case LineKind::Name:
-        session->name = line.text;
+        rename(session, line.text);
         session->send(heartbeatLine(m_heartbeatSeconds));
         emit phonesChanged();
         return;
@@ -201,8 +213,7 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
         session->close();
         return;
     case LineKind::Power:
-        if (requireChecked(session))
-            m_channel.switchTrackPower(line.value == 1); // the window reports the new state
+        switchPower(session, line.value == 1, text);
         return;
     case LineKind::Acquire:
         acquire(session, line, text);
@@ -216,21 +227,49 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
     const QMap<QString, int> keys = session->locos.value(line.throttle);
     if (line.key == QLatin1String("*")) {
         for (auto it = keys.cbegin(); it != keys.cend(); ++it)
-            act(session, line, it.key(), it.value());
+            act(session, line, it.key(), it.value(), text);
     } else if (keys.contains(line.key)) {
-        act(session, line, line.key, keys.value(line.key));
+        act(session, line, line.key, keys.value(line.key), text);
     } else {
-        emit lineIgnored(session->peer(), printable(text), QStringLiteral("Lok nicht übernommen"));
+        note(session, text, QStringLiteral("Lok nicht übernommen"));
+    }
+}
+
+void WiThrottleServer::rename(WiThrottleSession* session, const QString& name)
+{
+    session->name = name;
+    // A source keeps its name; phones name themselves before they drive, so an idle source is
+    // replaced by one under the phone's name.
+    if (session->line->waiting() == 0) {
+        delete session->line;
+        session->line = new LineClient(m_link, sourceName(session), LineClient::Kind::Remote, session);
     }
 }
 
 void WiThrottleServer::refuse(WiThrottleSession* session, const QByteArray& text, const QString& why)
 {
-    emit lineIgnored(session->peer(), printable(text), why);
+    note(session, text, why);
     session->send(alertLine(why));
 }
 
-QByteArray WiThrottleServer::speedStepState(int address)
+void WiThrottleServer::note(WiThrottleSession* session, const QByteArray& text, const QString& reason)
+{
+    if (!session->mayNote())
+        return;
+    noteUnnoted(session);
+    m_link.note(sourceName(session), printable(text), reason);
+}
+
+void WiThrottleServer::noteUnnoted(WiThrottleSession* session)
+{
+    if (const int unnoted = session->takeUnnoted())
+        m_link.note(sourceName(session), QStringLiteral("… %1 weitere Zeilen").arg(unnoted),
+                    QStringLiteral("nicht einzeln vermerkt"));
+}
+
+// ---- Locos ----
+
+QByteArray WiThrottleServer::speedStepState(int address) const
 {
     quint8 code = SpeedSteps::NotDefined; // a loco outside the configuration
     for (const RosterEntry& e : roster())
@@ -239,9 +278,11 @@ QByteArray WiThrottleServer::speedStepState(int address)
     return 's' + QByteArray::number(phoneSpeedStepMode(code));
 }
 
-void WiThrottleServer::acquire(WiThrottleSession* session, const Line& line, const QByteArray& text)
+void WiThrottleServer::acquire(WiThrottleSession* session, const WiThrottle::Line& line,
+                               const QByteArray& text)
 {
-    if (!requireChecked(session))
+    const auto controller = requireChecked(session);
+    if (!controller)
         return;
     int address = line.address;
     if (!line.text.isEmpty()) { // chosen by its roster name
@@ -257,13 +298,12 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const Line& line, con
     }
     const auto loco = static_cast<quint16>(address);
     session->locos[line.throttle][line.key] = address;
-    if (const auto shown = m_channel.onScreenState(loco))
-        m_states[loco] = *shown;
-    const PhoneLocoState s = state(loco);
+    const LocoState s = m_link.layout().loco(*controller, loco);
+    m_told.insert(::Line::locoKey(*controller, loco), s);
     const char t = line.throttle;
     QByteArray lines = acquiredLine(t, line.key) + functionLabelsLine(t, line.key);
     for (int f = 0; f <= HighestFunction; ++f)
-        lines += stateLine(t, line.key, functionState(f, (s.functions >> f) & 1));
+        lines += stateLine(t, line.key, functionState(f, s.function(f)));
     lines += stateLine(t, line.key, speedState(s.speed)) + stateLine(t, line.key, directionState(s.forward));
     lines += stateLine(t, line.key, speedStepState(address));
     session->send(lines);
@@ -279,20 +319,21 @@ void WiThrottleServer::release(WiThrottleSession* session, char throttle, const 
             session->send(releasedLine(throttle, k));
     if (keys.isEmpty())
         session->locos.remove(throttle);
+    forgetUnheld();
     emit phonesChanged();
 }
 
-void WiThrottleServer::act(WiThrottleSession* session, const Line& line, const QString& key, int address)
+void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& line, const QString& key,
+                           int address, const QByteArray& text)
 {
     const auto loco = static_cast<quint16>(address);
-    PhoneLocoState now = state(loco);
-    ThrottleAction action;
     switch (line.action) {
     case Action::QuerySpeed:
-        session->send(stateLine(line.throttle, key, speedState(now.speed)));
-        return;
     case Action::QueryDirection:
-        session->send(stateLine(line.throttle, key, directionState(now.forward)));
+        session->questions << WiThrottleSession::Question{line.throttle, key, address,
+                                                          line.action == Action::QuerySpeed};
+        if (session->line->waiting() == 0)
+            answerQuestions(session);
         return;
     case Action::SpeedStepMode:
         // The mode belongs to the loco configuration, which the loco list changes.
@@ -310,149 +351,332 @@ void WiThrottleServer::act(WiThrottleSession* session, const Line& line, const Q
         }
         if (line.action == Action::Function && !line.pressed)
             return; // the release of a key: the press switched the function already
-        {
-            const quint16 bit = static_cast<quint16>(1u << line.function);
-            const bool on = line.action == Action::Function ? !(now.functions & bit) : line.pressed;
-            now.functions = on ? (now.functions | bit) : (now.functions & ~bit);
-            action = {ThrottleAction::Function, on ? 1 : 0, line.function};
-        }
         break;
     case Action::Speed:
     case Action::Idle:
-        now.speed = line.action == Action::Speed ? controllerSpeed(line.value) : 0;
-        action = {ThrottleAction::Speed, now.speed, 0};
-        break;
     case Action::Direction:
-        now.forward = line.value == 1;
-        action = {ThrottleAction::Direction, line.value, 0};
-        break;
     case Action::EmergencyStop:
-        now.speed = 0;
-        action = {ThrottleAction::Stop, 0, 0};
         break;
     }
-    if (!requireChecked(session))
+    const auto controller = requireChecked(session);
+    if (!controller)
         return;
-    if (drive(loco, action))
-        update(loco, now);
+    const quint8 c = *controller;
+    const LocoState now = m_link.layout().loco(c, loco);
+    switch (line.action) {
+    case Action::Function:
+    case Action::ForceFunction: {
+        auto pending = session->pendingFunctions.find(loco);
+        const quint16 before =
+            pending != session->pendingFunctions.end() ? pending->functions : now.functions;
+        const quint16 bit = static_cast<quint16>(1u << line.function);
+        const bool on = line.action == Action::Function ? !(before & bit) : line.pressed;
+        WiThrottleSession::PendingFunctions& wanted = session->pendingFunctions[loco];
+        wanted.functions = on ? (before | bit) : (before & ~bit);
+        ++wanted.waiting;
+        submit(session, Request::locoFunction(c, loco, static_cast<quint8>(line.function), on), text,
+               [loco](WiThrottleSession* s, const Outcome&) {
+                   const auto it = s->pendingFunctions.find(loco);
+                   if (it != s->pendingFunctions.end() && --it->waiting <= 0)
+                       s->pendingFunctions.erase(it);
+               });
+        return;
+    }
+    case Action::Speed:
+        submit(session, Request::setLocoSpeed(c, loco, controllerSpeed(line.value)), text);
+        return;
+    case Action::Idle:
+        submit(session, Request::setLocoSpeed(c, loco, 0), text);
+        return;
+    case Action::Direction:
+        submit(session, Request::setLocoDirection(c, loco, line.value == 1), text);
+        return;
+    case Action::EmergencyStop:
+        submit(session, Request::stopLoco(c, loco), text);
+        return;
+    default:
+        return;
+    }
 }
 
-bool WiThrottleServer::drive(quint16 loco, const ThrottleAction& action)
+void WiThrottleServer::switchPower(WiThrottleSession* session, bool on, const QByteArray& text)
 {
-    const auto controller = m_channel.checkedController();
+    const auto controller = requireChecked(session);
     if (!controller)
-        return false;
-    if (m_channel.actOnScreen(loco, action))
-        return true;
-    const quint8 c = *controller;
-    switch (action.kind) {
-    case ThrottleAction::Speed:
-        return m_channel.transact(Request::setLocoSpeed(c, loco, static_cast<quint8>(action.value)));
-    case ThrottleAction::Direction:
-        return m_channel.transact(Request::setLocoDirection(c, loco, action.value == 1));
-    case ThrottleAction::Function:
-        return m_channel.transact(
-            Request::locoFunction(c, loco, static_cast<quint8>(action.function), action.value != 0));
-    case ThrottleAction::Stop:
-        return m_channel.transact(Request::stopLoco(c, loco));
+        return;
+    // The others hear of it from the line; the phone that asked is told here, also when a window
+    // that keeps the track off confirmed the switch-off without a frame.
+    submit(session, Request::setTrackMode(*controller, on ? TrackMode::Operation : TrackMode::Off), text,
+           [on](WiThrottleSession* s, const Outcome& outcome) {
+               if (outcome.answered())
+                   s->send(powerLine(on));
+           });
+}
+
+void WiThrottleServer::submit(WiThrottleSession* session, const FrameFields& request, const QByteArray& text,
+                              const std::function<void(WiThrottleSession*, const Outcome&)>& then)
+{
+    const QPointer<WiThrottleSession> alive(session);
+    session->line->submit(request, [this, alive, text, then](const Outcome& outcome) {
+        if (!alive)
+            return;
+        if (then)
+            then(alive.data(), outcome);
+        failed(alive.data(), text, outcome);
+        if (alive && alive->line->waiting() == 0)
+            answerQuestions(alive.data());
+    });
+}
+
+void WiThrottleServer::answerQuestions(WiThrottleSession* session)
+{
+    const auto controller = m_link.checkedController();
+    QByteArray lines;
+    for (const WiThrottleSession::Question& q : std::exchange(session->questions, {})) {
+        const LocoState s =
+            controller ? m_link.layout().loco(*controller, static_cast<quint16>(q.loco)) : LocoState();
+        lines += stateLine(q.throttle, q.key, q.speed ? speedState(s.speed) : directionState(s.forward));
     }
-    return false;
+    if (!lines.isEmpty())
+        session->send(lines);
+}
+
+void WiThrottleServer::failed(WiThrottleSession* session, const QByteArray& text, const Outcome& outcome)
+{
+    switch (outcome.status) {
+    case Outcome::Status::Answered:
+    case Outcome::Status::Simulation:
+    case Outcome::Status::Superseded: // a newer one of the phone's own is on its way
+        return;
+    case Outcome::Status::NoAnswer:
+        refuse(session, text, noAnswerText(outcome.answer.controller));
+        return;
+    case Outcome::Status::PortError:
+        refuse(session, text, portErrorText(m_link.portName(), outcome.portError.text));
+        return;
+    case Outcome::Status::NotChecked:
+        refuse(session, text, notCheckedText());
+        return;
+    case Outcome::Status::Busy:
+        refuse(session, text, busyText(outcome.reason));
+        return;
+    case Outcome::Status::Overflow:
+        refuse(session, text, overflowText());
+        return;
+    }
 }
 
 void WiThrottleServer::stopAndRelease(WiThrottleSession* session)
 {
-    const QScopedValueRollback<WiThrottleSession*> origin(m_origin, session);
-    const auto throttles = session->locos;
-    session->locos.clear();
+    const auto controller = m_link.checkedController();
+    const auto throttles = std::exchange(session->locos, {});
+    QList<int> stopped;
     for (auto t = throttles.cbegin(); t != throttles.cend(); ++t) {
         for (auto k = t.value().cbegin(); k != t.value().cend(); ++k) {
-            const auto loco = static_cast<quint16>(k.value());
-            PhoneLocoState now = state(loco);
-            now.speed = 0;
-            if (drive(loco, {ThrottleAction::Speed, 0, 0}))
-                update(loco, now);
+            if (controller && !stopped.contains(k.value())) {
+                stopped << k.value();
+                submit(session, Request::stopLoco(*controller, static_cast<quint16>(k.value())),
+                       QByteArray());
+            }
             session->send(releasedLine(t.key(), k.key()));
         }
     }
-    if (!throttles.isEmpty())
+    if (!throttles.isEmpty()) {
+        forgetUnheld();
         emit phonesChanged();
-}
-
-void WiThrottleServer::update(quint16 loco, const PhoneLocoState& now)
-{
-    const PhoneLocoState before = state(loco);
-    m_states[loco] = now;
-    if (before.speed != now.speed)
-        sendToHolders(loco, speedState(now.speed), m_origin);
-    if (before.forward != now.forward)
-        sendToHolders(loco, directionState(now.forward), m_origin);
-    for (int f = 0; f <= HighestFunction; ++f)
-        if (((before.functions ^ now.functions) >> f) & 1)
-            sendToHolders(loco, functionState(f, (now.functions >> f) & 1), m_origin);
-}
-
-void WiThrottleServer::sendToHolders(quint16 loco, const QByteArray& state, WiThrottleSession* except)
-{
-    for (WiThrottleSession* s : std::as_const(m_sessions)) {
-        if (s == except)
-            continue;
-        for (auto t = s->locos.cbegin(); t != s->locos.cend(); ++t)
-            for (auto k = t.value().cbegin(); k != t.value().cend(); ++k)
-                if (k.value() == loco)
-                    s->send(stateLine(t.key(), k.key(), state));
     }
 }
 
-void WiThrottleServer::reportSpeed(quint16 loco, quint8 speed)
+// ---- The roster ----
+
+QList<RosterEntry> WiThrottleServer::roster() const
 {
-    PhoneLocoState now = state(loco);
-    now.speed = speed;
-    update(loco, now);
+    QList<RosterEntry> list;
+    const auto controller = m_link.checkedController();
+    const auto entries = controller ? m_link.locoEntries(*controller) : std::nullopt;
+    if (entries)
+        for (const LocoEntryRecord& e : *entries)
+            list << RosterEntry{e.number, static_cast<quint8>(e.attributes & LocoEntry::SpeedStepMask)};
+    return list;
 }
 
-void WiThrottleServer::reportDirection(quint16 loco, bool forward)
+bool WiThrottleServer::rosterComing() const
 {
-    PhoneLocoState now = state(loco);
-    now.forward = forward;
-    update(loco, now);
+    const auto controller = m_link.checkedController();
+    return m_rosterReading || (controller && !(m_rosterTried && *m_rosterTried == *controller) &&
+                               !m_link.locoEntries(*controller) && !m_link.exclusiveReason());
 }
 
-void WiThrottleServer::reportFunction(quint16 loco, int function, bool on)
+void WiThrottleServer::tellRoster(WiThrottleSession* session)
 {
-    if (function < 0 || function > HighestFunction)
+    session->send(rosterLine(roster()));
+    session->rosterTold = true;
+}
+
+void WiThrottleServer::readRosterSoon()
+{
+    // Never inside a line's handling: from the event loop, when nothing else is on the line.
+    if (m_rosterQueued)
         return;
-    PhoneLocoState now = state(loco);
-    const quint16 bit = static_cast<quint16>(1u << function);
-    now.functions = on ? (now.functions | bit) : (now.functions & ~bit);
-    update(loco, now);
+    m_rosterQueued = true;
+    QMetaObject::invokeMethod(this, &WiThrottleServer::readRoster, Qt::QueuedConnection);
 }
 
-void WiThrottleServer::reportPower(bool on)
+void WiThrottleServer::readRoster()
 {
-    if (m_power == on)
+    m_rosterQueued = false;
+    if (m_rosterReading)
+        return; // the read on its way tells every phone
+    const auto controller = m_link.checkedController();
+    if (rosterComing() && !m_sessions.isEmpty()) {
+        LineClient::Batch batch(*m_rosterReader);
+        if (!batch.held()) {
+            // Another source's transaction runs (a box waits for the user): try again later.
+            QTimer::singleShot(200, this, &WiThrottleServer::readRosterSoon);
+            return;
+        }
+        m_rosterTried = controller;
+        m_rosterReading = true;
+        // Stops and the phones' lines still come through between the exchanges; the window's
+        // input waits, as during every long read.
+        ScreenRateEvents events(m_link.clock(), QEventLoop::ExcludeUserInputEvents);
+        const LocoEntriesRead read =
+            readLocoEntries(*m_rosterReader, *controller, 2, false, [&events] { events.take(); });
+        m_rosterReading = false;
+        // One refused before it began is tried again on the next occasion.
+        if (read.entries.isEmpty() &&
+            (read.stoppedBy == Outcome::Status::Busy || read.stoppedBy == Outcome::Status::NotChecked))
+            m_rosterTried.reset();
+    }
+    // A complete read has reached every phone through the line; who still waits gets what is known.
+    for (WiThrottleSession* s : std::as_const(m_sessions))
+        if (!s->rosterTold)
+            tellRoster(s);
+}
+
+// ---- What the line reports ----
+
+bool WiThrottleServer::drives(quint8 controller) const
+{
+    const auto checked = m_link.checkedController();
+    return checked && *checked == controller;
+}
+
+void WiThrottleServer::locoChanged(quint8 controller, quint16 loco, const LocoState& state,
+                                   const LineClient* origin)
+{
+    const auto told = m_told.find(::Line::locoKey(controller, loco));
+    if (told == m_told.end())
+        return; // no phone holds it
+    const LocoState before = std::exchange(*told, state);
+    if (drives(controller))
+        tellHolders(loco, before, state, origin);
+}
+
+void WiThrottleServer::tellHolders(quint16 loco, const LocoState& before, const LocoState& now,
+                                   const LineClient* origin)
+{
+    QList<QByteArray> states;
+    if (before.speed != now.speed)
+        states << speedState(now.speed);
+    if (before.forward != now.forward)
+        states << directionState(now.forward);
+    for (int f = 0; f <= HighestFunction; ++f)
+        if (before.function(f) != now.function(f))
+            states << functionState(f, now.function(f));
+    if (states.isEmpty())
         return;
-    m_power = on;
-    for (WiThrottleSession* s : std::as_const(m_sessions))
-        s->send(powerLine(on));
+    for (WiThrottleSession* s : std::as_const(m_sessions)) {
+        if (s->line == origin)
+            continue; // the phone knows what it did itself
+        QByteArray lines;
+        forEachHeld(s, [&](char t, const QString& key, int address) {
+            if (address == loco)
+                for (const QByteArray& state : std::as_const(states))
+                    lines += stateLine(t, key, state);
+        });
+        if (!lines.isEmpty())
+            s->send(lines);
+    }
 }
 
-void WiThrottleServer::reportAllStopped()
+void WiThrottleServer::allLocosStopped(quint8 controller, const LineClient* origin)
 {
-    // Every loco has stopped, whatever the table knew: tell every phone about each of its locos.
-    for (auto it = m_states.begin(); it != m_states.end(); ++it)
-        it->speed = 0;
-    for (WiThrottleSession* s : std::as_const(m_sessions))
-        for (auto t = s->locos.cbegin(); t != s->locos.cend(); ++t)
-            for (auto k = t.value().cbegin(); k != t.value().cend(); ++k)
-                s->send(stateLine(t.key(), k.key(), speedState(0)));
-}
-
-void WiThrottleServer::reportControllerChecked()
-{
-    m_roster.reset();
-    if (m_sessions.isEmpty())
+    for (auto it = m_told.begin(); it != m_told.end(); ++it)
+        if (::Line::controllerOf(it.key()) == controller)
+            it->speed = 0;
+    if (!drives(controller))
         return;
-    const QByteArray lines = rosterLine(roster()) + powerLine(m_power);
+    // Every loco has stopped, whatever was known of it: each phone hears it of each of its locos.
+    for (WiThrottleSession* s : std::as_const(m_sessions)) {
+        if (s->line == origin)
+            continue;
+        QByteArray lines;
+        forEachHeld(s,
+                    [&lines](char t, const QString& key, int) { lines += stateLine(t, key, speedState(0)); });
+        if (!lines.isEmpty())
+            s->send(lines);
+    }
+}
+
+void WiThrottleServer::powerChanged(quint8 controller, bool on, const LineClient* origin)
+{
+    if (!drives(controller))
+        return;
     for (WiThrottleSession* s : std::as_const(m_sessions))
-        s->send(lines);
+        if (s->line != origin)
+            s->send(powerLine(on));
+}
+
+void WiThrottleServer::locoStatesForgotten(quint8 controller)
+{
+    const bool shown = drives(controller);
+    for (auto it = m_told.begin(); it != m_told.end(); ++it) {
+        if (::Line::controllerOf(it.key()) != controller)
+            continue;
+        const LocoState before = std::exchange(*it, LocoState());
+        if (shown)
+            tellHolders(::Line::locoOf(it.key()), before, *it, nullptr);
+    }
+}
+
+void WiThrottleServer::checkChanged()
+{
+    m_rosterTried.reset();
+    const auto controller = m_link.checkedController();
+    if (!controller || m_sessions.isEmpty())
+        return;
+    const bool known = m_link.locoEntries(*controller).has_value();
+    for (WiThrottleSession* s : std::as_const(m_sessions)) {
+        s->send(powerLine(m_link.layout().power(*controller)));
+        if (known)
+            tellRoster(s);
+    }
+    if (!known)
+        readRosterSoon(); // the phones get it once it is read
+}
+
+void WiThrottleServer::locoEntriesChanged(quint8 controller)
+{
+    if (!drives(controller))
+        return;
+    for (WiThrottleSession* s : std::as_const(m_sessions)) {
+        tellRoster(s);
+        // A loco taken before the list was known learns its speed steps now.
+        QByteArray lines;
+        forEachHeld(s, [&](char t, const QString& key, int address) {
+            lines += stateLine(t, key, speedStepState(address));
+        });
+        if (!lines.isEmpty())
+            s->send(lines);
+    }
+}
+
+void WiThrottleServer::forgetUnheld()
+{
+    QList<int> held;
+    for (const WiThrottleSession* s : std::as_const(m_sessions))
+        forEachHeld(s, [&held](char, const QString&, int loco) { held << loco; });
+    for (auto it = m_told.begin(); it != m_told.end();)
+        it = held.contains(::Line::locoOf(it.key())) ? std::next(it) : m_told.erase(it);
 }

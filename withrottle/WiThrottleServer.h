@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "WiThrottleChannel.h"
+#include "LayoutState.h"
 #include "WiThrottleProtocol.h"
 
 #include <QHash>
@@ -9,21 +9,26 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
+class ControllerLink;
+class LineClient;
 class QTcpServer;
 class ServiceAdvertiser;
 class WiThrottleSession;
+struct Outcome;
 
-// The phone throttles' server: listens on the GUI thread, one session per phone, and turns every
-// line into the main window's own actions through its channel. Changes on the window and from
-// other phones come back to every phone that holds the loco.
+// The phone throttles' server: listens on the GUI thread, one session per phone, each with its
+// own source on the Controller line. A phone's commands wait their turn there and it hears of
+// their failures; what a phone is told of a loco and of the track power is what the line knows,
+// whoever changed it: the window, the keyboard or another phone.
 class WiThrottleServer : public QObject
 {
     Q_OBJECT
 
 public:
-    WiThrottleServer(WiThrottleChannel& channel, QObject* parent);
+    WiThrottleServer(ControllerLink& link, QObject* parent);
     ~WiThrottleServer() override;
 
     // Any address by default, so phones on the layout's network reach it; tests pass 127.0.0.1.
@@ -44,48 +49,67 @@ public:
     };
     QList<PhoneInfo> phones() const;
 
-    // What the window reports: a change of one of its throttles, of the load circuit, the
-    // global stop, and a new check of the Controller.
-    void reportSpeed(quint16 loco, quint8 speed);
-    void reportDirection(quint16 loco, bool forward);
-    void reportFunction(quint16 loco, int function, bool on);
-    void reportPower(bool on);
-    void reportAllStopped();
-    void reportControllerChecked();
-
 signals:
     void phonesChanged();
-    // A line that was not understood, for the traffic monitor.
-    void lineIgnored(const QString& peer, const QString& line, const QString& reason);
 
 private:
     void accept();
+    void dropped(WiThrottleSession* session);
     void greet(WiThrottleSession* session);
     void handle(WiThrottleSession* session, const QByteArray& text);
+    void rename(WiThrottleSession* session, const QString& name);
     void acquire(WiThrottleSession* session, const WiThrottle::Line& line, const QByteArray& text);
-    // Tells the phone why its line is not carried out, and logs the line for the monitor.
-    void refuse(WiThrottleSession* session, const QByteArray& text, const QString& why);
-    // "s1", "s2" or "s8": the loco's speed steps from the configuration, as the phone knows them.
-    QByteArray speedStepState(int address);
     void release(WiThrottleSession* session, char throttle, const QString& key);
-    void act(WiThrottleSession* session, const WiThrottle::Line& line, const QString& key, int loco);
-    bool drive(quint16 loco, const ThrottleAction& action);
+    void act(WiThrottleSession* session, const WiThrottle::Line& line, const QString& key, int loco,
+             const QByteArray& text);
+    void answerQuestions(WiThrottleSession* session);
+    void switchPower(WiThrottleSession* session, bool on, const QByteArray& text);
+    // Sends the request through the phone's source; a failure is told to the phone and noted.
+    void submit(WiThrottleSession* session, const FrameFields& request, const QByteArray& text,
+                const std::function<void(WiThrottleSession*, const Outcome&)>& then = {});
+    void failed(WiThrottleSession* session, const QByteArray& text, const Outcome& outcome);
     void stopAndRelease(WiThrottleSession* session);
-    bool requireChecked(WiThrottleSession* session);
-    const QList<WiThrottle::RosterEntry>& roster();
-    PhoneLocoState& state(quint16 loco);
-    // Tells every phone holding the loco, except the one whose command caused the change.
-    void update(quint16 loco, const PhoneLocoState& now);
-    void sendToHolders(quint16 loco, const QByteArray& state, WiThrottleSession* except);
+    std::optional<quint8> requireChecked(WiThrottleSession* session);
+    // Tells the phone why its line is not carried out, and notes the line for the monitor.
+    void refuse(WiThrottleSession* session, const QByteArray& text, const QString& why);
+    void note(WiThrottleSession* session, const QByteArray& text, const QString& reason);
+    // The lines of a flood that were left out of the monitor, as one line.
+    void noteUnnoted(WiThrottleSession* session);
 
-    WiThrottleChannel& m_channel;
+    // The roster is the loco configuration the line last read completely.
+    QList<WiThrottle::RosterEntry> roster() const;
+    // "s1", "s2" or "s8": the loco's speed steps from the configuration, as the phone knows them.
+    QByteArray speedStepState(int address) const;
+    // A read of the roster is on its way, so a phone's greeting waits for it.
+    bool rosterComing() const;
+    void tellRoster(WiThrottleSession* session);
+    void readRosterSoon();
+    void readRoster();
+
+    // What the line reports.
+    // The phones drive the Controller the window has checked.
+    bool drives(quint8 controller) const;
+    void locoChanged(quint8 controller, quint16 loco, const LocoState& state, const LineClient* origin);
+    void allLocosStopped(quint8 controller, const LineClient* origin);
+    void powerChanged(quint8 controller, bool on, const LineClient* origin);
+    void locoStatesForgotten(quint8 controller);
+    void checkChanged();
+    void locoEntriesChanged(quint8 controller);
+    // Tells every phone holding the loco, except the one whose request it was.
+    void tellHolders(quint16 loco, const LocoState& before, const LocoState& now, const LineClient* origin);
+    void forgetUnheld();
+
+    ControllerLink& m_link;
+    LineClient* m_rosterReader;
     QTcpServer* m_server;
     ServiceAdvertiser* m_advertiser;
     QList<WiThrottleSession*> m_sessions;
-    QHash<quint16, PhoneLocoState> m_states;
-    std::optional<QList<WiThrottle::RosterEntry>> m_roster;
-    std::optional<bool> m_power;
-    WiThrottleSession* m_origin = nullptr;
+    // The line's state of each loco a phone holds, as of its last change: a change is told to
+    // the phones as what it changed, not as the whole state.
+    QHash<Line::LocoKey, LocoState> m_told;
+    bool m_rosterQueued = false;
+    bool m_rosterReading = false;
+    std::optional<quint8> m_rosterTried; // read once per check
     int m_heartbeatSeconds = WiThrottle::DefaultHeartbeatSeconds;
     QString m_error;
 };

@@ -33,7 +33,7 @@ struct DashboardRig
         options.applyTo(emulator);
         link.port.setResponder([this](const QByteArray& request) { return emulator.receive(request); });
         WriteSetting(QStringLiteral("SignalOutputTo"), portSetting, QStringLiteral("Taktora"));
-        window = std::make_unique<krTaktora>(executable);
+        window = std::make_unique<krTaktora>(executable, &link.link);
         window->resize(1300, 800);
     }
     ~DashboardRig()

@@ -19,8 +19,8 @@ struct SimDashboard : SimWindow<krTaktora>
             return false;
         sim.registerAs(QStringLiteral("COM3"));
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
-        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
-        return ControllerPort().isOpen();
+        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"), &link);
+        return link.port().isOpen();
     }
     QString status() const { return window->findChild<QLabel*>("lblStatus")->text(); }
     QColor statusColour() const

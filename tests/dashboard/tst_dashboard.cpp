@@ -9,6 +9,7 @@
 #include "KeyboardThrottles.h"
 #include "krOptions.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "SimDashboard.h"
@@ -156,7 +157,7 @@ private slots:
     void startsInSimulationAndChecksNothing()
     {
         DashboardRig rig({}, QString()); // fresh settings: no stored port
-        QCOMPARE(PortName(), QStringLiteral("NUL"));
+        QCOMPARE(rig.link.link.portName(), QStringLiteral("NUL"));
         QVERIFY(rig.link.port.openedNames().isEmpty());
         QCOMPARE(rig.find<QLabel>("pnlInfo")->text(), QStringLiteral("Taktora V5.2 (build 16)"));
         QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("Simulation"));
@@ -188,7 +189,7 @@ private slots:
         WriteSetting("SignalOutputTo", "COM7", "KORADIN");
         DashboardRig rig({}, QStringLiteral("COM3"), QStringLiteral("/usr/lib/koradin/KORADIN"));
         QVERIFY(!rig.window->runsStandalone());
-        QCOMPARE(PortName(), QStringLiteral("COM7"));
+        QCOMPARE(rig.link.link.portName(), QStringLiteral("COM7"));
         QVERIFY(rig.link.port.openedNames().isEmpty());
         QVERIFY(!rig.find<QAction>("btnOptions")->isVisible());
         QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("COM7"));
@@ -557,7 +558,7 @@ private slots:
     void everyObjectOfOursKnowsItsClass()
     {
         DashboardRig rig;
-        krOptions options(rig.window.get());
+        krOptions options(rig.window->line().link(), rig.window.get());
         QSet<QString> ours;
         const QList<QObject*> objects = rig.window->findChildren<QObject*>() << rig.window.get();
         for (const QObject* object : objects) {
@@ -570,8 +571,8 @@ private slots:
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
                                       "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "DeviceWatch",
-                                      "WiThrottleServer", "ServiceAdvertiser"}));
+                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit",
+                                      "WiThrottleServer", "ServiceAdvertiser", "LineClient"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.
@@ -695,7 +696,7 @@ private slots:
         QVERIFY(rig.window->close());
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(rig.sim.requests().last(), Request::queryControllerStatus(1));
-        rig.window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        rig.window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"), &rig.link);
         rig.check("1");
         QCOMPARE(rig.window->throttle(0)->locoNumberBox()->currentText(), QStringLiteral("1000"));
         QCOMPARE(rig.window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));

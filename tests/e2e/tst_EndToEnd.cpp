@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandSet.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "MessageBox.h"
 #include "PortDirectory.h"
+#include "PortErrors.h"
 #include "SerialPortInterface.h"
 #include "SimProcess.h"
 #include "TestMain.h"
@@ -37,6 +39,13 @@ class tst_EndToEnd : public QObject
 {
     Q_OBJECT
 
+public:
+    tst_EndToEnd()
+    {
+        AttachScreenPrompts(m_link);
+        m_line.setNeedsCheck(false);
+    }
+
 private slots:
     void cleanup();
     void answerLandsInTheFrameAndBothGoToTheLog();
@@ -44,20 +53,24 @@ private slots:
     void refusesAWrongCommandLine();
     void portIsChosenByTheNumberInItsName();
     void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
+
+private:
+    ControllerLink m_link;
+    LineClient m_line{m_link, QStringLiteral("Test"), LineClient::Kind::Screen};
 };
 
 void tst_EndToEnd::cleanup()
 {
-    CloseControllerPort();
+    m_link.close();
     MessageBox::takeShown();
 }
 
 void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
 {
     SimProcess sim({"--firmware", "5.2.7"});
-    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
+    QVERIFY2(sim.attachAs(m_link, kCom), qPrintable(sim.errorString()));
     FrameFields frame = Request::readFirmwareVersion(1);
-    QVERIFY(ControllerTransaction(frame, 1, true, 2));
+    QVERIFY(m_line.ControllerTransaction(frame, 1, true, 2));
     QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 5, 2, 7));
     QCOMPARE(sim.requests(), QList<FrameFields>{Request::readFirmwareVersion(1)});
     QCOMPARE(sim.logLines(), (QStringList{"> 1, 2, 253, 0, 0, 254", "< 1, 2, 5, 2, 7, 3"}));
@@ -84,20 +97,20 @@ void tst_EndToEnd::refusesAWrongCommandLine()
 void tst_EndToEnd::portIsChosenByTheNumberInItsName()
 {
     SimProcess sim({"--pace", "--delay-ms", "30"});
-    QVERIFY2(sim.attachAs(kCom), qPrintable(sim.errorString()));
+    QVERIFY2(sim.attachAs(m_link, kCom), qPrintable(sim.errorString()));
     PortDirectory::registerDevice(QStringLiteral("COM30"), sim.devicePath());
     for (const char* name : {"COM03", "COM3:", "COM 3", "com3"}) {
-        QVERIFY2(OpenControllerPort(name, true), name);
+        QVERIFY2(m_link.open(name), name);
         FrameFields frame = Request::readFirstLocoEntry(1);
-        QVERIFY2(ControllerTransaction(frame, 1, false, 2), name);
+        QVERIFY2(m_line.ControllerTransaction(frame, 1, false, 2), name);
         QCOMPARE(wordFromBytes(frame.data1, frame.data2), quint16(3));
     }
     // Beyond the 24 ports the program works with, whatever the settings map, and without a number.
     for (const char* name : {"COM30", "COMx", "CO"}) {
-        QVERIFY2(!OpenControllerPort(name, false), name);
-        QVERIFY2(takeShownTexts().value(0).startsWith(QStringLiteral("Fehler beim Zugriff auf ") + name +
-                                                      "\n\n(Fehler 8002 - Schnittstelle nicht verfügbar)"),
-                 name);
+        QVERIFY2(!m_link.open(name), name);
+        QCOMPARE(openErrorText(name, m_link.lastOpenError()),
+                 QStringLiteral("Fehler beim Zugriff auf ") + name +
+                     "\n\n(Fehler 8002 - Schnittstelle nicht verfügbar)");
     }
 }
 
@@ -110,8 +123,8 @@ void tst_EndToEnd::babblingBoardLeavesMemoryFlatAndTheNextExchangeRight()
     QVERIFY(board >= 0 && grantpt(board) == 0 && unlockpt(board) == 0 && ptsname(board));
     ::fcntl(board, F_SETFL, ::fcntl(board, F_GETFL) | O_NONBLOCK);
     PortDirectory::registerDevice(kCom, QString::fromLocal8Bit(ptsname(board)));
-    SetPortName(kCom);
-    QVERIFY(OpenControllerPort(kCom, true));
+    m_link.setPortName(kCom);
+    QVERIFY(m_link.open(kCom));
 
     const qint64 before = residentKilobytes();
     const QByteArray text = QByteArray("debug: sensor 17 ok\r\n").repeated(200);
@@ -124,7 +137,7 @@ void tst_EndToEnd::babblingBoardLeavesMemoryFlatAndTheNextExchangeRight()
         if (n <= 0)
             QThread::msleep(1);
     }
-    QVERIFY2(ControllerPort().bytesWaiting() <= FrameSize, qPrintable(QString::number(written)));
+    QVERIFY2(m_link.port().bytesWaiting() <= FrameSize, qPrintable(QString::number(written)));
     QVERIFY2(residentKilobytes() - before < 1024, qPrintable(QString::number(residentKilobytes() - before)));
 
     const FrameFields status = Request::make(1, 0, 0, 0, 0x11);
@@ -141,9 +154,9 @@ void tst_EndToEnd::babblingBoardLeavesMemoryFlatAndTheNextExchangeRight()
             request.clear();
     });
     FrameFields frame = Request::queryControllerStatus(1);
-    const bool answered = ControllerTransaction(frame, 1, true, 2);
+    const bool answered = m_line.ControllerTransaction(frame, 1, true, 2);
     answering.join();
-    CloseControllerPort();
+    m_link.close();
     ::close(board);
     QVERIFY(answered);
     QCOMPARE(frame, status);

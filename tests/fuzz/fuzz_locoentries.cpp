@@ -5,6 +5,9 @@
 // loco numbers in ascending order, each record as its first entry said.
 
 #include "CommandSet.h"
+#include "ControllerLink.h"
+#include "FakeSerialPort.h"
+#include "LineClient.h"
 #include "LocoConfiguration.h"
 #include "LocoRules.h"
 #include "LocoTransfer.h"
@@ -15,41 +18,38 @@
 #include <cstdlib>
 
 namespace {
-// Each exchange takes four bytes of the input: answered or not (bit 0), then data1 to data3.
+// Each attempt takes four bytes of the input: answered or not (bit 0), then data1 to data3.
 // At the end the input starts over, as a Controller that never says "no further entry".
-class ScriptedController final : public LocoListChannel
+struct ScriptedController
 {
-public:
     ScriptedController(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    quint8 controllerByte() const override { return 1; }
-    FrameFields& frame() override { return m_frame; }
-    bool transact() override
+    QByteArray answer(const QByteArray& bytes)
     {
+        FrameFields request;
+        decodeFrame(bytes, request);
         const FrameFields expected =
-            exchanges == 0 ? Request::readFirstLocoEntry(1) : Request::readNextLocoEntry(1);
-        if (m_frame != expected)
+            answered ? Request::readNextLocoEntry(1) : Request::readFirstLocoEntry(1);
+        if (request != expected)
             std::abort();
-        ++exchanges;
+        ++attempts;
         const uint8_t* e = m_data + (m_at % (m_size / 4)) * 4;
         ++m_at;
         if (!(e[0] & 1))
-            return false;
-        m_frame.data1 = e[1];
-        m_frame.data2 = e[2];
-        m_frame.data3 = e[3];
+            return QByteArray();
+        answered = true;
         if (e[3] != LocoEntry::None && !firstSeen.contains(wordFromBytes(e[1], e[2])))
             firstSeen.insert(wordFromBytes(e[1], e[2]), Locos::locoFromEntry(e[1], e[2], e[3]));
-        return true;
+        return encodeFrame(FrameFields{1, Command::ReadLocoEntry, e[1], e[2], e[3]});
     }
 
-    int exchanges = 0;
+    bool answered = false;
+    long attempts = 0;
     QMap<int, clsLoco> firstSeen;
 
 private:
     const uint8_t* m_data;
     size_t m_size;
     size_t m_at = 0;
-    FrameFields m_frame;
 };
 } // namespace
 
@@ -58,10 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 4)
         return 0;
     ScriptedController controller(data, size);
+    FakeClock clock;
+    FakeSerialPort port(&clock);
+    port.setExistingPorts({QStringLiteral("COM3")});
+    port.setResponder([&controller](const QByteArray& request) { return controller.answer(request); });
+    ControllerLink link;
+    link.setWatchingDevices(false);
+    link.setPort(&port);
+    link.setClock(&clock);
+    link.setPortName(QStringLiteral("COM3"));
+    link.open(QStringLiteral("COM3"));
+    link.setChecked(1);
+    LineClient line(link, QStringLiteral("Lok-Konfiguration"), LineClient::Kind::Screen);
     LocoConfiguration list;
-    ReadLocoList(controller, list);
-    if (controller.exchanges > 65537)
-        std::abort(); // a Controller that keeps answering must not hold the window forever
+    ReadLocoList(line, 1, list);
+    // Two attempts an entry; a Controller that keeps answering must not hold the window forever.
+    if (controller.attempts > 2 * 65537)
+        std::abort();
 
     int previous = 0;
     QString previousKey;

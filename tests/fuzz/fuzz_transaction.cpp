@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     link.port.scheduleArrivals(arrivals);
     const FrameFields request{1, 2, 253, 0, 0};
     FrameFields frame = request;
-    const bool accepted = ControllerTransaction(frame, attempts, showErrors, timeoutSeconds);
+    const bool accepted = link.screen.ControllerTransaction(frame, attempts, showErrors, timeoutSeconds);
     MessageBox::takeShown();
 
     const int tries = attempts == 0 ? 3 : attempts;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "FakeSerialPort.h"
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
@@ -85,18 +86,14 @@ private slots:
     {
         QFETCH(int, number);
         QFETCH(QString, tail);
-        FakeLink link;
-        link.port.setExistingPorts({});
-        link.port.setOpenError(number);
-        QVERIFY(!OpenControllerPort("COM3", false));
-        const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.startsWith("Fehler beim Zugriff auf COM3\n\n" + tail + "\n\n"),
-                 qPrintable(shown[0].text));
-        QVERIFY(!link.port.isOpen());
-        QVERIFY(!OpenControllerPort("COM3", true));
-        QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(PortName(), QStringLiteral("COM3")); // a failed open never changes the port name
+        FakeLink rig;
+        rig.port.setExistingPorts({});
+        rig.port.setOpenError(number);
+        QVERIFY(!rig.link.open("COM3"));
+        QCOMPARE(openErrorText("COM3", rig.link.lastOpenError()), "Fehler beim Zugriff auf COM3\n\n" + tail);
+        QVERIFY(!rig.port.isOpen());
+        QVERIFY(MessageBox::takeShown().isEmpty());            // the caller shows it
+        QCOMPARE(rig.link.portName(), QStringLiteral("COM3")); // a failed open never changes the port name
     }
 
     void waitSecondsLetsEventsRun()
@@ -141,14 +138,14 @@ private slots:
     // "NUL" itself is the dashboard's simulation mode (tst_maincheck); any case of it counts.
     void simulationSendsNothingAndChangesNothing()
     {
-        FakeLink link;
-        link.port.setResponder([](const QByteArray&) { return answer(1, 2, 9, 9, 9); });
-        SetPortName("nul");
-        quint8 c = 1, cmd = 2, d1 = 0, d2 = 0, d3 = 0;
-        QVERIFY(!ControllerTransaction(c, cmd, d1, d2, d3, 2, true, 2));
-        QCOMPARE(link.port.written().size(), 0);
+        FakeLink rig;
+        rig.port.setResponder([](const QByteArray&) { return answer(1, 2, 9, 9, 9); });
+        rig.link.setPortName("nul");
+        FrameFields f{1, 2, 0, 0, 0};
+        QVERIFY(!rig.screen.ControllerTransaction(f, 2, true, 2));
+        QCOMPARE(rig.port.written().size(), 0);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(FrameFields({c, cmd, d1, d2, d3}), FrameFields({1, 2, 0, 0, 0}));
+        QCOMPARE(f, FrameFields({1, 2, 0, 0, 0}));
     }
 
     // Silence or a frame short of its last byte: every attempt waits out its full timeout.
@@ -170,7 +167,7 @@ private slots:
         link.port.setResponder([reply](const QByteArray&) { return reply; });
         FrameFields f = Request::queryControllerStatus(4);
         const FrameFields sent = f;
-        QVERIFY(!ControllerTransaction(f, attempts, false, 2));
+        QVERIFY(!link.screen.ControllerTransaction(f, attempts, false, 2));
         QCOMPARE(link.port.written(), QList<QByteArray>(expectedWrites, encodeFrame(sent)));
         QCOMPARE(link.clock.nowMs(), qint64(expectedWrites) * 2000);
         QCOMPARE(f, sent);
@@ -196,7 +193,7 @@ private slots:
         FakeLink link;
         link.port.setResponder([reply](const QByteArray&) { return reply; });
         FrameFields f = Request::queryControllerStatus(controller);
-        QVERIFY(!ControllerTransaction(f, 2, true, 2));
+        QVERIFY(!link.screen.ControllerTransaction(f, 2, true, 2));
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, text);
@@ -214,7 +211,7 @@ private slots:
         link.port.queueAnswer(answer(1, 2, 0, 0, 16));
         MessageBox::setNextAnswer(QMessageBox::Retry);
         FrameFields f = Request::queryControllerStatus(1);
-        QVERIFY(ControllerTransaction(f, 2, true, 2));
+        QVERIFY(link.screen.ControllerTransaction(f, 2, true, 2));
         QCOMPARE(f.data3, quint8(16));
         QCOMPARE(link.port.written().size(), 3);
         QCOMPARE(MessageBox::takeShown().size(), 1);
@@ -225,7 +222,7 @@ private slots:
         FakeLink link;
         link.port.close();
         FrameFields f = Request::setLocoSpeed(1, 3, 200);
-        QVERIFY(!ControllerTransaction(f, 2, false, 2));
+        QVERIFY(!link.screen.ControllerTransaction(f, 2, false, 2));
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1); // one report for both attempts, no failure box
         QVERIFY2(shown[0].text.startsWith(
@@ -236,7 +233,7 @@ private slots:
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
         QCOMPARE(link.clock.nowMs(), qint64(0)); // nothing was waited for
 
-        QVERIFY(!ControllerTransaction(f, 2, true, 2));
+        QVERIFY(!link.screen.ControllerTransaction(f, 2, true, 2));
         const auto withErrors = MessageBox::takeShown();
         QCOMPARE(withErrors.size(), 2);
         QCOMPARE(withErrors.last().text, QStringLiteral("Controller 1 antwortet nicht."));

@@ -14,10 +14,12 @@ struct LocoListRig : SimWindow<krLocoList>
     explicit LocoListRig(const QStringList& args) : SimWindow(args) {}
     bool open(quint8 controller = 1, bool simulation = false)
     {
-        SetPortName(simulation ? QStringLiteral("NUL") : QStringLiteral("COM3"));
-        if (!simulation && !sim.attachAs(QStringLiteral("COM3"), false))
+        link.setPortName(simulation ? QStringLiteral("NUL") : QStringLiteral("COM3"));
+        if (!simulation && !sim.attachAs(link, QStringLiteral("COM3"), false))
             return false;
-        window = std::make_unique<krLocoList>();
+        if (!simulation)
+            link.setChecked(controller); // as the main window's check does
+        window = std::make_unique<krLocoList>(link);
         window->setControllerID(controller);
         window->show();
         QCoreApplication::processEvents(); // the first activation, also without an activation event

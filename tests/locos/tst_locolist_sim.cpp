@@ -7,21 +7,27 @@
 #include "CommandSet.h"
 #include "krLocoList.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "LocoConfiguration.h"
 #include "LocoListRig.h"
 #include "LocoRules.h"
 #include "LocoTree.h"
 #include "MessageBox.h"
+#include "SimDashboard.h"
 #include "sysInput.h"
 #include "TestMain.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
+
+#include <csignal>
 
 using Frames = QList<FrameFields>;
 using Entries = QList<QList<int>>; // data1, data2, data3
@@ -263,6 +269,86 @@ private slots:
         QCOMPARE(rig.sim.requests().mid(opening.size()),
                  Frames(opening.size() > 2 ? 3 : 1, Request::setTrackMode(1, TrackMode::Off)));
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // A phone while the window reads a long configuration: refused with the window's reason, its
+    // stop sent between two of the window's exchanges, its track-off confirmed without a frame.
+    // Once the window has closed, the line is the phone's again.
+    void phoneMeetsTheOpenWindow()
+    {
+        QStringList locos;
+        for (int n = 1; n <= 60; ++n)
+            locos << QString::number(n) + ":28";
+        Rig rig({"--locos", locos.join(','), "--delay-ms", "2"});
+        LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
+        QList<Outcome> heard;
+        const auto tell = [&heard](const Outcome& o) { heard << o; };
+        int reads = 0;
+        connect(&rig.link, &ControllerLink::transactionEnded, &phone, [&](const TransactionRecord& r) {
+            if (r.request.command == Command::ReadLocoEntry && ++reads == 10) {
+                phone.submit(Request::setLocoSpeed(1, 3, 50), tell);
+                phone.submit(Request::stopLoco(1, 3), tell);
+                phone.submit(Request::setTrackMode(1, TrackMode::Off), tell);
+            }
+        });
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        QCOMPARE(rig.shown().size(), 60);
+        QCOMPARE(rig.link.locoEntries(1).value_or(QList<LocoEntryRecord>()).size(), 60); // the phones' roster
+        QCOMPARE(heard.size(), 3);
+        QCOMPARE(heard[0].status, Outcome::Status::Busy);
+        QCOMPARE(heard[0].reason, QStringLiteral("die Lok-Konfiguration ist am PC geöffnet"));
+        QVERIFY(heard[1].answered() && heard[2].answered());
+        // The stop between two entries of the read, each request followed by its own answer.
+        Frames expected = fullRead(1, 60) + Frames{Request::setTrackMode(1, TrackMode::Off)};
+        const Frames sent = rig.sim.requests();
+        const qsizetype stop = sent.indexOf(Request::stopLoco(1, 3));
+        QVERIFY2(stop > 10 && stop < 61, qPrintable(QString::number(stop)));
+        expected.insert(stop, Request::stopLoco(1, 3));
+        QCOMPARE(sent, expected);
+        const QStringList log = rig.sim.logLines();
+        for (int i = 0; i < log.size(); ++i)
+            if (log[i].startsWith("> "))
+                QVERIFY2(log.value(i + 1).startsWith("< "), qPrintable(log.value(i + 1)));
+
+        rig.window->close();
+        phone.submit(Request::setLocoSpeed(1, 3, 50), tell);
+        QTRY_COMPARE(heard.size(), 4);
+        QVERIFY(heard[3].answered());
+        QCOMPARE(rig.sim.requests().mid(expected.size()),
+                 (Frames{Request::setTrackMode(1, TrackMode::Off), Request::setLocoSpeed(1, 3, 50)}));
+    }
+
+    // A check that finds the Controller silent leaves the operating controls as they were, and
+    // so the Controller checked before: the loco list opens and reads as it did.
+    void opensAfterAFailedCheck()
+    {
+        SimDashboard dash({"--locos", "3:14"});
+        QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
+        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+        ::kill(pid_t(dash.sim.pid()), SIGSTOP);
+        QCOMPARE(dash.check(), QStringLiteral("Kommunikationsfehler"));
+        ::kill(pid_t(dash.sim.pid()), SIGCONT);
+        // The late answers to the check's two attempts are in before the list is opened: eight
+        // requests and answers of the first check, two of the second.
+        QTRY_COMPARE(dash.sim.logLines().size(), 20);
+        QTest::qWait(50);
+        QCOMPARE(takeShownTexts(), QStringList{"Controller 1 antwortet nicht."});
+        QVERIFY(!dash.get("ControllerFrame")->isHidden());
+        QStringList shown{"not opened"};
+        QStringList said;
+        QTimer::singleShot(0, dash.window.get(), [&] {
+            auto* list = qobject_cast<krLocoList*>(QApplication::activeModalWidget());
+            QVERIFY(list);
+            const auto closing = qScopeGuard([list] { list->reject(); });
+            QTRY_VERIFY(list->windowTitle().endsWith(QStringLiteral("(Controller 1)")));
+            said = takeShownTexts();
+            shown.clear();
+            for (const clsLoco& loco : list->configuration())
+                shown << QString::number(loco.LocoNumber());
+        });
+        dash.get<QPushButton>("btnProgrammedLocos")->click();
+        QCOMPARE(said, QStringList{});
+        QCOMPARE(shown, QStringList{"3"});
     }
 
     // Window size asked for (twips) and what the window, the tab control and the tree become;

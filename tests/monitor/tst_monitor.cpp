@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The traffic monitor on the real line to taktora-sim: what it lists, unanswered attempts and
+// The traffic monitor: what it lists of the link's traffic and notes, and from which source,
+// against an in-memory port; then on the real line to taktora-sim, unanswered attempts and
 // retries included, and that it lists nothing once closed or paused.
 
 #include "CommandSet.h"
+#include "FakeSerialPort.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
+#include "LineClient.h"
+#include "LinePrompter.h"
 #include "MessageBox.h"
 #include "SimProcess.h"
 #include "TestMain.h"
@@ -25,6 +29,8 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 
+#include <functional>
+
 namespace {
 QStringList rowCells(TrafficModel* model, int row)
 {
@@ -34,6 +40,45 @@ QStringList rowCells(TrafficModel* model, int row)
         cells << model->index(row, c).data().toString();
     return cells.mid(1); // the time varies
 }
+
+// A failure box that runs whatever the test wants while it is open.
+struct Box final : LinePrompter
+{
+    std::function<void()> whileOpen;
+    bool retryAfterNoAnswer(quint8) override
+    {
+        if (whileOpen)
+            whileOpen();
+        return false;
+    }
+    void portFailed(const QString&, const PortError&) override {}
+};
+
+// The link on a port that answers each request with itself, a window's and a phone's source on
+// it, and a model watching it.
+struct Rig
+{
+    FakeClock clock;
+    FakeSerialPort port{&clock};
+    ControllerLink link;
+    LineClient screen{link, QStringLiteral("Hauptfenster"), LineClient::Kind::Screen};
+    LineClient phone{link, QStringLiteral("Handregler 127.0.0.1"), LineClient::Kind::Remote};
+    Box box;
+    TrafficModel model;
+
+    explicit Rig(int capacity = TrafficModel::DefaultCapacity) : model(link, nullptr, capacity)
+    {
+        port.setExistingPorts({QStringLiteral("COM3")});
+        port.setResponder([](const QByteArray& request) { return request; });
+        link.setPort(&port);
+        link.setClock(&clock);
+        link.setPrompter(&box);
+        link.setPortName(QStringLiteral("COM3"));
+        link.open(QStringLiteral("COM3"));
+        link.setChecked(1);
+        model.setWatching(true);
+    }
+};
 } // namespace
 
 class TestMonitor : public QObject
@@ -71,40 +116,75 @@ private slots:
         QFETCH(FrameFields, request);
         QFETCH(QString, name);
         QFETCH(QString, values);
-        TrafficModel model;
-        model.requestSent(request, false);
-        QCOMPARE(rowCells(&model, 0).mid(2, 2), (QStringList{name, values}));
+        Rig rig;
+        QVERIFY(rig.screen.transact(request, 1, false, 2).answered());
+        QCOMPARE(rig.model.rowCount(), 0); // until its timer publishes
+        QCOMPARE(rowCells(&rig.model, 0).mid(3, 2), (QStringList{name, values}));
     }
 
     void theRingKeepsTheNewestFrames()
     {
-        TrafficModel model(nullptr, 3);
+        Rig rig(3);
+        rig.port.setResponder([](const QByteArray&) { return QByteArray(); });
         for (quint8 speed = 1; speed <= 5; ++speed) {
-            model.requestSent(Request::setLocoSpeed(1, 3, speed), false);
-            model.attemptEnded({}, TrafficObserver::Outcome::NoAnswer);
-            model.publish(); // a full ring drops its oldest row
+            QVERIFY(!rig.screen.transact(Request::setLocoSpeed(1, 3, speed), 1, false, 2).answered());
+            rig.model.publish(); // a full ring drops its oldest row
         }
-        QCOMPARE(model.rowCount(), 3);
-        QCOMPARE(rowCells(&model, 0)[3], QStringLiteral("Lok 3, Geschwindigkeit 3"));
-        QCOMPARE(rowCells(&model, 2)[3], QStringLiteral("Lok 3, Geschwindigkeit 5"));
+        QCOMPARE(rig.model.rowCount(), 3);
+        QCOMPARE(rowCells(&rig.model, 0)[4], QStringLiteral("Lok 3, Geschwindigkeit 3"));
+        QCOMPARE(rowCells(&rig.model, 2)[4], QStringLiteral("Lok 3, Geschwindigkeit 5"));
+    }
+
+    // Each frame names the source whose transaction it was, also a phone's stop that goes out
+    // while the window's failure box is open (and the box lets the monitor publish); notes are
+    // listed as their senders gave them, only while the model watches.
+    void framesNameTheirSource()
+    {
+        Rig rig;
+        rig.port.queueSilence();
+        rig.port.queueSilence();
+        rig.box.whileOpen = [&rig] {
+            rig.model.publish();
+            rig.phone.submit(Request::stopLoco(1, 3));
+            QTRY_COMPARE(rig.link.waitingRequests(), 0);
+        };
+        QVERIFY(!rig.screen.transact(Request::setLocoSpeed(1, 3, 200), 2, true, 2).answered());
+        rig.link.note(QStringLiteral("Handregler 127.0.0.1"), QStringLiteral("MTAS3<;>Vx"),
+                      QStringLiteral("?"));
+        rig.model.setWatching(false);
+        rig.link.note(QStringLiteral("Handregler 127.0.0.1"), QStringLiteral("MTAS3<;>Vy"),
+                      QStringLiteral("?"));
+        QStringList rows;
+        for (int r = 0; r < 5; ++r)
+            rows << rowCells(&rig.model, r).join('|');
+        QCOMPARE(rig.model.rowCount(), 5);
+        QCOMPARE(rows, (QStringList{
+                           "Hauptfenster|gesendet|1, 23, 3, 0, 200, 221|SetLocoSpeed|Lok 3, Geschwindigkeit "
+                           "200|keine Antwort",
+                           "Hauptfenster|gesendet|1, 23, 3, 0, 200, 221|SetLocoSpeed|Lok 3, Geschwindigkeit "
+                           "200|Wiederholung, keine Antwort",
+                           "Handregler 127.0.0.1|gesendet|1, 24, 3, 0, 0, 26|StopLoco|Lok 3|beantwortet",
+                           "Handregler 127.0.0.1|empfangen|1, 24, 3, 0, 0, 26|StopLoco||",
+                           "Handregler 127.0.0.1|||nicht ausgeführt|MTAS3<;>Vx|?"}));
     }
 
     // A phone's line the server ignored stays one row: cells with the separator or a quote are
     // quoted as RFC 4180 quotes them, and the reason keeps its umlaut, in UTF-8 behind a byte order mark.
     void csvKeepsEachCellWhole()
     {
-        TrafficModel model;
+        Rig rig;
         for (const QByteArray& line : {QByteArray("MT+S3<;>L;1"), QByteArray("MTA\"<;>x")})
-            model.note("Handregler 1", QString::fromUtf8(line), WiThrottle::parseLine(line).text);
-        model.publish();
+            rig.link.note("Handregler 1", QString::fromUtf8(line), WiThrottle::parseLine(line).text);
+        rig.model.publish();
         QBuffer csv;
         csv.open(QIODevice::WriteOnly);
-        model.writeCsv(csv, {0, 1});
+        rig.model.writeCsv(csv, {0, 1});
         QVERIFY(csv.data().startsWith("\xEF\xBB\xBF"));
         QStringList rows = QString::fromUtf8(csv.data().mid(3)).split('\n', Qt::SkipEmptyParts).mid(1);
         rows.replaceInStrings(QRegularExpression("^\\d+"), QString()); // the time
-        QCOMPARE(rows, (QStringList{";Handregler 1;;Zeile ignoriert;\"MT+S3<;>L;1\";ungültige Lok-Adresse",
-                                    ";Handregler 1;;Zeile ignoriert;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
+        QCOMPARE(rows,
+                 (QStringList{";Handregler 1;;;nicht ausgeführt;\"MT+S3<;>L;1\";ungültige Lok-Adresse",
+                              ";Handregler 1;;;nicht ausgeführt;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
     }
 
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()
@@ -124,10 +204,11 @@ private slots:
         QCOMPARE(model->rowCount(), 0); // only what happens while it is open
 
         window.throttle(0)->slider()->setValue(55);
-        QCOMPARE(rowCells(model, 0), (QStringList{"gesendet", "1, 23, 1, 0, 200, 223", "SetLocoSpeed",
-                                                  "Lok 1, Geschwindigkeit 200", "beantwortet"}));
-        QCOMPARE(rowCells(model, 1).mid(0, 3),
-                 (QStringList{"empfangen", "1, 23, 1, 0, 200, 223", "SetLocoSpeed"}));
+        QCOMPARE(rowCells(model, 0),
+                 (QStringList{"Hauptfenster", "gesendet", "1, 23, 1, 0, 200, 223", "SetLocoSpeed",
+                              "Lok 1, Geschwindigkeit 200", "beantwortet"}));
+        QCOMPARE(rowCells(model, 1).mid(0, 4),
+                 (QStringList{"Hauptfenster", "empfangen", "1, 23, 1, 0, 200, 223", "SetLocoSpeed"}));
         window.findChild<QWidget*>("btnGlobalStop")->setFocus();
         window.btnGlobalStop_Click();
         model->publish();
@@ -143,8 +224,9 @@ private slots:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0], QStringLiteral("Zeit (ms);Richtung;Bytes;Befehl;Werte;Ergebnis"));
-        QVERIFY(lines[1].endsWith(";gesendet;1, 24, 255, 255, 0, 25;StopLoco;alle Loks;keine Antwort"));
+        QCOMPARE(lines[0], QStringLiteral("Zeit (ms);Quelle;Richtung;Bytes;Befehl;Werte;Ergebnis"));
+        QVERIFY(lines[1].endsWith(
+            ";Hauptfenster;gesendet;1, 24, 255, 255, 0, 25;StopLoco;alle Loks;keine Antwort"));
         QVERIFY(lines[2].endsWith(";StopLoco;alle Loks;Wiederholung, keine Antwort"));
         // A save that fails says where and why (after the box of the unanswered stop).
         QCOMPARE(takeShownTexts(), QStringList{"Controller 1 antwortet nicht."});
@@ -165,7 +247,7 @@ private slots:
         model->publish();
         QCOMPARE(model->rowCount(), 4);
         QCOMPARE(sim.requests().last(), Request::setLocoSpeed(1, 1, 154));
-        CloseControllerPort();
+        window.line().link().close();
     }
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestMain.h"
 
+#include "ControllerLink.h"
 #include "FakeSerialPort.h"
 #include "krOptions.h"
 #include "krTaktoraTools.h"
@@ -54,7 +55,7 @@ private slots:
         QSettings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN")).clear();
         MessageBox::takeShown();
     }
-    void cleanup() { CloseControllerPort(); }
+    void cleanup() { m_link.close(); }
 
     void storedNameSelectsAnEntry_data()
     {
@@ -75,7 +76,7 @@ private slots:
         QFETCH(QString, selected);
         if (!stored.isEmpty())
             WriteSetting("SignalOutputTo", stored, "Taktora");
-        krOptions dialog;
+        krOptions dialog(m_link);
         dialog.show();
         auto* list = child<QComboBox>(dialog, "cmbComPort");
         QCOMPARE(list->count(), 25);
@@ -116,7 +117,7 @@ private slots:
         link.port.setExistingPorts({"COM2", "COM3"});
         WriteSetting("SignalOutputTo", "COM2", "Taktora");
 
-        krOptions dialog;
+        krOptions dialog(link.link);
         openAndChoose(dialog, entry);
         if (how == "Escape")
             QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -133,7 +134,7 @@ private slots:
         QCOMPARE(link.port.openedNames(), opened);
         // Only a failed test leaves no port open: it closed the old one first.
         QCOMPARE(link.port.isOpen(), box.isEmpty());
-        QCOMPARE(PortName(), port);
+        QCOMPARE(link.link.portName(), port);
         QCOMPARE(storedPort(), port);
     }
 
@@ -146,7 +147,7 @@ private slots:
         QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
         const QString pty = QString::fromLocal8Bit(ptsname(master));
         SerialDeviceList plugged;
-        krOptions dialog;
+        krOptions dialog(m_link);
         dialog.setDeviceScanner([&] { return plugged; });
         dialog.show();
         // Simulation mode uses no device.
@@ -166,12 +167,15 @@ private slots:
         QCOMPARE(mapping->text(), "COM4 → " + pty + " (vorhanden)");
 
         QTest::mouseClick(child<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
-        QVERIFY(ControllerPort().isOpen());
+        QVERIFY(m_link.port().isOpen());
+        QCOMPARE(m_link.portName(), QStringLiteral("COM4"));
         QCOMPARE(storedPort(), QStringLiteral("COM4"));
-        CloseControllerPort();
         ::close(master);
     }
 #endif
+
+private:
+    ControllerLink m_link;
 };
 
 TAKTORA_TEST_MAIN(TestKrOptions)

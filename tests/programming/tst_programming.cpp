@@ -5,6 +5,7 @@
 #include "CommandSet.h"
 #include "FakeSerialPort.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "LocoListRig.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
@@ -110,6 +112,7 @@ private slots:
     void locoNumbers_data();
     void locoNumbers();
     void refusedOrWithoutPortNothingSucceeds();
+    void phoneSwitchesTheTrackOnDuringARead();
 };
 
 // Each operation between programming mode on and off, as the emulator saw it.
@@ -240,7 +243,9 @@ void tst_programming::screenRateWithTheClockStill_data()
 void tst_programming::screenRateWithTheClockStill()
 {
     QFETCH(QStringList, fields);
+    FakeClock still; // the window times itself on the line's clock from its start
     Rig rig({});
+    rig.link.setClock(&still);
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
     rig.fill(fields[0].toInt(), fields.mid(1));
     rig.tab->setSettleWait(0);
@@ -262,10 +267,7 @@ void tst_programming::screenRateWithTheClockStill()
             Qt::QueuedConnection);
     };
     queue();
-    FakeClock still;
-    InstallClock(&still);
     rig.tab->cmdOperation_Click(2);
-    InstallClock(nullptr);
     reading = false;
     QCOMPARE(taken, 1);
     QTRY_COMPARE(bar->value(), 100);
@@ -402,6 +404,29 @@ void tst_programming::refusedOrWithoutPortNothingSucceeds()
         QCOMPARE(rig.status(), expected[operation]);
         QCOMPARE(rig.litLamp(), 1);
     }
+}
+
+// A phone switches the track on while CV 7 is read, between two of its verifies (each lets the
+// window take its events): the window keeps the track off, so the phone is refused with the
+// window's reason and the read still finds 42.
+void tst_programming::phoneSwitchesTheTrackOnDuringARead()
+{
+    Rig rig({"--verify-ms", "20,20"});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    rig.fill(0, {"7", "0", "5"});
+    LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
+    std::optional<Outcome> heard;
+    connect(&rig.link, &ControllerLink::transactionEnded, &phone, [&](const TransactionRecord& r) {
+        if (r.request == bitVerify(7, 3))
+            phone.submit(Request::setTrackMode(1, TrackMode::Operation),
+                         [&heard](const Outcome& o) { heard = o; });
+    });
+    rig.tab->cmdOperation_Click(2);
+    QCOMPARE(rig.status(), QStringLiteral("Wert für CV 7 ist 42"));
+    QCOMPARE(rig.sent(), Frames{kOn} + bitVerifies(7) + Frames{kOff});
+    QVERIFY(heard);
+    QCOMPARE(heard->status, Outcome::Status::Busy);
+    QCOMPARE(heard->reason, QStringLiteral("die Lok-Konfiguration ist am PC geöffnet"));
 }
 
 TAKTORA_TEST_MAIN(tst_programming)

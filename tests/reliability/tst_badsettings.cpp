@@ -79,7 +79,9 @@ private slots:
         conf.close();
         MessageBox::takeShown();
 
-        auto window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        ControllerLink link;
+        AttachScreenPrompts(link);
+        auto window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"), &link);
         const QList<MessageBox::Shown> atStart = MessageBox::takeShown();
         QCOMPARE(atStart.size(), startBox.isEmpty() ? 0 : 1);
         if (!startBox.isEmpty())
@@ -110,7 +112,6 @@ private slots:
         QCOMPARE(switchedDecoders, decoders);
         QCOMPARE(QFileInfo(file).size(), 0); // nothing went into a file that is no port
         window.reset();
-        CloseControllerPort();
     }
 };
 

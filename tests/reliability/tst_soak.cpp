@@ -18,6 +18,7 @@
 #include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "ControllerEmulator.h"
+#include "ControllerLink.h"
 #include "krControllerSettingsDD.h"
 #include "krLocoList.h"
 #include "krTaktora.h"
@@ -31,7 +32,6 @@
 #include "sysInput.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
-#include "TrafficObserver.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -40,8 +40,8 @@
 #include <QRegularExpression>
 #include <QSlider>
 #include <QTimer>
-#include <QToolButton>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <memory>
@@ -168,7 +168,7 @@ struct Action
     QList<quint8> commands;
 };
 
-struct Soak final : TrafficObserver
+struct Soak final
 {
     struct Attempt
     {
@@ -184,6 +184,8 @@ struct Soak final : TrafficObserver
     SimProcess sim{kSimArguments};
     ScaledClock clock;
     ScaledPort port;
+    ControllerLink link;
+    QObject watch; // the context of the soak's connections to the link's traffic
     std::unique_ptr<krTaktora> window;
     std::mt19937 random{kSeed};
     const Action* action = nullptr;
@@ -199,14 +201,10 @@ struct Soak final : TrafficObserver
         return parent->findChild<T*>(QString::fromLatin1(name));
     }
 
-    void requestSent(const FrameFields& request, bool /*retry*/) override { attempts.append({request, {}}); }
-    void attemptEnded(const QByteArray& answer, Outcome /*outcome*/) override
-    {
-        attempts.last().read = answer;
-    }
-    void transactionEnded(const TransactionRecord& r) override
+    void transactionEnded(const TransactionRecord& r)
     {
         done.append({r, int(attempts.size()) - 1});
+        counts["source " + r.origin]++;
         const QString request = frameToString(encodeFrame(r.request));
         const int tries = r.attempts == 0 ? 3 : r.attempts;
         // Per attempt the answer's timeout and the transmit bound (1 s), and one second on top.
@@ -237,21 +235,28 @@ struct Soak final : TrafficObserver
         if (!sim.start())
             return false;
         sim.registerAs(QStringLiteral("COM3"));
-        InstallClock(&clock);
-        InstallControllerPort(&port);
-        InstallTrafficObserver(this);
+        AttachScreenPrompts(link);
+        link.setClock(&clock);
+        link.setPort(&port);
+        QObject::connect(&link, &ControllerLink::requestSent, &watch, [this](const FrameFields& request) {
+            attempts.append({request, {}});
+        });
+        QObject::connect(&link, &ControllerLink::attemptEnded, &watch,
+                         [this](const QByteArray& answer) { attempts.last().read = answer; });
+        QObject::connect(&link, &ControllerLink::transactionEnded, &watch,
+                         [this](const TransactionRecord& r) { transactionEnded(r); });
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
-        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"));
+        window = std::make_unique<krTaktora>(QStringLiteral("/usr/bin/taktora"), &link);
         find<QLineEdit>(window.get(), "txtControllerNr")->setText(QStringLiteral("1"));
         return port.isOpen();
     }
-    ~Soak() override
+    ~Soak()
     {
         window.reset();
-        InstallTrafficObserver(nullptr);
-        CloseControllerPort();
-        InstallControllerPort(nullptr);
-        InstallClock(nullptr);
+        link.disconnect(&watch);
+        link.close();
+        link.setPort(nullptr);
+        link.setClock(nullptr);
     }
 
     void act();

@@ -10,16 +10,19 @@
 #include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "PortDirectory.h"
+#include "ProgrammingTab.h"
 #include "SerialDevices.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSlider>
 #include <QThread>
@@ -134,6 +137,71 @@ private slots:
         QCOMPARE(shownBoxes(), QStringList());
     }
 
+    // The cable is pulled and put back while a window is open: the Controller must be checked
+    // again, so the window's next operation says so and sends nothing.
+    void windowsWaitForACheckAfterAReplug_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<int>("operation");
+        QTest::newRow("decoder sheet, Alle lesen") << "btnDecoderSheet" << 0;
+        QTest::newRow("programming tab, Wert prüfen") << "btnProgrammedLocos" << 1;
+        QTest::newRow("loco list, restart") << "btnProgrammedLocos" << 2;
+        QTest::newRow("Controller settings, OK") << "cmdControllerSettings" << 3;
+    }
+    void windowsWaitForACheckAfterAReplug()
+    {
+        QFETCH(QString, opener);
+        QFETCH(int, operation);
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("ttyTaktora"));
+        SimDashboard dash({"--link", link});
+        QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
+        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
+        auto* port = dash.window->findChild<QLabel*>(QStringLiteral("pnlComPort"));
+        qsizetype before = -1;
+        qsizetype after = -2;
+        QStringList said;
+        QTimer::singleShot(0, dash.window.get(), [&] {
+            QWidget* window = QApplication::activeModalWidget();
+            QVERIFY(window);
+            const auto closing = qScopeGuard([window] { window->close(); });
+            // Opened: the first activation has read and switched the track off.
+            QTRY_VERIFY(window->windowTitle().endsWith(QStringLiteral("(Controller 1)")));
+            QCoreApplication::processEvents();
+            ::kill(pid_t(dash.sim.pid()), SIGUSR1);
+            QTRY_COMPARE(port->text(), QStringLiteral("COM3 getrennt"));
+            ::kill(pid_t(dash.sim.pid()), SIGUSR2);
+            QTRY_COMPARE(port->text(), QStringLiteral("COM3"));
+            MessageBox::takeShown();
+            before = dash.sim.requests().size();
+            switch (operation) {
+            case 0:
+                window->findChild<QPushButton*>(QStringLiteral("cmdReadAll"))->click();
+                break;
+            case 1:
+                qobject_cast<krLocoList*>(window)->programmingTab()->cmdOperation_Click(0);
+                break;
+            case 2:
+                MessageBox::setNextAnswer(QMessageBox::Yes);
+                qobject_cast<krLocoList*>(window)->ActivateLocoConfig();
+                break;
+            default:
+                MessageBox::setNextAnswer(QMessageBox::Yes);
+                window->findChild<QPushButton*>(QStringLiteral("cmdChangeSettings"))->click();
+                MessageBox::takeShown(); // the warning before editing
+                window->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+            }
+            said = shownBoxes();
+            after = dash.sim.requests().size();
+        });
+        if (auto* action = dash.window->findChild<QAction*>(opener))
+            action->trigger();
+        else
+            dash.window->findChild<QPushButton*>(opener)->click();
+        QCOMPARE(said, QStringList{QStringLiteral("Bitte zuerst den Controller prüfen.")});
+        QCOMPARE(after, before);
+    }
+
     // A board found under /dev/serial/by-id is offered and assigned by that name, which stays when
     // it comes back as another ttyACM; one assigned by its kernel name is still recognised.
     void optionsOfferTheStableName()
@@ -151,7 +219,8 @@ private slots:
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), dev.filePath("none")), QString());
 
         PortDirectory::registerDevice(QStringLiteral("COM3"), dev.filePath(QStringLiteral("ttyACM1")));
-        krOptions options;
+        ControllerLink link;
+        krOptions options(link);
         options.setDeviceScanner([&] {
             return SerialDeviceList{{dev.filePath(QStringLiteral("ttyACM0")), QStringLiteral("Other board"),
                                      QString(), byId + QStringLiteral("/usb-Other_Board_9-if00")},
@@ -173,11 +242,14 @@ private slots:
         QStringList locos;
         for (int n = 1; n <= 300; ++n)
             locos << QString::number(n) + ":28";
+        ControllerLink link;
+        AttachScreenPrompts(link);
         SimProcess sim({"--locos", locos.join(',')});
-        QVERIFY(sim.attachAs(QStringLiteral("COM3"), false));
+        QVERIFY(sim.attachAs(link, QStringLiteral("COM3"), false));
         std::thread killer = killOnRequest(sim, QStringLiteral("> 1, 20, 0, 0, 254, 235"), 100);
-        const auto openList = [] {
-            auto window = std::make_unique<krLocoList>();
+        const auto openList = [&link] {
+            link.setChecked(1); // as the main window's check does after every opening of the port
+            auto window = std::make_unique<krLocoList>(link);
             window->setControllerID(1);
             window->show();
             QCoreApplication::processEvents(); // the first activation reads the configuration
@@ -196,7 +268,7 @@ private slots:
         SimProcess back({"--locos", locos.join(',')});
         QVERIFY2(back.start(), qPrintable(back.errorString()));
         back.registerAs(QStringLiteral("COM3"));
-        krOptions options;
+        krOptions options(link);
         options.show();
         auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
         list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
@@ -205,7 +277,7 @@ private slots:
         QCOMPARE(window->configuration().size(), 300);
         QCOMPARE(shownBoxes(), QStringList());
         window.reset();
-        CloseControllerPort();
+        link.close();
     }
 };
 

@@ -5,6 +5,7 @@
 #include "CommandSet.h"
 #include "krControllerSettingsDD.h"
 #include "krTaktoraTools.h"
+#include "LineClient.h"
 #include "SimWindow.h"
 #include "TestMain.h"
 
@@ -25,10 +26,16 @@ const QList<FrameFields> kReads{Request::readFirmwareVersion(1), Request::queryC
 struct Rig : SimWindow<krControllerSettingsDD>
 {
     explicit Rig(const QString& args) : SimWindow(args.split(' ', Qt::SkipEmptyParts)) {}
-    bool start() { return sim.attachAs("COM3"); }
+    bool start()
+    {
+        if (!sim.attachAs(link, "COM3"))
+            return false;
+        link.setChecked(1); // as the main window's check does
+        return true;
+    }
     void open(bool allowHWNotstop = false) // the dashboard always allows the emergency stop's box
     {
-        window = std::make_unique<krControllerSettingsDD>();
+        window = std::make_unique<krControllerSettingsDD>(link);
         window->setControllerID(1);
         if (!allowHWNotstop)
             window->setAllowHWNotstop(false);
@@ -99,6 +106,32 @@ private slots:
         // Read once, up to the first read that fails, without a word to the user.
         QCOMPARE(rig.sim.requests(), args.contains("no-answer") ? QList<FrameFields>(2, kReads[0]) : kReads);
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // A phone while the dialog is open: refused with the dialog's reason, but its stop and its
+    // track-off go out, for the dialog leaves the track as it is; once it has closed, the line is
+    // free again.
+    void phoneMeetsTheOpenDialog()
+    {
+        Rig rig("");
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        rig.open();
+        LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
+        QList<Outcome> heard;
+        const auto tell = [&heard](const Outcome& o) { heard << o; };
+        const FrameFields speed = Request::setLocoSpeed(1, 3, 50);
+        const QList<FrameFields> passing{Request::stopLoco(1, 3), Request::setTrackMode(1, TrackMode::Off)};
+        for (const FrameFields& f : QList<FrameFields>{speed} + passing)
+            phone.submit(f, tell);
+        QTRY_COMPARE(heard.size(), 3);
+        QCOMPARE(heard[0].status, Outcome::Status::Busy);
+        QCOMPARE(heard[0].reason, QStringLiteral("die Controller-Einstellungen sind am PC geöffnet"));
+        QVERIFY(heard[1].answered() && heard[2].answered());
+        QCOMPARE(rig.sim.requests().mid(kReads.size()), passing);
+        rig.window->close();
+        phone.submit(speed, tell);
+        QTRY_COMPARE(heard.size(), 4);
+        QCOMPARE(rig.sim.requests().mid(kReads.size()), passing + QList<FrameFields>{speed});
     }
 
     void okSavesOrRefuses_data()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeSerialPort.h"
 
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
 #include "PortErrors.h"
 
@@ -98,17 +99,18 @@ QByteArray FakeSerialPort::readAll()
 
 FakeLink::FakeLink(const QString& portName)
 {
+    AttachScreenPrompts(link);
+    screen.setNeedsCheck(false);
     port.setExistingPorts({portName});
-    InstallClock(&clock);
-    InstallControllerPort(&port);
-    SetPortName(portName);
+    link.setClock(&clock);
+    link.setPort(&port);
+    link.setPortName(portName);
     port.open(portName);
     port.resetLog();
 }
 
 FakeLink::~FakeLink()
 {
-    InstallControllerPort(nullptr);
-    InstallClock(nullptr);
-    SetPortName(QStringLiteral("NUL"));
+    link.setPort(nullptr);
+    link.setClock(nullptr);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Frame.h"
+#include "LineClient.h"
 #include "SerialPortInterface.h"
 
 #include <QList>
@@ -83,11 +84,16 @@ private:
     PortError m_error;
 };
 
-// Installs a fake port and clock for the life of a test and removes them afterwards.
+class ControllerLink;
+
+// Lends the program's link a fake port and clock for the life of a test and takes them back
+// afterwards.
 struct FakeLink
 {
     FakeClock clock;
     FakeSerialPort port{&clock};
+    ControllerLink link; // with the screen's boxes, as the main window has them
+    LineClient screen{link, QStringLiteral("Test"), LineClient::Kind::Screen}; // needs no check
     explicit FakeLink(const QString& portName = QStringLiteral("COM3"));
     ~FakeLink();
 };

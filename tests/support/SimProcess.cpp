@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimProcess.h"
 
+#include "ControllerLink.h"
 #include "krTaktoraTools.h"
 #include "PortDirectory.h"
 
@@ -59,13 +60,13 @@ void SimProcess::registerAs(const QString& comName) const
     PortDirectory::registerDevice(comName, m_devicePath);
 }
 
-bool SimProcess::attachAs(const QString& comName, bool quiet)
+bool SimProcess::attachAs(ControllerLink& link, const QString& comName, bool quiet)
 {
     if (!start())
         return false;
     registerAs(comName);
-    SetPortName(comName);
-    return OpenControllerPort(comName, quiet);
+    link.setPortName(comName);
+    return OpenControllerPort(link, comName, quiet);
 }
 
 QStringList SimProcess::logLines() const

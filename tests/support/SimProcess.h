@@ -12,6 +12,8 @@
 // The Controller emulator taktora-sim as a child process of a test: started with the test's
 // arguments and a log file of its own, reached through its pseudo-terminal, killed when the
 // object goes.
+class ControllerLink;
+
 class SimProcess
 {
 public:
@@ -31,7 +33,7 @@ public:
     // Points the COM name at the emulator in the settings group "Ports".
     void registerAs(const QString& comName) const;
     // Starts, registers as comName, makes it the program's port and opens it as the program does.
-    bool attachAs(const QString& comName, bool quiet = true);
+    bool attachAs(ControllerLink& link, const QString& comName, bool quiet = true);
 
     // The log as the emulator wrote it so far, and the requests in it (lines "> ...").
     QStringList logLines() const;

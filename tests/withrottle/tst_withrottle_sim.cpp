@@ -2,9 +2,11 @@
 // Phones on 127.0.0.1 drive the real main window's server against taktora-sim over a pty.
 
 #include "CommandSet.h"
+#include "ControllerLink.h"
 #include "DashboardRig.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
+#include "LineClient.h"
 #include "LocoRules.h"
 #include "ServiceAdvertiser.h"
 #include "SimDashboard.h"
@@ -18,13 +20,18 @@
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QToolButton>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 // A phone as the protocol sees it: lines out, lines in.
@@ -64,6 +71,53 @@ struct Phone
     }
 };
 using Frames = QList<FrameFields>;
+
+// A phone in a thread of its own: its lines keep coming while the window's thread is busy.
+struct BlockingPhone
+{
+    QTcpSocket socket;
+    bool connectTo(quint16 port)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        return socket.waitForConnected(3000);
+    }
+    void send(const QByteArray& lines)
+    {
+        socket.write(lines);
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
+        }
+    }
+    bool awaitLine(const QByteArray& prefix)
+    {
+        for (QDeadlineTimer end(5000); !end.hasExpired();) {
+            while (socket.canReadLine())
+                if (socket.readLine().startsWith(prefix))
+                    return true;
+            socket.waitForReadyRead(50);
+        }
+        return false;
+    }
+};
+
+bool pollFor(const std::function<bool()>& done, int ms)
+{
+    for (QDeadlineTimer end(ms); !end.hasExpired(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (done())
+            return true;
+    return false;
+}
+
+// The reasons of the lines the phones' server puts into the traffic monitor.
+struct Notes
+{
+    QObject context;
+    QStringList reasons;
+    explicit Notes(ControllerLink& link)
+    {
+        QObject::connect(&link, &ControllerLink::noted, &context,
+                         [this](const QString&, const QString&, const QString& why) { reasons << why; });
+    }
+};
 
 QStringList monitorRows(krTrafficMonitor* monitor)
 {
@@ -121,9 +175,10 @@ private slots:
         a.send("MTAS3<;>F00");
         a.send("MTAS3<;>F128"); // beyond the Controller's functions
         QVERIFY(a.waitFor("HMF28 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F12."));
-        QCOMPARE(rig.sim.requests().mid(sent),
-                 (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, true),
-                                     Request::locoFunction(1, 3, LightFunction, true)}));
+        QTRY_COMPARE(
+            rig.sim.requests().mid(sent),
+            (QList<FrameFields>{Request::setLocoSpeed(1, 3, 128), Request::setLocoDirection(1, 3, true),
+                                Request::locoFunction(1, 3, LightFunction, true)}));
         QCOMPARE(shown->slider()->value(), 255 - 128);
         QVERIFY(shown->lightButton()->isChecked());
         QVERIFY(!shown->directionButton()->isEnabled()); // moving: locked for the mouse
@@ -137,8 +192,8 @@ private slots:
         a.lines.clear();
         b.send("MTAS3<;>V30");
         QVERIFY(a.waitFor("MTAS3<;>V30"));
-        QCOMPARE(shown->slider()->value(), 255 - 61);
-        shown->lightButton()->click(); // the mouse
+        QCOMPARE(shown->slider()->value(), 255 - 61); // the throttle follows the phone
+        shown->lightButton()->click();                // the mouse
         QVERIFY(a.waitFor("MTAS3<;>F00") && b.waitFor("MTAS3<;>F00"));
         b.send("MTAS3<;>R0"); // reversing while moving is passed on
         QVERIFY(a.waitFor("MTAS3<;>R0"));
@@ -146,14 +201,15 @@ private slots:
         rig.window->findChild<QPushButton*>("btnGlobalStop")->click();
         QVERIFY(a.waitFor("MTAS3<;>V0") && b.waitFor("MTAS3<;>V0"));
 
-        // Track power from a phone: the window's own button, both phones told.
+        // Track power from a phone: the window's lamps and both phones told.
         a.send("PPA1");
         QVERIFY(a.waitFor("PPA1") && b.waitFor("PPA1"));
         QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), QColor(0, 192, 0));
 
-        // Malformed lines are logged in the open monitor and send nothing; a flood closes its line.
-        auto* monitor = new krTrafficMonitor(rig.window.get());
-        monitor->show();
+        // Malformed lines are logged in the open monitor and send nothing; a flood closes its line
+        // and stops its loco.
+        rig.window->findChild<QAction*>("btnMonitor")->trigger();
+        auto* monitor = rig.window->findChild<krTrafficMonitor*>();
         sent = rig.sim.requests().size();
         a.send("MTAS3<;>Vschnell");
         a.send("MTAL99999<;>V10");
@@ -161,9 +217,9 @@ private slots:
         b.send(QByteArray(6000, 'M'));
         QVERIFY(QTest::qWaitFor([&] { return b.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
         QStringList logged;
-        QTRY_VERIFY((logged = monitorRows(monitor)).filter("Zeile ignoriert").size() == 4);
+        QTRY_VERIFY((logged = monitorRows(monitor)).filter("nicht ausgeführt").size() == 4);
         QVERIFY(logged.filter("zu lang, Verbindung getrennt").size() == 1);
-        QVERIFY(rig.sim.requests().mid(sent).isEmpty()); // b's loco stood already
+        QTRY_COMPARE(rig.sim.requests().mid(sent), QList<FrameFields>{Request::stopLoco(1, 3)});
         QVERIFY(a.socket.state() == QAbstractSocket::ConnectedState);
 
         // A phone that asked for heartbeats and goes silent: alert, loco stopped and released.
@@ -173,8 +229,8 @@ private slots:
         a.send("*+");
         QVERIFY(a.waitFor("HMVerbindung unterbrochen: Ihre Loks wurden angehalten und freigegeben.", 4000));
         QVERIFY(a.lines.contains("MT-S3<;>"));
-        QCOMPARE(shown->slider()->value(), 255);
-        QCOMPARE(rig.sim.requests().last(), Request::setLocoSpeed(1, 3, 0));
+        QTRY_COMPARE(rig.sim.requests().last(), Request::stopLoco(1, 3));
+        QTRY_COMPARE(shown->slider()->value(), 255);
         QVERIFY(takeShownTexts().isEmpty());
     }
 
@@ -200,21 +256,24 @@ private slots:
         // Loco 1000 stands on no throttle: the phone's commands become the throttles' frames.
         Phone phone;
         QVERIFY(phone.connectTo(port));
+        QVERIFY(
+            phone.waitFor("RL4]\\[Lok 3}|{3}|{S]\\[Lok 1000}|{1000}|{L]\\[Lok 7}|{7}|{S]\\[Lok 5}|{5}|{S"));
         phone.send("NWerkstatt");
         phone.send("MT+L1000<;>ELok 1000");
         QVERIFY(phone.waitFor("MTAL1000<;>s1"));
         QVERIFY(dialog->findChild<QListWidget*>("lstPhones")->item(0)->text().endsWith("Lok 1000"));
         const int sent = rig.sim.requests().size();
         phone.lines.clear();
-        for (const char* line : {"MTAL1000<;>V126", "MTAL1000<;>R0", "MTAL1000<;>F13", "MTAL1000<;>X"})
+        for (const char* line : {"MTAL1000<;>V126", "MTAL1000<;>R0", "MTAL1000<;>F13"})
             phone.send(line);
-        phone.send("MTA*<;>qV");
-        phone.send("MTA*<;>qR");
+        QTRY_COMPARE(rig.sim.requests().mid(sent),
+                     (Frames{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, false),
+                             Request::locoFunction(1, 1000, 3, true)}));
+        // Questions are answered once what the phone sent before them has gone out.
+        for (const char* line : {"MTAL1000<;>X", "MTA*<;>qV", "MTA*<;>qR"})
+            phone.send(line);
         QVERIFY(phone.waitFor("MTAL1000<;>V0") && phone.waitFor("MTAL1000<;>R0"));
-        QCOMPARE(rig.sim.requests().mid(sent),
-                 (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 255),
-                                     Request::setLocoDirection(1, 1000, false),
-                                     Request::locoFunction(1, 1000, 3, true), Request::stopLoco(1, 1000)}));
+        QCOMPARE(rig.sim.requests().mid(sent + 3), Frames{Request::stopLoco(1, 1000)});
         phone.send("MT-*<;>r");
         QVERIFY(phone.waitFor("MT-L1000<;>"));
         phone.send("Q");
@@ -227,8 +286,9 @@ private slots:
     }
 
     // What a phone is told for each line (the alerts exactly), the frames and the monitor's reasons;
-    // "click" presses loco 3's direction button. Then button, picture, tooltip, phone and loco
-    // entry must all say the same direction (1 forward).
+    // "click" presses loco 3's direction button, "hold" opens a window that keeps the line and the
+    // track switched off. Then button, picture, tooltip, phone and loco entry must all say the same
+    // direction (1 forward).
     void phoneLines_data()
     {
         QTest::addColumn<QStringList>("sent");
@@ -261,6 +321,11 @@ private slots:
             {}, 1);
         row("phone R0: backward", {"MT+S3<;>S3", "click", "MTAS3<;>R0"}, {},
             {Request::setLocoDirection(1, 3, true), Request::setLocoDirection(1, 3, false)}, {}, 0);
+        const QString busy =
+            "Der Controller ist belegt: die Lok-Konfiguration ist geöffnet. Bitte später noch einmal.";
+        row("a window holds the line: refused with its reason, the stop passes, the track is off already",
+            {"MT+S3<;>S3", "hold", "MTAS3<;>V10", "MTAS3<;>F10", "MTAS3<;>X", "PPA0", "PPA1"},
+            {"HM" + busy, "HM" + busy, "PPA0", "HM" + busy}, {Request::stopLoco(1, 3)}, {busy, busy, busy});
     }
     void phoneLines()
     {
@@ -274,17 +339,19 @@ private slots:
         rig.check(); // loco 3 on throttle 2
         WiThrottleServer* server = rig.window->phoneServer();
         QVERIFY(server->listen(0, QHostAddress::LocalHost));
-        QStringList reasons;
-        connect(server, &WiThrottleServer::lineIgnored, this,
-                [&reasons](const QString&, const QString&, const QString& why) { reasons << why; });
+        Notes notes(rig.window->link());
         Phone phone;
         QVERIFY(phone.connectTo(server->port()));
+        QVERIFY(phone.waitFor("RL2]\\[Lok 3}|{3}|{S]\\[Lok 1000}|{1000}|{L"));
         phone.lines.clear();
         rig.link.port.resetLog(); // the roster read of the greeting
         QToolButton* button = rig.window->throttle(2)->directionButton();
+        LineClient window(rig.window->link(), "Lok-Konfiguration", LineClient::Kind::Screen);
         for (const QString& line : sent) {
             if (line == "click")
                 button->click();
+            else if (line == "hold")
+                window.holdExclusive("die Lok-Konfiguration ist geöffnet", true);
             else
                 QVERIFY(phone.sendAndSettle(line.toUtf8()));
         }
@@ -292,8 +359,8 @@ private slots:
         for (const QString& line : told)
             QVERIFY2(phone.lines.contains(line), qPrintable(line));
         QCOMPARE(phone.lines.filter(QRegularExpression("^HM")), told.filter(QRegularExpression("^HM")));
-        QCOMPARE(rig.sent(), frames);
-        QCOMPARE(reasons, logged);
+        QTRY_COMPARE(rig.sent(), frames);
+        QCOMPARE(notes.reasons, logged);
         if (forward < 0)
             return;
         const FrameFields e = rig.board().answer(Request::readLocoEntry(1, 3));
@@ -304,6 +371,128 @@ private slots:
         const QIcon picture(forward ? ":/icons/direction_forward.png" : ":/icons/direction_reverse.png");
         QCOMPARE(button->icon().pixmap(32).toImage(), picture.pixmap(32).toImage());
         QCOMPARE(phone.lines.filter("MTAS3<;>R").last(), QString("MTAS3<;>R%1").arg(forward));
+    }
+
+    // A phone's failed command is told to that phone and noted, and never opens a box on the PC.
+    // The box would run an event loop of its own, in which a phone that hangs up used to be
+    // deleted under the line still being handled. Lines that come while a command waits are
+    // answered at once; a phone that hangs up meanwhile takes its command along, not its stop.
+    void failedCommandToThePhoneNeverABox()
+    {
+        DashboardRig rig({"--fault", "no-answer:2@23"});
+        rig.check();
+        WiThrottleServer* server = rig.window->phoneServer();
+        QVERIFY(server->listen(0, QHostAddress::LocalHost));
+        Notes notes(rig.window->link());
+        Phone phone;
+        QVERIFY(phone.connectTo(server->port()));
+        QVERIFY(phone.sendAndSettle("MT+S3<;>S3"));
+        QTRY_VERIFY(!phone.lines.filter(QRegularExpression("^RL4")).isEmpty());
+        rig.link.port.resetLog(); // the roster read
+
+        MessageBox::setTestMode(false); // real boxes, each with its event loop
+        const auto testMode = qScopeGuard([] { MessageBox::setTestMode(true); });
+        QList<QMessageBox*> boxes;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || boxes.contains(box))
+                return;
+            boxes << box;
+            phone.send("Nzweiter");
+            phone.socket.abort();
+            QTimer::singleShot(1000, box, &QMessageBox::reject);
+        });
+        watch.start(20);
+        phone.send("MTAS3<;>V10");
+        const QString alert = "HMController 1 antwortet nicht.";
+        QVERIFY(QTest::qWaitFor([&] { return phone.lines.contains(alert) || !boxes.isEmpty(); }));
+        QTest::qWait(500);
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(notes.reasons, QStringList{alert.mid(2)});
+
+        const int named = phone.lines.count("*10");
+        LineClient reader(rig.window->link(), "Lok-Liste", LineClient::Kind::Screen);
+        {
+            LineClient::Batch read(reader); // a long read lets events through; the phone's command waits
+            phone.send("MTAS3<;>V20");
+            phone.send("Nzweiter");
+            QVERIFY(QTest::qWaitFor([&] { return phone.lines.count("*10") > named; }));
+            QCOMPARE(rig.window->link().waitingRequests(), 1);
+            phone.socket.abort();
+            QTRY_COMPARE(server->phones().size(), 0);
+            QTRY_COMPARE(rig.window->link().waitingRequests(), 0);
+        }
+        QTest::qWait(50);
+        const FrameFields speed10 = Request::setLocoSpeed(1, 3, WiThrottle::controllerSpeed(10));
+        QCOMPARE(rig.sent(), (Frames{speed10, speed10, Request::stopLoco(1, 3)}));
+    }
+
+    // One phone floods a loco with 3,000 speed lines over a paced line while another phone stops
+    // its loco and the window stops all: the stops pass what of the flood still waits, and the
+    // flood's speeds are merged into far fewer frames, the last one its newest.
+    void floodIsMergedAndStopsGoFirst()
+    {
+        SimDashboard rig({"--pace"});
+        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
+        rig.check("1");
+        WiThrottleServer* server = rig.window->phoneServer();
+        QVERIFY(server->listen(0, QHostAddress::LocalHost));
+        auto* stop = rig.window->findChild<QPushButton*>("btnGlobalStop");
+        const auto floodFrames = [](const Frames& frames) {
+            return std::count_if(frames.cbegin(), frames.cend(), [](const FrameFields& f) {
+                return f.command == Command::SetLocoSpeed && wordFromBytes(f.data1, f.data2) == 3;
+            });
+        };
+        const FrameFields newest = Request::setLocoSpeed(1, 3, 255);
+        const Frames stops{Request::stopLoco(1, 1000), Request::stopLoco(1, AllLocos)};
+        std::atomic<bool> done{false};
+        std::atomic<qsizetype> given{-1};
+        std::thread phones([&] {
+            BlockingPhone a, b;
+            if (a.connectTo(server->port()) && b.connectTo(server->port())) {
+                a.send("MT+S3<;>S3\n");
+                b.send("MT+L1000<;>L1000\n");
+                QByteArray lines[2];
+                for (int i = 0; i < 3000; ++i)
+                    lines[i / 1500] += "MTAS3<;>V" + QByteArray::number(i == 2999 ? 126 : 1 + i % 100) + '\n';
+                if (a.awaitLine("MTAS3<;>s") && b.awaitLine("MTAL1000<;>s")) {
+                    a.send(lines[0]);
+                    pollFor([&] { return floodFrames(rig.sim.requests()) > 0; }, 20000);
+                    given = floodFrames(rig.sim.requests());
+                    b.send("MTAL1000<;>X\n");
+                    QMetaObject::invokeMethod(
+                        stop, [stop] { stop->click(); }, Qt::QueuedConnection);
+                    pollFor(
+                        [&] {
+                            return rig.sim.requests().count(stops[0]) + rig.sim.requests().count(stops[1]) ==
+                                   2;
+                        },
+                        30000);
+                    a.send(lines[1]);
+                    pollFor([&] { return rig.sim.requests().contains(newest); }, 30000);
+                }
+            }
+            done = true;
+        });
+        const bool finished = QTest::qWaitFor([&] { return done.load(); }, 120000);
+        phones.join();
+        QVERIFY(finished);
+
+        const Frames wire = rig.sim.requests();
+        const qsizetype last = wire.lastIndexOf(newest);
+        QVERIFY(last >= 0 && given > 0);
+        for (const FrameFields& s : stops) {
+            const qsizetype at = wire.indexOf(s);
+            QVERIFY(at >= 0 && at < last);
+            // Once given, a stop waits for the exchange on the wire and at most two more.
+            QVERIFY2(
+                floodFrames(wire.mid(0, at)) - given <= 3,
+                qPrintable(
+                    QString("%1 flood frames before the stop").arg(floodFrames(wire.mid(0, at)) - given)));
+        }
+        QVERIFY2(floodFrames(wire) < 300, qPrintable(QString("%1 speed frames").arg(floodFrames(wire))));
+        QCOMPARE(floodFrames(wire.mid(last + 1)), 0); // the newest speed is the last
     }
 
     void advertisementAsPlainDataAndWithoutDaemon()
