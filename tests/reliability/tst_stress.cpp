@@ -39,6 +39,7 @@ int stressSeconds()
 // A phone on its own loco: floods speeds, stops now and then, and hangs up now and then.
 struct StressPhone
 {
+    StressPhone(int loco, quint16 port) : loco(loco), port(port) {}
     int loco;
     quint16 port;
     std::unique_ptr<QTcpSocket> socket;
@@ -141,7 +142,7 @@ private slots:
         std::vector<StressPhone> phones;
         phones.reserve(3); // the sockets' handlers hold on to their phone
         for (const int loco : {3, 1000, 7})
-            phones.push_back({loco, server->port()});
+            phones.emplace_back(loco, server->port());
         for (int n = 0; n < int(phones.size()); ++n)
             phones[n].connectNow(n);
         QHash<int, int> stopsGiven; // loco -> stops the phones asked for while the line was checked
@@ -158,7 +159,7 @@ private slots:
         });
         rig.window->show();
         rig.window->activateWindow();
-        QTest::qWaitForWindowActive(rig.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
         QTest::keyClick(rig.window.get(), Qt::Key_1, Qt::ControlModifier);
         sources.start(5);
 
