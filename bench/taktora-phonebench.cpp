@@ -323,6 +323,7 @@ int main(int argc, char** argv)
         return 1;
     }
     WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM9"), QStringLiteral("Taktora"));
+    WriteSetting(QStringLiteral("WiThrottleApproval"), QStringLiteral("0"), QStringLiteral("Taktora"));
     krTaktora window(QStringLiteral("taktora"));
     window.show();
     window.findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));
