@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WiThrottleSettings.h"
 
-#include "krTaktoraTools.h"
+#include "LinkTools.h"
 #include "WiThrottleProtocol.h"
 
 namespace WiThrottle::Settings {

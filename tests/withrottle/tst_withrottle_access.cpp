@@ -49,9 +49,9 @@ struct Notes
 {
     QObject context;
     QStringList reasons;
-    Notes()
+    explicit Notes(ControllerLink& link)
     {
-        QObject::connect(&ProgramLink(), &ControllerLink::noted, &context,
+        QObject::connect(&link, &ControllerLink::noted, &context,
                          [this](const QString&, const QString&, const QString& why) { reasons << why; });
     }
 };
@@ -427,7 +427,7 @@ private slots:
     {
         PhoneRig p({{"WiThrottleApproval", "0"}});
         p.server->setIdentifyMs(400);
-        Notes notes;
+        Notes notes(p.rig->window->link());
         Phone silent, named, idOnly;
         QVERIFY(silent.connectTo(p.server->port()));
         QVERIFY(named.connectTo(p.server->port()));
@@ -449,7 +449,7 @@ private slots:
     void clientThatNeverReads()
     {
         PhoneRig p({{"WiThrottleApproval", "0"}});
-        Notes notes;
+        Notes notes(p.rig->window->link());
         QTcpSocket deaf;
         deaf.setReadBufferSize(1024); // stops taking from the network once that much waits
         deaf.connectToHost(QHostAddress::LocalHost, p.server->port());
