@@ -144,4 +144,9 @@ QString tooManyConnectionsText(int limit)
     return QStringLiteral("Zu viele Handregler: höchstens %1 auf einmal.").arg(limit);
 }
 
+QString tooManyLocosText(int limit)
+{
+    return QStringLiteral("Zu viele Loks auf diesem Handregler: höchstens %1 auf einmal.").arg(limit);
+}
+
 } // namespace WiThrottle

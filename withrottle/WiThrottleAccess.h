@@ -28,6 +28,9 @@ constexpr int HighestMaxConnections = 64;
 constexpr qint64 MaxPendingOutput = 256 * 1024;
 // A connection that has not said who it is by then is closed.
 constexpr int IdentifySeconds = 10;
+// Locos one connection holds at once: more than any phone shows, few enough that a connection
+// acquiring every address on every throttle costs no more than a handful.
+constexpr int MaxHeldLocos = 32;
 
 // "a, b,c" -> {"a", "b", "c"}: blanks around the ids and empty entries left out, each id once.
 QStringList parseDeviceList(const QString& text);
@@ -69,5 +72,6 @@ QString approvedText();
 QString rejectedText();
 QString powerNotAllowedText();
 QString tooManyConnectionsText(int limit);
+QString tooManyLocosText(int limit);
 
 } // namespace WiThrottle

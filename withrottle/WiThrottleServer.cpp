@@ -3,8 +3,8 @@
 
 #include "CommandSet.h"
 #include "ControllerLink.h"
-#include "LinkTools.h"
 #include "LineClient.h"
+#include "LinkTools.h"
 #include "LocoEntries.h"
 #include "PhoneConnection.h"
 #include "ServiceAdvertiser.h"
@@ -16,6 +16,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 using namespace WiThrottle;
@@ -41,6 +42,15 @@ template <typename F> void forEachHeld(const WiThrottleSession* session, F f)
     for (auto t = session->locos.cbegin(); t != session->locos.cend(); ++t)
         for (auto k = t.value().cbegin(); k != t.value().cend(); ++k)
             f(t.key(), k.key(), k.value());
+}
+
+// Throttle and key: a loco on two throttles of the phone counts twice, as it costs twice.
+int heldCount(const WiThrottleSession* session)
+{
+    int count = 0;
+    for (const auto& keys : session->locos)
+        count += int(keys.size());
+    return count;
 }
 } // namespace
 
@@ -469,6 +479,11 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const WiThrottle::Lin
         }
     }
     const auto loco = static_cast<quint16>(address);
+    const bool held = session->locos.value(line.throttle).contains(line.key);
+    if (!held && heldCount(session) >= MaxHeldLocos) {
+        refuse(session, text, tooManyLocosText(MaxHeldLocos));
+        return;
+    }
     session->locos[line.throttle][line.key] = address;
     const LocoState s = m_link.layout().loco(*controller, loco);
     m_told.insert(::Line::locoKey(*controller, loco), s);
@@ -502,12 +517,19 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
     const auto loco = static_cast<quint16>(address);
     switch (line.action) {
     case Action::QuerySpeed:
-    case Action::QueryDirection:
-        session->questions << WiThrottleSession::Question{line.throttle, key, address,
-                                                          line.action == Action::QuerySpeed};
+    case Action::QueryDirection: {
+        // A question already waiting is answered once: a phone that keeps asking while its
+        // commands wait behind a long read must not pile up questions.
+        const WiThrottleSession::Question q{line.throttle, key, address, line.action == Action::QuerySpeed};
+        if (std::none_of(session->questions.cbegin(), session->questions.cend(),
+                         [&q](const WiThrottleSession::Question& w) {
+                             return w.throttle == q.throttle && w.key == q.key && w.speed == q.speed;
+                         }))
+            session->questions << q;
         if (session->line->waiting() == 0)
             answerQuestions(session);
         return;
+    }
     case Action::SpeedStepMode:
         // The mode belongs to the loco configuration, which the loco list changes.
         session->send(stateLine(line.throttle, key, speedStepState(address)));
