@@ -7,7 +7,8 @@
 // on-screen throttle and for one that does not. Last, one phone floods loco 3 with 3,000 speed
 // lines while another phone stops its loco and the window's global STOP is pressed: the time from
 // each stop to its frame on the wire, the speed frames the flood produced, and the time from the
-// flood's last line to its speed on the wire, each also in exchanges of the paced line.
+// flood's last line to its speed on the wire, each also in exchanges of the paced line. In between,
+// how long after a silent phone's last line its heartbeat watch stops its locos.
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
@@ -211,6 +212,34 @@ Latencies measure(quint16 port, const QByteArray& key, int lines, WireWatch& wat
     phoneThread.join();
     return result;
 }
+// A phone thread asks for the heartbeat watch and goes silent, round after round: the time from
+// its last line to the alert that its locos were stopped, against the announced interval.
+Latencies heartbeatDelays(quint16 port, int rounds)
+{
+    Latencies result;
+    std::atomic<bool> finished{false};
+    std::thread phoneThread([&] {
+        BlockingPhone phone;
+        if (phone.connectTo(port)) {
+            phone.send("NHerzschlag");
+            phone.awaitLine("*", 3000);
+            for (int i = 0; i < rounds; ++i) {
+                const qint64 sent = nowNs();
+                phone.send("*+"); // the watch runs out only once, then waits to be asked again
+                if (phone.awaitLine("HM", 5000).isEmpty())
+                    break;
+                result.ms.push_back(double(nowNs() - sent) / 1e6);
+            }
+            phone.send("Q");
+            phone.socket.waitForDisconnected(1000);
+        }
+        finished = true;
+    });
+    waitUntil([&] { return finished.load(); }, 10000 * rounds);
+    phoneThread.join();
+    return result;
+}
+
 struct FloodFigures
 {
     double phoneStopMs = -1;
@@ -322,6 +351,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "taktora-sim did not start\n");
         return 1;
     }
+    emulator.link().close(); // the window's own line opens the port
     WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM9"), QStringLiteral("Taktora"));
     WriteSetting(QStringLiteral("WiThrottleApproval"), QStringLiteral("0"), QStringLiteral("Taktora"));
     krTaktora window(QStringLiteral("taktora"));
@@ -377,6 +407,13 @@ int main(int argc, char** argv)
     showWindow("phone silent");
     const bool stopped =
         throttle->slider()->value() == 255 && logTail(log, 2).join(' ').contains("> 1, 24, 3, 0, 0");
+
+    constexpr int HeartbeatRounds = 8;
+    server->setHeartbeatSeconds(1);
+    Latencies heartbeat = heartbeatDelays(server->port(), HeartbeatRounds);
+    std::printf("\nheartbeat of 1 s, %zu of %d rounds: stopped %.1f to %.1f ms after the phone's last line "
+                "(median %.1f; the aim: 1000 to 1500)\n",
+                heartbeat.ms.size(), HeartbeatRounds, heartbeat.at(0), heartbeat.at(1), heartbeat.at(0.5));
 
     WireWatch watch(window.line().link());
     server->setHeartbeatSeconds(60);
