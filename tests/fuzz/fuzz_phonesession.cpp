@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Whole phone sessions against the server on a checked Controller: phones connect, send lines
-// and pieces of lines, read or never read, drop, are approved or rejected, while the PC changes
+// Whole phone sessions against the server on a checked Controller: phones connect, send lines,
+// pieces of lines and floods, read or never read, drop, are approved or rejected, while the PC changes
 // what phones may do, all in any order. Whatever happens: a phone waits for its output within
 // the bound, no phone is served beyond the limit, no frame drives before a device may drive, no
 // speed passes the cap, the track power is not switched when phones may not, and once every
@@ -217,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 return nullptr;
             return alive[next() % alive.size()].data();
         };
-        switch (op % 8) {
+        switch (op % 9) {
         case 0: {
             const int before = server->phones().size();
             auto* c = new FuzzConnection(int(alive.size()), server.get());
@@ -296,6 +296,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             powerAllowed = powerAllowed || changed.allowPower;
             break;
         }
+        case 8: // a flood: one line many times at once
+            if (FuzzConnection* c = phone()) {
+                const quint8 pick = next();
+                const QByteArray line = QByteArray(kLines[pick % std::size(kLines)]) + '\n';
+                released = released || line.startsWith("MT-");
+                c->arrive(line.repeated(1 + next() * 8));
+            }
+            break;
         }
         if (!mayHaveDriven)
             for (const FrameFields& f : port.writtenFrames())
