@@ -11,8 +11,20 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 void krTaktora::buildPhoneServer()
 {
+    // The panel is as wide as the longest it says, in bold as while a device waits; the
+    // information panel gives up that much while it shows.
+    const WiThrottle::ServerStatus busiest{true, QString(), 0, WiThrottle::HighestMaxConnections,
+                                           WiThrottle::HighestMaxConnections};
+    QFont bold = m_pnlPhones->font();
+    bold.setBold(true);
+    m_pnlPhones->setFont(bold);
+    m_pnlPhones->setText(WiThrottle::statusPanelText(busiest));
+    m_pnlPhones->setFixedWidth(std::max(m_pnlPhones->minimumWidth(), m_pnlPhones->sizeHint().width()));
+
     m_phones = new WiThrottleServer(m_line->link(), this);
     connect(m_phones, &WiThrottleServer::phonesChanged, this, &krTaktora::showPhoneStatus);
     krPhoneThrottles::startFromSettings(*m_phones);

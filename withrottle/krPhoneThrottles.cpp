@@ -74,6 +74,9 @@ QListWidget* list(const QString& name, QWidget* parent)
     auto* widget = new QListWidget(parent);
     widget->setObjectName(name);
     widget->setMinimumHeight(TwipsToPixels(900));
+    // A phone's name, address and id run long: they wrap rather than scroll out of sight.
+    widget->setWordWrap(true);
+    widget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return widget;
 }
 

@@ -295,6 +295,7 @@ private slots:
         QVERIFY(anna.waitFor("Hm" + approvedText()));
         QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("phone-a"));
         QCOMPARE(panel->text(), QStringLiteral("Handregler: 1, 1 wartet"));
+        QVERIFY(panel->sizeHint().width() <= panel->minimumWidth()); // the bold text is not cut
         QCOMPARE(waiting->count(), 1);
 
         QVERIFY(anna.sendAndSettle("MT+S3<;>S3", "NAnna"));
