@@ -7,7 +7,9 @@
 // on-screen throttle and for one that does not. Last, one phone floods loco 3 with 3,000 speed
 // lines while another phone stops its loco and the window's global STOP is pressed: the time from
 // each stop to its frame on the wire, the speed frames the flood produced, and the time from the
-// flood's last line to its speed on the wire, each also in exchanges of the paced line.
+// flood's last line to its speed on the wire, each also in exchanges of the paced line. In between,
+// how long after a silent phone's last line its heartbeat watch stops its locos, and the program's
+// memory while a phone sends and never reads.
 
 #include "BenchEmulator.h"
 #include "CommandSet.h"
@@ -211,6 +213,93 @@ Latencies measure(quint16 port, const QByteArray& key, int lines, WireWatch& wat
     phoneThread.join();
     return result;
 }
+// A phone thread asks for the heartbeat watch and goes silent, round after round: the time from
+// its last line to the alert that its locos were stopped, against the announced interval.
+Latencies heartbeatDelays(quint16 port, int rounds)
+{
+    Latencies result;
+    std::atomic<bool> finished{false};
+    std::thread phoneThread([&] {
+        BlockingPhone phone;
+        if (phone.connectTo(port)) {
+            phone.send("NHerzschlag");
+            phone.awaitLine("*", 3000);
+            for (int i = 0; i < rounds; ++i) {
+                const qint64 sent = nowNs();
+                phone.send("*+"); // the watch runs out only once, then waits to be asked again
+                if (phone.awaitLine("HM", 5000).isEmpty())
+                    break;
+                result.ms.push_back(double(nowNs() - sent) / 1e6);
+            }
+            phone.send("Q");
+            phone.socket.waitForDisconnected(1000);
+        }
+        finished = true;
+    });
+    waitUntil([&] { return finished.load(); }, 10000 * rounds);
+    phoneThread.join();
+    return result;
+}
+
+// The program's resident memory now, in MB, from the kernel's account of the process.
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
+
+struct DeafFigures
+{
+    qint64 sentBytes = 0;
+    bool closed = false;
+    double beforeMb = 0;
+    double peakMb = 0;
+};
+
+// A phone that sends acquire lines, each answered with some 300 bytes, and never reads: the
+// program's memory while it does, until the server closes it or 64 MB have gone out.
+DeafFigures deafPhone(quint16 port)
+{
+    DeafFigures f;
+    f.beforeMb = f.peakMb = residentMb();
+    std::atomic<bool> finished{false};
+    std::atomic<qint64> sent{0};
+    std::atomic<bool> closed{false};
+    std::thread phoneThread([&] {
+        QTcpSocket socket;
+        socket.setReadBufferSize(1024); // takes no more from the network than that
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(3000)) {
+            socket.write("NTaub\n");
+            const QByteArray lines = QByteArray("MT+S3<;>S3\n").repeated(1000);
+            while (sent < 64LL * 1024 * 1024 && socket.state() == QAbstractSocket::ConnectedState) {
+                if (socket.write(lines) < 0)
+                    break;
+                socket.waitForBytesWritten(100);
+                sent += lines.size();
+                socket.waitForReadyRead(0); // notices the server's close
+            }
+            closed = socket.state() != QAbstractSocket::ConnectedState;
+        }
+        finished = true;
+    });
+    waitUntil(
+        [&] {
+            f.peakMb = std::max(f.peakMb, residentMb());
+            return finished.load();
+        },
+        120000);
+    phoneThread.join();
+    f.sentBytes = sent;
+    f.closed = closed;
+    return f;
+}
+
 struct FloodFigures
 {
     double phoneStopMs = -1;
@@ -322,7 +411,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "taktora-sim did not start\n");
         return 1;
     }
+    emulator.link().close(); // the window's own line opens the port
     WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM9"), QStringLiteral("Taktora"));
+    WriteSetting(QStringLiteral("WiThrottleApproval"), QStringLiteral("0"), QStringLiteral("Taktora"));
     krTaktora window(QStringLiteral("taktora"));
     window.show();
     window.findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));
@@ -377,8 +468,21 @@ int main(int argc, char** argv)
     const bool stopped =
         throttle->slider()->value() == 255 && logTail(log, 2).join(' ').contains("> 1, 24, 3, 0, 0");
 
-    WireWatch watch(window.line().link());
+    constexpr int HeartbeatRounds = 8;
+    server->setHeartbeatSeconds(1);
+    Latencies heartbeat = heartbeatDelays(server->port(), HeartbeatRounds);
+    std::printf("\nheartbeat of 1 s, %zu of %d rounds: stopped %.1f to %.1f ms after the phone's last line "
+                "(median %.1f; the aim: 1000 to 1500)\n",
+                heartbeat.ms.size(), HeartbeatRounds, heartbeat.at(0), heartbeat.at(1), heartbeat.at(0.5));
+
     server->setHeartbeatSeconds(60);
+    const DeafFigures deaf = deafPhone(server->port());
+    std::printf("phone that never reads: %s after %.1f MB of acquire lines; memory %.1f MB before, at most "
+                "%.1f MB while it sent\n",
+                deaf.closed ? "closed by the server" : "STILL CONNECTED", double(deaf.sentBytes) / 1048576,
+                deaf.beforeMb, deaf.peakMb);
+
+    WireWatch watch(window.line().link());
     std::printf("\nphone speed line to frame on the wire, %d lines each:\n", lines);
     for (const auto& [key, what] :
          {std::pair<QByteArray, const char*>{"S3", "loco 3 on a throttle"},

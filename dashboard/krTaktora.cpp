@@ -303,6 +303,9 @@ void krTaktora::buildStatusBar()
     m_pnlBoardLayout = statusPanel(QStringLiteral("pnlBoardLayout"), QString(),
                                    QStringLiteral("Zeigt das verwendete Controller-Board an"), 1764, bar);
     bar->addWidget(m_pnlInfo);
+    m_pnlPhones = statusPanel(QStringLiteral("pnlPhones"), QString(), QString(), 2268, bar);
+    m_pnlPhones->hide();
+    bar->addWidget(m_pnlPhones);
     bar->addWidget(statusPanel(QStringLiteral("pnlBlank"), QString(), QString(), 952, bar));
     bar->addWidget(statusPanel(QStringLiteral("pnlComPortCaption"), QStringLiteral("Schnittstelle"), portTip,
                                1764, bar));

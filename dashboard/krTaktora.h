@@ -92,6 +92,7 @@ private:
     void showTrafficMonitor();
     void buildPhoneServer();
     void showPhoneThrottles();
+    void showPhoneStatus();
     void openDecoderSheet();
     // The Controller number for a window opened from here; none, after telling the user, when the
     // check would refuse it.
@@ -125,6 +126,7 @@ private:
     QLabel* m_pnlInfo = nullptr;
     QLabel* m_pnlComPort = nullptr;
     QLabel* m_pnlBoardLayout = nullptr;
+    QLabel* m_pnlPhones = nullptr; // while the phone server listens
     ThrottlePanel* m_throttles[ThrottleCount] = {};
     AccessoryPanel* m_accessories[AccessoryPanelCount] = {};
     Lamp* m_shpCircuitOn = nullptr;

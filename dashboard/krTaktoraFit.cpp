@@ -105,7 +105,8 @@ void krTaktora::narrowStatusBar(int width)
     // proportion to its width.
     QList<QLabel*> spacers, texts;
     for (QLabel* panel : statusBar()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-        (panel->text().isEmpty() && panel->toolTip().isEmpty() ? spacers : texts).append(panel);
+        if (panel->isVisibleTo(this)) // a hidden panel's room is another's until it shows
+            (panel->text().isEmpty() && panel->toolTip().isEmpty() ? spacers : texts).append(panel);
     int excess = statusBar()->sizeHint().width() - width;
     for (QLabel* spacer : spacers) {
         const int cut = std::min(excess, spacer->minimumWidth());

@@ -16,7 +16,7 @@ XDG_CONFIG_HOME=$(mktemp -d)
 # No system bus: the phone server announces nothing on the network while the shots are taken.
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/taktora-screenshots
 mkdir -p "$XDG_CONFIG_HOME/KORADIN"
-printf '[Taktora]\nSignalOutputTo=COM3\nSlider00=3\nSlider01=1000\nSlider02=7\nSlider03=5\n' \
+printf '[Taktora]\nSignalOutputTo=COM3\nSlider00=3\nSlider01=1000\nSlider02=7\nSlider03=5\nWiThrottleDevices=maria-1\n' \
     >"$XDG_CONFIG_HOME/KORADIN/KORADIN.conf"
 
 Xvfb "$DISPLAY" -screen 0 1400x900x24 -dpi 96 >/dev/null 2>&1 &
@@ -99,15 +99,18 @@ xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Takt
 sleep 0.6
 
 # The phone throttles' dialog, switched on from its toolbar button, with two phones on this
-# computer: one drives loco 3 at half speed with its light on, the other holds locos 1000 and 7.
+# computer: the approved one drives loco 3 at half speed with its light on, the other is new and
+# waits for approval, which the status bar shows in bold.
 click 236 22
 sleep 1
 xdotool key alt+e
 sleep 1
 exec 3<>/dev/tcp/127.0.0.1/12090 4<>/dev/tcp/127.0.0.1/12090
 printf 'NMarias Handy\nHUmaria-1\nMT+S3<;>S3\nMTAS3<;>V63\nMTAS3<;>F10\n' >&3
-printf 'NWerkstatt-Tablet\nHUtablet-2\nMT+L1000<;>L1000\nMT+S7<;>S7\n' >&4
+printf 'NWerkstatt-Tablet\nHUtablet-2\nMT+L1000<;>L1000\n' >&4
 CROP=$(area "Handregler per Smartphone") shot phones-dialog 1.5
+read -r w h x y < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
+CROP="600x34+${x}+$((y + h - 34))" shot main-phone-waiting 0
 exec 3>&- 4>&- # the phones go: their locos stop
 xdotool key Escape
 sleep 0.6

@@ -3,9 +3,10 @@
 
 #include "CommandSet.h"
 #include "ControllerLink.h"
-#include "LinkTools.h"
 #include "LineClient.h"
+#include "LinkTools.h"
 #include "LocoEntries.h"
+#include "PhoneConnection.h"
 #include "ServiceAdvertiser.h"
 #include "WiThrottleSession.h"
 
@@ -15,6 +16,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 using namespace WiThrottle;
@@ -40,6 +42,15 @@ template <typename F> void forEachHeld(const WiThrottleSession* session, F f)
     for (auto t = session->locos.cbegin(); t != session->locos.cend(); ++t)
         for (auto k = t.value().cbegin(); k != t.value().cend(); ++k)
             f(t.key(), k.key(), k.value());
+}
+
+// Throttle and key: a loco on two throttles of the phone counts twice, as it costs twice.
+int heldCount(const WiThrottleSession* session)
+{
+    int count = 0;
+    for (const auto& keys : session->locos)
+        count += int(keys.size());
+    return count;
 }
 } // namespace
 
@@ -73,23 +84,34 @@ WiThrottleServer::~WiThrottleServer()
 bool WiThrottleServer::listen(quint16 port, const QHostAddress& address)
 {
     close();
+    // A null address would be taken for every network.
+    if (address.isNull()) {
+        m_error = QStringLiteral("keine gültige Netzwerkadresse");
+        emit phonesChanged();
+        return false;
+    }
     if (!m_server->listen(address, port)) {
         m_error = m_server->errorString();
+        emit phonesChanged();
         return false;
     }
     m_error.clear();
     m_advertiser->publish(phoneService(QSysInfo::machineHostName(), m_server->serverPort()));
+    emit phonesChanged();
     return true;
 }
 
 void WiThrottleServer::close()
 {
+    const bool was = m_server->isListening();
     m_advertiser->withdraw();
     m_server->close();
     for (WiThrottleSession* s : QList<WiThrottleSession*>(m_sessions)) {
         stopAndRelease(s);
         s->close();
     }
+    if (was)
+        emit phonesChanged();
 }
 
 bool WiThrottleServer::isListening() const
@@ -102,11 +124,16 @@ quint16 WiThrottleServer::port() const
     return m_server->serverPort();
 }
 
+QHostAddress WiThrottleServer::address() const
+{
+    return m_server->serverAddress();
+}
+
 QList<WiThrottleServer::PhoneInfo> WiThrottleServer::phones() const
 {
     QList<PhoneInfo> list;
     for (const WiThrottleSession* s : m_sessions) {
-        PhoneInfo info{s->name.isEmpty() ? s->id : s->name, s->peer(), {}};
+        PhoneInfo info{s->number, s->name, s->id, s->peer(), {}, isWaiting(s)};
         forEachHeld(s, [&info](char, const QString&, int loco) {
             if (!info.locos.contains(loco))
                 info.locos << loco;
@@ -116,29 +143,177 @@ QList<WiThrottleServer::PhoneInfo> WiThrottleServer::phones() const
     return list;
 }
 
+WiThrottle::ServerStatus WiThrottleServer::status() const
+{
+    ServerStatus status;
+    status.listening = m_server->isListening();
+    const QHostAddress where = m_server->serverAddress();
+    if (where != QHostAddress::Any && where != QHostAddress::AnyIPv4 && where != QHostAddress::AnyIPv6)
+        status.address = where.toString();
+    status.port = m_server->serverPort();
+    for (const WiThrottleSession* s : m_sessions) {
+        if (isWaiting(s))
+            ++status.waiting;
+        else if (s->identified && mayDrive(s))
+            ++status.driving;
+    }
+    return status;
+}
+
+// ---- Who may drive ----
+
+void WiThrottleServer::setAccess(const WiThrottle::Access& access)
+{
+    QList<WiThrottleSession*> allowed;
+    for (WiThrottleSession* s : std::as_const(m_sessions))
+        if (mayDrive(s))
+            allowed << s;
+    m_access = access;
+    m_access.devices = parseDeviceList(access.devices.join(QLatin1Char(',')));
+    m_access.maxSpeedPercent = boundedMaxSpeed(access.maxSpeedPercent);
+    m_access.maxConnections = boundedMaxConnections(access.maxConnections);
+    for (WiThrottleSession* s : std::as_const(allowed)) {
+        if (mayDrive(s))
+            continue;
+        stopAndRelease(s);
+        s->send(alertLine(approvalNeededText()));
+    }
+    emit phonesChanged();
+}
+
+bool WiThrottleServer::mayDrive(const WiThrottleSession* session) const
+{
+    return WiThrottle::mayDrive(m_access, session->id, session->approvedHere);
+}
+
+bool WiThrottleServer::isWaiting(const WiThrottleSession* session) const
+{
+    return session->identified && !mayDrive(session);
+}
+
+bool WiThrottleServer::admitted(WiThrottleSession* session, const QByteArray& text)
+{
+    if (mayDrive(session))
+        return true;
+    refuse(session, text, approvalNeededText());
+    return false;
+}
+
+WiThrottleSession* WiThrottleServer::session(quint64 number) const
+{
+    for (WiThrottleSession* s : m_sessions)
+        if (s->number == number)
+            return s;
+    return nullptr;
+}
+
+bool WiThrottleServer::approve(quint64 number)
+{
+    WiThrottleSession* s = session(number);
+    if (!s || !isWaiting(s))
+        return false;
+    // A device known by its address alone is approved for this connection only.
+    if (storableId(s->id))
+        m_access.devices << s->id;
+    else
+        s->approvedHere = true;
+    s->send(infoLine(approvedText()));
+    emit phonesChanged();
+    return true;
+}
+
+bool WiThrottleServer::reject(quint64 number)
+{
+    WiThrottleSession* s = session(number);
+    if (!s || !isWaiting(s))
+        return false;
+    note(s, QByteArray(), rejectedText());
+    s->send(alertLine(rejectedText()));
+    s->close();
+    emit phonesChanged();
+    return true;
+}
+
+void WiThrottleServer::identify(WiThrottleSession* session, const QString& id)
+{
+    session->identified = true;
+    if (id.isEmpty())
+        return;
+    session->id = id;
+    for (WiThrottleSession* s : std::as_const(m_sessions)) {
+        if (s != session && s->id.compare(id, Qt::CaseInsensitive) == 0) {
+            replace(s, session);
+            return; // every earlier connection of the device has been replaced the same way
+        }
+    }
+}
+
+void WiThrottleServer::replace(WiThrottleSession* old, WiThrottleSession* now)
+{
+    // Nothing of the old connection reaches the server any more: neither its loss nor its
+    // heartbeat stops the locos.
+    old->disconnect(this);
+    m_sessions.removeOne(old);
+    for (auto t = old->locos.cbegin(); t != old->locos.cend(); ++t)
+        for (auto k = t.value().cbegin(); k != t.value().cend(); ++k)
+            if (!now->locos[t.key()].contains(k.key()))
+                now->locos[t.key()].insert(k.key(), k.value());
+    now->approvedHere = now->approvedHere || old->approvedHere;
+    if (old->heartbeatMonitored())
+        now->setHeartbeatMonitored(true);
+    noteUnnoted(old);
+    note(now, "HU" + now->id.toUtf8(),
+         QStringLiteral("übernimmt die frühere Verbindung von %1").arg(old->peer()));
+    old->close(true);
+    old->deleteLater();
+}
+
 // ---- Sessions ----
 
 void WiThrottleServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        auto* session = new WiThrottleSession(socket, m_heartbeatSeconds, this);
-        session->line = new LineClient(m_link, sourceName(session), LineClient::Kind::Remote, session);
-        m_sessions << session;
-        connect(session, &WiThrottleSession::lineReceived, this,
-                [this, session](const QByteArray& line) { handle(session, line); });
-        connect(session, &WiThrottleSession::overlongLine, this, [this, session](const QByteArray& head) {
-            note(session, head + " …", QStringLiteral("zu lang, Verbindung getrennt"));
-            stopAndRelease(session);
-            session->close(true);
-        });
-        connect(session, &WiThrottleSession::heartbeatLost, this, [this, session] {
-            session->send(alertLine(heartbeatLostText()));
-            stopAndRelease(session);
-        });
-        connect(session, &WiThrottleSession::disconnected, this, [this, session] { dropped(session); });
-        greet(session);
-        emit phonesChanged();
+        auto* connection = new TcpPhoneConnection(socket, this);
+        attach(connection);
     }
+}
+
+bool WiThrottleServer::attach(PhoneConnection* connection)
+{
+    connection->setParent(this);
+    if (m_sessions.size() >= m_access.maxConnections) {
+        connection->write(alertLine(tooManyConnectionsText(m_access.maxConnections)));
+        connection->flush();
+        connection->abort();
+        connection->deleteLater();
+        return false;
+    }
+    auto* session = new WiThrottleSession(connection, m_heartbeatSeconds, this);
+    session->number = ++m_lastNumber;
+    session->line = new LineClient(m_link, sourceName(session), LineClient::Kind::Remote, session);
+    m_sessions << session;
+    connect(session, &WiThrottleSession::lineReceived, this,
+            [this, session](const QByteArray& line) { handle(session, line); });
+    connect(session, &WiThrottleSession::overlongLine, this, [this, session](const QByteArray& head) {
+        note(session, head + " …", QStringLiteral("zu lang, Verbindung getrennt"));
+        stopAndRelease(session);
+        session->close(true);
+    });
+    connect(session, &WiThrottleSession::heartbeatLost, this, [this, session] {
+        session->send(alertLine(heartbeatLostText()));
+        stopAndRelease(session);
+    });
+    connect(session, &WiThrottleSession::disconnected, this, [this, session] { dropped(session); });
+    // A connection that never says who it is only takes up room.
+    QTimer::singleShot(m_identifyMs, session, [this, session] {
+        if (session->identified || !session->isOpen())
+            return;
+        note(session, QByteArray(), QStringLiteral("ohne Namen, Verbindung getrennt"));
+        session->close(true);
+    });
+    greet(session);
+    emit phonesChanged();
+    return true;
 }
 
 void WiThrottleServer::dropped(WiThrottleSession* session)
@@ -147,6 +322,8 @@ void WiThrottleServer::dropped(WiThrottleSession* session)
         return;
     // The stops stay with the line after the session and its source have gone.
     stopAndRelease(session);
+    if (session->overflowed())
+        note(session, QByteArray(), QStringLiteral("liest nicht mit, Verbindung getrennt"));
     noteUnnoted(session);
     // Its lines may still be on their way through the handlers.
     session->deleteLater();
@@ -201,11 +378,12 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
         return;
     case LineKind::Name:
         rename(session, line.text);
+        identify(session, QString());
         session->send(heartbeatLine(m_heartbeatSeconds));
         emit phonesChanged();
         return;
     case LineKind::HardwareId:
-        session->id = line.text;
+        identify(session, line.text.trimmed());
         emit phonesChanged();
         return;
     case LineKind::Quit:
@@ -213,15 +391,19 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
         session->close();
         return;
     case LineKind::Power:
-        switchPower(session, line.value == 1, text);
+        if (admitted(session, text))
+            switchPower(session, line.value == 1, text);
         return;
     case LineKind::Acquire:
-        acquire(session, line, text);
+        if (admitted(session, text))
+            acquire(session, line, text);
         return;
     case LineKind::Release:
         release(session, line.throttle, line.key);
         return;
     case LineKind::Action:
+        if (!admitted(session, text))
+            return;
         break;
     }
     const QMap<QString, int> keys = session->locos.value(line.throttle);
@@ -297,6 +479,11 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const WiThrottle::Lin
         }
     }
     const auto loco = static_cast<quint16>(address);
+    const bool held = session->locos.value(line.throttle).contains(line.key);
+    if (!held && heldCount(session) >= MaxHeldLocos) {
+        refuse(session, text, tooManyLocosText(MaxHeldLocos));
+        return;
+    }
     session->locos[line.throttle][line.key] = address;
     const LocoState s = m_link.layout().loco(*controller, loco);
     m_told.insert(::Line::locoKey(*controller, loco), s);
@@ -304,7 +491,8 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const WiThrottle::Lin
     QByteArray lines = acquiredLine(t, line.key) + functionLabelsLine(t, line.key);
     for (int f = 0; f <= HighestFunction; ++f)
         lines += stateLine(t, line.key, functionState(f, s.function(f)));
-    lines += stateLine(t, line.key, speedState(s.speed)) + stateLine(t, line.key, directionState(s.forward));
+    lines +=
+        stateLine(t, line.key, phoneSpeedState(s.speed)) + stateLine(t, line.key, directionState(s.forward));
     lines += stateLine(t, line.key, speedStepState(address));
     session->send(lines);
     emit phonesChanged();
@@ -329,12 +517,19 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
     const auto loco = static_cast<quint16>(address);
     switch (line.action) {
     case Action::QuerySpeed:
-    case Action::QueryDirection:
-        session->questions << WiThrottleSession::Question{line.throttle, key, address,
-                                                          line.action == Action::QuerySpeed};
+    case Action::QueryDirection: {
+        // A question already waiting is answered once: a phone that keeps asking while its
+        // commands wait behind a long read must not pile up questions.
+        const WiThrottleSession::Question q{line.throttle, key, address, line.action == Action::QuerySpeed};
+        if (std::none_of(session->questions.cbegin(), session->questions.cend(),
+                         [&q](const WiThrottleSession::Question& w) {
+                             return w.throttle == q.throttle && w.key == q.key && w.speed == q.speed;
+                         }))
+            session->questions << q;
         if (session->line->waiting() == 0)
             answerQuestions(session);
         return;
+    }
     case Action::SpeedStepMode:
         // The mode belongs to the loco configuration, which the loco list changes.
         session->send(stateLine(line.throttle, key, speedStepState(address)));
@@ -383,7 +578,8 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
         return;
     }
     case Action::Speed:
-        submit(session, Request::setLocoSpeed(c, loco, controllerSpeed(line.value)), text);
+        submit(session, Request::setLocoSpeed(c, loco, cappedSpeed(line.value, m_access.maxSpeedPercent)),
+               text);
         return;
     case Action::Idle:
         submit(session, Request::setLocoSpeed(c, loco, 0), text);
@@ -401,6 +597,10 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
 
 void WiThrottleServer::switchPower(WiThrottleSession* session, bool on, const QByteArray& text)
 {
+    if (!m_access.allowPower) {
+        refuse(session, text, powerNotAllowedText());
+        return;
+    }
     const auto controller = requireChecked(session);
     if (!controller)
         return;
@@ -435,7 +635,7 @@ void WiThrottleServer::answerQuestions(WiThrottleSession* session)
     for (const WiThrottleSession::Question& q : std::exchange(session->questions, {})) {
         const LocoState s =
             controller ? m_link.layout().loco(*controller, static_cast<quint16>(q.loco)) : LocoState();
-        lines += stateLine(q.throttle, q.key, q.speed ? speedState(s.speed) : directionState(s.forward));
+        lines += stateLine(q.throttle, q.key, q.speed ? phoneSpeedState(s.speed) : directionState(s.forward));
     }
     if (!lines.isEmpty())
         session->send(lines);
@@ -485,6 +685,11 @@ void WiThrottleServer::stopAndRelease(WiThrottleSession* session)
         forgetUnheld();
         emit phonesChanged();
     }
+}
+
+QByteArray WiThrottleServer::phoneSpeedState(quint8 controllerSpeed) const
+{
+    return 'V' + QByteArray::number(phoneSpeedUnderCap(controllerSpeed, m_access.maxSpeedPercent));
 }
 
 // ---- The roster ----
@@ -578,7 +783,7 @@ void WiThrottleServer::tellHolders(quint16 loco, const LocoState& before, const 
 {
     QList<QByteArray> states;
     if (before.speed != now.speed)
-        states << speedState(now.speed);
+        states << phoneSpeedState(now.speed);
     if (before.forward != now.forward)
         states << directionState(now.forward);
     for (int f = 0; f <= HighestFunction; ++f)
@@ -612,8 +817,7 @@ void WiThrottleServer::allLocosStopped(quint8 controller, const LineClient* orig
         if (s->line == origin)
             continue;
         QByteArray lines;
-        forEachHeld(s,
-                    [&lines](char t, const QString& key, int) { lines += stateLine(t, key, speedState(0)); });
+        forEachHeld(s, [&lines](char t, const QString& key, int) { lines += stateLine(t, key, "V0"); });
         if (!lines.isEmpty())
             s->send(lines);
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "LayoutState.h"
+#include "WiThrottleAccess.h"
 #include "WiThrottleProtocol.h"
 
 #include <QHash>
@@ -14,6 +15,7 @@
 
 class ControllerLink;
 class LineClient;
+class PhoneConnection;
 class QTcpServer;
 class ServiceAdvertiser;
 class WiThrottleSession;
@@ -23,6 +25,10 @@ struct Outcome;
 // own source on the Controller line. A phone's commands wait their turn there and it hears of
 // their failures; what a phone is told of a loco and of the track power is what the line knows,
 // whoever changed it: the window, the keyboard or another phone.
+// Anyone on the network can reach it, so it keeps its door: a device drives once the user has
+// approved it (unless approval is off), within the permissions of WiThrottle::Access; a device
+// has one connection, a new one takes over from the old; and the connections, their input and
+// their unsent output are bounded.
 class WiThrottleServer : public QObject
 {
     Q_OBJECT
@@ -36,25 +42,57 @@ public:
     void close();
     bool isListening() const;
     quint16 port() const;
+    QHostAddress address() const;
     QString errorString() const { return m_error; }
     void setHeartbeatSeconds(int seconds) { m_heartbeatSeconds = seconds; }
     int heartbeatSeconds() const { return m_heartbeatSeconds; }
+    // How long a new connection has to send its name or id.
+    void setIdentifyMs(int ms) { m_identifyMs = ms; }
     ServiceAdvertiser* advertiser() const { return m_advertiser; }
+
+    // Takes effect at once: a phone that may no longer drive has its locos stopped and is told.
+    void setAccess(const WiThrottle::Access& access);
+    const WiThrottle::Access& access() const { return m_access; }
+
+    // Serves a connection that did not come through the port (the fuzzer's); beyond the limit of
+    // connections it is closed at once. Takes the connection over.
+    bool attach(PhoneConnection* connection);
 
     struct PhoneInfo
     {
+        quint64 number = 0;
         QString name;
+        QString id;
         QString address;
         QList<int> locos;
+        bool waiting = false; // named, and not yet approved
     };
     QList<PhoneInfo> phones() const;
+    WiThrottle::ServerStatus status() const;
+
+    // The user's answer to a waiting phone: approved (its id is kept in access().devices; a phone
+    // without one for this connection only), or rejected and disconnected. False when no phone of
+    // that number waits.
+    bool approve(quint64 number);
+    bool reject(quint64 number);
 
 signals:
+    // The phones, their locos, their approval, or whether the server listens.
     void phonesChanged();
 
 private:
     void accept();
     void dropped(WiThrottleSession* session);
+    bool mayDrive(const WiThrottleSession* session) const;
+    bool isWaiting(const WiThrottleSession* session) const;
+    // Refuses the line of a phone that is not approved; true when it may go on.
+    bool admitted(WiThrottleSession* session, const QByteArray& text);
+    void identify(WiThrottleSession* session, const QString& id);
+    // The phone has come back on a new connection: the old one goes, its locos stay running.
+    void replace(WiThrottleSession* old, WiThrottleSession* now);
+    WiThrottleSession* session(quint64 number) const;
+    // "V63" for a loco at that speed, on the phones' scale under the speed cap.
+    QByteArray phoneSpeedState(quint8 controllerSpeed) const;
     void greet(WiThrottleSession* session);
     void handle(WiThrottleSession* session, const QByteArray& text);
     void rename(WiThrottleSession* session, const QString& name);
@@ -111,5 +149,8 @@ private:
     bool m_rosterReading = false;
     std::optional<quint8> m_rosterTried; // read once per check
     int m_heartbeatSeconds = WiThrottle::DefaultHeartbeatSeconds;
+    int m_identifyMs = WiThrottle::IdentifySeconds * 1000;
+    WiThrottle::Access m_access;
+    quint64 m_lastNumber = 0;
     QString m_error;
 };

@@ -11,23 +11,27 @@
 #include <QTimer>
 
 class LineClient;
-class QTcpSocket;
+class PhoneConnection;
 
 // One phone's connection: splits what arrives into lines and hands them on one at a time, in the
 // order they came; watches the heartbeat once the phone has asked for it, and remembers which
-// locos the phone holds on which of its throttles.
+// locos the phone holds on which of its throttles. What it keeps is bounded whatever the phone
+// sends or fails to read: one line of input, and unsent output up to WiThrottle::MaxPendingOutput.
 class WiThrottleSession : public QObject
 {
     Q_OBJECT
 
 public:
-    // More unsent output than this means the phone reads nothing: its connection is dropped.
-    static constexpr qint64 MaxPendingOutput = 1 << 20;
     // How many of the phone's lines a second reach the traffic monitor one by one; the rest of a
     // flood is summed up.
     static constexpr int NotesPerSecond = 20;
+    // How much of what arrived is taken from the connection at a time.
+    static constexpr qint64 ReadChunk = 16 * 1024;
+    // How long a connection closed after its last lines may take to send them.
+    static constexpr int CloseGraceMs = 5000;
 
-    WiThrottleSession(QTcpSocket* socket, int heartbeatSeconds, QObject* parent);
+    // Takes the connection over.
+    WiThrottleSession(PhoneConnection* connection, int heartbeatSeconds, QObject* parent);
 
     void send(const QByteArray& lines);
     // Gracefully after what was sent, or at once, dropping what waits in either direction.
@@ -36,9 +40,17 @@ public:
     bool isOpen() const;
     // The name the phone gave, else its address.
     QString displayName() const;
+    // The phone left more unsent output than a connection may keep: it has been closed.
+    bool overflowed() const { return m_overflowed; }
 
+    // The server's number of the connection, which the dialog names it by.
+    quint64 number = 0;
     QString name;
     QString id;
+    // The phone has said who it is (its name or its id).
+    bool identified = false;
+    // Approved by the user for this connection only (a device without an id).
+    bool approvedHere = false;
     // throttle character -> key ("S3") -> loco address
     QMap<char, QMap<QString, int>> locos;
     // The phone's source on the Controller line, a child of the session.
@@ -71,7 +83,10 @@ public:
     bool mayNote();
     int takeUnnoted();
 
+    // The stop comes no earlier than the interval after the phone's last line, and only as late
+    // as the event loop lets a precise timer be.
     void setHeartbeatMonitored(bool on);
+    bool heartbeatMonitored() const { return m_heartbeatOn; }
 
 signals:
     void lineReceived(const QByteArray& line);
@@ -82,10 +97,12 @@ signals:
 private:
     void readLines();
 
-    QTcpSocket* m_socket;
-    QByteArray m_buffer;
+    PhoneConnection* m_connection;
+    QByteArray m_buffer; // at most one line and one chunk
     QTimer m_heartbeat;
+    bool m_heartbeatOn = false;
     bool m_closing = false;
+    bool m_overflowed = false;
     bool m_handling = false;
     QElapsedTimer m_noteSecond;
     int m_notes = 0;

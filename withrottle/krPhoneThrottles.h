@@ -4,13 +4,17 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
+class QPushButton;
 class QSpinBox;
 class WiThrottleServer;
 
-// The phone throttles' dialog: the server on or off and its port, what to type into a phone,
-// whether the service is announced on the network, and the phones connected now.
+// The phone throttles' dialog: the server on or off, its port and the network it listens on,
+// what to type into a phone, whether the service is announced; the devices waiting for approval,
+// the phones connected now and the approved devices; what phones may do, and how many at once.
+// Every change is kept in the settings and takes effect at once.
 class krPhoneThrottles : public QDialog
 {
     Q_OBJECT
@@ -18,21 +22,40 @@ class krPhoneThrottles : public QDialog
 public:
     krPhoneThrottles(WiThrottleServer& server, QWidget* parent);
 
-    // Settings group "Taktora": WiThrottle (1 or 0) and WiThrottlePort.
-    static bool enabledSetting();
-    static quint16 portSetting();
-    // Starts the server when the settings say so; what the program does at start-up.
+    // Starts the server when the settings say so, with the settings' permissions; what the
+    // program does at start-up.
     static void startFromSettings(WiThrottleServer& server);
 
     void setServerOn(bool on);
     void refresh();
+    // The selected waiting device, or the only one.
+    void approve();
+    void reject();
+    // The selected approved device may no longer drive.
+    void removeDevice();
 
 private:
+    void buildAddresses();
+    void applyAccess();
+    // The number of the waiting device the buttons act on; 0 for none.
+    quint64 chosenWaiting() const;
+    void enableButtons();
+
     WiThrottleServer& m_server;
     QCheckBox* m_chkOn;
     QSpinBox* m_spnPort;
+    QComboBox* m_cboAddress;
+    QSpinBox* m_spnMaxConnections;
     QLabel* m_lblState;
     QLabel* m_lblConnect;
     QLabel* m_lblAdvertisement;
+    QCheckBox* m_chkApproval;
+    QCheckBox* m_chkAllowPower;
+    QSpinBox* m_spnMaxSpeed;
+    QListWidget* m_lstWaiting;
+    QPushButton* m_cmdApprove;
+    QPushButton* m_cmdReject;
     QListWidget* m_lstPhones;
+    QListWidget* m_lstDevices;
+    QPushButton* m_cmdRemoveDevice;
 };

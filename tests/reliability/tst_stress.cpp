@@ -115,6 +115,9 @@ private slots:
         ControllerLink& link = rig.window->link();
         QCOMPARE(rig.check(), QStringLiteral("OK (Firmware 5.2.3) "));
         WiThrottleServer* server = rig.window->phoneServer();
+        WiThrottle::Access open = server->access();
+        open.approval = false; // the phones drive without waiting for the PC
+        server->setAccess(open);
         QVERIFY(server->listen(0, QHostAddress::LocalHost));
 
         // What the line did, in the order it did it, and what it must not have done.

@@ -11,6 +11,7 @@
 #include "ServiceAdvertiser.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
+#include "TestPhone.h"
 #include "ThrottlePanel.h"
 #include "TrafficModel.h"
 #include "WiThrottleServer.h"
@@ -34,42 +35,6 @@
 #include <thread>
 
 namespace {
-// A phone as the protocol sees it: lines out, lines in.
-struct Phone
-{
-    QTcpSocket socket;
-    QStringList lines;
-    QByteArray partial;
-
-    bool connectTo(quint16 port)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, [this] {
-            partial += socket.readAll();
-            for (qsizetype end; (end = partial.indexOf('\n')) >= 0; partial.remove(0, end + 1))
-                lines << QString::fromUtf8(partial.left(end));
-        });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        return socket.waitForConnected(3000) &&
-               QTest::qWaitFor([this] { return lines.contains("PPA2") || lines.contains("PPA0"); });
-    }
-    void send(const QByteArray& line)
-    {
-        socket.write(line + '\n');
-        socket.flush();
-    }
-    bool waitFor(const QString& line, int ms = 5000)
-    {
-        return QTest::qWaitFor([&] { return lines.contains(line); }, ms);
-    }
-    // Sends the line and waits until the server has dealt with it: a name is answered at once.
-    bool sendAndSettle(const QByteArray& line)
-    {
-        const qsizetype named = lines.count("*10");
-        send(line);
-        send("Ntest");
-        return QTest::qWaitFor([&] { return lines.count("*10") > named; });
-    }
-};
 using Frames = QList<FrameFields>;
 
 // A phone in a thread of its own: its lines keep coming while the window's thread is busy.
@@ -139,6 +104,7 @@ private slots:
         // No system bus: nothing here may reach an Avahi daemon or send multicast.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/taktora-test");
         QSettings("KORADIN", "KORADIN").clear();
+        WriteSetting("WiThrottleApproval", "0", "Taktora"); // who may drive: tst_withrottle_access
     }
 
     void phonesDriveThroughTheWindow()
@@ -335,6 +301,7 @@ private slots:
         QFETCH(QStringList, logged);
         QFETCH(int, forward);
         QSettings("KORADIN", "KORADIN").clear();
+        WriteSetting("WiThrottleApproval", "0", "Taktora");
         DashboardRig rig({"--locos", "3:28,1000:126"});
         rig.check(); // loco 3 on throttle 2
         WiThrottleServer* server = rig.window->phoneServer();

@@ -1,0 +1,347 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Whole phone sessions against the server on a checked Controller: phones connect, send lines,
+// pieces of lines and floods, read or never read, drop, are approved or rejected, while the PC changes
+// what phones may do, all in any order. Whatever happens: a phone waits for its output within
+// the bound, no phone is served beyond the limit, no frame drives before a device may drive, no
+// speed passes the cap, the track power is not switched when phones may not, and once every
+// phone has gone no loco a phone set running is left running.
+
+#include "CommandSet.h"
+#include "ControllerLink.h"
+#include "FakeSerialPort.h"
+#include "PhoneConnection.h"
+#include "WiThrottleAccess.h"
+#include "WiThrottleProtocol.h"
+#include "WiThrottleServer.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QPointer>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+using namespace WiThrottle;
+
+namespace {
+// A phone as the network would carry it: what it sent waits until the session reads it, what
+// the session wrote waits until the phone reads it.
+class FuzzConnection final : public PhoneConnection
+{
+    Q_OBJECT
+
+public:
+    FuzzConnection(int index, QObject* parent) : PhoneConnection(parent), m_index(index) {}
+
+    QByteArray read(qint64 max) override
+    {
+        const QByteArray part = m_in.left(max);
+        m_in.remove(0, part.size());
+        return part;
+    }
+    qint64 bytesAvailable() const override { return m_in.size(); }
+    void write(const QByteArray& bytes) override
+    {
+        if (!m_connected)
+            return;
+        m_out += bytes;
+        if (m_out.size() > MaxPendingOutput)
+            std::abort();
+    }
+    void flush() override {}
+    qint64 bytesToWrite() const override { return m_out.size(); }
+    bool isConnected() const override { return m_connected; }
+    void close() override
+    {
+        m_closing = true;
+        if (m_out.isEmpty())
+            drop();
+    }
+    void abort() override
+    {
+        m_in.clear();
+        m_out.clear();
+        drop();
+    }
+    QString peer() const override { return QStringLiteral("192.168.1.%1").arg(10 + m_index); }
+
+    // The phone's side.
+    void arrive(const QByteArray& bytes)
+    {
+        if (!m_connected)
+            return;
+        m_in += bytes;
+        emit readyRead();
+    }
+    void takeOutput()
+    {
+        m_out.clear();
+        if (m_closing)
+            drop();
+    }
+    void drop()
+    {
+        if (!m_connected)
+            return;
+        m_connected = false;
+        emit disconnected();
+    }
+
+private:
+    int m_index;
+    QByteArray m_in;
+    QByteArray m_out;
+    bool m_connected = true;
+    bool m_closing = false;
+};
+
+// Lines that take a session somewhere; the raw bytes reach the rest.
+const char* const kLines[] = {
+    "HUphone-a",
+    "HUphone-b",
+    "HU",
+    "NAnna",
+    "NBen",
+    "*+",
+    "*-",
+    "*",
+    "Q",
+    "PPA1",
+    "PPA0",
+    "MT+S3<;>S3",
+    "MT+L1000<;>L1000",
+    "MT+S5<;>S5",
+    "MS+S3<;>S3",
+    "MTAS3<;>V126",
+    "MTAS3<;>V63",
+    "MTA*<;>V20",
+    "MTAS3<;>X",
+    "MTAS3<;>I",
+    "MTAS3<;>R0",
+    "MTAS3<;>R1",
+    "MTAS3<;>F13",
+    "MTAS3<;>F03",
+    "MTA*<;>qV",
+    "MTA*<;>qR",
+    "MT-S3<;>r",
+    "MT-*<;>r",
+    "MSAS3<;>V100",
+    "MTAL1000<;>V50",
+};
+
+quint8 answerCommand(const FrameFields& request)
+{
+    if (request.command == Command::ControllerControl && request.data1 == ControlOp::TrackMode)
+        return Answer::TrackModeAcknowledged;
+    return request.command;
+}
+
+// One turn of the event loop: the line sends one request a turn.
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Until the line has sent everything; false if it never gets there.
+bool drain(const ControllerLink& link)
+{
+    for (int turn = 0; turn < 100000; ++turn) {
+        settle();
+        if (link.waitingRequests() == 0)
+            return true;
+    }
+    return false;
+}
+
+bool drivesALoco(const FrameFields& f)
+{
+    return f.command != Command::ReadLocoEntry;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 3)
+        return 0;
+    size_t at = 0;
+    const auto next = [&]() -> quint8 { return at < size ? data[at++] : 0; };
+
+    FakeClock clock;
+    FakeSerialPort port(&clock);
+    port.setExistingPorts({QStringLiteral("COM3")});
+    port.setResponder([](const QByteArray& bytes) {
+        FrameFields f;
+        decodeFrame(bytes, f);
+        if (f.command == Command::ReadLocoEntry)
+            return encodeFrame(FrameFields{f.controller, f.command, 0, 0, LocoEntry::None});
+        return encodeFrame(FrameFields{f.controller, answerCommand(f), f.data1, f.data2, f.data3});
+    });
+    ControllerLink link;
+    link.setWatchingDevices(false);
+    link.setPort(&port);
+    link.setClock(&clock);
+    link.setPortName(QStringLiteral("COM3"));
+    link.open(QStringLiteral("COM3"));
+    link.setChecked(1);
+
+    const quint8 setup = next();
+    Access access;
+    access.approval = !(setup & 1);
+    access.allowPower = setup & 2;
+    access.maxSpeedPercent = 1 + next() % 100;
+    access.maxConnections = 1 + (setup >> 2) % 8;
+    const int cap = access.maxSpeedPercent; // lowered only
+    bool mayHaveDriven = !access.approval;
+    bool powerAllowed = access.allowPower;
+
+    auto server = std::make_unique<WiThrottleServer>(link, nullptr);
+    server->setAccess(access);
+    server->setHeartbeatSeconds(setup & 0x80 ? 0 : 10); // 0: the watch runs out at every settle
+    server->setIdentifyMs(setup & 0x40 ? 0 : 60000);
+
+    // The connections belong to the server and its sessions, which delete them when they go.
+    QList<QPointer<FuzzConnection>> alive;
+    bool released = false;
+    while (at < size && alive.size() < 48) {
+        const quint8 op = next();
+        const auto phone = [&]() -> FuzzConnection* {
+            if (alive.isEmpty())
+                return nullptr;
+            return alive[next() % alive.size()].data();
+        };
+        switch (op % 9) {
+        case 0: {
+            const int before = server->phones().size();
+            auto* c = new FuzzConnection(int(alive.size()), server.get());
+            alive << QPointer<FuzzConnection>(c);
+            const bool served = server->attach(c);
+            if (served != (before < server->access().maxConnections))
+                std::abort();
+            if (server->phones().size() > qMax(before, server->access().maxConnections))
+                std::abort();
+            break;
+        }
+        case 1:
+            if (FuzzConnection* c = phone()) {
+                const size_t take = qMin<size_t>(next() % 64, size - qMin(at, size));
+                c->arrive(QByteArray(reinterpret_cast<const char*>(data + at), qsizetype(take)));
+                at += take;
+            }
+            break;
+        case 2:
+            if (FuzzConnection* c = phone()) {
+                const quint8 pick = next();
+                QByteArray line = kLines[pick % std::size(kLines)];
+                released = released || line.startsWith("MT-");
+                if (!(pick & 0x80))
+                    line += pick & 0x40 ? "\r\n" : "\n";
+                c->arrive(line);
+            }
+            break;
+        case 3:
+            if (FuzzConnection* c = phone())
+                c->takeOutput();
+            break;
+        case 4:
+            if (FuzzConnection* c = phone())
+                c->drop();
+            break;
+        case 5:
+            settle();
+            break;
+        case 6: {
+            const quint8 what = next();
+            for (const WiThrottleServer::PhoneInfo& p : server->phones()) {
+                if (!p.waiting)
+                    continue;
+                if (what & 1) {
+                    if (!server->approve(p.number))
+                        std::abort(); // it was waiting
+                    mayHaveDriven = true;
+                } else if (!server->reject(p.number)) {
+                    std::abort();
+                }
+                break;
+            }
+            break;
+        }
+        case 7: {
+            const quint8 what = next();
+            Access changed = server->access();
+            switch (what % 4) {
+            case 0:
+                changed.approval = !changed.approval;
+                break;
+            case 1:
+                changed.allowPower = !changed.allowPower;
+                break;
+            case 2:
+                changed.maxSpeedPercent = 1 + (what >> 2) % cap;
+                break;
+            case 3:
+                changed.devices.clear();
+                changed.maxConnections = 1 + (what >> 2) % 8;
+                break;
+            }
+            server->setAccess(changed);
+            mayHaveDriven = mayHaveDriven || !changed.approval || !changed.devices.isEmpty();
+            powerAllowed = powerAllowed || changed.allowPower;
+            break;
+        }
+        case 8: // a flood: one line many times at once
+            if (FuzzConnection* c = phone()) {
+                const quint8 pick = next();
+                const QByteArray line = QByteArray(kLines[pick % std::size(kLines)]) + '\n';
+                released = released || line.startsWith("MT-");
+                c->arrive(line.repeated(1 + next() * 8));
+            }
+            break;
+        }
+        if (!mayHaveDriven)
+            for (const FrameFields& f : port.writtenFrames())
+                if (drivesALoco(f))
+                    std::abort(); // a device drove before anyone might
+    }
+
+    // Every phone goes.
+    for (const QPointer<FuzzConnection>& c : std::as_const(alive))
+        if (c)
+            c->drop();
+    if (!drain(link) || !server->phones().isEmpty())
+        std::abort();
+
+    QHash<quint16, quint8> lastSpeed; // loco -> speed of its last frame
+    for (const FrameFields& f : port.writtenFrames()) {
+        const quint16 loco = wordFromBytes(f.data1, f.data2);
+        if (f.command == Command::SetLocoSpeed) {
+            if (f.data3 > speedCapValue(cap))
+                std::abort(); // past the cap
+            lastSpeed[loco] = f.data3;
+        } else if (f.command == Command::StopLoco) {
+            lastSpeed[loco] = 0;
+        } else if (f.command == Command::ControllerControl && f.data1 == ControlOp::TrackMode &&
+                   !powerAllowed) {
+            std::abort();
+        }
+    }
+    // A release ("MT-") lets a loco run on without a phone, as a phone means it to.
+    for (size_t i = 0; i + 2 < size; ++i)
+        released = released || (data[i] == 'M' && data[i + 2] == '-');
+    if (!released)
+        for (auto it = lastSpeed.cbegin(); it != lastSpeed.cend(); ++it)
+            if (it.value() != 0)
+                std::abort(); // a loco left running after its phone went
+    server.reset();
+    settle();
+    return 0;
+}
+
+#include "fuzz_phonesession.moc"

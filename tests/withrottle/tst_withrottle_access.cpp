@@ -1,0 +1,604 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Who may drive from a phone and what the server costs at most: the rules without sockets, then
+// phones on 127.0.0.1 against the main window's server on the fake port.
+
+#include "CommandSet.h"
+#include "ControllerLink.h"
+#include "DashboardRig.h"
+#include "DashboardRules.h"
+#include "krPhoneThrottles.h"
+#include "LineClient.h"
+#include "TestMain.h"
+#include "TestPhone.h"
+#include "ThrottlePanel.h"
+#include "WiThrottleAccess.h"
+#include "WiThrottleServer.h"
+#include "WiThrottleSettings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTcpServer>
+
+#include <memory>
+
+using namespace WiThrottle;
+using Frames = QList<FrameFields>;
+using Stored = QMap<QString, QString>; // settings of the group "Taktora"
+
+namespace {
+const QString kApprovalNeeded = "HM" + approvalNeededText();
+
+// The frames that drive: what the roster reads of the loco configuration left out.
+Frames driving(const Frames& frames)
+{
+    Frames out;
+    for (const FrameFields& f : frames)
+        if (f.command != Command::ReadLocoEntry)
+            out << f;
+    return out;
+}
+
+struct Notes
+{
+    QObject context;
+    QStringList reasons;
+    explicit Notes(ControllerLink& link)
+    {
+        QObject::connect(&link, &ControllerLink::noted, &context,
+                         [this](const QString&, const QString&, const QString& why) { reasons << why; });
+    }
+};
+
+// The main window on the fake port with its phone server listening on 127.0.0.1; settings as
+// given, the rest cleared.
+struct PhoneRig
+{
+    std::unique_ptr<DashboardRig> rig;
+    WiThrottleServer* server = nullptr;
+
+    explicit PhoneRig(const Stored& settings = {}, bool checked = true)
+    {
+        QSettings("KORADIN", "KORADIN").clear();
+        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+            WriteSetting(it.key(), it.value(), "Taktora");
+        rig = std::make_unique<DashboardRig>(QStringList{"--locos", "3:28,1000:126"});
+        if (checked)
+            rig->check();
+        server = rig->window->phoneServer();
+        if (!server->isListening())
+            server->listen(0, QHostAddress::LocalHost);
+    }
+    krPhoneThrottles* dialog()
+    {
+        rig->window->findChild<QAction*>("btnPhones")->trigger();
+        return rig->window->findChild<krPhoneThrottles*>();
+    }
+    QLabel* panel() const { return rig->window->findChild<QLabel*>("pnlPhones"); }
+    Frames drivingFrames() const { return driving(rig->sent()); }
+};
+} // namespace
+
+class TestWiThrottleAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // No system bus: nothing here may reach an Avahi daemon or send multicast.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/taktora-test");
+    }
+
+    // ---- The rules ----
+
+    void deviceList_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QStringList>("devices");
+        QTest::newRow("plain") << "a1,b2" << QStringList{"a1", "b2"};
+        QTest::newRow("blanks and empty entries") << " a1 ,, b2 , " << QStringList{"a1", "b2"};
+        QTest::newRow("once, whatever the case") << "Tab-1,tab-1,TAB-1" << QStringList{"Tab-1"};
+        QTest::newRow("nothing") << " , " << QStringList{};
+        QTest::newRow("blank inside an id") << "Marias Handy,x" << QStringList{"Marias Handy", "x"};
+    }
+    void deviceList()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QStringList, devices);
+        QCOMPARE(parseDeviceList(setting), devices);
+        QCOMPARE(parseDeviceList(deviceListText(devices)), devices);
+    }
+
+    void whoMayDrive_data()
+    {
+        QTest::addColumn<bool>("approval");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("approvedHere");
+        QTest::addColumn<bool>("drives");
+        QTest::newRow("approval off: anyone") << false << "" << false << true;
+        QTest::newRow("approved id") << true << "phone-a" << false << true;
+        QTest::newRow("approved id, other case") << true << "PHONE-A" << false << true;
+        QTest::newRow("unknown id") << true << "phone-c" << false << false;
+        QTest::newRow("part of an approved id") << true << "phone" << false << false;
+        QTest::newRow("no id") << true << "" << false << false;
+        QTest::newRow("no id, approved for the connection") << true << "" << true << true;
+    }
+    void whoMayDrive()
+    {
+        QFETCH(bool, approval);
+        QFETCH(QString, id);
+        QFETCH(bool, approvedHere);
+        QFETCH(bool, drives);
+        Access access;
+        access.approval = approval;
+        access.devices = {"phone-a", "tablet-b"};
+        QCOMPARE(mayDrive(access, id, approvedHere), drives);
+    }
+
+    void storableIds()
+    {
+        for (const char* id : {"phone-a", "00:1a:2b:3c", "Marias Handy", "ÄÖÜ-9"})
+            QVERIFY2(storableId(QString::fromUtf8(id)), id);
+        for (const char* id : {"", "a,b", " lead", "trail ", "tab\there", "line\nbreak"})
+            QVERIFY2(!storableId(QString::fromUtf8(id)), id);
+    }
+
+    // The phone's full travel reaches the cap, which the window's scale shows as that percentage;
+    // the phone is told a loco's speed on the same shortened scale; at 100 % nothing changes.
+    void speedCapAsTheScaleWould()
+    {
+        for (int v = 0; v <= HighestPhoneSpeed; ++v)
+            QCOMPARE(cappedSpeed(v, 100), controllerSpeed(v));
+        for (int s = 0; s <= 255; ++s)
+            QCOMPARE(phoneSpeedUnderCap(quint8(s), 100), phoneSpeed(quint8(s)));
+        for (int percent = 1; percent <= 100; ++percent) {
+            const quint8 top = cappedSpeed(HighestPhoneSpeed, percent);
+            QCOMPARE(top, speedCapValue(percent));
+            QCOMPARE(Dashboard::speedPercentText(Dashboard::RestingPosition - top),
+                     QStringLiteral("%1 %").arg(percent));
+            QCOMPARE(phoneSpeedUnderCap(top, percent), HighestPhoneSpeed);
+            QCOMPARE(phoneSpeedUnderCap(255, percent), HighestPhoneSpeed); // the window runs it faster
+            QCOMPARE(cappedSpeed(0, percent), quint8(0));
+            for (int v = 1; v <= HighestPhoneSpeed; ++v) {
+                QVERIFY(cappedSpeed(v, percent) >= 1); // a slider that moves moves the loco
+                QVERIFY(cappedSpeed(v, percent) >= cappedSpeed(v - 1, percent));
+                QVERIFY(cappedSpeed(v, percent) <= top);
+                // From half the scale on, every step of the phone is a step of its own.
+                if (percent >= 50)
+                    QCOMPARE(phoneSpeedUnderCap(cappedSpeed(v, percent), percent), v);
+            }
+        }
+        QCOMPARE(cappedSpeed(HighestPhoneSpeed / 2, 50), quint8(64));
+        QCOMPARE(cappedSpeed(500, 200), quint8(255)); // out of range is brought into it
+    }
+
+    void listenAddresses()
+    {
+        QCOMPARE(listenAddress(""), QHostAddress(QHostAddress::Any));
+        QCOMPARE(listenAddress("  "), QHostAddress(QHostAddress::Any));
+        QCOMPARE(listenAddress(" 192.168.1.5 "), QHostAddress("192.168.1.5"));
+        QCOMPARE(listenAddress("::1"), QHostAddress(QHostAddress::LocalHostIPv6));
+        for (const char* text : {"nirgendwo", "300.1.1.1", "192.168.1", "127.0.0.1:12090"})
+            QVERIFY2(!listenAddress(text).has_value(), text);
+    }
+
+    void statusPanel_data()
+    {
+        QTest::addColumn<ServerStatus>("status");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tip");
+        const QString all = "Handregler-Server auf allen Netzwerken, Port 12090\nVerbunden: ";
+        QTest::newRow("off") << ServerStatus{} << ""
+                             << "";
+        QTest::newRow("nobody") << ServerStatus{true, "", 12090, 0, 0} << "Handregler: bereit" << all + "0";
+        QTest::newRow("two") << ServerStatus{true, "", 12090, 2, 0} << "Handregler: 2 verbunden" << all + "2";
+        QTest::newRow("one waits") << ServerStatus{true, "192.168.1.5", 12091, 0, 1} << "Handregler: 1 wartet"
+                                   << "Handregler-Server auf 192.168.1.5, Port 12091\nVerbunden: 0\n"
+                                      "Warten auf Freigabe: 1 (Handregler per Smartphone)";
+        QTest::newRow("two drive, three wait")
+            << ServerStatus{true, "", 12090, 2, 3} << "Handregler: 2, 3 warten"
+            << all + "2\nWarten auf Freigabe: 3 (Handregler per Smartphone)";
+    }
+    void statusPanel()
+    {
+        QFETCH(ServerStatus, status);
+        QFETCH(QString, text);
+        QFETCH(QString, tip);
+        QCOMPARE(statusPanelText(status), text);
+        QCOMPARE(statusPanelTip(status), tip);
+    }
+
+    // Nothing stored is the defaults; what is stored out of range or mistyped comes back safe.
+    void settings()
+    {
+        QSettings("KORADIN", "KORADIN").clear();
+        const Access defaults = Settings::access();
+        const Access fresh;
+        QCOMPARE(defaults.approval, fresh.approval);
+        QCOMPARE(defaults.devices, fresh.devices);
+        QCOMPARE(defaults.allowPower, fresh.allowPower);
+        QCOMPARE(defaults.maxSpeedPercent, fresh.maxSpeedPercent);
+        QCOMPARE(defaults.maxConnections, fresh.maxConnections);
+        QVERIFY(defaults.approval && defaults.allowPower);
+        QCOMPARE(defaults.maxConnections, 32);
+        QCOMPARE(Settings::port(), quint16(DefaultPort));
+
+        WriteSetting("WiThrottleApproval", "ja", "Taktora");
+        WriteSetting("WiThrottleAllowPower", "0", "Taktora");
+        WriteSetting("WiThrottleMaxSpeed", "250", "Taktora");
+        WriteSetting("WiThrottleMaxConnections", "1000", "Taktora");
+        WriteSetting("WiThrottleDevices", "b, a ,b", "Taktora");
+        Access read = Settings::access();
+        QVERIFY(read.approval); // never opened by a typo
+        QVERIFY(!read.allowPower);
+        QCOMPARE(read.maxSpeedPercent, 100);
+        QCOMPARE(read.maxConnections, HighestMaxConnections);
+        QCOMPARE(read.devices, (QStringList{"b", "a"}));
+
+        read.approval = false;
+        read.maxSpeedPercent = 40;
+        read.devices << "c";
+        Settings::writeAccess(read);
+        QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("b,a,c"));
+        QCOMPARE(ReadSetting("WiThrottleApproval", "", "Taktora"), QStringLiteral("0"));
+        QCOMPARE(Settings::access().maxSpeedPercent, 40);
+    }
+
+    // ---- Phones on 127.0.0.1 ----
+
+    // An unknown phone is told to wait and sends no frame; the status bar and the dialog show it;
+    // approved, it drives, and its id is kept. A rejected one is told and disconnected.
+    void approvalAndRejection()
+    {
+        PhoneRig p;
+        QLabel* panel = p.panel();
+        QVERIFY(panel->isVisibleTo(p.rig->window.get()));
+        QCOMPARE(panel->text(), QStringLiteral("Handregler: bereit"));
+        QVERIFY(panel->toolTip().contains(QStringLiteral("auf 127.0.0.1, Port %1").arg(p.server->port())));
+        krPhoneThrottles* dialog = p.dialog();
+        auto* waiting = dialog->findChild<QListWidget*>("lstWaiting");
+        auto* approve = dialog->findChild<QPushButton*>("cmdApprove");
+        auto* reject = dialog->findChild<QPushButton*>("cmdReject");
+        QVERIFY(!approve->isEnabled());
+
+        Phone anna;
+        QVERIFY(anna.connectTo(p.server->port()));
+        anna.send("HUphone-a");
+        anna.send("NAnna");
+        for (const char* line : {"MT+S3<;>S3", "MTAS3<;>V63", "PPA1"})
+            QVERIFY(anna.sendAndSettle(line, "NAnna"));
+        QCOMPARE(anna.lines.count(kApprovalNeeded), 3);
+        QVERIFY(!anna.lines.contains("MTAS3<;>V0")); // not acquired
+        QCOMPARE(p.drivingFrames(), Frames{});
+        QCOMPARE(panel->text(), QStringLiteral("Handregler: 1 wartet"));
+        QVERIFY(panel->font().bold());
+        QCOMPARE(waiting->count(), 1);
+        QVERIFY(waiting->item(0)->text().contains("Anna") && waiting->item(0)->text().contains("phone-a"));
+        QVERIFY(approve->isEnabled()); // the only one waiting, without a choice
+
+        Phone ben;
+        QVERIFY(ben.connectTo(p.server->port()));
+        ben.send("HUtablet-b");
+        QVERIFY(ben.sendAndSettle("MT+S7<;>S7", "NBen"));
+        QCOMPARE(waiting->count(), 2);
+        QCOMPARE(panel->text(), QStringLiteral("Handregler: 2 warten"));
+        QVERIFY(!approve->isEnabled()); // two wait: which one?
+        waiting->setCurrentRow(waiting->item(0)->text().contains("Anna") ? 0 : 1);
+        approve->click();
+        QVERIFY(anna.waitFor("Hm" + approvedText()));
+        QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("phone-a"));
+        QCOMPARE(panel->text(), QStringLiteral("Handregler: 1, 1 wartet"));
+        QVERIFY(panel->sizeHint().width() <= panel->minimumWidth()); // the bold text is not cut
+        QCOMPARE(waiting->count(), 1);
+
+        QVERIFY(anna.sendAndSettle("MT+S3<;>S3", "NAnna"));
+        QVERIFY(anna.sendAndSettle("MTAS3<;>V63", "NAnna"));
+        QTRY_COMPARE(p.drivingFrames(), Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63))});
+
+        reject->click(); // Ben, the only one left
+        QVERIFY(ben.waitFor("HM" + rejectedText()));
+        QVERIFY(ben.closedByServer());
+        QTRY_COMPARE(panel->text(), QStringLiteral("Handregler: 1 verbunden"));
+        QCOMPARE(waiting->item(0)->text(), QStringLiteral("keines"));
+        QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("phone-a"));
+        QCOMPARE(p.drivingFrames(), Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63))});
+        QVERIFY(takeShownTexts().isEmpty()); // never a box on the PC
+    }
+
+    // The kept approval lets the device drive after a restart; removed, it stops and waits again.
+    // A device without an id is approved for its connection only.
+    void keptApprovalAndDevicesWithoutId()
+    {
+        PhoneRig p({{"WiThrottleDevices", "phone-a"}});
+        Phone anna;
+        QVERIFY(anna.connectTo(p.server->port()));
+        anna.send("HUPHONE-A");
+        QVERIFY(anna.sendAndSettle("MT+S3<;>S3", "NAnna"));
+        QVERIFY(anna.sendAndSettle("MTAS3<;>V63", "NAnna"));
+        QVERIFY(!anna.lines.contains(kApprovalNeeded));
+        QCOMPARE(p.panel()->text(), QStringLiteral("Handregler: 1 verbunden"));
+
+        krPhoneThrottles* dialog = p.dialog();
+        auto* devices = dialog->findChild<QListWidget*>("lstDevices");
+        QCOMPARE(devices->count(), 1);
+        QCOMPARE(devices->item(0)->text(), QStringLiteral("phone-a (Anna, verbunden)"));
+        devices->setCurrentRow(0);
+        dialog->findChild<QPushButton*>("cmdRemoveDevice")->click();
+        QVERIFY(anna.waitFor(kApprovalNeeded));
+        QVERIFY(anna.lines.contains("MT-S3<;>"));
+        QTRY_COMPARE(p.drivingFrames(),
+                     (Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63)), Request::stopLoco(1, 3)}));
+        QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QString());
+        QCOMPARE(p.panel()->text(), QStringLiteral("Handregler: 1 wartet"));
+
+        // Known by its address for this connection only.
+        Phone guest;
+        QVERIFY(guest.connectTo(p.server->port()));
+        QVERIFY(guest.sendAndSettle("MT+S7<;>S7", "NGast"));
+        QVERIFY(guest.lines.contains(kApprovalNeeded));
+        QVERIFY(p.server->approve(p.server->phones().last().number));
+        QVERIFY(guest.sendAndSettle("MT+S7<;>S7", "NGast"));
+        QVERIFY(guest.waitFor("MTAS7<;>s1"));
+        QCOMPARE(p.server->access().devices, QStringList{});
+        guest.socket.disconnectFromHost();
+        Phone again;
+        QVERIFY(again.connectTo(p.server->port()));
+        QVERIFY(again.sendAndSettle("MT+S7<;>S7", "NGast"));
+        QVERIFY(again.lines.contains(kApprovalNeeded));
+    }
+
+    // A phone back on a new connection after a Wi-Fi drop takes over from its stale one: the
+    // old connection is closed, the loco keeps running and is the new one's, and the old
+    // connection's heartbeat never stops it. The new one's silence still does.
+    void reconnectedPhoneKeepsItsLoco()
+    {
+        PhoneRig p({{"WiThrottleDevices", "phone-a"}});
+        p.server->setHeartbeatSeconds(1);
+        Phone before;
+        QVERIFY(before.connectTo(p.server->port()));
+        before.send("HUphone-a");
+        QVERIFY(before.sendAndSettle("MT+S3<;>S3", "NAnna"));
+        QVERIFY(before.sendAndSettle("MTAS3<;>V63", "NAnna"));
+        before.send("*+");
+        const Frames running{Request::setLocoSpeed(1, 3, controllerSpeed(63))};
+        QTRY_COMPARE(p.drivingFrames(), running);
+
+        Phone after; // the old connection is still open, as after a drop the phone did not notice
+        QVERIFY(after.connectTo(p.server->port()));
+        after.send("HUphone-a");
+        QVERIFY(after.sendAndSettle("*", "NAnna"));
+        QVERIFY(before.closedByServer());
+        QCOMPARE(p.server->phones().size(), 1);
+        QCOMPARE(p.server->phones().first().locos, QList<int>{3});
+        // Longer than the heartbeat, the new connection alive: nothing stops the loco.
+        for (int i = 0; i < 8; ++i) {
+            QTest::qWait(250);
+            after.send("*");
+        }
+        QCOMPARE(p.drivingFrames(), running);
+        QVERIFY(!after.lines.contains("HM" + heartbeatLostText()));
+        QVERIFY(after.sendAndSettle("MTAS3<;>V20", "NAnna")); // no new acquire needed
+        QTRY_COMPARE(p.drivingFrames(), running + Frames{Request::setLocoSpeed(1, 3, controllerSpeed(20))});
+        // The watch went over with the loco.
+        QVERIFY(after.waitFor("HM" + heartbeatLostText()));
+        QTRY_COMPARE(p.drivingFrames().last(), Request::stopLoco(1, 3));
+    }
+
+    // 40 connections at once: 32 are served, the others are told and closed at once.
+    void connectionLimit()
+    {
+        PhoneRig p;
+        QList<QTcpSocket*> sockets;
+        QObject owner;
+        for (int i = 0; i < 40; ++i) {
+            auto* s = new QTcpSocket(&owner);
+            s->connectToHost(QHostAddress::LocalHost, p.server->port());
+            sockets << s;
+        }
+        const auto closed = [&] {
+            return std::count_if(sockets.cbegin(), sockets.cend(), [](const QTcpSocket* s) {
+                return s->state() == QAbstractSocket::UnconnectedState;
+            });
+        };
+        QTRY_COMPARE(closed(), 8);
+        QCOMPARE(p.server->phones().size(), 32);
+        int told = 0;
+        for (QTcpSocket* s : std::as_const(sockets))
+            if (s->state() == QAbstractSocket::UnconnectedState &&
+                s->readAll() == alertLine(tooManyConnectionsText(32)))
+                ++told;
+        QCOMPARE(told, 8);
+        // One goes, another comes.
+        sockets.first()->abort();
+        QTRY_COMPARE(p.server->phones().size(), 31);
+        Phone late;
+        QVERIFY(late.connectTo(p.server->port()));
+        QCOMPARE(p.server->phones().size(), 32);
+    }
+
+    // A connection that does not say who it is in time is closed; one that does stays.
+    void silentConnectionsAreClosed()
+    {
+        PhoneRig p({{"WiThrottleApproval", "0"}});
+        p.server->setIdentifyMs(400);
+        Notes notes(p.rig->window->link());
+        Phone silent, named, idOnly;
+        QVERIFY(silent.connectTo(p.server->port()));
+        QVERIFY(named.connectTo(p.server->port()));
+        QVERIFY(idOnly.connectTo(p.server->port()));
+        named.send("NAnna");
+        idOnly.send("HUtablet-b");
+        silent.send("MT+S3<;>S3"); // driving is not saying who it is
+        QVERIFY(silent.closedByServer());
+        QTest::qWait(200);
+        QCOMPARE(named.socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(idOnly.socket.state(), QAbstractSocket::ConnectedState);
+        QTRY_COMPARE(p.server->phones().size(), 2);
+        QVERIFY(notes.reasons.contains("ohne Namen, Verbindung getrennt"));
+        QTRY_COMPARE(p.drivingFrames(), Frames{Request::stopLoco(1, 3)}); // its loco stopped
+    }
+
+    // A phone that asks and never reads: what waits for it stays bounded, and once past the bound
+    // its connection is closed and its loco stopped. The traffic is bounded too.
+    void clientThatNeverReads()
+    {
+        PhoneRig p({{"WiThrottleApproval", "0"}});
+        Notes notes(p.rig->window->link());
+        QTcpSocket deaf;
+        deaf.setReadBufferSize(1024); // stops taking from the network once that much waits
+        deaf.connectToHost(QHostAddress::LocalHost, p.server->port());
+        QVERIFY(deaf.waitForConnected(3000));
+        deaf.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        deaf.write("NTaub\nMT+S3<;>S3\nMTAS3<;>V63\n");
+        QTRY_COMPARE(p.drivingFrames(), Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63))});
+        // Each acquire is answered with some 400 bytes.
+        QByteArray lines;
+        for (int i = 0; i < 1000; ++i)
+            lines += "MT+S3<;>S3\n";
+        qint64 sent = 0;
+        const qint64 most = 4 * 1024 * 1024;
+        while (!p.server->phones().isEmpty() && sent < most) {
+            sent += deaf.write(lines);
+            QTest::qWait(5);
+        }
+        QTRY_VERIFY(p.server->phones().isEmpty());
+        qInfo() << "closed after" << sent << "bytes of acquire lines";
+        QTRY_COMPARE(p.drivingFrames(),
+                     (Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63)), Request::stopLoco(1, 3)}));
+        QVERIFY(notes.reasons.contains("liest nicht mit, Verbindung getrennt"));
+    }
+
+    // What one connection holds stays bounded: locos up to MaxHeldLocos, and a question asked
+    // over and over while its commands wait behind a long read is answered once.
+    void heldLocosAndWaitingQuestionsAreBounded()
+    {
+        PhoneRig p({{"WiThrottleApproval", "0"}});
+        Phone phone;
+        QVERIFY(phone.connectTo(p.server->port()));
+        QByteArray acquires;
+        for (int loco = 1; loco <= MaxHeldLocos + 1; ++loco)
+            acquires += "MT+S" + QByteArray::number(loco) + "<;>S" + QByteArray::number(loco) + '\n';
+        QVERIFY(phone.sendAndSettle(acquires + "MT+S1<;>S1", "NAnna")); // the first once more
+        QCOMPARE(phone.lines.count("HM" + tooManyLocosText(MaxHeldLocos)), 1);
+        QCOMPARE(p.server->phones().first().locos.size(), MaxHeldLocos);
+        QVERIFY(phone.sendAndSettle("MTA*<;>V63", "NAnna"));
+        QTRY_COMPARE(p.drivingFrames().size(), MaxHeldLocos);
+        QVERIFY(!p.drivingFrames().contains(Request::setLocoSpeed(1, MaxHeldLocos + 1, controllerSpeed(63))));
+
+        phone.lines.clear();
+        LineClient reader(p.rig->window->link(), "Lok-Liste", LineClient::Kind::Screen);
+        {
+            LineClient::Batch read(reader); // the phone's commands wait, its questions too
+            QByteArray questions = "MTAS1<;>V20\n";
+            for (int i = 0; i < 500; ++i)
+                questions += "MTAS1<;>qV\nMTAS1<;>qR\n";
+            QVERIFY(phone.sendAndSettle(questions + "MTA*<;>qV", "NAnna"));
+            QVERIFY(!phone.lines.contains("MTAS1<;>V20"));
+        }
+        QTRY_VERIFY(phone.lines.contains("MTAS2<;>V63"));
+        QTest::qWait(50);
+        const QStringList answers = phone.lines.filter(QRegularExpression("^MTAS1<;>[VR]"));
+        QCOMPARE(answers.size(), 2);
+        QCOMPARE(answers.first(), QStringLiteral("MTAS1<;>V20"));
+        QVERIFY(answers.last().startsWith("MTAS1<;>R"));
+        QCOMPARE(phone.lines.filter(QRegularExpression("^MTA.*<;>V")).size(), MaxHeldLocos);
+    }
+
+    // What the permissions refuse or change, with the phone's alerts and the frames.
+    void permissions_data()
+    {
+        QTest::addColumn<Stored>("stored");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QStringList>("told"); // exactly the phone's state lines and alerts after the acquire
+        QTest::addColumn<Frames>("frames");
+        const QString power = "HM" + powerNotAllowedText();
+        QTest::newRow("track power refused both ways")
+            << Stored{{"WiThrottleAllowPower", "0"}} << QStringList{"PPA1", "PPA0"}
+            << QStringList{power, power} << Frames{};
+        QTest::newRow("track power allowed")
+            << Stored{} << QStringList{"PPA1"} << QStringList{"PPA1"} << Frames{Request::setTrackMode(1, 1)};
+        QTest::newRow("half speed: full travel is 50 %, half travel a quarter")
+            << Stored{{"WiThrottleMaxSpeed", "50"}}
+            << QStringList{"MTAS3<;>V126", "MTA*<;>qV", "MTAS3<;>V63", "MTA*<;>qV", "MTAS3<;>X"}
+            << QStringList{"MTAS3<;>V126", "MTAS3<;>V63"}
+            << Frames{Request::setLocoSpeed(1, 3, 128), Request::setLocoSpeed(1, 3, 64),
+                      Request::stopLoco(1, 3)};
+        QTest::newRow("the window beyond the cap: the phone at full travel")
+            << Stored{{"WiThrottleMaxSpeed", "25"}} << QStringList{"window255", "MTA*<;>qV"}
+            << QStringList{"MTAS3<;>V126", "MTAS3<;>V126"} << Frames{Request::setLocoSpeed(1, 3, 255)};
+    }
+    void permissions()
+    {
+        QFETCH(Stored, stored);
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, told);
+        QFETCH(Frames, frames);
+        stored.insert("WiThrottleApproval", "0");
+        PhoneRig p(stored);
+        Phone phone;
+        QVERIFY(phone.connectTo(p.server->port()));
+        QVERIFY(phone.sendAndSettle("MT+S3<;>S3", "NAnna"));
+        QVERIFY(phone.waitFor("MTAS3<;>s2"));
+        phone.lines.clear();
+        for (const QString& line : sent) {
+            if (line == "window255")
+                p.rig->find<QSlider>("krSlider_2")->setValue(0); // loco 3 at full speed
+            else
+                QVERIFY(phone.sendAndSettle(line.toUtf8(), "NAnna"));
+        }
+        QTRY_COMPARE(p.drivingFrames(), frames);
+        QTRY_COMPARE(phone.lines.filter(QRegularExpression("^(HM|PPA|MTAS3<;>V)")), told);
+    }
+
+    // The network the settings name, and one that is not an address at all: nowhere, not everywhere.
+    void listeningAddress()
+    {
+        QTcpServer probe; // a free port for the settings
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(probe.serverPort());
+        probe.close();
+        PhoneRig p({{"WiThrottle", "1"}, {"WiThrottlePort", port}, {"WiThrottleAddress", "127.0.0.1"}},
+                   false);
+        QCOMPARE(p.server->address(), QHostAddress(QHostAddress::LocalHost));
+        QCOMPARE(QString::number(p.server->port()), port);
+        krPhoneThrottles* dialog = p.dialog();
+        auto* networks = dialog->findChild<QComboBox*>("cboAddress");
+        QCOMPARE(networks->itemText(0), QStringLiteral("Alle Netzwerke"));
+        QCOMPARE(networks->currentData().toString(), QStringLiteral("127.0.0.1"));
+        QVERIFY(p.panel()->toolTip().startsWith("Handregler-Server auf 127.0.0.1, Port "));
+
+        WriteSetting("WiThrottleAddress", "nirgendwo", "Taktora");
+        p.server->close();
+        krPhoneThrottles::startFromSettings(*p.server);
+        QVERIFY(!p.server->isListening());
+        QCOMPARE(p.server->errorString(), QStringLiteral("keine gültige Netzwerkadresse"));
+        QVERIFY(!p.panel()->isVisibleTo(p.rig->window.get()));
+    }
+
+    // The panel takes its room from the program's information: the status bar keeps its width.
+    void statusBarKeepsItsWidth()
+    {
+        PhoneRig p({}, false);
+        p.server->close();
+        QLabel* info = p.rig->find<QLabel>("pnlInfo");
+        const int width = info->minimumWidth();
+        const int bar = p.rig->window->statusBar()->sizeHint().width();
+        QVERIFY(p.server->listen(0, QHostAddress::LocalHost));
+        QVERIFY(p.panel()->isVisibleTo(p.rig->window.get()));
+        QCOMPARE(info->minimumWidth() + p.panel()->minimumWidth(), width);
+        QCOMPARE(p.rig->window->statusBar()->sizeHint().width(), bar);
+        p.server->close();
+        QVERIFY(!p.panel()->isVisibleTo(p.rig->window.get()));
+        QCOMPARE(info->minimumWidth(), width);
+    }
+};
+
+TAKTORA_TEST_MAIN(TestWiThrottleAccess)
+#include "tst_withrottle_access.moc"
