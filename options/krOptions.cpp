@@ -84,6 +84,9 @@ krOptions::krOptions(ControllerLink& link, QWidget* parent)
         m_lblMapping->setObjectName(QStringLiteral("lblMapping"));
         m_lblMapping->setWordWrap(true);
         m_lblMapping->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // The text comes at the first activation and changes with the port: room for two lines
+        // from the start, so that no text of it is cut off below.
+        m_lblMapping->setMinimumHeight(m_lblMapping->fontMetrics().lineSpacing() * 2 + 2);
 
         auto* devices = new RescanningComboBox(m_fraDeviceMapping);
         devices->beforePopup = [this] { rescanDevices(); };
