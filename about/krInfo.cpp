@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -141,6 +142,11 @@ void krInfo::showModal(QWidget* parent, int splashIntervalMs)
 {
     krInfo box(parent);
     box.setSplashInterval(splashIntervalMs);
+    if (splashIntervalMs > 0) {
+        // At start-up it is a splash: no title bar, nothing to minimise or maximise.
+        box.setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+        CenterWindow(&box);
+    }
     box.exec();
 }
 
@@ -177,6 +183,17 @@ void krInfo::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (m_timer->interval() > 0)
         m_timer->start();
+}
+
+void krInfo::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (windowType() != Qt::SplashScreen)
+        return;
+    // Without a window frame the box needs an edge of its own against what lies behind it.
+    QPainter painter(this);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void krInfo::fitLogoToWidth()

@@ -14,10 +14,11 @@ void styleButton(QPushButton* button, const char* const (&colours)[2], int verti
 {
     button->setStyleSheet(
         QStringLiteral("QPushButton { background-color: %1; color: white; font-weight: bold; "
-                       "border: 1px solid #404040; border-radius: 3px; padding: %3px 6px; "
-                       "min-width: 34px; } QPushButton:pressed { background-color: %2; }")
+                       "border: 2px solid #404040; border-radius: 3px; padding: %3px 5px; "
+                       "min-width: 34px; } QPushButton:pressed { background-color: %2; } "
+                       "QPushButton:focus { border-color: #ffd700; }")
             .arg(QLatin1String(colours[0]), QLatin1String(colours[1]))
-            .arg(verticalPadding));
+            .arg(verticalPadding - 1)); // the border's second pixel keeps the button's size
 }
 
 QPushButton* portButton(const QString& text, const QString& name, const char* const (&colours)[2],

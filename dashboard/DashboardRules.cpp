@@ -140,4 +140,11 @@ bool isHostedStart(const QString& executablePath)
                .compare(QStringLiteral("koradin"), Qt::CaseInsensitive) == 0;
 }
 
+QString manualNotOpenedText(const QString& path)
+{
+    return QStringLiteral("Das Handbuch konnte nicht geöffnet werden: für PDF-Dateien ist kein "
+                          "Anzeigeprogramm eingerichtet.\n\nSie finden das Handbuch hier:\n") +
+           path;
+}
+
 } // namespace Dashboard

@@ -29,6 +29,9 @@ std::optional<quint8> checkableController(const QString& text);
 // Why a window does not open for a Controller number the check refuses.
 QString refusedControllerText(const QString& text);
 
+// The manual was found but nothing opened it (no viewer for PDF files).
+QString manualNotOpenedText(const QString& path);
+
 QString programVersionText(); // "Taktora V5.2 (build 16)"
 QString firmwareVersionText(int major, int minor, int revision);
 

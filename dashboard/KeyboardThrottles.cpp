@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QShortcut>
@@ -25,15 +26,14 @@ void nameKeyIfUntipped(QWidget* control, const QString& tip)
 
 KeyboardThrottles::KeyboardThrottles(QWidget* window, const QList<ThrottlePanel*>& throttles,
                                      QAbstractButton* globalStop, QWidget* operatingControls)
-    : QObject(window), m_window(window), m_throttles(throttles), m_operatingControls(operatingControls)
+    : QObject(window), m_window(window), m_throttles(throttles), m_operatingControls(operatingControls),
+      m_globalStop(globalStop)
 {
     setObjectName(QStringLiteral("keyboardThrottles"));
     m_mark = new ThrottleMark(operatingControls);
 
     for (int i = 0; i < m_throttles.size(); ++i)
         m_alwaysKeys << addKey(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)), false, [this, i] { choose(i); });
-    // Escape is not an editing key of a text field, so it stops the locos wherever the focus is.
-    m_alwaysKeys << addKey(QKeySequence(Qt::Key_Escape), false, [globalStop] { globalStop->click(); });
 
     // Held down, the speed keys repeat like a slow hand on the slider; toggles do not flicker.
     m_throttleKeys << addKey(QKeySequence(Qt::Key_Up), true, [this] { stepFaster(1); })
@@ -59,6 +59,9 @@ KeyboardThrottles::KeyboardThrottles(QWidget* window, const QList<ThrottlePanel*
     }
 
     operatingControls->installEventFilter(this);
+    // Escape reaches the window only when no control, list, menu or dialog had a use for it:
+    // an open list closes first, and only an Escape that would do nothing else stops the locos.
+    window->installEventFilter(this);
     nameKeysInTooltips();
     updateKeys();
 }
@@ -117,6 +120,12 @@ void KeyboardThrottles::updateKeys()
 
 bool KeyboardThrottles::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_window && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier && !m_operatingControls->isHidden()) {
+        m_globalStop->click();
+        return true;
+    }
     if (watched == m_operatingControls) {
         // A failed check or new options hide the controls: the choice goes with them.
         if (event->type() == QEvent::HideToParent)

@@ -43,7 +43,8 @@ private:
     QWidget* m_window;
     QList<ThrottlePanel*> m_throttles;
     QWidget* m_operatingControls;
-    QList<QShortcut*> m_alwaysKeys;   // choosing a throttle, the global stop
+    QAbstractButton* m_globalStop;
+    QList<QShortcut*> m_alwaysKeys;   // choosing a throttle
     QList<QShortcut*> m_throttleKeys; // act on the chosen throttle
     ThrottleMark* m_mark = nullptr;
     int m_chosen = -1;

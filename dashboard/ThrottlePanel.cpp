@@ -65,7 +65,10 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
         "QSlider::handle:vertical { height: 14px; margin: 0 -9px; border-radius: 4px; border: 1px solid "
         "#4a4a4a; "
         "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fdfdfd, stop:1 #d4d4d4); }"
-        "QSlider::handle:vertical:hover { border-color: #2a7fd4; }"));
+        "QSlider::handle:vertical:hover { border-color: #2a7fd4; }"
+        // The arrow keys move a focused slider: the frame shows which one.
+        "QSlider { border: 2px solid transparent; border-radius: 4px; }"
+        "QSlider:focus { border-color: #2a7fd4; }"));
     m_slider->setMinimumHeight(260);
     new MotionCompressor(m_slider); // owned by the slider
     m_slider->setToolTip(Dashboard::speedPercentText(Dashboard::RestingPosition));
@@ -81,12 +84,16 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
     m_functionKeys->setStyleSheet(QStringLiteral(
         "QToolButton { border: 1px solid #9a9a9a; border-radius: 3px; background: #f6f6f6; min-width: 30px; "
         "padding: 1px 3px; margin: 1px; } QToolButton:checked { background: #2a7fd4; color: white; "
-        "border-color: #1c5d9e; } QToolButton:disabled { color: #a0a0a0; }"));
+        "border-color: #1c5d9e; } QToolButton:disabled { color: #a0a0a0; } "
+        "QToolButton:focus { border-color: #2a7fd4; background: #dcebfa; } "
+        "QToolButton:checked:focus { border-color: #0b2f55; background: #1c5d9e; }"));
     for (int f = 1; f <= 12; ++f) {
         QAction* key = m_functionKeys->addAction(QStringLiteral("F%1").arg(f));
         key->setObjectName(QStringLiteral("F%1").arg(f));
         key->setCheckable(true);
         key->setToolTip(QStringLiteral("Funktion F%1").arg(f));
+        // Tab reaches every key, as it reaches the throttle's other buttons.
+        m_functionKeys->widgetForAction(key)->setFocusPolicy(Qt::TabFocus);
     }
 
     m_direction = new QToolButton(this);
@@ -103,9 +110,9 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
     m_stop = new QPushButton(QStringLiteral("STOP"), this);
     m_stop->setObjectName(indexed("btnStop", index));
     m_stop->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); color: white; "
-                                         "font-weight: bold; border: 1px solid #8a0000; border-radius: 3px; "
-                                         "padding: 4px 10px; } QPushButton:pressed { background-color: "
-                                         "rgb(200, 0, 0); }"));
+                                         "font-weight: bold; border: 2px solid #8a0000; border-radius: 3px; "
+                                         "padding: 3px 9px; } QPushButton:pressed { background-color: "
+                                         "rgb(200, 0, 0); } QPushButton:focus { border-color: #ffd700; }"));
 
     m_speedSteps = new QLabel(QStringLiteral("Fahrstf."), this);
     m_speedSteps->setObjectName(indexed("lblFahrstufen", index));
@@ -137,6 +144,9 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
     connect(m_stop, &QPushButton::clicked, this, &ThrottlePanel::btnStop_Click);
     connect(m_locoNumber, &LocoNumberBox::aboutToShowList, this, &ThrottlePanel::FillLocoNumberList);
     connect(m_locoNumber, &LocoNumberBox::focusLost, this, &ThrottlePanel::ShowSpeedStepMode);
+    // A loco chosen from the list is as good as typed and left: its speed steps show at once,
+    // while the focus stays in the field.
+    connect(m_locoNumber, &QComboBox::activated, this, &ThrottlePanel::ShowSpeedStepMode);
 
     ControllerLink& link = line.link();
     connect(&link, &ControllerLink::locoChanged, this,
@@ -244,10 +254,11 @@ void ThrottlePanel::krDirection_Click(bool forward)
 
 void ThrottlePanel::showLight(bool on)
 {
-    m_light->setStyleSheet(on ? QStringLiteral("QPushButton { background-color: rgb(255, 255, 0); "
-                                               "color: black; border: 1px solid #a0a000; border-radius: 3px; "
-                                               "padding: 4px 10px; }")
-                              : QString());
+    m_light->setStyleSheet(
+        on ? QStringLiteral("QPushButton { background-color: rgb(255, 255, 0); "
+                            "color: black; border: 2px solid #a0a000; border-radius: 3px; "
+                            "padding: 3px 9px; } QPushButton:focus { border-color: #2a7fd4; }")
+           : QString());
 }
 
 void ThrottlePanel::chkLight_Click(bool pressed)

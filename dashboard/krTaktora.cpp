@@ -6,7 +6,7 @@
 #include "DashboardRules.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
-#include "LineReady.h"
+#include "KeyNames.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -16,6 +16,7 @@
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LineClient.h"
+#include "LineReady.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
@@ -29,12 +30,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -64,14 +68,15 @@ void repaintNow(QWidget* widget)
 }
 } // namespace
 
-krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidget* parent) : QMainWindow(parent)
+krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidget* parent)
+    : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("krTaktora"));
     setWindowTitle(ProgramTitle());
     QIcon icon(QStringLiteral(":/icons/taktora.png"));
     icon.addFile(QStringLiteral(":/icons/taktora_256.png"));
     setWindowIcon(icon);
-    m_openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    m_openDocument = [this](const QString& path) { return openWithViewer(path); };
 
     // Every other window and the phones reach the Controller through the window's line.
     m_link = link;
@@ -216,10 +221,11 @@ QWidget* krTaktora::buildLoadCircuitBar(QWidget* parent)
     globalStop->setObjectName(QStringLiteral("btnGlobalStop"));
     globalStop->setToolTip(QStringLiteral("Alle Loks anhalten"));
     globalStop->setMinimumSize(120, 44);
-    globalStop->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); color: white; "
-                                             "font-weight: bold; font-size: 16pt; border: 2px solid #8a0000; "
-                                             "border-radius: 4px; } QPushButton:pressed { background-color: "
-                                             "rgb(200, 0, 0); }"));
+    globalStop->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); color: white; "
+                       "font-weight: bold; font-size: 16pt; border: 2px solid #8a0000; "
+                       "border-radius: 4px; } QPushButton:pressed { background-color: "
+                       "rgb(200, 0, 0); } QPushButton:focus { border-color: #ffd700; }"));
 
     auto* loadCircuit = new QPushButton(QStringLiteral("Laststromkreis"), bar);
     loadCircuit->setObjectName(QStringLiteral("btnLoadCircuit"));
@@ -262,33 +268,43 @@ void krTaktora::buildToolbar()
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
     m_toolbar->setIconSize(QSize(32, 32));
+    // Every button has a key, named in its tooltip. The plain function keys are free: the
+    // throttles' functions are Ctrl+F1 to Ctrl+F12.
     const struct
     {
         const char* key;
         const char* icon;
         QString tip;
+        QKeySequence shortcut;
+        void (krTaktora::*slot)();
     } buttons[] = {
-        {"btnOptions", ":/icons/options.png", QStringLiteral("Einstellungen aufrufen")},
-        {"btnHelp", ":/icons/help.png", QStringLiteral("Handbuch aufrufen")},
-        {"btnInfo", ":/icons/info.png", QStringLiteral("Programmversion und Copyright anzeigen ")},
-        {"btnClose", ":/icons/close.png", QStringLiteral("Taktora verlassen")},
+        {"btnOptions", ":/icons/options.png", QStringLiteral("Einstellungen aufrufen"),
+         QKeySequence(Qt::Key_F2), &krTaktora::showOptions},
+        {"btnHelp", ":/icons/help.png", QStringLiteral("Handbuch aufrufen"), QKeySequence(Qt::Key_F1),
+         &krTaktora::openManual},
+        {"btnInfo", ":/icons/info.png", QStringLiteral("Programmversion und Copyright anzeigen "),
+         QKeySequence(Qt::Key_F3), &krTaktora::showInfo},
+        {"btnClose", ":/icons/close.png", QStringLiteral("Taktora verlassen"),
+         QKeySequence(Qt::CTRL | Qt::Key_Q), &krTaktora::closeFromToolbar},
+        {nullptr, nullptr, QString(), QKeySequence(), nullptr},
+        {"btnMonitor", ":/icons/monitor.png", QStringLiteral("Datenverkehr anzeigen"),
+         QKeySequence(Qt::Key_F5), &krTaktora::showTrafficMonitor},
+        {"btnPhones", ":/icons/phones.png", QStringLiteral("Handregler per Smartphone"),
+         QKeySequence(Qt::Key_F6), &krTaktora::showPhoneThrottles},
+        {"btnDecoderSheet", ":/icons/decodersheet.png", QStringLiteral("Decoder-Datenblatt"),
+         QKeySequence(Qt::Key_F7), &krTaktora::openDecoderSheet},
     };
     for (const auto& b : buttons) {
+        if (!b.key) {
+            m_toolbar->addSeparator();
+            continue;
+        }
         QAction* action = m_toolbar->addAction(QIcon(QString::fromLatin1(b.icon)), QString());
         action->setObjectName(QString::fromLatin1(b.key));
-        action->setToolTip(b.tip);
+        action->setShortcut(b.shortcut);
+        action->setToolTip(tipWithKey(b.tip, b.shortcut));
+        connect(action, &QAction::triggered, this, b.slot);
     }
-    m_toolbar->addSeparator();
-    QAction* monitor = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/monitor.png")), QString());
-    monitor->setObjectName(QStringLiteral("btnMonitor"));
-    monitor->setToolTip(QStringLiteral("Datenverkehr anzeigen"));
-    QAction* phones = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/phones.png")), QString());
-    phones->setObjectName(QStringLiteral("btnPhones"));
-    phones->setToolTip(QStringLiteral("Handregler per Smartphone"));
-    QAction* sheet = m_toolbar->addAction(QIcon(QStringLiteral(":/icons/decodersheet.png")), QString());
-    sheet->setObjectName(QStringLiteral("btnDecoderSheet"));
-    sheet->setToolTip(QStringLiteral("Decoder-Datenblatt"));
-    connect(m_toolbar, &QToolBar::actionTriggered, this, &krTaktora::Toolbar1_ButtonClick);
 }
 
 void krTaktora::buildStatusBar()
@@ -381,7 +397,8 @@ void krTaktora::portLost(bool reported)
     setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
     Form_Activate();
     if (!reported)
-        ShowPortAccessError(m_link->portName(), PortError{PortErrorNumber::DeviceUnavailable,
+        ShowPortAccessError(m_link->portName(),
+                            PortError{PortErrorNumber::DeviceUnavailable,
                                       portErrorDescription(PortErrorNumber::DeviceUnavailable)});
 }
 
@@ -594,34 +611,45 @@ void krTaktora::SwitchAccessoryPort(const QString& decoderNumber, int port, int 
 
 void krTaktora::Toolbar1_ButtonClick(QAction* button)
 {
+    // The buttons reach their operations directly; this serves a button by its key.
     const QString key = button->objectName();
-    const auto is = [&key](const char* name) {
-        return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    const struct
+    {
+        const char* key;
+        void (krTaktora::*operation)();
+    } operations[] = {
+        {"btnClose", &krTaktora::closeFromToolbar},        {"btnInfo", &krTaktora::showInfo},
+        {"btnOptions", &krTaktora::showOptions},           {"btnHelp", &krTaktora::openManual},
+        {"btnMonitor", &krTaktora::showTrafficMonitor},    {"btnPhones", &krTaktora::showPhoneThrottles},
+        {"btnDecoderSheet", &krTaktora::openDecoderSheet},
     };
-    if (is("btnClose")) {
-        close();
-    } else if (is("btnInfo")) {
-        krInfo::showModal(this);
-    } else if (is("btnOptions")) {
-        krOptions options(m_line->link(), this);
-        options.exec();
-        m_lblStatus->clear();
-        hideOperatingControls();
-        m_cmdControllerSettings->setEnabled(false);
-        setStatus(QStringLiteral("Nach Änderung der Einstellungen bitte Controller erneut prüfen"),
-                  Dashboard::Red);
-        Form_Activate();
-    } else if (is("btnHelp")) {
-        openManual();
-    } else if (is("btnMonitor")) {
-        showTrafficMonitor();
-    } else if (is("btnPhones")) {
-        showPhoneThrottles();
-    } else if (is("btnDecoderSheet")) {
-        openDecoderSheet();
-    } else {
-        notBuiltYet();
+    for (const auto& o : operations) {
+        if (key.compare(QLatin1String(o.key), Qt::CaseInsensitive) == 0)
+            return (this->*o.operation)();
     }
+    notBuiltYet();
+}
+
+void krTaktora::closeFromToolbar()
+{
+    close();
+}
+
+void krTaktora::showInfo()
+{
+    krInfo::showModal(this);
+}
+
+void krTaktora::showOptions()
+{
+    krOptions options(m_line->link(), this);
+    options.exec();
+    m_lblStatus->clear();
+    hideOperatingControls();
+    m_cmdControllerSettings->setEnabled(false);
+    setStatus(QStringLiteral("Nach Änderung der Einstellungen bitte Controller erneut prüfen"),
+              Dashboard::Red);
+    Form_Activate();
 }
 
 void krTaktora::cmdControllerSettings_Click()
@@ -665,12 +693,11 @@ std::optional<quint8> krTaktora::controllerForWindow()
 void krTaktora::showTrafficMonitor()
 {
     // One monitor beside the dashboard, kept with its frames while the program runs.
-    auto* monitor = findChild<krTrafficMonitor*>();
-    if (!monitor)
-        monitor = new krTrafficMonitor(m_line->link(), this);
-    monitor->show();
-    monitor->raise();
-    monitor->activateWindow();
+    if (!m_monitor)
+        m_monitor = new krTrafficMonitor(m_line->link(), this);
+    m_monitor->show();
+    m_monitor->raise();
+    m_monitor->activateWindow();
 }
 
 void krTaktora::notBuiltYet()
@@ -687,10 +714,44 @@ void krTaktora::setDocumentOpener(std::function<bool(const QString&)> opener)
 void krTaktora::openManual()
 {
     const QString path = Dashboard::findManual(QCoreApplication::applicationDirPath());
-    if (!path.isEmpty())
-        m_openDocument(path); // a missing viewer is not reported
-    else
+    if (path.isEmpty())
         ShowErrorReport(QStringLiteral("Handbuch nicht vorhanden."), QString());
+    else if (!m_openDocument(path))
+        manualNotOpened(path);
+}
+
+void krTaktora::manualNotOpened(const QString& path)
+{
+    // Without a viewer for PDF files nothing would happen at all: say where the manual is.
+    MessageBox::warning(this, Dashboard::manualNotOpenedText(QDir::toNativeSeparators(path)));
+}
+
+bool krTaktora::openWithViewer(const QString& path)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt's own call only tells whether xdg-open started; its exit status tells whether it found
+    // a viewer. It may wait for the viewer to close, so the answer comes later.
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!xdgOpen.isEmpty()) {
+        auto* opener = new QProcess(this);
+        opener->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        connect(opener, &QProcess::finished, this,
+                [this, opener, path](int code, QProcess::ExitStatus status) {
+                    opener->deleteLater();
+                    if (status != QProcess::NormalExit || code != 0)
+                        manualNotOpened(path);
+                });
+        connect(opener, &QProcess::errorOccurred, this, [this, opener, path](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            opener->deleteLater();
+            manualNotOpened(path);
+        });
+        opener->start(xdgOpen, {path});
+        return true;
+    }
+#endif
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 bool krTaktora::Form_QueryUnload()

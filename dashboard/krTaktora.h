@@ -5,6 +5,7 @@
 #include "ScreenFit.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -13,6 +14,8 @@ class AccessoryPanel;
 class ControllerLink;
 class LineClient;
 class Lamp;
+class krPhoneThrottles;
+class krTrafficMonitor;
 class QAction;
 class QFrame;
 class QLabel;
@@ -34,7 +37,8 @@ public:
 
     // The executable's path decides the hosted start ("koradin").
     // The window owns the program's one line to the Controller; a test may lend it one of its own.
-    explicit krTaktora(const QString& executablePath, ControllerLink* link = nullptr, QWidget* parent = nullptr);
+    explicit krTaktora(const QString& executablePath, ControllerLink* link = nullptr,
+                       QWidget* parent = nullptr);
 
     // The about box as a two-second splash, then the window itself.
     void showAfterSplash();
@@ -87,13 +91,19 @@ private:
     void setStatus(const QString& text, const QColor& colour);
     void showLoadCircuit(bool raised);
     void hideOperatingControls();
+    // What the toolbar's buttons do.
+    void showOptions();
     void openManual();
-    void notBuiltYet();
+    bool openWithViewer(const QString& path);
+    void manualNotOpened(const QString& path);
+    void showInfo();
+    void closeFromToolbar();
     void showTrafficMonitor();
-    void buildPhoneServer();
     void showPhoneThrottles();
     void showPhoneStatus();
     void openDecoderSheet();
+    void notBuiltYet();
+    void buildPhoneServer();
     // The Controller number for a window opened from here; none, after telling the user, when the
     // check would refuse it.
     std::optional<quint8> controllerForWindow();
@@ -114,6 +124,9 @@ private:
     bool m_compact = false;
     bool m_scrolling = false;
     WiThrottleServer* m_phones = nullptr;
+    // Windows beside the dashboard, made once and kept while the program runs.
+    QPointer<krTrafficMonitor> m_monitor;
+    QPointer<krPhoneThrottles> m_phoneDialog;
     std::function<bool(const QString&)> m_openDocument;
 
     QLineEdit* m_txtControllerNr = nullptr;

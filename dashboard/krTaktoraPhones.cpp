@@ -33,12 +33,11 @@ void krTaktora::buildPhoneServer()
 
 void krTaktora::showPhoneThrottles()
 {
-    auto* dialog = findChild<krPhoneThrottles*>();
-    if (!dialog)
-        dialog = new krPhoneThrottles(*m_phones, this);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    if (!m_phoneDialog)
+        m_phoneDialog = new krPhoneThrottles(*m_phones, this);
+    m_phoneDialog->show();
+    m_phoneDialog->raise();
+    m_phoneDialog->activateWindow();
 }
 
 void krTaktora::showPhoneStatus()

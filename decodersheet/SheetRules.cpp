@@ -362,9 +362,47 @@ QString durationText(qint64 ms)
     return QStringLiteral("Dauer: ") + seconds(ms);
 }
 
+QString cvCount(int count)
+{
+    return QString::number(count) + (count == 1 ? QStringLiteral(" CV") : QStringLiteral(" CVs"));
+}
+
+std::optional<int> locoAddress(const QList<Row>& rows)
+{
+    constexpr int LongAddressBit = 0x20; // CV 29 bit 5
+    constexpr int LongAddressOffset = 192;
+    const auto cv29 = valueOf(rows, 29);
+    if (!cv29)
+        return std::nullopt;
+    if (*cv29 & LongAddressBit) {
+        const auto high = valueOf(rows, 17), low = valueOf(rows, 18);
+        if (!high || !low || *high < LongAddressOffset)
+            return std::nullopt;
+        return (*high - LongAddressOffset) * 256 + *low;
+    }
+    const auto cv1 = valueOf(rows, 1);
+    if (!cv1 || *cv1 < 1 || *cv1 > 127)
+        return std::nullopt;
+    return *cv1;
+}
+
+QString suggestedFileName(const QList<Row>& rows)
+{
+    const auto address = locoAddress(rows);
+    return address ? QStringLiteral("lok%1.csv").arg(*address) : QStringLiteral("datenblatt.csv");
+}
+
+QString withCsvSuffix(const QString& path)
+{
+    if (path.isEmpty() || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        return path;
+    return path + QStringLiteral(".csv");
+}
+
 QString readSummary(int read, int failed, int total, bool cancelled)
 {
-    QString text = QStringLiteral("%1 von %2 CVs gelesen, %3 mit Fehler").arg(read).arg(total).arg(failed);
+    QString text =
+        QStringLiteral("%1 von %2 gelesen, %3 mit Fehler").arg(read).arg(cvCount(total)).arg(failed);
     if (cancelled)
         text = QStringLiteral("Abgebrochen: ") + text;
     return text;
@@ -372,7 +410,8 @@ QString readSummary(int read, int failed, int total, bool cancelled)
 
 QString writeSummary(int written, int failed, const QList<int>& leftReadOnly)
 {
-    QString text = QStringLiteral("%1 CVs geschrieben und geprüft, %2 mit Fehler").arg(written).arg(failed);
+    QString text =
+        QStringLiteral("%1 geschrieben und geprüft, %2 mit Fehler").arg(cvCount(written)).arg(failed);
     if (!leftReadOnly.isEmpty()) {
         QStringList cvs;
         for (int cv : leftReadOnly)
@@ -384,7 +423,9 @@ QString writeSummary(int written, int failed, const QList<int>& leftReadOnly)
 
 QString compareSummary(int differing, const QString& otherFile)
 {
-    return QStringLiteral("Vergleich mit %1: %2 CVs weichen ab").arg(otherFile).arg(differing);
+    return QStringLiteral("Vergleich mit %1: %2 %3")
+        .arg(otherFile, cvCount(differing),
+             differing == 1 ? QStringLiteral("weicht ab") : QStringLiteral("weichen ab"));
 }
 
 } // namespace Sheet

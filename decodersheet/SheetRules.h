@@ -51,6 +51,18 @@ std::optional<QList<int>> parseCvSelection(const QString& text, QString& error);
 // The rows with `cvs` added in CV order; a CV already listed keeps its row.
 QList<Row> withCvs(const QList<Row>& rows, const QList<int>& cvs);
 
+// "1 CV", "3 CVs".
+QString cvCount(int count);
+
+// The loco address the read CVs give: the long one from CV 17 and 18 when CV 29 says so, else
+// CV 1; none while the CVs it needs are not read.
+std::optional<int> locoAddress(const QList<Row>& rows);
+// The name a sheet is offered to be saved under: "lok1823.csv", or "datenblatt.csv" without
+// an address.
+QString suggestedFileName(const QList<Row>& rows);
+// Sheets are CSV files: a name typed without ".csv" gets it, so the load dialog finds the file.
+QString withCsvSuffix(const QString& path);
+
 // The file: UTF-8, the header line "CV,Name,Wert,Status", then one CV a line.
 QByteArray toCsv(const QList<Row>& rows);
 struct CsvReading

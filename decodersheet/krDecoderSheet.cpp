@@ -58,8 +58,8 @@ krDecoderSheet::krDecoderSheet(ControllerLink& link, QWidget* parent)
     setWindowTitle(kCaption);
     m_chooseFile = [this](FileAction action) {
         if (action == FileAction::Save)
-            return QFileDialog::getSaveFileName(this, QStringLiteral("Datenblatt speichern"), QString(),
-                                                kFilter);
+            return QFileDialog::getSaveFileName(this, QStringLiteral("Datenblatt speichern"),
+                                                suggestedFileName(rows()), kFilter);
         return QFileDialog::getOpenFileName(this,
                                             action == FileAction::Load ? QStringLiteral("Datenblatt laden")
                                                                        : QStringLiteral("Vergleichen mit"),
@@ -315,7 +315,9 @@ void krDecoderSheet::cmdWriteChanged_Click()
     if (!LineChecked(*m_line, this))
         return;
     const QString question =
-        QStringLiteral("Möchten Sie %1 geänderte CVs auf den Decoder schreiben ?").arg(plan.rows.size());
+        QStringLiteral("Möchten Sie %1 auf den Decoder schreiben ?")
+            .arg(plan.rows.size() == 1 ? QStringLiteral("1 geänderte CV")
+                                       : QStringLiteral("%1 geänderte CVs").arg(plan.rows.size()));
     if (MessageBox::question(this, question) != QMessageBox::Yes)
         return;
     setBusy(true);
@@ -372,7 +374,7 @@ void krDecoderSheet::cmdSave_Click()
 {
     if (m_busy)
         return;
-    const QString path = m_chooseFile(FileAction::Save);
+    const QString path = withCsvSuffix(m_chooseFile(FileAction::Save));
     if (path.isEmpty())
         return;
     QFile file(path);
@@ -417,9 +419,8 @@ void krDecoderSheet::cmdLoad_Click()
         return;
     m_model->setOther(std::nullopt);
     m_model->setRows(rowsToRestore(*loaded));
-    setSummary(QStringLiteral("%1 CVs aus %2 geladen; \"Geänderte schreiben\" überträgt sie auf den Decoder")
-                   .arg(loaded->size())
-                   .arg(name),
+    setSummary(QStringLiteral("%1 aus %2 geladen; \"Geänderte schreiben\" überträgt sie auf den Decoder")
+                   .arg(cvCount(int(loaded->size())), name),
                palette().color(QPalette::WindowText));
 }
 

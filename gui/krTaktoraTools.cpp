@@ -8,6 +8,8 @@
 #include "MessageBox.h"
 #include "PortErrors.h"
 
+#include <QBoxLayout>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QObject>
 #include <QScreen>
@@ -125,3 +127,30 @@ void KeepOnScreen(QWidget* window)
 }
 
 #include "krTaktoraTools.moc"
+
+int TitleWidth(const QWidget* window)
+{
+    QFont font = window->font();
+    font.setBold(true);
+    // Icon, minimise, maximise and close, with the title bar's own margins.
+    constexpr int ButtonsAndIcon = 120;
+    return QFontMetrics(font).horizontalAdvance(window->windowTitle()) + ButtonsAndIcon;
+}
+
+void FitTitle(QWidget* window)
+{
+    const int needed = TitleWidth(window);
+    auto* column = qobject_cast<QBoxLayout*>(window->layout());
+    if (column && column->sizeConstraint() == QLayout::SetFixedSize &&
+        column->direction() == QBoxLayout::TopToBottom) {
+        // The layout sizes such a window itself: a strut widens what it lays out.
+        const QMargins margins = column->contentsMargins();
+        column->addStrut(needed - margins.left() - margins.right());
+        column->activate();
+        return;
+    }
+    if (window->minimumWidth() < needed && window->maximumWidth() >= needed)
+        window->setMinimumWidth(needed);
+    if (window->width() < needed && window->maximumWidth() >= needed)
+        window->resize(needed, window->height());
+}

@@ -42,3 +42,8 @@ QRect AvailableScreenArea(const QWidget* window);
 // Every window runs it before it shows, so that no button opens beyond the screen's edge.
 void KeepOnScreen(QWidget* window);
 int TwipsToPixels(int twips);
+// The width a window needs for its whole title beside the window system's icon and buttons
+// (the title bar's font is bold on most desktops); a narrower window gets an elided title.
+int TitleWidth(const QWidget* window);
+// Widens the window, and its least width, to TitleWidth; never narrows it.
+void FitTitle(QWidget* window);

@@ -2,6 +2,7 @@
 #include "krLocoList.h"
 
 #include "CommandSet.h"
+#include "KeyNames.h"
 #include "krTaktoraTools.h"
 #include "LineClient.h"
 #include "LineReady.h"
@@ -19,6 +20,8 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeView>
@@ -48,13 +51,14 @@ const struct
 {
     const char* key;
     const char* tip;
+    QKeyCombination shortcut;
 } kToolbarButtons[] = {
-    {"btnActivateConfig", "Neue Lok-Einstellungen aktivieren"},
-    {"btnAdd", "Lokeintrag hinzufügen"},
-    {"btnDelete", "Lokeintrag löschen"},
-    {"btn14", "Lok auf 14 FS einstellen"},
-    {"btn28", "Lok auf 28 FS einstellen"},
-    {"btn126", "Lok auf 126 FS einstellen"},
+    {"btnActivateConfig", "Neue Lok-Einstellungen aktivieren", Qt::CTRL | Qt::Key_A},
+    {"btnAdd", "Lokeintrag hinzufügen", QKeyCombination(Qt::Key_Insert)},
+    {"btnDelete", "Lokeintrag löschen", QKeyCombination(Qt::Key_Delete)},
+    {"btn14", "Lok auf 14 FS einstellen", Qt::CTRL | Qt::Key_1},
+    {"btn28", "Lok auf 28 FS einstellen", Qt::CTRL | Qt::Key_2},
+    {"btn126", "Lok auf 126 FS einstellen", Qt::CTRL | Qt::Key_3},
 };
 
 bool isKey(const QString& key, const char* name)
@@ -89,6 +93,18 @@ krLocoList::krLocoList(ControllerLink& link, QWidget* parent)
     connect(m_programmingTab, &ProgrammingTab::storeLocoEntryRequested, this, &krLocoList::StoreLocoEntry);
     connect(m_programmingTab, &ProgrammingTab::progButtonsEnabledChanged, this,
             [this](bool enabled) { m_tabProgramming->setTabEnabled(0, enabled); });
+    // The window opens with the focus on the tabs: their keys act there too, while the tree shows.
+    const auto keysOnTabs = [this](int tab) {
+        for (QAction* action : m_tlbLocoList->actions())
+            if (!action->isSeparator()) {
+                if (tab == 0)
+                    m_tabProgramming->tabBar()->addAction(action);
+                else
+                    m_tabProgramming->tabBar()->removeAction(action);
+            }
+    };
+    connect(m_tabProgramming, &QTabWidget::currentChanged, this, keysOnTabs);
+    keysOnTabs(0);
 
     // Load: the window's client area is fixed in width and has a least height.
     setMinimumSize(TwipsToPixels(WindowWidth), TwipsToPixels(WindowHeight));
@@ -119,6 +135,13 @@ QWidget* krLocoList::buildConfigurationTab()
     m_tvLocoList->setRootIsDecorated(true);
     m_tvLocoList->setIndentation(TwipsToPixels(300));
     connect(m_tvLocoList, &QTreeView::clicked, this, &krLocoList::tvLocoList_NodeClick);
+    // A node reached with the arrow keys counts as clicked, so that Delete has a loco to act on.
+    // Not the node the tree chooses itself, when it is rebuilt or first takes the focus.
+    connect(m_tvLocoList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& node, const QModelIndex& previous) {
+                if (!m_fillingTree && node.isValid() && previous.isValid() && m_tvLocoList->hasFocus())
+                    tvLocoList_NodeClick(node);
+            });
 
     m_tlbLocoList = new QToolBar(m_configurationPage);
     m_tlbLocoList->setObjectName(QStringLiteral("tlbLocoList"));
@@ -128,7 +151,11 @@ QWidget* krLocoList::buildConfigurationTab()
         const QString key = QString::fromLatin1(b.key);
         QAction* action = m_tlbLocoList->addAction(locoToolbarIcon(key), QString::fromUtf8(b.tip));
         action->setObjectName(key);
-        action->setToolTip(QString::fromUtf8(b.tip));
+        // The keys act on the tree: in the programming tab's fields Delete and Insert edit text.
+        action->setShortcut(QKeySequence(b.shortcut));
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        m_configurationPage->addAction(action);
+        action->setToolTip(tipWithKey(QString::fromUtf8(b.tip), action->shortcut()));
         action->setEnabled(isKey(key, "btnAdd"));
         if (isKey(key, "btnActivateConfig") || isKey(key, "btnDelete"))
             m_tlbLocoList->addSeparator();
@@ -234,6 +261,7 @@ void krLocoList::ReadLocoList()
 void krLocoList::FillLocoTree()
 {
     BusyCursor busy;
+    const QScopedValueRollback<bool> filling(m_fillingTree, true);
     ::FillLocoTree(*m_tvLocoList, *m_locoTree, m_locoConfiguration);
 }
 

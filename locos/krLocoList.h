@@ -73,6 +73,7 @@ private:
     quint8 m_controllerId = 0;
     bool m_firstActivation = true;
     bool m_unloaded = false;
+    bool m_fillingTree = false;
     LocoConfiguration m_locoConfiguration;
 
     QTabWidget* m_tabProgramming = nullptr;

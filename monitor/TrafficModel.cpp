@@ -4,6 +4,7 @@
 #include "CommandSet.h"
 #include "ControllerLink.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <QStringList>
 
@@ -88,6 +89,7 @@ TrafficModel::TrafficModel(ControllerLink& link, QObject* parent, int capacity)
 {
     m_ring.resize(static_cast<size_t>(m_capacity));
     m_clock.start();
+    m_startedAt = QTime::currentTime();
     m_publisher.setSingleShot(true);
     m_publisher.setInterval(100);
     connect(&m_publisher, &QTimer::timeout, this, &TrafficModel::publish);
@@ -159,6 +161,38 @@ QString TrafficModel::commandName(quint8 command, quint8 data1)
     return QStringLiteral("Befehl %1").arg(command);
 }
 
+QString TrafficModel::commandMeaning(const QString& name)
+{
+    static const QHash<QString, QString> meanings = {
+        {QStringLiteral("RestartController"), QStringLiteral("Controller neu starten")},
+        {QStringLiteral("SetHardwareEmergencyStop"), QStringLiteral("Hardware-Notstopp einstellen")},
+        {QStringLiteral("SetTrackMode"), QStringLiteral("Gleis schalten")},
+        {QStringLiteral("SetOperationPins"), QStringLiteral("Betriebs-Pins einstellen")},
+        {QStringLiteral("SetProgrammingPins"), QStringLiteral("Programmier-Pins einstellen")},
+        {QStringLiteral("SetMonitoringPins"), QStringLiteral("Überwachungs-Pins einstellen")},
+        {QStringLiteral("QueryControllerStatus"), QStringLiteral("Controller-Status abfragen")},
+        {QStringLiteral("ReadFirmwareVersion"), QStringLiteral("Firmware-Version lesen")},
+        {QStringLiteral("ReadOperationPins"), QStringLiteral("Betriebs-Pins lesen")},
+        {QStringLiteral("ReadProgrammingPins"), QStringLiteral("Programmier-Pins lesen")},
+        {QStringLiteral("ReadLocoEntry"), QStringLiteral("Lokeintrag lesen")},
+        {QStringLiteral("WriteLocoEntry"), QStringLiteral("Lokeintrag schreiben")},
+        {QStringLiteral("SetLocoDirection"), QStringLiteral("Fahrtrichtung setzen")},
+        {QStringLiteral("SetLocoSpeed"), QStringLiteral("Geschwindigkeit setzen")},
+        {QStringLiteral("StopLoco"), QStringLiteral("Lok anhalten")},
+        {QStringLiteral("SwitchAccessoryOff"), QStringLiteral("Zubehör ausschalten")},
+        {QStringLiteral("SwitchAccessoryOn"), QStringLiteral("Zubehör einschalten")},
+        {QStringLiteral("LocoFunctionOn"), QStringLiteral("Lokfunktion einschalten")},
+        {QStringLiteral("LocoFunctionOff"), QStringLiteral("Lokfunktion ausschalten")},
+        {QStringLiteral("WriteCvByte"), QStringLiteral("CV schreiben")},
+        {QStringLiteral("WriteCvBit"), QStringLiteral("CV-Bit schreiben")},
+        {QStringLiteral("WriteRegister"), QStringLiteral("Register schreiben")},
+        {QStringLiteral("VerifyCvByte"), QStringLiteral("CV prüfen")},
+        {QStringLiteral("VerifyCvBit"), QStringLiteral("CV-Bit prüfen")},
+        {QStringLiteral("VerifyRegister"), QStringLiteral("Register prüfen")},
+    };
+    return meanings.value(name);
+}
+
 int TrafficModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_count;
@@ -182,9 +216,13 @@ TrafficModel::Row& TrafficModel::at(int row)
 QString TrafficModel::cell(const Row& row, int column) const
 {
     if (!row.note.isEmpty()) {
-        const QString texts[] = {
-            QString::number(row.ms),           row.source,        QString(),        QString(),
-            QStringLiteral("nicht ausgeführt"), row.note.value(0), row.note.value(1)};
+        const QString texts[] = {QString::number(row.ms),
+                                 row.source,
+                                 QString(),
+                                 QString(),
+                                 QStringLiteral("nicht ausgeführt"),
+                                 row.note.value(0),
+                                 row.note.value(1)};
         return column >= 0 && column < ColumnCount ? texts[column] : QString();
     }
     switch (column) {
@@ -219,13 +257,20 @@ QString TrafficModel::cell(const Row& row, int column) const
 
 QVariant TrafficModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_count || role != Qt::DisplayRole)
+    if (!index.isValid() || index.row() >= m_count)
+        return {};
+    if (role == MeaningRole && index.column() == Name)
+        return commandMeaning(cell(at(index.row()), Name));
+    if (role != Qt::DisplayRole)
         return {};
     return cell(at(index.row()), index.column());
 }
 
 QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && section == Time && role == Qt::ToolTipRole)
+        return QStringLiteral("Millisekunden seit dem ersten Öffnen des Fensters um ") +
+               m_startedAt.toString(QStringLiteral("HH:mm:ss"));
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     static const char* const titles[] = {"Zeit (ms)", "Quelle", "Richtung", "Bytes",

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
+#include <QTime>
 #include <QTimer>
 
 #include <array>
@@ -23,6 +24,8 @@ class TrafficModel : public QAbstractTableModel
 
 public:
     enum Column { Time, Source, Direction, Bytes, Name, Values, Result, ColumnCount };
+    // The command column's German meaning, shown beside the command's name.
+    static constexpr int MeaningRole = Qt::UserRole + 1;
     static constexpr int DefaultCapacity = 100000;
 
     explicit TrafficModel(ControllerLink& link, QObject* parent = nullptr, int capacity = DefaultCapacity);
@@ -50,6 +53,11 @@ public:
 
     // The name of a request's command in the command set, from its command and data1 bytes.
     static QString commandName(quint8 command, quint8 data1);
+    // What a command name means, in German: "SetLocoSpeed" is "Geschwindigkeit setzen". Empty for
+    // a name without a meaning of its own ("Befehl 40").
+    static QString commandMeaning(const QString& name);
+    // The wall-clock time the time column counts its milliseconds from.
+    QTime startedAt() const { return m_startedAt; }
 
 private:
     struct Row
@@ -101,4 +109,5 @@ private:
     QTimer m_publisher;
     bool m_paused = false;
     QElapsedTimer m_clock;
+    QTime m_startedAt;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "krTrafficMonitor.h"
 
+#include "CommandDelegate.h"
 #include "MessageBox.h"
 #include "TrafficModel.h"
 
@@ -43,7 +44,8 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {70, 170, 80, 140, 160, 180};
+    m_table->setItemDelegateForColumn(TrafficModel::Name, new CommandDelegate(m_table));
+    const int widths[] = {70, 170, 80, 140, 330, 180};
     for (int c = 0; c < TrafficModel::ColumnCount - 1; ++c)
         m_table->setColumnWidth(c, widths[c]);
 
@@ -67,7 +69,26 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     auto* pause = new QPushButton(QStringLiteral("Anhalten"), this);
     pause->setObjectName(QStringLiteral("btnPause"));
     pause->setCheckable(true);
-    connect(pause, &QPushButton::toggled, this, [this](bool on) { m_model->setPaused(on); });
+    // A sunken button is easily missed: the window says that it lists nothing new.
+    auto* paused = new QLabel(QStringLiteral("angehalten"), this);
+    paused->setObjectName(QStringLiteral("lblPaused"));
+    QFont bold = paused->font();
+    bold.setBold(true);
+    paused->setFont(bold);
+    QPalette red = paused->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    paused->setPalette(red);
+    paused->hide();
+    connect(pause, &QPushButton::toggled, this, [this, paused](bool on) {
+        m_model->setPaused(on);
+        paused->setVisible(on);
+        setWindowTitle(on ? QStringLiteral("Datenverkehr – angehalten") : QStringLiteral("Datenverkehr"));
+    });
+    auto* since = new QLabel(QStringLiteral("Zeit: Millisekunden seit ") +
+                                 m_model->startedAt().toString(QStringLiteral("HH:mm:ss")),
+                             this);
+    since->setObjectName(QStringLiteral("lblTimeOrigin"));
+    since->setToolTip(m_model->headerData(TrafficModel::Time, Qt::Horizontal, Qt::ToolTipRole).toString());
     auto* clear = new QPushButton(QStringLiteral("Leeren"), this);
     clear->setObjectName(QStringLiteral("btnClear"));
     connect(clear, &QPushButton::clicked, m_model, &TrafficModel::clear);
@@ -83,7 +104,10 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(QStringLiteral("Befehl:"), this));
     bar->addWidget(m_filter);
+    bar->addSpacing(12);
+    bar->addWidget(since);
     bar->addStretch(1);
+    bar->addWidget(paused);
     bar->addWidget(pause);
     bar->addWidget(clear);
     bar->addWidget(copy);

@@ -51,6 +51,11 @@ QString mappingText(const QString& comName, const QString& devicePath, bool devi
            (deviceExists ? QStringLiteral(" (vorhanden)") : QStringLiteral(" (nicht angeschlossen)"));
 }
 
+QString mappedOnlyLabel(const QString& devicePath)
+{
+    return devicePath + QStringLiteral(" (zugeordnet)");
+}
+
 QString deviceLabel(const SerialDevice& device)
 {
     QString name = device.description.trimmed();

@@ -25,6 +25,10 @@ QString portNameForListIndex(int index);
 // What a COM name reaches, for the user: "COM3 → /dev/ttyACM0 (vorhanden)".
 QString mappingText(const QString& comName, const QString& devicePath, bool deviceExists);
 
+// A device a COM name reaches that the system does not list (a pseudo-terminal, a board that is
+// unplugged): "/dev/pts/4 (zugeordnet)".
+QString mappedOnlyLabel(const QString& devicePath);
+
 // One detected device as the user sees it: "Arduino Mega 2560 – /dev/ttyACM0"; without a
 // description the maker stands in, without either the path alone. A device with a stable name
 // shows that, with the kernel's name after it: ".../by-id/usb-Arduino...-if00 (ttyACM0)".

@@ -14,6 +14,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -21,6 +23,9 @@
 #include <utility>
 
 namespace {
+// Marks the entry of a device that the system's list does not hold.
+constexpr int MappedOnlyRole = Qt::UserRole + 1;
+
 QString settingsSection()
 {
     return QStringLiteral("Taktora");
@@ -79,6 +84,9 @@ krOptions::krOptions(ControllerLink& link, QWidget* parent)
         m_lblMapping->setObjectName(QStringLiteral("lblMapping"));
         m_lblMapping->setWordWrap(true);
         m_lblMapping->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // The text comes at the first activation and changes with the port: room for two lines
+        // from the start, so that no text of it is cut off below.
+        m_lblMapping->setMinimumHeight(m_lblMapping->fontMetrics().lineSpacing() * 2 + 2);
 
         auto* devices = new RescanningComboBox(m_fraDeviceMapping);
         devices->beforePopup = [this] { rescanDevices(); };
@@ -175,8 +183,10 @@ void krOptions::firstActivation()
 
     m_selectedPortName =
         ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), settingsSection());
-    if (m_fraDeviceMapping)
+    if (m_fraDeviceMapping) {
         rescanDevices();
+        markMappedNames();
+    }
     m_cmbComPort->setCurrentIndex(PortChoice::listIndexForStoredName(m_selectedPortName));
     showMapping();
 }
@@ -229,6 +239,8 @@ void krOptions::rescanDevices()
     }
     if (m_devices.isEmpty())
         m_cmbDevice->addItem(QStringLiteral("Kein serielles Gerät gefunden"));
+    if (!selectedComName().isEmpty())
+        offerMappedDevice(PortDirectory::devicePath(selectedComName()));
 
     const int keep = m_cmbDevice->findData(previous);
     if (keep >= 0)
@@ -254,13 +266,59 @@ void krOptions::showMapping()
     m_btnAssign->setEnabled(!m_devices.isEmpty());
 
     // Offer the device the name reaches now, so that "Zuordnen" without a choice changes nothing.
-    int current = m_cmbDevice->findData(path);
-    for (int i = 0; current < 0 && i < m_devices.size(); ++i) {
-        if (m_devices.at(i).path == path) // assigned by its kernel name before
-            current = i;
-    }
+    const int current = offerMappedDevice(path);
     if (current >= 0)
         m_cmbDevice->setCurrentIndex(current);
+}
+
+int krOptions::offerMappedDevice(const QString& path)
+{
+    // A pseudo-terminal or a board that is unplugged is not in the system's list: it is offered
+    // all the same, on top, for as long as its COM name is chosen.
+    const int stale = m_cmbDevice->findData(true, MappedOnlyRole);
+    if (stale >= 0)
+        m_cmbDevice->removeItem(stale);
+    if (path.isEmpty())
+        return -1;
+    int index = m_cmbDevice->findData(path);
+    for (int i = 0; index < 0 && i < m_devices.size(); ++i) {
+        if (m_devices.at(i).path == path) // assigned by its kernel name before
+            index = i;
+    }
+    if (index < 0) {
+        m_cmbDevice->insertItem(0, PortChoice::mappedOnlyLabel(path), path);
+        m_cmbDevice->setItemData(0, true, MappedOnlyRole);
+        index = 0;
+    }
+    return index;
+}
+
+void krOptions::markMappedNames()
+{
+    // Which COM names reach a device, seen in the list before one is chosen.
+    const int side = m_cmbComPort->fontMetrics().height() / 2;
+    const auto dot = [side](const QColor& colour) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        if (colour.isValid()) {
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(colour.darker(150));
+            painter.setBrush(colour);
+            painter.drawEllipse(QRectF(0.5, 0.5, side - 1, side - 1));
+        }
+        return QIcon(pixmap);
+    };
+    const QIcon present = dot(QColor(0, 192, 0)), absent = dot(QColor(160, 160, 160)), none = dot(QColor());
+    m_cmbComPort->setIconSize(QSize(side, side));
+    for (int i = 1; i < m_cmbComPort->count(); ++i) {
+        const QString com = PortChoice::portNameForListIndex(i);
+        const QString path = PortDirectory::devicePath(com);
+        const bool exists = !path.isEmpty() && QFileInfo::exists(path);
+        m_cmbComPort->setItemIcon(i, path.isEmpty() ? none : exists ? present : absent);
+        m_cmbComPort->setItemData(i, path.isEmpty() ? QVariant() : PortChoice::mappingText(com, path, exists),
+                                  Qt::ToolTipRole);
+    }
 }
 
 void krOptions::assignDevice()
@@ -270,6 +328,7 @@ void krOptions::assignDevice()
     if (com.isEmpty() || path.isEmpty())
         return;
     PortDirectory::registerDevice(com, path);
+    markMappedNames();
     showMapping();
 }
 
@@ -279,5 +338,6 @@ void krOptions::unassignDevice()
     if (com.isEmpty())
         return;
     PortDirectory::unregisterDevice(com);
+    markMappedNames();
     showMapping();
 }

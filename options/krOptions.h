@@ -44,6 +44,9 @@ private:
     void unassignDevice();
     void rescanDevices();
     void showMapping();
+    void markMappedNames();
+    // The index of the device entry for `path`, added when the system does not list it.
+    int offerMappedDevice(const QString& path);
     QString selectedComName() const;
     // Opens the port on the line; a port that does not open is reported in a box.
     bool openPort(const QString& name);

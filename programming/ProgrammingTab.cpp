@@ -154,6 +154,15 @@ void ProgrammingTab::buildControls()
     m_chkAutoConfig->setObjectName(QStringLiteral("chkAutoConfig"));
     placeTwips(m_chkAutoConfig, 240, 3930, 5655, 285);
 
+    // Tab follows the reading order: the programming type, CV and value, then the operations,
+    // then the loco number and its buttons.
+    const QList<QWidget*> tabOrder = {
+        m_optProgType[0], m_optProgType[1],   m_optProgType[2],     m_txtValue[0],     m_txtValue[1],
+        m_txtValue[2],    m_cmdOperation[0],  m_cmdOperation[1],    m_cmdOperation[2], m_cmdBreak,
+        m_txtLocoNumber,  m_cmdLocoNumberSet, m_cmdLocoRecognition, m_chkAutoConfig};
+    for (int i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
     connect(m_cmdBreak, &QPushButton::clicked, this, &ProgrammingTab::cmdBreak_Click);
     for (int i = 0; i < 3; ++i) {
         connect(m_spnValue[i], &SpinButton::upClicked, this, [this, i] { spnValue_Click(i, true); });

@@ -201,6 +201,7 @@ void krControllerSettingsDD::Form_Activate()
 {
     setWindowTitle(windowTitle() + QStringLiteral(" (Controller ") + QString::number(m_controllerId) +
                    QLatin1Char(')'));
+    FitTitle(this);
     if (LineChecked(*m_line, this))
         GetControllerSettings(*m_line, frameController(), m_settings); // what was not read stays as it was
 

@@ -4,7 +4,9 @@
 #include "krInfo.h"
 #include "TaktoraVersion.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QTimer>
 
 class TestKrInfo : public QObject
 {
@@ -64,6 +66,25 @@ private slots:
         box.show();
         QTRY_VERIFY(!box.isVisible());
         QCOMPARE(box.result(), int(QDialog::Accepted));
+    }
+
+    // At start-up a splash without a title bar; from the toolbar a dialog of its own.
+    void startupBoxIsASplash()
+    {
+        for (const int interval : {60000, 0}) {
+            Qt::WindowType type = Qt::Widget;
+            QTimer closer; // until the box is up
+            connect(&closer, &QTimer::timeout, this, [&type] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* box = qobject_cast<krInfo*>(w); box && box->isVisible()) {
+                        type = box->windowType();
+                        box->accept();
+                    }
+            });
+            closer.start(5);
+            krInfo::showModal(nullptr, interval);
+            QCOMPARE(type, interval > 0 ? Qt::SplashScreen : Qt::Dialog);
+        }
     }
 
     void logoSpansTheWindowWhenResized()

@@ -17,10 +17,12 @@
 #include "ThrottleMark.h"
 #include "ThrottlePanel.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
@@ -74,6 +76,13 @@ void press(QWidget* window, const QString& step)
     QVERIFY(key.key() != Qt::Key_unknown);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
     QTest::keyClick(target, key.key(), key.keyboardModifiers());
+}
+
+// Escape as the window system delivers it to a popup or dialog: to its own focused control.
+void escapeTo(QWidget* window)
+{
+    QWidget* focused = window->focusWidget();
+    QTest::keyClick(focused ? focused : window, Qt::Key_Escape);
 }
 
 // "drag:krSlider_1:254" leaves the slider where a drag does; "click:btnStop_0" clicks a control;
@@ -326,10 +335,21 @@ private slots:
         QCOMPARE(keys, (QStringList{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor",
                                     "btnPhones", "btnDecoderSheet"}));
 
+        // Each button's key stands in its tooltip, behind the tooltip's own text.
+        QStringList tips;
+        for (const QAction* action : rig.find<QToolBar>("Toolbar1")->actions())
+            if (!action->isSeparator())
+                tips << action->toolTip();
+        QCOMPARE(tips, (QStringList{"Einstellungen aufrufen (F2)", "Handbuch aufrufen (F1)",
+                                    "Programmversion und Copyright anzeigen (F3)",
+                                    "Taktora verlassen (Strg+Q)", "Datenverkehr anzeigen (F5)",
+                                    "Handregler per Smartphone (F6)", "Decoder-Datenblatt (F7)"}));
+
         QString opened;
+        bool viewer = true;
         rig.window->setDocumentOpener([&](const QString& path) {
             opened = path;
-            return true;
+            return viewer;
         });
         const QString manual = QCoreApplication::applicationDirPath() + "/Handbuch_Taktora.pdf";
         QFile::remove(manual);
@@ -339,9 +359,19 @@ private slots:
         QFile file(manual);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnHelp"));
-        QFile::remove(manual);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QTest::keyClick(rig.window.get(), Qt::Key_F1);
         QCOMPARE(opened, manual);
+        QVERIFY(takeShownTexts().isEmpty());
+        // No viewer: the user learns where the manual is.
+        viewer = false;
+        QTest::keyClick(rig.window.get(), Qt::Key_F1);
+        QFile::remove(manual);
+        const QString told = takeShownTexts().value(0);
+        QVERIFY2(told.startsWith("Das Handbuch konnte nicht geöffnet werden") &&
+                     told.endsWith(QDir::toNativeSeparators(manual)),
+                 qPrintable(told));
 
         QAction unknown(QStringLiteral("x"));
         unknown.setObjectName("btnSomethingElse");
@@ -542,6 +572,30 @@ private slots:
         }
     }
 
+    // The loco list switches the track off as it opens: the lamps behind it say so at once.
+    void lampsShowTheTrackSwitchedOffBehindTheLocoList()
+    {
+        DashboardRig rig;
+        rig.check();
+        rig.find<QPushButton>("btnLoadCircuit")->click();
+        QCOMPARE(rig.find<Lamp>("shpCircuitOn")->color(), kGreen);
+        QColor onWhileOpen, offWhileOpen;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog && dialog->windowTitle().contains("(Controller ")) {
+                onWhileOpen = rig.find<Lamp>("shpCircuitOn")->color();
+                offWhileOpen = rig.find<Lamp>("shpCircuitOff")->color();
+                dialog->reject();
+            }
+        });
+        closer.start(5);
+        rig.find<QPushButton>("btnProgrammedLocos")->click();
+        QCOMPARE(rig.board().trackMode(), TrackMode::Off);
+        QCOMPARE(onWhileOpen, QColor(0, 0, 0));
+        QCOMPARE(offWhileOpen, kRed);
+    }
+
     void closingIsRefusedWhileADecoderNumberIsWrong()
     {
         DashboardRig rig;
@@ -571,8 +625,8 @@ private slots:
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
                                       "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit",
-                                      "WiThrottleServer", "ServiceAdvertiser", "LineClient"}));
+                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "WiThrottleServer",
+                                      "ServiceAdvertiser", "LineClient"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.
@@ -620,6 +674,72 @@ private slots:
         QCOMPARE(rig->sent(), byMouse);
         QCOMPARE(byMouse, frames);
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // Escape first closes what is open over the window; only an Escape with nothing else to do
+    // stops every loco.
+    void escapeClosesWhatIsOpenBeforeItStops_data()
+    {
+        QTest::addColumn<QString>("open");
+        QTest::newRow("a throttle's loco list") << "list";
+        QTest::newRow("a menu") << "menu";
+        QTest::newRow("a dialog") << "dialog";
+    }
+    void escapeClosesWhatIsOpenBeforeItStops()
+    {
+        QFETCH(QString, open);
+        auto rig = activeWindow();
+        ThrottlePanel* t = rig->window->throttle(1);
+        t->slider()->setValue(100);
+        QMenu menu(rig->window.get());
+        menu.addAction(QStringLiteral("Eintrag"));
+        QDialog dialog(rig->window.get());
+        bool dialogClosed = false;
+        if (open == "dialog") {
+            QTimer::singleShot(0, this, [&] {
+                escapeTo(QApplication::activeModalWidget());
+                dialogClosed = !dialog.isVisible();
+                dialog.accept(); // in case the Escape did not close it
+            });
+            dialog.exec();
+            QVERIFY(dialogClosed);
+        } else {
+            if (open == "list")
+                t->locoNumberBox()->showPopup();
+            else
+                menu.popup(rig->window->mapToGlobal(QPoint(200, 200)));
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            // A list's popup gives its entries the focus; offscreen, no window takes it.
+            escapeTo(open == "list" ? t->locoNumberBox()->view() : QApplication::activePopupWidget());
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+        }
+        QVERIFY(!rig->sent().contains(Request::stopLoco(1, AllLocos)));
+        QCOMPARE(t->slider()->value(), 100);
+
+        press(rig->window.get(), "Esc");
+        QCOMPARE(rig->sent().last(), Request::stopLoco(1, AllLocos));
+        QCOMPARE(t->slider()->value(), 255);
+    }
+
+    // A loco chosen from the list shows its speed steps at once, the focus still in the field.
+    void choosingFromTheListShowsTheSpeedSteps()
+    {
+        auto rig = activeWindow();
+        LocoNumberBox* box = rig->window->throttle(0)->locoNumberBox();
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        box->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QCOMPARE(box->itemText(1), QStringLiteral("1000"));
+        rig->link.port.resetLog();
+        QAbstractItemView* list = box->view();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(box->model()->index(1, 0)).center());
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(box->currentText(), QStringLiteral("1000"));
+        QVERIFY(box->hasFocus());
+        QCOMPARE(rig->sent(), QList<FrameFields>{Request::readLocoEntry(1, 1000)});
+        QCOMPARE(rig->window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
     }
 
     void keysSleepUntilACheckAndAfterNewOptions()

@@ -98,6 +98,8 @@ private slots:
     void malformedFileIsRefusedWhole_data();
     void malformedFileIsRefusedWhole();
     void openedFromTheDashboard();
+    void fileNames_data();
+    void fileNames();
 };
 
 void tst_decodersheet_sim::readAll_data()
@@ -241,6 +243,30 @@ void tst_decodersheet_sim::cableGoes()
     QVERIFY(!rig.window->isBusy());
 }
 
+// The name a sheet is offered to be saved under, from the address the read CVs give.
+void tst_decodersheet_sim::fileNames_data()
+{
+    QTest::addColumn<Values>("cvs");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("short address") << Values{{1, 3}, {29, 6}} << "lok3.csv";
+    QTest::newRow("long address") << Values{{1, 3}, {17, 199}, {18, 31}, {29, 38}} << "lok1823.csv";
+    QTest::newRow("long, CV 18 unread") << Values{{1, 3}, {17, 199}, {29, 38}} << "datenblatt.csv";
+    QTest::newRow("CV 29 unread") << Values{{1, 3}} << "datenblatt.csv";
+    QTest::newRow("CV 1 is 0") << Values{{1, 0}, {29, 6}} << "datenblatt.csv";
+}
+void tst_decodersheet_sim::fileNames()
+{
+    QFETCH(Values, cvs);
+    QList<Sheet::Row> rows = Sheet::defaultRows();
+    for (Sheet::Row& row : rows)
+        if (cvs.contains(row.cv))
+            row.value = cvs.value(row.cv);
+    QTEST(Sheet::suggestedFileName(rows), "name");
+    QCOMPARE(Sheet::withCsvSuffix("/tmp/lok3"), QStringLiteral("/tmp/lok3.csv"));
+    QCOMPARE(Sheet::withCsvSuffix("/tmp/Lok3.CSV"), QStringLiteral("/tmp/Lok3.CSV"));
+    QCOMPARE(Sheet::cvCount(1) + "/" + Sheet::cvCount(2), QStringLiteral("1 CV/2 CVs"));
+}
+
 void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
 {
     QTemporaryDir dir;
@@ -255,7 +281,7 @@ void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
         rig.click("cmdReadAll");
         QCOMPARE(rig.values(), tuned);
-        rig.file = dir.filePath("lok1.csv");
+        rig.file = dir.filePath("lok1"); // typed without its suffix
         rig.click("cmdSave");
         // A second loco's sheet: CV 3 differs, CV 19 is missing, CV 29 has no value.
         rig.file = writeFile(dir, "lok2.csv",
@@ -298,7 +324,7 @@ void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
     // The failed CV keeps the value it was to get: the next write offers it again, a save keeps it.
     QCOMPARE(second.values(), tuned);
     second.click("cmdWriteChanged");
-    QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 1 geänderte CVs auf den Decoder schreiben ?"});
+    QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 1 geänderte CV auf den Decoder schreiben ?"});
     second.file = dir.filePath("lok2-nicht-geschrieben.csv");
     second.click("cmdSave");
     QFile failed(second.file);

@@ -220,6 +220,39 @@ private slots:
         QTEST(rig.enabled(), "buttons");
     }
 
+    // By keyboard: the arrows reach a loco, Delete asks the same question as the button, Insert
+    // asks for a number; the tooltips name the keys.
+    void keysAddAndDelete()
+    {
+        Rig rig({"--locos", "12:28,3:14"});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        const int opening = rig.sim.requests().size();
+        QCOMPARE(rig.get<QAction>("btnDelete")->toolTip(), QStringLiteral("Lokeintrag löschen (Entf)"));
+        QCOMPARE(rig.get<QAction>("btnAdd")->toolTip(), QStringLiteral("Lokeintrag hinzufügen (Einfg)"));
+
+        rig.tree()->setFocus();
+        QTest::keyClick(rig.tree(), Qt::Key_Delete); // the tree's own first node is no choice
+        QCOMPARE(rig.enabled(), QStringLiteral("010000"));
+        QTest::keyClick(rig.tree(), Qt::Key_Down);
+        QCOMPARE(rig.enabled(), QStringLiteral("011111"));
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        QTest::keyClick(rig.tree(), Qt::Key_Delete);
+        QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie Lok-Nummer 3 aus der Konfiguration löschen ?"});
+
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<sysInput*>(QApplication::activeModalWidget())) {
+                dialog->textInput()->setText("300");
+                dialog->okButton()->click();
+            }
+        });
+        QTest::keyClick(rig.tree(), Qt::Key_Insert);
+        QCOMPARE(rig.sim.requests().mid(opening), Frames{Request::writeLocoEntry(1, 3, 0)} + fullRead(1, 1) +
+                                                      Frames{Request::writeLocoEntry(1, 300, 2)} +
+                                                      fullRead(1, 2));
+        QCOMPARE(rig.shown(), (QStringList{"12:28B", "300:28B"}));
+    }
+
     // The restart is offered once the configuration changed, and sent only when confirmed.
     void restartOnlyAfterChangesAndConfirmed()
     {

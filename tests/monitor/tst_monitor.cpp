@@ -20,6 +20,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QBuffer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSettings>
@@ -97,18 +98,28 @@ private slots:
         QTest::addColumn<FrameFields>("request");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("values");
+        QTest::addColumn<QString>("meaning");
         QTest::newRow("speed") << Request::setLocoSpeed(1, 1000, 200) << "SetLocoSpeed"
-                               << "Lok 1000, Geschwindigkeit 200";
+                               << "Lok 1000, Geschwindigkeit 200"
+                               << "Geschwindigkeit setzen";
         QTest::newRow("stop all") << Request::stopLoco(1, AllLocos) << "StopLoco"
-                                  << "alle Loks";
+                                  << "alle Loks"
+                                  << "Lok anhalten";
         QTest::newRow("light") << Request::locoFunction(1, 3, LightFunction, true) << "LocoFunctionOn"
-                               << "Lok 3, Licht";
+                               << "Lok 3, Licht"
+                               << "Lokfunktion einschalten";
         QTest::newRow("accessory") << Request::switchAccessory(1, 300, 1, true) << "SwitchAccessoryOn"
-                                   << "Decoder 300, Port 2";
+                                   << "Decoder 300, Port 2"
+                                   << "Zubehör einschalten";
         QTest::newRow("cv bit") << Request::cvBit(1, Command::VerifyCvBit, 29, 5, 1) << "VerifyCvBit"
-                                << "CV 29, Bit 5 = 1";
+                                << "CV 29, Bit 5 = 1"
+                                << "CV-Bit prüfen";
         QTest::newRow("next entry") << Request::readNextLocoEntry(1) << "ReadLocoEntry"
-                                    << "nächster Eintrag";
+                                    << "nächster Eintrag"
+                                    << "Lokeintrag lesen";
+        QTest::newRow("track off") << Request::setTrackMode(1, TrackMode::Off) << "SetTrackMode"
+                                   << "Modus 0"
+                                   << "Gleis schalten";
     }
 
     void requestsAreNamedAndDecoded()
@@ -120,6 +131,7 @@ private slots:
         QVERIFY(rig.screen.transact(request, 1, false, 2).answered());
         QCOMPARE(rig.model.rowCount(), 0); // until its timer publishes
         QCOMPARE(rowCells(&rig.model, 0).mid(3, 2), (QStringList{name, values}));
+        QTEST(rig.model.index(0, TrafficModel::Name).data(TrafficModel::MeaningRole).toString(), "meaning");
     }
 
     void theRingKeepsTheNewestFrames()
@@ -239,9 +251,14 @@ private slots:
                  qPrintable(shown.join('|')));
 
         // Paused or closed, nothing more is listed, though the frames still go out.
+        auto* paused = monitor->findChild<QLabel*>("lblPaused");
+        QVERIFY(!paused->isVisible());
         monitor->findChild<QAbstractButton*>("btnPause")->click();
+        QVERIFY(paused->isVisible());
+        QCOMPARE(paused->text(), QStringLiteral("angehalten"));
         window.throttle(0)->slider()->setValue(100);
         monitor->findChild<QAbstractButton*>("btnPause")->click();
+        QVERIFY(!paused->isVisible());
         monitor->close();
         window.throttle(0)->slider()->setValue(101);
         model->publish();

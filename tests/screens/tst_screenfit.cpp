@@ -4,9 +4,16 @@
 // every text, icon and logo is whole and drawn for the screen's scale, and where the window fits
 // as it always was, its layout is unchanged.
 
+#include "krControllerSettingsDD.h"
+#include "krDecoderSheet.h"
 #include "krInfo.h"
+#include "krLocoList.h"
+#include "krOptions.h"
+#include "krPhoneThrottles.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
+#include "krTrafficMonitor.h"
+#include "LineClient.h"
 #include "SimProcess.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
@@ -16,6 +23,7 @@
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QtMath>
+#include <QToolButton>
 
 namespace {
 // Every named widget shown in the window, with its place in the window's coordinates.
@@ -45,11 +53,24 @@ QString flawOf(const QWidget* w, qreal ratio)
     const auto* button = qobject_cast<const QAbstractButton*>(w);
     if (label && !label->wordWrap() && !label->text().isEmpty()) {
         const QRect inside = label->contentsRect().marginsRemoved(QMargins() + label->margin());
-        if (inside.width() < w->fontMetrics().horizontalAdvance(label->text()) ||
+        QString text = label->text();
+        if (label->buddy()) // "&Port:" shows as "Port:"
+            text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove('&').replace('\x01', '&');
+        if (inside.width() < w->fontMetrics().horizontalAdvance(text) ||
             inside.height() < w->fontMetrics().height())
             return QStringLiteral("text cut off");
     }
-    if (button && !button->text().isEmpty() && !(w->size() - w->minimumSizeHint()).isValid())
+    // A wrapped text needs the height its lines take at the label's width.
+    if (label && label->wordWrap() && !label->text().isEmpty() &&
+        label->heightForWidth(label->width()) > label->height())
+        return QStringLiteral("wrapped text cut off");
+    // The loco list keeps the width it was designed with, whatever its title.
+    if (w->isWindow() && !w->windowTitle().isEmpty() && w->objectName() != QLatin1String("krLocoList") &&
+        w->width() < TitleWidth(w))
+        return QStringLiteral("title elided");
+    const auto* tool = qobject_cast<const QToolButton*>(w);
+    const bool textShown = !tool || tool->toolButtonStyle() != Qt::ToolButtonIconOnly;
+    if (button && textShown && !button->text().isEmpty() && !(w->size() - w->minimumSizeHint()).isValid())
         return QStringLiteral("text cut off");
     int largest = 0; // the largest drawing of the icon
     for (const QSize& s : button ? button->icon().availableSizes() : QList<QSize>())
@@ -113,6 +134,36 @@ private slots:
         }
         if (area.width() >= natural.width() && area.height() >= natural.height())
             QCOMPARE(namedGeometries(window), namedGeometries(natural));
+
+        // Every window opened from here shows its texts whole as well, on the same screen.
+        std::vector<std::unique_ptr<QWidget>> windows;
+        ControllerLink& link = window.line().link();
+        windows.emplace_back(new krOptions(link, &window));
+        auto* settings = new krControllerSettingsDD(link, &window);
+        settings->setControllerID(1);
+        windows.emplace_back(settings);
+        auto* locos = new krLocoList(link, &window);
+        locos->setControllerID(1);
+        windows.emplace_back(locos);
+        auto* sheet = new krDecoderSheet(link, &window);
+        sheet->setControllerID(1);
+        windows.emplace_back(sheet);
+        windows.emplace_back(new krTrafficMonitor(link, &window));
+        windows.emplace_back(new krPhoneThrottles(*window.phoneServer(), &window));
+        for (const auto& dialog : windows) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            QTest::qWait(50); // the first activation fills the texts
+            QVERIFY2(area.contains(dialog->frameGeometry()), qPrintable(dialog->objectName()));
+            const QList<QWidget*> shown = dialog->findChildren<QWidget*>() << dialog.get();
+            for (const QWidget* w : shown)
+                if (w->isVisibleTo(dialog.get()))
+                    QVERIFY2(flawOf(w, ratio).isEmpty(),
+                             qPrintable(dialog->objectName() + "/" + w->objectName() + " (" +
+                                        w->metaObject()->className() + " " + w->property("text").toString() +
+                                        "): " + flawOf(w, ratio)));
+            dialog->close();
+        }
 
         krInfo about(&window); // also the start-up splash
         about.show();
