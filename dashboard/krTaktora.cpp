@@ -6,7 +6,6 @@
 #include "DashboardRules.h"
 #include "FieldNumber.h"
 #include "KeyboardThrottles.h"
-#include "LineReady.h"
 #include "krControllerSettingsDD.h"
 #include "krDecoderSheet.h"
 #include "krInfo.h"
@@ -16,6 +15,7 @@
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LineClient.h"
+#include "LineReady.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
@@ -44,7 +44,8 @@
 #include <algorithm>
 
 namespace {
-const QString kSection = QStringLiteral("Taktora");
+const QLatin1String kSliderPrefix(Settings::SliderPrefix);
+const QLatin1String kAccessoryPrefix(Settings::AccessoryAdressPrefix);
 
 QLabel* statusPanel(const QString& name, const QString& text, const QString& tip, int twips, QWidget* parent)
 {
@@ -64,7 +65,8 @@ void repaintNow(QWidget* widget)
 }
 } // namespace
 
-krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidget* parent) : QMainWindow(parent)
+krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidget* parent)
+    : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("krTaktora"));
     setWindowTitle(ProgramTitle());
@@ -322,13 +324,12 @@ void krTaktora::Form_Load(const QString& executablePath)
     if (Dashboard::isHostedStart(executablePath)) {
         m_runsStandalone = false;
         options->setVisible(false);
-        m_link->setPortName(
-            ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), QStringLiteral("KORADIN")));
+        m_link->setPortName(ReadSetting(Settings::SignalOutputTo, Settings::HostedSection));
     } else {
         m_runsStandalone = true;
         options->setVisible(true);
         m_link->close();
-        m_link->setPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
+        m_link->setPortName(ReadSetting(Settings::SignalOutputTo));
         if (!m_link->isSimulation())
             OpenControllerPort(*m_link, m_link->portName(), false);
     }
@@ -378,7 +379,8 @@ void krTaktora::portLost(bool reported)
     setStatus(QStringLiteral("Kommunikationsfehler"), Dashboard::Red);
     Form_Activate();
     if (!reported)
-        ShowPortAccessError(m_link->portName(), PortError{PortErrorNumber::DeviceUnavailable,
+        ShowPortAccessError(m_link->portName(),
+                            PortError{PortErrorNumber::DeviceUnavailable,
                                       portErrorDescription(PortErrorNumber::DeviceUnavailable)});
 }
 
@@ -410,10 +412,7 @@ bool krTaktora::eventFilter(QObject* watched, QEvent* event)
 
 void krTaktora::setStatus(const QString& text, const QColor& colour)
 {
-    m_lblStatus->setText(text);
-    QPalette palette = m_lblStatus->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    m_lblStatus->setPalette(palette);
+    ShowStatusText(m_lblStatus, text, colour);
 }
 
 std::optional<quint8> krTaktora::controllerNumber() const
@@ -520,15 +519,15 @@ void krTaktora::ShowCommunicationError()
 void krTaktora::RestorePanelSettings()
 {
     for (int i = 0; i < ThrottleCount; ++i) {
-        const QString loco = ReadSetting(Dashboard::panelSettingKey(QStringLiteral("Slider"), i),
-                                         QString::number(i + 1), kSection);
+        const QString loco = ReadSetting(Dashboard::panelSettingKey(kSliderPrefix, i), QString::number(i + 1),
+                                         QLatin1String(Settings::Section));
         m_throttles[i]->locoNumberBox()->setEditText(loco);
         m_throttles[i]->ShowSpeedStepMode();
     }
     for (int i = 0; i < AccessoryPanelCount; ++i) {
-        m_accessories[i]->decoderField()->setText(
-            ReadSetting(Dashboard::panelSettingKey(QStringLiteral("AccessoryAdress"), i),
-                        QString::number(i + 1), kSection));
+        m_accessories[i]->decoderField()->setText(ReadSetting(Dashboard::panelSettingKey(kAccessoryPrefix, i),
+                                                              QString::number(i + 1),
+                                                              QLatin1String(Settings::Section)));
     }
 }
 
@@ -701,11 +700,11 @@ bool krTaktora::Form_QueryUnload()
             btnLoadCircuit_Click();
     }
     for (int i = 0; i < ThrottleCount; ++i)
-        WriteSetting(Dashboard::panelSettingKey(QStringLiteral("Slider"), i),
-                     m_throttles[i]->locoNumberBox()->currentText(), kSection);
+        WriteSetting(Dashboard::panelSettingKey(kSliderPrefix, i),
+                     m_throttles[i]->locoNumberBox()->currentText(), QLatin1String(Settings::Section));
     for (int i = 0; i < AccessoryPanelCount; ++i)
-        WriteSetting(Dashboard::panelSettingKey(QStringLiteral("AccessoryAdress"), i),
-                     m_accessories[i]->decoderField()->text(), kSection);
+        WriteSetting(Dashboard::panelSettingKey(kAccessoryPrefix, i),
+                     m_accessories[i]->decoderField()->text(), QLatin1String(Settings::Section));
     return true;
 }
 

@@ -12,6 +12,8 @@
 
 class ControllerLink;
 class LineClient;
+class QColor;
+class QLabel;
 class QWidget;
 struct PortError;
 
@@ -42,3 +44,6 @@ QRect AvailableScreenArea(const QWidget* window);
 // Every window runs it before it shows, so that no button opens beyond the screen's edge.
 void KeepOnScreen(QWidget* window);
 int TwipsToPixels(int twips);
+
+// A status line's text in the colour that tells how things stand (working, done, failed).
+void ShowStatusText(QLabel* label, const QString& text, const QColor& colour);

@@ -20,13 +20,6 @@
 
 #include <utility>
 
-namespace {
-QString settingsSection()
-{
-    return QStringLiteral("Taktora");
-}
-} // namespace
-
 krOptions::krOptions(ControllerLink& link, QWidget* parent)
     : QDialog(parent), m_link(link), m_scanDevices(scanSerialDevices)
 {
@@ -173,8 +166,7 @@ void krOptions::firstActivation()
     m_cmbComPort->clear();
     m_cmbComPort->addItems(PortChoice::listEntries());
 
-    m_selectedPortName =
-        ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), settingsSection());
+    m_selectedPortName = ReadSetting(Settings::SignalOutputTo);
     if (m_fraDeviceMapping)
         rescanDevices();
     m_cmbComPort->setCurrentIndex(PortChoice::listIndexForStoredName(m_selectedPortName));
@@ -196,7 +188,7 @@ void krOptions::btnOK_Click()
     if (m_selectedPortName.compare(QStringLiteral("NUL"), Qt::CaseInsensitive) != 0)
         openPort(m_selectedPortName);
     m_link.setPortName(m_selectedPortName);
-    WriteSetting(QStringLiteral("SignalOutputTo"), m_selectedPortName, settingsSection());
+    WriteSetting(Settings::SignalOutputTo, m_selectedPortName);
     accept();
 }
 
