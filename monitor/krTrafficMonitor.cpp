@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "krTrafficMonitor.h"
 
+#include "FileDialogs.h"
 #include "MessageBox.h"
 #include "TrafficModel.h"
 
@@ -8,7 +9,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -134,7 +134,8 @@ bool krTrafficMonitor::saveCsv(const QString& path)
         for (int r = 0; r < m_filtered->rowCount(); ++r)
             rows << m_filtered->mapToSource(m_filtered->index(r, 0)).row();
         m_model->writeCsv(file, rows); // what the filter shows
-        if (file.commit())
+        // commit() takes a file whose buffer failed to go out (a full disk) for whole: flush first.
+        if (file.flush() && file.commit())
             return true;
     }
     MessageBox::warning(this, QStringLiteral("Der Datenverkehr konnte nicht in die Datei\n") +
@@ -145,8 +146,9 @@ bool krTrafficMonitor::saveCsv(const QString& path)
 
 void krTrafficMonitor::askAndSave()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Datenverkehr speichern"),
-                                                      QString(), QStringLiteral("CSV-Dateien (*.csv)"));
+    const QString path =
+        FileDialogs::askSave(this, Settings::TrafficFolder, QStringLiteral("Datenverkehr speichern"),
+                             QStringLiteral("CSV-Dateien (*.csv)"));
     if (!path.isEmpty())
         saveCsv(path);
 }

@@ -4,6 +4,7 @@
 // restore onto a second decoder, and the opening from the dashboard.
 
 #include "CommandSet.h"
+#include "FailingSave.h"
 #include "krDecoderSheet.h"
 #include "krTaktoraTools.h"
 #include "SheetModel.h"
@@ -95,6 +96,8 @@ private slots:
     void cableGoes_data();
     void cableGoes();
     void saveCompareAndRestoreOntoASecondDecoder();
+    void failedSaveSaysWhyAndKeepsTheOlderFile_data();
+    void failedSaveSaysWhyAndKeepsTheOlderFile();
     void malformedFileIsRefusedWhole_data();
     void malformedFileIsRefusedWhole();
     void openedFromTheDashboard();
@@ -318,6 +321,31 @@ void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
     held[8] = 151;
     held[18] = -1;
     QCOMPARE(second.values(), held);
+}
+
+void tst_decodersheet_sim::failedSaveSaysWhyAndKeepsTheOlderFile_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::newRow("folder without write permission") << int(FailingSave::ReadOnlyFolder);
+    QTest::newRow("disk full") << int(FailingSave::DiskFull);
+}
+
+void tst_decodersheet_sim::failedSaveSaysWhyAndKeepsTheOlderFile()
+{
+    QFETCH(int, reason);
+    Rig rig({});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    const QByteArray older = (kHeader + "1,Basisadresse,3,gelesen\n").toUtf8();
+    FailingSave failing(FailingSave::Reason(reason), older);
+    rig.file = failing.path();
+    rig.click("cmdSave");
+    failing.lift();
+    QCOMPARE(failing.contents(), older);
+    const QStringList shown = takeShownTexts();
+    const QString start = "Die Datei " + rig.file + " konnte nicht geschrieben werden:\n\n";
+    QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+             qPrintable(shown.join('|')));
+    QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
 }
 
 void tst_decodersheet_sim::malformedFileIsRefusedWhole_data()
