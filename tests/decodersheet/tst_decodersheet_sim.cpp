@@ -12,6 +12,7 @@
 #include "SimWindow.h"
 #include "TestMain.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
@@ -56,6 +57,9 @@ struct Rig : SimWindow<krDecoderSheet>
         window->setControllerID(1);
         window->setSettleWait(0.001);
         window->setFileChooser([this](krDecoderSheet::FileAction) { return file; });
+        // Every change of the table keeps the model's contract, or the test fails.
+        new QAbstractItemModelTester(window->model(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                     window.get());
         window->show();
         QCoreApplication::processEvents();
         opening = int(sim.requests().size());
@@ -397,11 +401,11 @@ void tst_decodersheet_sim::openedFromTheDashboard()
         QVERIFY(sheet);
         title = sheet->windowTitle();
         sheet->findChild<QLineEdit*>("txtCVs")->setText("33-35, 30");
-        sheet->cmdAddCVs_Click();
+        sheet->findChild<QPushButton*>("cmdAddCVs")->click();
         for (const Sheet::Row& row : sheet->rows())
             added << QString::number(row.cv);
         sheet->findChild<QLineEdit*>("txtCVs")->setText("1024");
-        sheet->cmdAddCVs_Click();
+        sheet->findChild<QPushButton*>("cmdAddCVs")->click();
         sheet->reject();
     });
     button->trigger();

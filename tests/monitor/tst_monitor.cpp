@@ -19,6 +19,7 @@
 #include "WiThrottleProtocol.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QBuffer>
 #include <QDir>
@@ -69,6 +70,8 @@ struct Rig
     LineClient phone{link, QStringLiteral("Handregler 127.0.0.1"), LineClient::Kind::Remote};
     Box box;
     TrafficModel model;
+    // Every published row, dropped row and clear keeps the model's contract, or the test fails.
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
 
     explicit Rig(int capacity = TrafficModel::DefaultCapacity) : model(link, nullptr, capacity)
     {
@@ -265,12 +268,13 @@ private slots:
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
         krTaktora window(QStringLiteral("/usr/bin/taktora"));
         window.findChild<QLineEdit*>("txtControllerNr")->setText("1");
-        window.btnCheck_Click();
+        window.findChild<QAbstractButton*>("btnCheck")->click();
 
         window.findChild<QAction*>("btnMonitor")->trigger();
         auto* monitor = window.findChild<krTrafficMonitor*>();
         QVERIFY(monitor && monitor->isVisible());
         TrafficModel* model = monitor->model();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model->rowCount(), 0); // only what happens while it is open
 
         window.throttle(0)->slider()->setValue(55);
@@ -280,7 +284,7 @@ private slots:
         QCOMPARE(rowCells(model, 1).mid(0, 4),
                  (QStringList{"Hauptfenster", "empfangen", "1, 23, 1, 0, 200, 223", "SetLocoSpeed"}));
         window.findChild<QWidget*>("btnGlobalStop")->setFocus();
-        window.btnGlobalStop_Click();
+        window.findChild<QAbstractButton*>("btnGlobalStop")->click();
         model->publish();
         QCOMPARE(model->rowCount(), 4);
 
