@@ -34,7 +34,8 @@ public:
 
     // The executable's path decides the hosted start ("koradin").
     // The window owns the program's one line to the Controller; a test may lend it one of its own.
-    explicit krTaktora(const QString& executablePath, ControllerLink* link = nullptr, QWidget* parent = nullptr);
+    explicit krTaktora(const QString& executablePath, ControllerLink* link = nullptr,
+                       QWidget* parent = nullptr);
 
     // The about box as a two-second splash, then the window itself.
     void showAfterSplash();

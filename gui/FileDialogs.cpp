@@ -12,7 +12,7 @@ namespace FileDialogs {
 
 QString startFolder(const Settings::Key& kind)
 {
-    const QString kept = ReadSetting(kind);
+    QString kept = ReadSetting(kind);
     if (!kept.isEmpty() && QFileInfo(kept).isDir())
         return kept;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -31,14 +31,14 @@ QString askSave(QWidget* parent, const Settings::Key& kind, const QString& capti
     QString start = startFolder(kind);
     if (!suggestedName.isEmpty())
         start = QDir(start).filePath(suggestedName);
-    const QString path = QFileDialog::getSaveFileName(parent, caption, start, filter);
+    QString path = QFileDialog::getSaveFileName(parent, caption, start, filter);
     remember(kind, path);
     return path;
 }
 
 QString askOpen(QWidget* parent, const Settings::Key& kind, const QString& caption, const QString& filter)
 {
-    const QString path = QFileDialog::getOpenFileName(parent, caption, startFolder(kind), filter);
+    QString path = QFileDialog::getOpenFileName(parent, caption, startFolder(kind), filter);
     remember(kind, path);
     return path;
 }

@@ -34,7 +34,7 @@ QString PortDirectory::devicePath(const QString& comName)
 #ifdef Q_OS_WIN
     return port;
 #else
-    QSettings settings(QLatin1String(Settings::Organization), QLatin1String(Settings::Application));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(kPortsGroup);
     return settings.value(port).toString();
 #endif
@@ -42,14 +42,14 @@ QString PortDirectory::devicePath(const QString& comName)
 
 void PortDirectory::registerDevice(const QString& comName, const QString& path)
 {
-    QSettings settings(QLatin1String(Settings::Organization), QLatin1String(Settings::Application));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(kPortsGroup);
     settings.setValue(canonicalName(comName), path);
 }
 
 void PortDirectory::unregisterDevice(const QString& comName)
 {
-    QSettings settings(QLatin1String(Settings::Organization), QLatin1String(Settings::Application));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(kPortsGroup);
     settings.remove(canonicalName(comName));
 }

@@ -182,9 +182,13 @@ TrafficModel::Row& TrafficModel::at(int row)
 QString TrafficModel::cell(const Row& row, int column) const
 {
     if (!row.note.isEmpty()) {
-        const QString texts[] = {
-            QString::number(row.ms),           row.source,        QString(),        QString(),
-            QStringLiteral("nicht ausgeführt"), row.note.value(0), row.note.value(1)};
+        const QString texts[] = {QString::number(row.ms),
+                                 row.source,
+                                 QString(),
+                                 QString(),
+                                 QStringLiteral("nicht ausgeführt"),
+                                 row.note.value(0),
+                                 row.note.value(1)};
         return column >= 0 && column < ColumnCount ? texts[column] : QString();
     }
     switch (column) {

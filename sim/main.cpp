@@ -26,7 +26,7 @@ void printError(const QString& text)
 // The same store and group the program resolves its COM names from.
 bool registerPort(const QString& comName, const QString& devicePath)
 {
-    QSettings settings(QLatin1String(Settings::Organization), QLatin1String(Settings::Application));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(QLatin1String(Settings::PortsGroup));
     settings.setValue(comName, devicePath);
     settings.endGroup();

@@ -3,8 +3,8 @@
 
 #include "CommandSet.h"
 #include "ControllerLink.h"
-#include "LinkTools.h"
 #include "LineClient.h"
+#include "LinkTools.h"
 #include "LocoEntries.h"
 #include "ServiceAdvertiser.h"
 #include "WiThrottleSession.h"
