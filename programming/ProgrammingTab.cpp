@@ -159,7 +159,7 @@ void ProgrammingTab::buildControls()
     }
     connect(m_cmdLocoNumberSet, &QPushButton::clicked, this, &ProgrammingTab::cmdLocoNumberSet_Click);
     connect(m_cmdLocoRecognition, &QPushButton::clicked, this, &ProgrammingTab::cmdLocoRecognition_Click);
-    connect(m_chkAutoConfig, &QCheckBox::clicked, this, [this](bool ticked) {
+    connect(m_chkAutoConfig, &QCheckBox::clicked, this, [](bool ticked) {
         WriteSetting(Settings::AutoConfig, ticked ? QStringLiteral("1") : QStringLiteral("0"));
     });
     for (int i = 0; i < 3; ++i)
