@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "krTaktora.h"
+#include "QtGerman.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Taktora"));
     // Desktops match the window to the installed menu entry (and its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.koradin.taktora"));
+    LoadQtGerman();
 
     // The name the program was started under decides the hosted start; the resolved file is
     // always taktora, so take it from argv rather than from the application's file path.

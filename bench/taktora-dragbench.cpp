@@ -57,7 +57,7 @@ Figures run(const Sweep& sweep)
         return figures;
     }
     sim.registerAs(QStringLiteral("COM3"));
-    WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
+    WriteSetting(Settings::SignalOutputTo, QStringLiteral("COM3"));
 
     krTaktora window(QStringLiteral("taktora"));
     window.resize(1240, 770);

@@ -412,8 +412,8 @@ int main(int argc, char** argv)
         return 1;
     }
     emulator.link().close(); // the window's own line opens the port
-    WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM9"), QStringLiteral("Taktora"));
-    WriteSetting(QStringLiteral("WiThrottleApproval"), QStringLiteral("0"), QStringLiteral("Taktora"));
+    WriteSetting(Settings::SignalOutputTo, QStringLiteral("COM9"));
+    WriteSetting(Settings::WiThrottleApproval, QStringLiteral("0"));
     krTaktora window(QStringLiteral("taktora"));
     window.show();
     window.findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));

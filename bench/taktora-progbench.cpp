@@ -148,8 +148,8 @@ bool run(const Setting& s)
     PaintCounter paints;
     qApp->installEventFilter(&paints);
     const Pair cv = bestMs(
-        s.cvRounds, s.cvRepeat, [&] { return host.tab->ReadCvValue(7); }, [&bare] { return bareCvRead(bare, 7); },
-        s.cvValue, wrong);
+        s.cvRounds, s.cvRepeat, [&] { return host.tab->ReadCvValue(7); },
+        [&bare] { return bareCvRead(bare, 7); }, s.cvValue, wrong);
     const Pair search = bestMs(
         s.searchRounds, s.searchRepeat, [&] { return host.tab->SearchRegisterValue(8, 0, 255); },
         [&bare] { return bareSearch(bare, 8); }, s.registerValue, wrong);

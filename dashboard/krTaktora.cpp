@@ -48,7 +48,8 @@
 #include <algorithm>
 
 namespace {
-const QString kSection = QStringLiteral("Taktora");
+const QLatin1String kSliderPrefix(Settings::SliderPrefix);
+const QLatin1String kAccessoryPrefix(Settings::AccessoryAdressPrefix);
 
 QLabel* statusPanel(const QString& name, const QString& text, const QString& tip, int twips, QWidget* parent)
 {
@@ -341,13 +342,12 @@ void krTaktora::Form_Load(const QString& executablePath)
     if (Dashboard::isHostedStart(executablePath)) {
         m_runsStandalone = false;
         options->setVisible(false);
-        m_link->setPortName(
-            ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), QStringLiteral("KORADIN")));
+        m_link->setPortName(ReadSetting(Settings::SignalOutputTo, Settings::HostedSection));
     } else {
         m_runsStandalone = true;
         options->setVisible(true);
         m_link->close();
-        m_link->setPortName(ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), kSection));
+        m_link->setPortName(ReadSetting(Settings::SignalOutputTo));
         if (!m_link->isSimulation())
             OpenControllerPort(*m_link, m_link->portName(), false);
     }
@@ -430,10 +430,7 @@ bool krTaktora::eventFilter(QObject* watched, QEvent* event)
 
 void krTaktora::setStatus(const QString& text, const QColor& colour)
 {
-    m_lblStatus->setText(text);
-    QPalette palette = m_lblStatus->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    m_lblStatus->setPalette(palette);
+    ShowStatusText(m_lblStatus, text, colour);
 }
 
 std::optional<quint8> krTaktora::controllerNumber() const
@@ -540,15 +537,15 @@ void krTaktora::ShowCommunicationError()
 void krTaktora::RestorePanelSettings()
 {
     for (int i = 0; i < ThrottleCount; ++i) {
-        const QString loco = ReadSetting(Dashboard::panelSettingKey(QStringLiteral("Slider"), i),
-                                         QString::number(i + 1), kSection);
+        const QString loco = ReadSetting(Dashboard::panelSettingKey(kSliderPrefix, i), QString::number(i + 1),
+                                         QLatin1String(Settings::Section));
         m_throttles[i]->locoNumberBox()->setEditText(loco);
         m_throttles[i]->ShowSpeedStepMode();
     }
     for (int i = 0; i < AccessoryPanelCount; ++i) {
-        m_accessories[i]->decoderField()->setText(
-            ReadSetting(Dashboard::panelSettingKey(QStringLiteral("AccessoryAdress"), i),
-                        QString::number(i + 1), kSection));
+        m_accessories[i]->decoderField()->setText(ReadSetting(Dashboard::panelSettingKey(kAccessoryPrefix, i),
+                                                              QString::number(i + 1),
+                                                              QLatin1String(Settings::Section)));
     }
 }
 
@@ -765,11 +762,11 @@ bool krTaktora::Form_QueryUnload()
             btnLoadCircuit_Click();
     }
     for (int i = 0; i < ThrottleCount; ++i)
-        WriteSetting(Dashboard::panelSettingKey(QStringLiteral("Slider"), i),
-                     m_throttles[i]->locoNumberBox()->currentText(), kSection);
+        WriteSetting(Dashboard::panelSettingKey(kSliderPrefix, i),
+                     m_throttles[i]->locoNumberBox()->currentText(), QLatin1String(Settings::Section));
     for (int i = 0; i < AccessoryPanelCount; ++i)
-        WriteSetting(Dashboard::panelSettingKey(QStringLiteral("AccessoryAdress"), i),
-                     m_accessories[i]->decoderField()->text(), kSection);
+        WriteSetting(Dashboard::panelSettingKey(kAccessoryPrefix, i),
+                     m_accessories[i]->decoderField()->text(), QLatin1String(Settings::Section));
     return true;
 }
 

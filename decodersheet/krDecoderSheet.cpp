@@ -2,6 +2,7 @@
 #include "krDecoderSheet.h"
 
 #include "CommandSet.h"
+#include "FileDialogs.h"
 #include "krTaktoraTools.h"
 #include "LineClient.h"
 #include "MessageBox.h"
@@ -9,15 +10,16 @@
 #include "ProgrammingWidgets.h"
 #include "SheetModel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -58,12 +60,13 @@ krDecoderSheet::krDecoderSheet(ControllerLink& link, QWidget* parent)
     setWindowTitle(kCaption);
     m_chooseFile = [this](FileAction action) {
         if (action == FileAction::Save)
-            return QFileDialog::getSaveFileName(this, QStringLiteral("Datenblatt speichern"),
-                                                suggestedFileName(rows()), kFilter);
-        return QFileDialog::getOpenFileName(this,
-                                            action == FileAction::Load ? QStringLiteral("Datenblatt laden")
-                                                                       : QStringLiteral("Vergleichen mit"),
-                                            QString(), kFilter);
+            return FileDialogs::askSave(this, Settings::DecoderSheetFolder,
+                                        QStringLiteral("Datenblatt speichern"), kFilter,
+                                        suggestedFileName(rows()));
+        return FileDialogs::askOpen(this, Settings::DecoderSheetFolder,
+                                    action == FileAction::Load ? QStringLiteral("Datenblatt laden")
+                                                               : QStringLiteral("Vergleichen mit"),
+                                    kFilter);
     };
     buildControls();
     m_model->setRows(defaultRows());
@@ -230,10 +233,7 @@ void krDecoderSheet::showBusy(bool busy)
 
 void krDecoderSheet::setSummary(const QString& text, const QColor& colour)
 {
-    m_lblStatus->setText(text);
-    QPalette palette = m_lblStatus->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    m_lblStatus->setPalette(palette);
+    ShowStatusText(m_lblStatus, text, colour);
 }
 
 void krDecoderSheet::showProgress(int done, double withinCv, int total)
@@ -377,10 +377,14 @@ void krDecoderSheet::cmdSave_Click()
     const QString path = withCsvSuffix(m_chooseFile(FileAction::Save));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(toCsv(rows())) < 0) {
-        MessageBox::warning(this, QStringLiteral("Die Datei ") + path +
-                                      QStringLiteral(" konnte nicht geschrieben werden."));
+    // Written whole or not at all: a full disk or a crash leaves an older sheet as it was. The
+    // flush comes first because commit() takes a file whose buffer failed to go out for whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(toCsv(rows())) < 0 || !file.flush() ||
+        !file.commit()) {
+        MessageBox::warning(this, QStringLiteral("Die Datei ") + QDir::toNativeSeparators(path) +
+                                      QStringLiteral(" konnte nicht geschrieben werden:\n\n") +
+                                      file.errorString());
         return;
     }
     setSummary(QStringLiteral("Gespeichert in ") + QFileInfo(path).fileName(), Programming::Green);

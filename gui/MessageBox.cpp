@@ -3,7 +3,6 @@
 
 #include "TaktoraVersion.h"
 
-#include <QAbstractButton>
 #include <QQueue>
 
 namespace {
@@ -22,39 +21,6 @@ QMessageBox::StandardButton firstButton(QMessageBox::StandardButtons buttons)
 }
 } // namespace
 
-QString MessageBox::buttonText(QMessageBox::StandardButton button)
-{
-    switch (button) {
-    case QMessageBox::Ok:
-        return QStringLiteral("OK");
-    case QMessageBox::Yes:
-        return QStringLiteral("&Ja");
-    case QMessageBox::No:
-        return QStringLiteral("&Nein");
-    case QMessageBox::Cancel:
-        return QStringLiteral("Abbrechen");
-    case QMessageBox::Retry:
-        return QStringLiteral("&Wiederholen");
-    case QMessageBox::Abort:
-        return QStringLiteral("Ab&brechen");
-    case QMessageBox::Ignore:
-        return QStringLiteral("&Ignorieren");
-    default:
-        return QString();
-    }
-}
-
-void MessageBox::useGermanButtonTexts(QMessageBox& box)
-{
-    // The program speaks German whatever the desktop's language, and Qt's own button texts
-    // follow the installed translations, which a user may not have.
-    for (QAbstractButton* button : box.buttons()) {
-        const QString text = buttonText(box.standardButton(button));
-        if (!text.isEmpty())
-            button->setText(text);
-    }
-}
-
 QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                              const QString& text, QMessageBox::StandardButtons buttons,
                                              QMessageBox::StandardButton defaultButton)
@@ -72,7 +38,6 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon 
     QMessageBox box(icon, shownTitle, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
-    useGermanButtonTexts(box);
     box.setWindowModality(Qt::ApplicationModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

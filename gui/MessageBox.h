@@ -32,10 +32,6 @@ public:
     static QMessageBox::StandardButton question(QWidget* parent, const QString& text,
                                                 const QString& title = QString());
 
-    // The German caption of a standard button; empty for buttons the program never shows.
-    static QString buttonText(QMessageBox::StandardButton button);
-    static void useGermanButtonTexts(QMessageBox& box);
-
     // Test seam.
     static void setTestMode(bool on);
     static bool testMode();

@@ -11,6 +11,7 @@
 #include <QBoxLayout>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QObject>
 #include <QScreen>
 #include <QWidget>
@@ -124,6 +125,14 @@ void KeepOnScreen(QWidget* window)
     const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
     if (x != frame.left() || y != frame.top())
         window->move(x, y); // a window's position is that of its frame
+}
+
+void ShowStatusText(QLabel* label, const QString& text, const QColor& colour)
+{
+    label->setText(text);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
 }
 
 #include "krTaktoraTools.moc"

@@ -12,6 +12,8 @@
 
 class ControllerLink;
 class LineClient;
+class QColor;
+class QLabel;
 class QWidget;
 struct PortError;
 
@@ -47,3 +49,6 @@ int TwipsToPixels(int twips);
 int TitleWidth(const QWidget* window);
 // Widens the window, and its least width, to TitleWidth; never narrows it.
 void FitTitle(QWidget* window);
+
+// A status line's text in the colour that tells how things stand (working, done, failed).
+void ShowStatusText(QLabel* label, const QString& text, const QColor& colour);

@@ -430,8 +430,8 @@ Outcome ControllerLink::transactNow(LineClient* client, const FrameFields& reque
     LineClient* const activeBefore = m_activeClient;
     m_activity = Activity::Transaction;
     m_activeClient = client;
-    const Outcome outcome = run(client, request, attempts, showErrors, timeoutSeconds,
-                                client->kind() == LineClient::Kind::Screen);
+    Outcome outcome = run(client, request, attempts, showErrors, timeoutSeconds,
+                          client->kind() == LineClient::Kind::Screen);
     m_activity = before;
     m_activeClient = activeBefore;
     schedulePump();

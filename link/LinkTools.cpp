@@ -12,7 +12,7 @@
 namespace {
 QSettings openSettings()
 {
-    return QSettings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN"));
+    return QSettings(QLatin1String(Settings::Organization), QLatin1String(Settings::Application));
 }
 
 QString sectionOrTitle(const QString& section)
@@ -77,6 +77,16 @@ void WriteSetting(const QString& key, const QString& value, const QString& secti
     QSettings settings = openSettings();
     settings.beginGroup(sectionOrTitle(section));
     settings.setValue(key, value);
+}
+
+QString ReadSetting(const Settings::Key& key, const char* section)
+{
+    return ReadSetting(QLatin1String(key.name), QString::fromUtf8(key.fallback), QLatin1String(section));
+}
+
+void WriteSetting(const Settings::Key& key, const QString& value, const char* section)
+{
+    WriteSetting(QLatin1String(key.name), value, QLatin1String(section));
 }
 
 QString SupportContactBlock()

@@ -4,6 +4,8 @@
 // The plain operations of the shared module that need no window: the settings store, the wait
 // that keeps the windows alive, the screen rate of long reads, the texts of the error report.
 
+#include "SettingsKeys.h"
+
 #include <QEventLoop>
 #include <QString>
 
@@ -55,6 +57,9 @@ private:
 
 QString ReadSetting(const QString& key, const QString& defaultValue, const QString& section);
 void WriteSetting(const QString& key, const QString& value, const QString& section);
+// A key of SettingsKeys.h, in the program's group unless another is named.
+QString ReadSetting(const Settings::Key& key, const char* section = Settings::Section);
+void WriteSetting(const Settings::Key& key, const QString& value, const char* section = Settings::Section);
 
 // The full text the error report shows: "$" is a line break, an error number becomes
 // "Fehler n: description", and the support paragraph follows.

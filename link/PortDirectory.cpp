@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortDirectory.h"
 
+#include "SettingsKeys.h"
+
 #include <QRegularExpression>
 #include <QSettings>
 
 namespace {
-const QString kPortsGroup = QStringLiteral("Ports");
+const QLatin1String kPortsGroup(Settings::PortsGroup);
 
 QString canonicalName(const QString& comName)
 {
@@ -32,7 +34,7 @@ QString PortDirectory::devicePath(const QString& comName)
 #ifdef Q_OS_WIN
     return port;
 #else
-    QSettings settings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN"));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(kPortsGroup);
     return settings.value(port).toString();
 #endif
@@ -40,14 +42,14 @@ QString PortDirectory::devicePath(const QString& comName)
 
 void PortDirectory::registerDevice(const QString& comName, const QString& path)
 {
-    QSettings settings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN"));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(kPortsGroup);
     settings.setValue(canonicalName(comName), path);
 }
 
 void PortDirectory::unregisterDevice(const QString& comName)
 {
-    QSettings settings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN"));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
     settings.beginGroup(kPortsGroup);
     settings.remove(canonicalName(comName));
 }

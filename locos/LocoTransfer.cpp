@@ -17,7 +17,7 @@ LocoEntriesRead ReadLocoList(LineClient& line, quint8 controller, LocoConfigurat
 {
     list.clear();
     const LineClient::Batch batch(line);
-    const LocoEntriesRead read = readLocoEntries(line, controller, Attempts, ShowErrors, afterExchange);
+    LocoEntriesRead read = readLocoEntries(line, controller, Attempts, ShowErrors, afterExchange);
     for (const LocoEntryRecord& entry : read.entries)
         list.insert(Locos::locoFromEntry(lowByte(entry.number), highByte(entry.number), entry.attributes));
     return read;

@@ -2,6 +2,7 @@
 #include "krTrafficMonitor.h"
 
 #include "CommandDelegate.h"
+#include "FileDialogs.h"
 #include "MessageBox.h"
 #include "TrafficModel.h"
 
@@ -9,7 +10,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -158,7 +158,8 @@ bool krTrafficMonitor::saveCsv(const QString& path)
         for (int r = 0; r < m_filtered->rowCount(); ++r)
             rows << m_filtered->mapToSource(m_filtered->index(r, 0)).row();
         m_model->writeCsv(file, rows); // what the filter shows
-        if (file.commit())
+        // commit() takes a file whose buffer failed to go out (a full disk) for whole: flush first.
+        if (file.flush() && file.commit())
             return true;
     }
     MessageBox::warning(this, QStringLiteral("Der Datenverkehr konnte nicht in die Datei\n") +
@@ -169,8 +170,9 @@ bool krTrafficMonitor::saveCsv(const QString& path)
 
 void krTrafficMonitor::askAndSave()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Datenverkehr speichern"),
-                                                      QString(), QStringLiteral("CSV-Dateien (*.csv)"));
+    const QString path =
+        FileDialogs::askSave(this, Settings::TrafficFolder, QStringLiteral("Datenverkehr speichern"),
+                             QStringLiteral("CSV-Dateien (*.csv)"));
     if (!path.isEmpty())
         saveCsv(path);
 }

@@ -25,11 +25,6 @@
 namespace {
 // Marks the entry of a device that the system's list does not hold.
 constexpr int MappedOnlyRole = Qt::UserRole + 1;
-
-QString settingsSection()
-{
-    return QStringLiteral("Taktora");
-}
 } // namespace
 
 krOptions::krOptions(ControllerLink& link, QWidget* parent)
@@ -181,8 +176,7 @@ void krOptions::firstActivation()
     m_cmbComPort->clear();
     m_cmbComPort->addItems(PortChoice::listEntries());
 
-    m_selectedPortName =
-        ReadSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("NUL"), settingsSection());
+    m_selectedPortName = ReadSetting(Settings::SignalOutputTo);
     if (m_fraDeviceMapping) {
         rescanDevices();
         markMappedNames();
@@ -206,7 +200,7 @@ void krOptions::btnOK_Click()
     if (m_selectedPortName.compare(QStringLiteral("NUL"), Qt::CaseInsensitive) != 0)
         openPort(m_selectedPortName);
     m_link.setPortName(m_selectedPortName);
-    WriteSetting(QStringLiteral("SignalOutputTo"), m_selectedPortName, settingsSection());
+    WriteSetting(Settings::SignalOutputTo, m_selectedPortName);
     accept();
 }
 

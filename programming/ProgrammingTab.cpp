@@ -23,9 +23,6 @@ using namespace Programming;
 
 namespace {
 
-const QString kSection = QStringLiteral("Taktora");
-const QString kAutoConfigKey = QStringLiteral("AutoConfig");
-
 // The frame's place is given from the top of the tab control; the page of a QTabWidget starts
 // below the tab strip, which takes this much of it.
 constexpr int kTabStripTwips = 360;
@@ -171,8 +168,8 @@ void ProgrammingTab::buildControls()
     }
     connect(m_cmdLocoNumberSet, &QPushButton::clicked, this, &ProgrammingTab::cmdLocoNumberSet_Click);
     connect(m_cmdLocoRecognition, &QPushButton::clicked, this, &ProgrammingTab::cmdLocoRecognition_Click);
-    connect(m_chkAutoConfig, &QCheckBox::clicked, this, [this](bool ticked) {
-        WriteSetting(kAutoConfigKey, ticked ? QStringLiteral("1") : QStringLiteral("0"), kSection);
+    connect(m_chkAutoConfig, &QCheckBox::clicked, this, [](bool ticked) {
+        WriteSetting(Settings::AutoConfig, ticked ? QStringLiteral("1") : QStringLiteral("0"));
     });
     for (int i = 0; i < 3; ++i)
         connect(m_optProgType[i], &QRadioButton::clicked, this, [this, i] { selectProgType(i); });
@@ -223,8 +220,7 @@ void ProgrammingTab::selectProgType(int index)
 
 void ProgrammingTab::loadAutoConfigSetting()
 {
-    m_chkAutoConfig->setChecked(ReadSetting(kAutoConfigKey, QStringLiteral("1"), kSection) ==
-                                QStringLiteral("1"));
+    m_chkAutoConfig->setChecked(ReadSetting(Settings::AutoConfig) == QStringLiteral("1"));
 }
 
 bool ProgrammingTab::isBreakVisible() const
@@ -240,10 +236,7 @@ void ProgrammingTab::spnValue_Click(int index, bool up)
 
 void ProgrammingTab::setStatus(const QString& text, const QColor& colour)
 {
-    m_lblStatus->setText(text);
-    QPalette palette = m_lblStatus->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    m_lblStatus->setPalette(palette);
+    ShowStatusText(m_lblStatus, text, colour);
 }
 
 // At most at screen rate; the last value is always shown.

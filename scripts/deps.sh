@@ -3,7 +3,9 @@
 # Installs what building and testing Taktora needs on Debian, and nothing when it is all there.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config ccache qt6-base-dev qt6-serialport-dev libavahi-client-dev "$@")
+# qt6-translations-l10n: Qt's own dialogs and menus in German, as the program speaks it.
+packages=(cmake g++ make pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-translations-l10n libavahi-client-dev
+          "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -21,6 +21,8 @@ trap cleanup EXIT
 dpkg -x "$deb" "$root"
 echo "== $deb: $(du -k "$deb" | cut -f1) KiB"
 dpkg-deb -f "$deb" Depends
+# Qt's file dialogs and menus speak German only with Qt's translation installed.
+dpkg-deb -f "$deb" Depends | grep -qw qt6-translations-l10n || { echo "no dependency on qt6-translations-l10n" >&2; exit 1; }
 
 echo "== desktop-file-validate, appstreamcli validate"
 desktop-file-validate "$root"/usr/share/applications/*.desktop

@@ -3,6 +3,7 @@
 // hardware and for the tests that drive the real windows over a real serial line.
 
 #include "ControllerEmulator.h"
+#include "SettingsKeys.h"
 #include "SimOptions.h"
 
 #include <QCoreApplication>
@@ -25,8 +26,8 @@ void printError(const QString& text)
 // The same store and group the program resolves its COM names from.
 bool registerPort(const QString& comName, const QString& devicePath)
 {
-    QSettings settings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN"));
-    settings.beginGroup(QStringLiteral("Ports"));
+    QSettings settings{QLatin1String(Settings::Organization), QLatin1String(Settings::Application)};
+    settings.beginGroup(QLatin1String(Settings::PortsGroup));
     settings.setValue(comName, devicePath);
     settings.endGroup();
     settings.sync();

@@ -31,13 +31,12 @@ QString flagText(bool on)
 
 QString read(const Key& key)
 {
-    return ReadSetting(QString::fromLatin1(key.name), QString::fromLatin1(key.fallback),
-                       QString::fromLatin1(Section));
+    return ReadSetting(key);
 }
 
 void write(const Key& key, const QString& value)
 {
-    WriteSetting(QString::fromLatin1(key.name), value, QString::fromLatin1(Section));
+    WriteSetting(key, value);
 }
 
 bool enabled()

@@ -21,7 +21,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace Settings = WiThrottle::Settings;
+namespace PhoneSettings = WiThrottle::Settings;
 
 namespace {
 struct Network
@@ -111,11 +111,12 @@ void fill(QListWidget* widget, const QList<QPair<QString, QVariant>>& items, con
 
 void krPhoneThrottles::startFromSettings(WiThrottleServer& server)
 {
-    server.setAccess(Settings::access());
-    if (!Settings::enabled())
+    server.setAccess(PhoneSettings::access());
+    if (!PhoneSettings::enabled())
         return;
     // An address that is not one listens nowhere rather than everywhere.
-    server.listen(Settings::port(), WiThrottle::listenAddress(Settings::address()).value_or(QHostAddress()));
+    server.listen(PhoneSettings::port(),
+                  WiThrottle::listenAddress(PhoneSettings::address()).value_or(QHostAddress()));
 }
 
 krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
@@ -131,7 +132,7 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     m_spnPort = new QSpinBox(this);
     m_spnPort->setObjectName(QStringLiteral("spnPort"));
     m_spnPort->setRange(1024, 65535);
-    m_spnPort->setValue(Settings::port());
+    m_spnPort->setValue(PhoneSettings::port());
     m_cboAddress = new QComboBox(this);
     m_cboAddress->setObjectName(QStringLiteral("cboAddress"));
     m_cboAddress->setToolTip(QStringLiteral("In welchem Netz Handregler den Server erreichen"));
@@ -203,7 +204,6 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     devicesLayout->addLayout(devicesButtons);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Schließen"));
     buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("btnClose"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
 
@@ -234,12 +234,12 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     m_chkOn->setChecked(server.isListening());
     connect(m_chkOn, &QCheckBox::toggled, this, &krPhoneThrottles::setServerOn);
     connect(m_spnPort, &QSpinBox::editingFinished, this, [this] {
-        Settings::write(Settings::Port, QString::number(m_spnPort->value()));
+        PhoneSettings::write(PhoneSettings::Port, QString::number(m_spnPort->value()));
         if (m_server.isListening() && m_server.port() != m_spnPort->value())
             setServerOn(true);
     });
     connect(m_cboAddress, &QComboBox::activated, this, [this] {
-        Settings::write(Settings::Address, m_cboAddress->currentData().toString());
+        PhoneSettings::write(PhoneSettings::Address, m_cboAddress->currentData().toString());
         if (m_server.isListening() || !m_server.errorString().isEmpty())
             setServerOn(true);
     });
@@ -259,7 +259,7 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
 
 void krPhoneThrottles::buildAddresses()
 {
-    const QString chosen = Settings::address();
+    const QString chosen = PhoneSettings::address();
     m_cboAddress->addItem(QStringLiteral("Alle Netzwerke"), QString());
     for (const Network& n : networks())
         m_cboAddress->addItem(n.label, n.address);
@@ -273,11 +273,11 @@ void krPhoneThrottles::buildAddresses()
 
 void krPhoneThrottles::setServerOn(bool on)
 {
-    Settings::write(Settings::Enabled, on ? QStringLiteral("1") : QStringLiteral("0"));
-    Settings::write(Settings::Port, QString::number(m_spnPort->value()));
+    PhoneSettings::write(PhoneSettings::Enabled, on ? QStringLiteral("1") : QStringLiteral("0"));
+    PhoneSettings::write(PhoneSettings::Port, QString::number(m_spnPort->value()));
     if (on)
         m_server.listen(static_cast<quint16>(m_spnPort->value()),
-                        WiThrottle::listenAddress(Settings::address()).value_or(QHostAddress()));
+                        WiThrottle::listenAddress(PhoneSettings::address()).value_or(QHostAddress()));
     else
         m_server.close();
     refresh();
@@ -290,7 +290,7 @@ void krPhoneThrottles::applyAccess()
     access.allowPower = m_chkAllowPower->isChecked();
     access.maxSpeedPercent = m_spnMaxSpeed->value();
     access.maxConnections = m_spnMaxConnections->value();
-    Settings::writeAccess(access);
+    PhoneSettings::writeAccess(access);
     m_server.setAccess(access);
 }
 
@@ -313,7 +313,7 @@ quint64 krPhoneThrottles::chosenWaiting() const
 void krPhoneThrottles::approve()
 {
     if (m_server.approve(chosenWaiting()))
-        Settings::writeAccess(m_server.access());
+        PhoneSettings::writeAccess(m_server.access());
 }
 
 void krPhoneThrottles::reject()
@@ -328,7 +328,7 @@ void krPhoneThrottles::removeDevice()
         return;
     WiThrottle::Access access = m_server.access();
     access.devices.removeAll(selected.first()->data(Qt::UserRole).toString());
-    Settings::writeAccess(access);
+    PhoneSettings::writeAccess(access);
     m_server.setAccess(access);
 }
 
@@ -362,7 +362,7 @@ void krPhoneThrottles::refresh()
 
     const QString port = QString::number(listening ? m_server.port() : m_spnPort->value());
     QStringList rows;
-    for (const QString& address : reachableAddresses(listening ? status.address : Settings::address()))
+    for (const QString& address : reachableAddresses(listening ? status.address : PhoneSettings::address()))
         rows << QStringLiteral("Adresse %1, Port %2").arg(address, port);
     m_lblConnect->setText(rows.join(QLatin1Char('\n')));
     m_lblAdvertisement->setText(m_server.advertiser()->stateText());

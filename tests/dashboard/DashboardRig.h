@@ -9,6 +9,7 @@
 #include "SimOptions.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 
 #include <memory>
 
@@ -48,7 +49,7 @@ struct DashboardRig
     void check(const QString& number = QStringLiteral("1"))
     {
         find<QLineEdit>("txtControllerNr")->setText(number);
-        window->btnCheck_Click();
+        find<QPushButton>("btnCheck")->click();
         link.port.resetLog();
     }
     template <typename T> T* find(const QString& name) const { return window->findChild<T*>(name); }

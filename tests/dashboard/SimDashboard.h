@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 // The main window started against taktora-sim, which the settings name as its port COM3.
 struct SimDashboard : SimWindow<krTaktora>
@@ -31,7 +32,7 @@ struct SimDashboard : SimWindow<krTaktora>
     QString check(const QString& number = QStringLiteral("1"))
     {
         window->findChild<QLineEdit*>("txtControllerNr")->setText(number);
-        window->btnCheck_Click();
+        window->findChild<QPushButton*>("btnCheck")->click();
         return status();
     }
 };

@@ -179,7 +179,7 @@ private slots:
 
         QString duringThePause;
         QTimer::singleShot(200, this, [&] { duringThePause = status->text(); });
-        rig.window->btnCheck_Click();
+        rig.find<QPushButton>("btnCheck")->click();
         // The pause of simulation mode lets the window run with the checking text shown.
         QCOMPARE(duringThePause, QStringLiteral("--- Controller wird geprüft ---"));
         QCOMPARE(status->text(), QStringLiteral("Controller im Simulationsmodus"));
@@ -244,7 +244,7 @@ private slots:
         rig.find<QWidget>("ControllerFrame")->show();
         rig.find<QLabel>("lblStatus")->setText("vorher");
         rig.find<QLineEdit>("txtControllerNr")->setText(number);
-        rig.window->btnCheck_Click();
+        rig.find<QPushButton>("btnCheck")->click();
         QCOMPARE(rig.find<QLabel>("lblStatus")->text(), status.isEmpty() ? QStringLiteral("vorher") : status);
         QCOMPARE(rig.sent().isEmpty(), status.isEmpty());
         if (!status.isEmpty())
@@ -306,7 +306,7 @@ private slots:
     void optionsDialogAlwaysAsksForANewCheck()
     {
         DashboardRig rig({}, QStringLiteral("NUL"));
-        rig.window->btnCheck_Click();
+        rig.find<QPushButton>("btnCheck")->click();
         QVERIFY(!rig.find<QWidget>("ControllerFrame")->isHidden());
         bool sawDialog = false;
         QTimer::singleShot(0, this, [&] {
@@ -444,7 +444,7 @@ private slots:
         t->slider()->setValue(100);
         t->lightButton()->click();
         t->ShowSpeedStepMode();
-        rig.window->btnGlobalStop_Click();
+        rig.find<QPushButton>("btnGlobalStop")->click();
         // Only the global stop, which names no loco, may still go out.
         QCOMPARE(rig.sent(),
                  badLoco ? QList<FrameFields>{Request::stopLoco(1, AllLocos)} : QList<FrameFields>{});

@@ -4,6 +4,7 @@
 // restore onto a second decoder, and the opening from the dashboard.
 
 #include "CommandSet.h"
+#include "FailingSave.h"
 #include "krDecoderSheet.h"
 #include "krTaktoraTools.h"
 #include "SheetModel.h"
@@ -11,6 +12,7 @@
 #include "SimWindow.h"
 #include "TestMain.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
@@ -55,6 +57,9 @@ struct Rig : SimWindow<krDecoderSheet>
         window->setControllerID(1);
         window->setSettleWait(0.001);
         window->setFileChooser([this](krDecoderSheet::FileAction) { return file; });
+        // Every change of the table keeps the model's contract, or the test fails.
+        new QAbstractItemModelTester(window->model(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                     window.get());
         window->show();
         QCoreApplication::processEvents();
         opening = int(sim.requests().size());
@@ -95,6 +100,8 @@ private slots:
     void cableGoes_data();
     void cableGoes();
     void saveCompareAndRestoreOntoASecondDecoder();
+    void failedSaveSaysWhyAndKeepsTheOlderFile_data();
+    void failedSaveSaysWhyAndKeepsTheOlderFile();
     void malformedFileIsRefusedWhole_data();
     void malformedFileIsRefusedWhole();
     void openedFromTheDashboard();
@@ -348,6 +355,31 @@ void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
     QCOMPARE(second.values(), held);
 }
 
+void tst_decodersheet_sim::failedSaveSaysWhyAndKeepsTheOlderFile_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::newRow("folder without write permission") << int(FailingSave::ReadOnlyFolder);
+    QTest::newRow("disk full") << int(FailingSave::DiskFull);
+}
+
+void tst_decodersheet_sim::failedSaveSaysWhyAndKeepsTheOlderFile()
+{
+    QFETCH(int, reason);
+    Rig rig({});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+    const QByteArray older = (kHeader + "1,Basisadresse,3,gelesen\n").toUtf8();
+    FailingSave failing(FailingSave::Reason(reason), older);
+    rig.file = failing.path();
+    rig.click("cmdSave");
+    failing.lift();
+    QCOMPARE(failing.contents(), older);
+    const QStringList shown = takeShownTexts();
+    const QString start = "Die Datei " + rig.file + " konnte nicht geschrieben werden:\n\n";
+    QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+             qPrintable(shown.join('|')));
+    QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
+}
+
 void tst_decodersheet_sim::malformedFileIsRefusedWhole_data()
 {
     QTest::addColumn<QString>("text");
@@ -397,11 +429,11 @@ void tst_decodersheet_sim::openedFromTheDashboard()
         QVERIFY(sheet);
         title = sheet->windowTitle();
         sheet->findChild<QLineEdit*>("txtCVs")->setText("33-35, 30");
-        sheet->cmdAddCVs_Click();
+        sheet->findChild<QPushButton*>("cmdAddCVs")->click();
         for (const Sheet::Row& row : sheet->rows())
             added << QString::number(row.cv);
         sheet->findChild<QLineEdit*>("txtCVs")->setText("1024");
-        sheet->cmdAddCVs_Click();
+        sheet->findChild<QPushButton*>("cmdAddCVs")->click();
         sheet->reject();
     });
     button->trigger();

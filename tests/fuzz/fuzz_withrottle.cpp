@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     for (const QByteArray& raw : input.split('\n')) {
         const Line line = parseLine(raw.endsWith('\r') ? raw.chopped(1) : raw);
-        const bool multi = line.kind == LineKind::Acquire || line.kind == LineKind::Release ||
-                           line.kind == LineKind::Action;
+        const bool multi =
+            line.kind == LineKind::Acquire || line.kind == LineKind::Release || line.kind == LineKind::Action;
         if (multi && line.key.isEmpty())
             std::abort();
         if (multi && line.key != QLatin1String("*") && (line.address < 1 || line.address > HighestAddress))

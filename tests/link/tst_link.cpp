@@ -8,8 +8,17 @@
 #include "TestMain.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QWidget>
+
+#include <memory>
 
 namespace {
 QByteArray answer(quint8 c, quint8 cmd, quint8 d1, quint8 d2, quint8 d3)
@@ -62,16 +71,32 @@ private slots:
         QCOMPARE(shown[2].title, QStringLiteral("Eigener Titel"));
     }
 
-    // The boxes the program shows speak German even where Qt's translations are missing.
-    void realBoxesHaveGermanButtons()
+    // Qt's own texts are German, from Qt's translation: the buttons of a box, a text field's
+    // context menu, the file dialog.
+    void qtSpeaksGerman()
     {
         QMessageBox box(QMessageBox::Question, QString(), QString(),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Retry | QMessageBox::Cancel);
-        MessageBox::useGermanButtonTexts(box);
-        QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
-        QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("&Nein"));
-        QCOMPARE(box.button(QMessageBox::Retry)->text(), QStringLiteral("&Wiederholen"));
-        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+        QStringList buttons;
+        for (auto b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Retry, QMessageBox::Cancel})
+            buttons << box.button(b)->text();
+        QCOMPARE(buttons, (QStringList{"&Ja", "&Nein", "Wiederholen", "Abbrechen"}));
+
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList entries;
+        for (const QAction* action : menu->actions())
+            if (!action->isSeparator())
+                entries << action->text().section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(entries, (QStringList{"&Rückgängig", "Wieder&herstellen", "&Ausschneiden", "&Kopieren",
+                                       "Einf&ügen", "Löschen", "Alles auswählen"}));
+
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QCOMPARE(dialog.findChild<QLabel*>("fileNameLabel")->text(), QStringLiteral("Datei&name:"));
+        QCOMPARE(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->text(),
+                 QStringLiteral("S&peichern"));
     }
 
     // No such port (8002) on the real port: tst_EndToEnd and tst_krOptions; a pulled cable: tst_unplugged.

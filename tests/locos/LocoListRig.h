@@ -5,7 +5,9 @@
 #include "krTaktoraTools.h"
 #include "SimWindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QCoreApplication>
+#include <QTreeView>
 
 // The loco list window of one Controller on the emulator as COM3 (or, in simulation mode, on no
 // port at all), shown and activated once.
@@ -21,6 +23,9 @@ struct LocoListRig : SimWindow<krLocoList>
             link.setChecked(controller); // as the main window's check does
         window = std::make_unique<krLocoList>(link);
         window->setControllerID(controller);
+        // Every change of the tree keeps the model's contract, or the test fails.
+        new QAbstractItemModelTester(window->findChild<QTreeView*>(QStringLiteral("tvLocoList"))->model(),
+                                     QAbstractItemModelTester::FailureReportingMode::QtTest, window.get());
         window->show();
         QCoreApplication::processEvents(); // the first activation, also without an activation event
         return true;

@@ -4,6 +4,7 @@
 // retries included, and that it lists nothing once closed or paused.
 
 #include "CommandSet.h"
+#include "FailingSave.h"
 #include "FakeSerialPort.h"
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
@@ -18,14 +19,18 @@
 #include "WiThrottleProtocol.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QBuffer>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
 #include <QSortFilterProxyModel>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -66,6 +71,8 @@ struct Rig
     LineClient phone{link, QStringLiteral("Handregler 127.0.0.1"), LineClient::Kind::Remote};
     Box box;
     TrafficModel model;
+    // Every published row, dropped row and clear keeps the model's contract, or the test fails.
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
 
     explicit Rig(int capacity = TrafficModel::DefaultCapacity) : model(link, nullptr, capacity)
     {
@@ -199,6 +206,72 @@ private slots:
                               ";Handregler 1;;;nicht ausgeführt;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
     }
 
+    void failedSaveSaysWhyAndKeepsTheOlderFile_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::newRow("folder without write permission") << int(FailingSave::ReadOnlyFolder);
+        QTest::newRow("disk full") << int(FailingSave::DiskFull);
+    }
+    void failedSaveSaysWhyAndKeepsTheOlderFile()
+    {
+        QFETCH(int, reason);
+        Rig rig;
+        krTrafficMonitor monitor(rig.link);
+        QVERIFY(rig.screen.transact(Request::setLocoSpeed(1, 3, 200), 1, false, 2).answered());
+        rig.model.publish();
+        FailingSave failing(FailingSave::Reason(reason), "older\n");
+        QVERIFY(!monitor.saveCsv(failing.path()));
+        failing.lift();
+        QCOMPARE(failing.contents(), QByteArray("older\n"));
+        const QString start =
+            "Der Datenverkehr konnte nicht in die Datei\n" + failing.path() + "\ngespeichert werden:\n\n";
+        const QStringList shown = takeShownTexts();
+        QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+                 qPrintable(shown.join('|')));
+    }
+
+    // The save dialog starts in the documents folder, then where the last file went (a cancel
+    // changes nothing), and in the documents folder again once that folder is gone.
+    void saveDialogStartsWhereTheUserWas()
+    {
+        QTemporaryDir home;
+        const QString documents = home.filePath("Dokumente");
+        const QString elsewhere = home.filePath("Anlage/Protokolle");
+        QVERIFY(QDir().mkpath(documents) && QDir().mkpath(elsewhere));
+        QFile dirs(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n");
+        dirs.close();
+        QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), documents);
+
+        Rig rig;
+        krTrafficMonitor monitor(rig.link);
+        const auto saveAs = [&](const QString& answer) {
+            QString started;
+            QTimer::singleShot(0, &monitor, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                started = dialog->directory().absolutePath();
+                if (answer.isEmpty()) {
+                    dialog->reject();
+                    return;
+                }
+                dialog->selectFile(answer);
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            monitor.findChild<QAbstractButton*>("btnSaveCsv")->click();
+            return started;
+        };
+        QCOMPARE(saveAs(elsewhere + "/verkehr.csv"), documents);
+        QVERIFY(QFile::exists(elsewhere + "/verkehr.csv"));
+        QCOMPARE(saveAs(QString()), elsewhere);
+        QCOMPARE(saveAs(documents + "/zwei.csv"), elsewhere);
+        QCOMPARE(saveAs(elsewhere + "/drei.csv"), documents);
+        QVERIFY(QDir(home.filePath("Anlage")).removeRecursively());
+        QCOMPARE(saveAs(QString()), documents);
+        QVERIFY(dirs.remove());
+    }
+
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()
     {
         SimProcess sim({"--fault", "no-answer:2@24"}); // the global stop goes unanswered twice
@@ -207,12 +280,13 @@ private slots:
         WriteSetting(QStringLiteral("SignalOutputTo"), QStringLiteral("COM3"), QStringLiteral("Taktora"));
         krTaktora window(QStringLiteral("/usr/bin/taktora"));
         window.findChild<QLineEdit*>("txtControllerNr")->setText("1");
-        window.btnCheck_Click();
+        window.findChild<QAbstractButton*>("btnCheck")->click();
 
         window.findChild<QAction*>("btnMonitor")->trigger();
         auto* monitor = window.findChild<krTrafficMonitor*>();
         QVERIFY(monitor && monitor->isVisible());
         TrafficModel* model = monitor->model();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model->rowCount(), 0); // only what happens while it is open
 
         window.throttle(0)->slider()->setValue(55);
@@ -222,7 +296,7 @@ private slots:
         QCOMPARE(rowCells(model, 1).mid(0, 4),
                  (QStringList{"Hauptfenster", "empfangen", "1, 23, 1, 0, 200, 223", "SetLocoSpeed"}));
         window.findChild<QWidget*>("btnGlobalStop")->setFocus();
-        window.btnGlobalStop_Click();
+        window.findChild<QAbstractButton*>("btnGlobalStop")->click();
         model->publish();
         QCOMPARE(model->rowCount(), 4);
 
@@ -240,15 +314,7 @@ private slots:
         QVERIFY(lines[1].endsWith(
             ";Hauptfenster;gesendet;1, 24, 255, 255, 0, 25;StopLoco;alle Loks;keine Antwort"));
         QVERIFY(lines[2].endsWith(";StopLoco;alle Loks;Wiederholung, keine Antwort"));
-        // A save that fails says where and why (after the box of the unanswered stop).
         QCOMPARE(takeShownTexts(), QStringList{"Controller 1 antwortet nicht."});
-        const QString missing = dir.filePath(QStringLiteral("fehlt/verkehr.csv"));
-        QVERIFY(!monitor->saveCsv(missing));
-        const QString start =
-            "Der Datenverkehr konnte nicht in die Datei\n" + missing + "\ngespeichert werden:\n\n";
-        const QStringList shown = takeShownTexts();
-        QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
-                 qPrintable(shown.join('|')));
 
         // Paused or closed, nothing more is listed, though the frames still go out.
         auto* paused = monitor->findChild<QLabel*>("lblPaused");

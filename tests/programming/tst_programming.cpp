@@ -77,12 +77,10 @@ struct Rig : LocoListRig
     // Verify, write, read, set the loco number, recognise it.
     void run(int operation)
     {
-        if (operation < 3)
-            tab->cmdOperation_Click(operation);
-        else if (operation == 3)
-            tab->cmdLocoNumberSet_Click();
-        else
-            tab->cmdLocoRecognition_Click();
+        const QString button = operation < 3    ? QStringLiteral("cmdOperation_%1").arg(operation)
+                               : operation == 3 ? QStringLiteral("cmdLocoNumberSet")
+                                                : QStringLiteral("cmdLocoRecognition");
+        tab->findChild<QPushButton*>(button)->click();
     }
     void fill(int type, const QStringList& fields)
     {
@@ -343,7 +341,7 @@ void tst_programming::locoNumbers()
             whileWaiting = rig.status();
             stayedOpen = !rig.window->close();
         });
-        rig.tab->cmdLocoNumberSet_Click();
+        rig.tab->findChild<QPushButton*>("cmdLocoNumberSet")->click();
         QVERIFY(stayedOpen);
         QCOMPARE(
             takeShownTexts(),
@@ -355,7 +353,7 @@ void tst_programming::locoNumbers()
         QCOMPARE(rig.status(), QStringLiteral("Lok-Nummer %1 wurde erfolgreich gesetzt").arg(number));
         rig.opening += int(rig.sent().size());
     }
-    rig.tab->cmdLocoRecognition_Click();
+    rig.tab->findChild<QPushButton*>("cmdLocoRecognition")->click();
     // The CV 29 questions first: long, short, 14 steps, 28 steps.
     QCOMPARE(rig.sent().mid(1, 4), (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
                                            Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));

@@ -6,6 +6,7 @@
 
 #include "Isolation.h"
 #include "MessageBox.h"
+#include "QtGerman.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -26,6 +27,7 @@ inline QStringList takeShownTexts()
         isolateFromTheUser(configHome);                                                                      \
         QApplication app(argc, argv);                                                                        \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
+        LoadQtGerman();                                                                                      \
         MessageBox::setTestMode(true);                                                                       \
         TestClass tc;                                                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \

@@ -219,7 +219,7 @@ private slots:
     void settings()
     {
         QSettings("KORADIN", "KORADIN").clear();
-        const Access defaults = Settings::access();
+        const Access defaults = WiThrottle::Settings::access();
         const Access fresh;
         QCOMPARE(defaults.approval, fresh.approval);
         QCOMPARE(defaults.devices, fresh.devices);
@@ -228,14 +228,14 @@ private slots:
         QCOMPARE(defaults.maxConnections, fresh.maxConnections);
         QVERIFY(defaults.approval && defaults.allowPower);
         QCOMPARE(defaults.maxConnections, 32);
-        QCOMPARE(Settings::port(), quint16(DefaultPort));
+        QCOMPARE(WiThrottle::Settings::port(), quint16(DefaultPort));
 
         WriteSetting("WiThrottleApproval", "ja", "Taktora");
         WriteSetting("WiThrottleAllowPower", "0", "Taktora");
         WriteSetting("WiThrottleMaxSpeed", "250", "Taktora");
         WriteSetting("WiThrottleMaxConnections", "1000", "Taktora");
         WriteSetting("WiThrottleDevices", "b, a ,b", "Taktora");
-        Access read = Settings::access();
+        Access read = WiThrottle::Settings::access();
         QVERIFY(read.approval); // never opened by a typo
         QVERIFY(!read.allowPower);
         QCOMPARE(read.maxSpeedPercent, 100);
@@ -245,10 +245,10 @@ private slots:
         read.approval = false;
         read.maxSpeedPercent = 40;
         read.devices << "c";
-        Settings::writeAccess(read);
+        WiThrottle::Settings::writeAccess(read);
         QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("b,a,c"));
         QCOMPARE(ReadSetting("WiThrottleApproval", "", "Taktora"), QStringLiteral("0"));
-        QCOMPARE(Settings::access().maxSpeedPercent, 40);
+        QCOMPARE(WiThrottle::Settings::access().maxSpeedPercent, 40);
     }
 
     // ---- Phones on 127.0.0.1 ----
