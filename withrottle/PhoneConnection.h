@@ -44,7 +44,7 @@ class TcpPhoneConnection final : public PhoneConnection
 
 public:
     // What the socket reads ahead of the session; beyond it the network holds the phone back.
-    static constexpr qint64 ReadAhead = 64 * 1024;
+    static constexpr qint64 ReadAhead = qint64{64} * 1024;
 
     // Takes the socket over.
     TcpPhoneConnection(QTcpSocket* socket, QObject* parent);

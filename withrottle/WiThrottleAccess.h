@@ -25,7 +25,7 @@ struct Access
 constexpr int LowestMaxSpeed = 1;
 constexpr int HighestMaxConnections = 64;
 // Unsent output of one connection beyond this: the phone reads nothing, its connection goes.
-constexpr qint64 MaxPendingOutput = 256 * 1024;
+constexpr qint64 MaxPendingOutput = qint64{256} * 1024;
 // A connection that has not said who it is by then is closed.
 constexpr int IdentifySeconds = 10;
 // Locos one connection holds at once: more than any phone shows, few enough that a connection

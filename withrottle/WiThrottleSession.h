@@ -26,7 +26,7 @@ public:
     // flood is summed up.
     static constexpr int NotesPerSecond = 20;
     // How much of what arrived is taken from the connection at a time.
-    static constexpr qint64 ReadChunk = 16 * 1024;
+    static constexpr qint64 ReadChunk = qint64{16} * 1024;
     // How long a connection closed after its last lines may take to send them.
     static constexpr int CloseGraceMs = 5000;
 
