@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,7 +18,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <QVBoxLayout>
 
 namespace {
 // Longer than the Controller's configuration can be, so a babbling board cannot hang the list.
@@ -119,23 +117,7 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
     m_speedSteps->setAlignment(Qt::AlignCenter);
     m_speedSteps->setToolTip(QStringLiteral("Fahrstufen der Lok im Controller"));
 
-    auto* driving = new QHBoxLayout;
-    auto* sliderColumn = new QVBoxLayout;
-    sliderColumn->addWidget(m_slider, 1, Qt::AlignHCenter);
-    sliderColumn->addWidget(m_speedLabel);
-    driving->addLayout(sliderColumn, 1);
-    driving->addWidget(m_functionKeys);
-
-    auto* buttons = new QGridLayout;
-    buttons->addWidget(m_direction, 0, 0, 2, 1);
-    buttons->addWidget(m_light, 0, 1);
-    buttons->addWidget(m_speedSteps, 1, 1);
-    buttons->addWidget(m_stop, 2, 0, 1, 2);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_locoNumber);
-    layout->addLayout(driving, 1);
-    layout->addLayout(buttons);
+    arrange(false);
 
     connect(m_slider, &QSlider::valueChanged, this, &ThrottlePanel::krSlider_Change);
     connect(m_direction, &QToolButton::clicked, this, &ThrottlePanel::krDirection_Click);
@@ -158,6 +140,46 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
         if (origin != &m_line && m_controller() == c)
             showStopped();
     });
+}
+
+void ThrottlePanel::arrange(bool compact)
+{
+    delete layout(); // takes its inner layouts along, the controls stay with the panel
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(m_locoNumber, 0, 0, 1, compact ? 3 : 2);
+    grid->addWidget(m_slider, 1, 0, Qt::AlignHCenter);
+    grid->addWidget(m_speedLabel, 2, 0);
+    grid->addWidget(m_functionKeys, 1, 1, 2, 1);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(0, 1);
+
+    auto* buttons = new QGridLayout;
+    if (compact) {
+        // Beside the function keys, so that the throttle is no taller than they are.
+        buttons->addWidget(m_direction, 0, 0, Qt::AlignHCenter);
+        buttons->addWidget(m_light, 1, 0);
+        buttons->addWidget(m_speedSteps, 2, 0);
+        buttons->setRowStretch(3, 1);
+        buttons->addWidget(m_stop, 4, 0);
+        grid->addLayout(buttons, 1, 2, 2, 1);
+    } else {
+        buttons->addWidget(m_direction, 0, 0, 2, 1);
+        buttons->addWidget(m_light, 0, 1);
+        buttons->addWidget(m_speedSteps, 1, 1);
+        buttons->addWidget(m_stop, 2, 0, 1, 2);
+        grid->addLayout(buttons, 3, 0, 1, 2);
+    }
+}
+
+void ThrottlePanel::makeCompact()
+{
+    // The function keys close up and set the throttle's height; the slider follows them down.
+    m_functionKeys->setStyleSheet(m_functionKeys->styleSheet() +
+                                  QStringLiteral(" QToolButton { margin: 0px; padding: 0px 3px; }"));
+    m_slider->setMinimumHeight(120);
+    arrange(true);
+    // A toolbar gives way by hiding keys behind an extension button: these must all stay in sight.
+    m_functionKeys->setMinimumHeight(m_functionKeys->sizeHint().height());
 }
 
 std::optional<quint16> ThrottlePanel::shownLoco() const

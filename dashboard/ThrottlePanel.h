@@ -50,12 +50,16 @@ public:
     void ShowSpeedStepMode();
     void FillLocoNumberList();
 
+    // For a small screen: speed, direction and STOP stay in view beside the function keys.
+    void makeCompact();
+
     // Shows the loco standing, without a frame: the global stop has stopped it already.
     void showStopped();
     // The loco number as the throttle reads it before each command; none when it cannot travel.
     std::optional<quint16> shownLoco() const;
 
 private:
+    void arrange(bool compact);
     using Builder = std::function<FrameFields(quint8 controller, quint16 loco)>;
     // Sends nothing when the loco or Controller number cannot travel in a frame. A drive command
     // that finds the line held by something else (a failure box, a window) waits its turn then.

@@ -190,16 +190,19 @@ QWidget* krTaktora::buildOperatingArea(QWidget* parent)
     }
     grid->addWidget(buildLoadCircuitBar(m_controllerFrame), 1, 0, 1, ThrottleCount);
 
-    auto* accessories = new QVBoxLayout;
+    m_accessoryColumn = new QWidget(m_controllerFrame);
+    m_accessoryColumn->setObjectName(QStringLiteral("fraAccessories"));
+    auto* accessories = new QVBoxLayout(m_accessoryColumn);
+    accessories->setContentsMargins(0, 0, 0, 0);
     accessories->setSpacing(4);
     for (int i = 0; i < AccessoryPanelCount; ++i) {
-        m_accessories[i] = new AccessoryPanel(i, m_controllerFrame);
+        m_accessories[i] = new AccessoryPanel(i, m_accessoryColumn);
         accessories->addWidget(m_accessories[i]);
         connect(m_accessories[i], &AccessoryPanel::switchRequested, this, [this, i](int port, bool on) {
             SwitchAccessoryPort(m_accessories[i]->decoderField()->text(), port, on ? 1 : 0);
         });
     }
-    grid->addLayout(accessories, 0, ThrottleCount, 2, 1);
+    grid->addWidget(m_accessoryColumn, 0, ThrottleCount, 2, 1);
     // The window keeps the size it needs for the controls while they wait for a check.
     QSizePolicy keepSpace = m_controllerFrame->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);

@@ -111,6 +111,7 @@ private:
     // The fit to the screen (krTaktoraFit.cpp).
     void watchScreen();
     bool fitInto(const ScreenFit::Room& room);
+    void putAccessoriesInScrollArea();
     void putThrottlesInScrollArea();
     void narrowStatusBar(int width);
     void followPort();
@@ -123,6 +124,7 @@ private:
     bool m_runsStandalone = true;
     bool m_compact = false;
     bool m_scrolling = false;
+    QWidget* m_accessoryColumn = nullptr;
     WiThrottleServer* m_phones = nullptr;
     // Windows beside the dashboard, made once and kept while the program runs.
     QPointer<krTrafficMonitor> m_monitor;

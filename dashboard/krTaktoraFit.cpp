@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How the main window gives way on a screen too small for it. Step by step, each only when the
-// one before was not enough: the accessory panels close up, then the throttles and accessory
-// panels go into a scroll area while the check row, the global stop and the load circuit stay in
-// view, and on a narrow screen the status bar's panels give up width.
+// one before was not enough: the accessory panels close up, then the throttles close up and the
+// accessory panels scroll, then the throttles scroll with them while the check row, the global stop and the
+// load circuit stay in view, and on a narrow screen the status bar's panels give up width.
 
 #include "krTaktora.h"
 
@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -55,11 +56,19 @@ bool krTaktora::fitInto(const ScreenFit::Room& room)
         relayout(this);
     }
     // Once it scrolls, the window keeps what it has as far as the room allows. Only a frame that
-    // is known puts the panels into the scroll area, a guessed one does not.
+    // is known makes anything scroll, a guessed one does not.
     const QSize wanted = m_scrolling ? size() : sizeHint().expandedTo(minimumSizeHint());
     if (!fitsIn(wanted, room.sure) && !m_scrolling) {
         m_scrolling = true;
-        putThrottlesInScrollArea();
+        // The throttles put their buttons beside the function keys, so that speed, direction and
+        // STOP stay in view while only the accessories scroll; where not even that fits, the
+        // throttles scroll with the accessories as one.
+        for (ThrottlePanel* throttle : m_throttles)
+            throttle->makeCompact();
+        putAccessoriesInScrollArea();
+        relayout(this);
+        if (!fitsIn(minimumSizeHint(), room.sure))
+            putThrottlesInScrollArea();
     }
     if (minimumWidth() > room.sure.width())
         narrowStatusBar(room.sure.width());
@@ -68,10 +77,29 @@ bool krTaktora::fitInto(const ScreenFit::Room& room)
     return true;
 }
 
+void krTaktora::putAccessoriesInScrollArea()
+{
+    auto* grid = static_cast<QGridLayout*>(m_controllerFrame->layout());
+    grid->removeWidget(m_accessoryColumn);
+    static_cast<QVBoxLayout*>(m_accessoryColumn->layout())->addStretch(1); // panels close up at the top
+
+    auto* scroller = new QScrollArea(m_controllerFrame);
+    scroller->setObjectName(QStringLiteral("scrAccessories"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(m_accessoryColumn);
+    // As wide as the panels and the scroll bar, which sits beside them and is theirs alone.
+    scroller->setMinimumWidth(m_accessoryColumn->minimumSizeHint().width() +
+                              scroller->verticalScrollBar()->sizeHint().width());
+    grid->addWidget(scroller, 0, ThrottleCount, 2, 1);
+}
+
 void krTaktora::putThrottlesInScrollArea()
 {
     auto* grid = static_cast<QGridLayout*>(m_controllerFrame->layout());
     QWidget* loadCircuit = m_controllerFrame->findChild<QWidget*>(QStringLiteral("fraLoadCircuit"));
+    auto* accessoryScroller = m_controllerFrame->findChild<QScrollArea*>(QStringLiteral("scrAccessories"));
 
     // Throttles and accessory panels side by side as before, without the load circuit row.
     auto* content = new QWidget;
@@ -80,16 +108,12 @@ void krTaktora::putThrottlesInScrollArea()
     panels->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < ThrottleCount; ++i)
         panels->addWidget(m_throttles[i], 0, i); // leaves the old grid
-    auto* accessories = new QVBoxLayout;
-    accessories->setSpacing(4);
-    for (AccessoryPanel* panel : m_accessories)
-        accessories->addWidget(panel);
-    accessories->addStretch(1);
-    panels->addLayout(accessories, 0, ThrottleCount);
+    panels->addWidget(accessoryScroller->takeWidget(), 0, ThrottleCount);
 
-    // What is left in the old grid: the emptied accessory column and the load circuit row.
+    // What is left in the old grid: the emptied accessory scroller and the load circuit row.
     while (QLayoutItem* item = grid->takeAt(0))
         delete item; // a widget item leaves its widget alone
+    delete accessoryScroller;
     auto* scroller = new QScrollArea(m_controllerFrame);
     scroller->setObjectName(QStringLiteral("scrPanels"));
     scroller->setFrameShape(QFrame::NoFrame);

@@ -116,18 +116,21 @@ private slots:
             if (w->isVisibleTo(&window))
                 QVERIFY2(flawOf(w, ratio).isEmpty(), qPrintable(w->objectName() + ": " + flawOf(w, ratio)));
 
-        // Always in view; the throttles and accessory panels at least within a scroll's reach.
-        const QList<QWidget*> vital = {window.findChild<QWidget*>("btnGlobalStop"),
-                                       window.findChild<QWidget*>("btnLoadCircuit"),
-                                       window.findChild<QWidget*>("btnCheck")};
+        // Always in view, a throttle's speed, direction and STOP too; the accessory panels at least
+        // within a scroll's reach.
+        QList<QWidget*> vital = {window.findChild<QWidget*>("btnGlobalStop"),
+                                 window.findChild<QWidget*>("btnLoadCircuit"),
+                                 window.findChild<QWidget*>("btnCheck")};
         QList<QWidget*> reachable;
-        for (int i = 0; i < krTaktora::ThrottleCount; ++i)
-            reachable << window.findChild<QWidget*>(QStringLiteral("btnStop_%1").arg(i))
-                      << window.findChild<QWidget*>(QStringLiteral("fraAccessory_%1").arg(i));
-        auto* scroller = window.findChild<QScrollArea*>();
+        for (int i = 0; i < krTaktora::ThrottleCount; ++i) {
+            for (const char* name : {"btnStop_%1", "krDirection_%1", "lblSliderValue_%1", "krSlider_%1"})
+                vital << window.findChild<QWidget*>(QString::fromLatin1(name).arg(i));
+            reachable << window.findChild<QWidget*>(QStringLiteral("fraAccessory_%1").arg(i));
+        }
         for (QWidget* w : reachable) {
-            if (scroller && !shownWhole(w))
-                scroller->ensureWidgetVisible(w, 0, 0);
+            for (QScrollArea* scroller : window.findChildren<QScrollArea*>())
+                if (!shownWhole(w) && scroller->isAncestorOf(w))
+                    scroller->ensureWidgetVisible(w, 0, 0);
             QVERIFY2(shownWhole(w), qPrintable(w->objectName()));
             for (const QWidget* v : vital)
                 QVERIFY2(shownWhole(v), qPrintable(v->objectName()));
