@@ -90,13 +90,17 @@ click 153 592
 click 130 641
 click 213 703
 CROP=$(area Datenverkehr) shot monitor-driving 1
-# Closed with its own Escape; the main window gets the keys again.
-for id in $(xdotool search --onlyvisible --name "^Datenverkehr\$" 2>/dev/null); do
-    xdotool windowfocus --sync "$id" key Escape
-done
-sleep 0.6
-xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
-sleep 0.6
+# Closed with its own Escape; the main window gets the keys again. Without a window manager the
+# keys go where the focus was put, so each window is given it by name.
+close_window() {
+    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+        xdotool windowfocus --sync "$id" key Escape
+    done
+    sleep 0.6
+    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
+    sleep 0.6
+}
+close_window Datenverkehr
 
 # The phone throttles' dialog, switched on from its toolbar button, with two phones on this
 # computer: the approved one drives loco 3 at half speed with its light on, the other is new and
@@ -112,9 +116,7 @@ CROP=$(area "Handregler per Smartphone") shot phones-dialog 1.5
 read -r w h x y < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
 CROP="600x34+${x}+$((y + h - 34))" shot main-phone-waiting 0
 exec 3>&- 4>&- # the phones go: their locos stop
-xdotool key Escape
-sleep 0.6
-xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
+close_window "Handregler per Smartphone"
 
 # The Controller settings dialog, read-only, then editable after the warning is answered Yes.
 xdotool key alt+e
@@ -125,14 +127,12 @@ read -r _ h x y < <(echo "$dialog" | tr 'x+' '  ')
 click $((x + 40)) $((y + h - 22)) # Einstellungen ändern
 xdotool key alt+y
 CROP=$dialog shot settings-edit 0.6
-xdotool key Escape
-sleep 0.6
+close_window "Controller-Einstellungen .*"
 
 xdotool mousemove 23 22 click 1
 sleep 1.2
 CROP=$(area Einstellungen) shot options-dialog 0
-xdotool key Escape
-sleep 0.6
+close_window Einstellungen
 xdotool mousemove 105 22 click 1
 sleep 1.2
 CROP=$(area Info) shot about-box 0

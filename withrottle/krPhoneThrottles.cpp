@@ -247,8 +247,8 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     connect(m_chkAllowPower, &QCheckBox::toggled, this, &krPhoneThrottles::applyAccess);
     connect(m_spnMaxSpeed, &QSpinBox::valueChanged, this, &krPhoneThrottles::applyAccess);
     connect(m_spnMaxConnections, &QSpinBox::valueChanged, this, &krPhoneThrottles::applyAccess);
-    connect(m_cmdApprove, &QPushButton::clicked, this, &krPhoneThrottles::approve);
-    connect(m_cmdReject, &QPushButton::clicked, this, &krPhoneThrottles::reject);
+    connect(m_cmdApprove, &QPushButton::clicked, this, &krPhoneThrottles::approveDevice);
+    connect(m_cmdReject, &QPushButton::clicked, this, &krPhoneThrottles::rejectDevice);
     connect(m_cmdRemoveDevice, &QPushButton::clicked, this, &krPhoneThrottles::removeDevice);
     connect(m_lstWaiting, &QListWidget::itemSelectionChanged, this, &krPhoneThrottles::enableButtons);
     connect(m_lstDevices, &QListWidget::itemSelectionChanged, this, &krPhoneThrottles::enableButtons);
@@ -310,13 +310,13 @@ quint64 krPhoneThrottles::chosenWaiting() const
     return only;
 }
 
-void krPhoneThrottles::approve()
+void krPhoneThrottles::approveDevice()
 {
     if (m_server.approve(chosenWaiting()))
         PhoneSettings::writeAccess(m_server.access());
 }
 
-void krPhoneThrottles::reject()
+void krPhoneThrottles::rejectDevice()
 {
     m_server.reject(chosenWaiting());
 }

@@ -29,8 +29,8 @@ public:
     void setServerOn(bool on);
     void refresh();
     // The selected waiting device, or the only one.
-    void approve();
-    void reject();
+    void approveDevice();
+    void rejectDevice();
     // The selected approved device may no longer drive.
     void removeDevice();
 
