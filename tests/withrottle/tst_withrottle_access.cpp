@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Who may drive from a phone and what the server costs at most: the rules without sockets, then
-// phones on 127.0.0.1 against the main window's server on the fake port.
+// Who may drive from a phone, what it is told for each line and what the server costs at most:
+// the rules without sockets, then phones on 127.0.0.1 against the main window's server on the
+// fake port.
 
 #include "CommandSet.h"
 #include "DashboardRules.h"
