@@ -60,15 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ScriptedController controller(data, size);
     FakeClock clock;
     FakeSerialPort port(&clock);
-    port.setExistingPorts({QStringLiteral("COM3")});
     port.setResponder([&controller](const QByteArray& request) { return controller.answer(request); });
     ControllerLink link;
-    link.setWatchingDevices(false);
-    link.setPort(&port);
-    link.setClock(&clock);
-    link.setPortName(QStringLiteral("COM3"));
-    link.open(QStringLiteral("COM3"));
-    link.setChecked(1);
+    openChecked(link, port, clock);
     LineClient line(link, QStringLiteral("Lok-Konfiguration"), LineClient::Kind::Screen);
     LocoConfiguration list;
     ReadLocoList(line, 1, list);

@@ -96,39 +96,13 @@ private:
     bool m_closing = false;
 };
 
-// Lines that take a session somewhere; the raw bytes reach the rest.
-const char* const kLines[] = {
-    "HUphone-a",
-    "HUphone-b",
-    "HU",
-    "NAnna",
-    "NBen",
-    "*+",
-    "*-",
-    "*",
-    "Q",
-    "PPA1",
-    "PPA0",
-    "MT+S3<;>S3",
-    "MT+L1000<;>L1000",
-    "MT+S5<;>S5",
-    "MS+S3<;>S3",
-    "MTAS3<;>V126",
-    "MTAS3<;>V63",
-    "MTA*<;>V20",
-    "MTAS3<;>X",
-    "MTAS3<;>I",
-    "MTAS3<;>R0",
-    "MTAS3<;>R1",
-    "MTAS3<;>F13",
-    "MTAS3<;>F03",
-    "MTA*<;>qV",
-    "MTA*<;>qR",
-    "MT-S3<;>r",
-    "MT-*<;>r",
-    "MSAS3<;>V100",
-    "MTAL1000<;>V50",
-};
+// Lines that take a session somewhere, one blank between two; the raw bytes reach the rest.
+const QByteArrayList kLines = QByteArray("HUphone-a HUphone-b HU NAnna NBen *+ *- * Q PPA1 PPA0 "
+                                         "MT+S3<;>S3 MT+L1000<;>L1000 MT+S5<;>S5 MS+S3<;>S3 "
+                                         "MTAS3<;>V126 MTAS3<;>V63 MTA*<;>V20 MTAS3<;>X MTAS3<;>I "
+                                         "MTAS3<;>R0 MTAS3<;>R1 MTAS3<;>F13 MTAS3<;>F03 MTA*<;>qV "
+                                         "MTA*<;>qR MT-S3<;>r MT-*<;>r MSAS3<;>V100 MTAL1000<;>V50")
+                                  .split(' ');
 
 quint8 answerCommand(const FrameFields& request)
 {
@@ -176,7 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     FakeClock clock;
     FakeSerialPort port(&clock);
-    port.setExistingPorts({QStringLiteral("COM3")});
     port.setResponder([](const QByteArray& bytes) {
         FrameFields f;
         decodeFrame(bytes, f);
@@ -185,12 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return encodeFrame(FrameFields{f.controller, answerCommand(f), f.data1, f.data2, f.data3});
     });
     ControllerLink link;
-    link.setWatchingDevices(false);
-    link.setPort(&port);
-    link.setClock(&clock);
-    link.setPortName(QStringLiteral("COM3"));
-    link.open(QStringLiteral("COM3"));
-    link.setChecked(1);
+    openChecked(link, port, clock);
 
     const quint8 setup = next();
     Access access;
@@ -239,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 2:
             if (FuzzConnection* c = phone()) {
                 const quint8 pick = next();
-                QByteArray line = kLines[pick % std::size(kLines)];
+                QByteArray line = kLines[pick % kLines.size()];
                 released = released || line.startsWith("MT-");
                 if (!(pick & 0x80))
                     line += pick & 0x40 ? "\r\n" : "\n";
@@ -299,7 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 8: // a flood: one line many times at once
             if (FuzzConnection* c = phone()) {
                 const quint8 pick = next();
-                const QByteArray line = QByteArray(kLines[pick % std::size(kLines)]) + '\n';
+                const QByteArray line = QByteArray(kLines[pick % kLines.size()]) + '\n';
                 released = released || line.startsWith("MT-");
                 c->arrive(line.repeated(1 + next() * 8));
             }

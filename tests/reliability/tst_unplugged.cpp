@@ -2,7 +2,6 @@
 // The Controller's cable is pulled while the program runs: the real main window on a real
 // pseudo-terminal that disappears between exchanges and in the middle of one.
 
-#include "AccessoryPanel.h"
 #include "CommandSet.h"
 #include "krLocoList.h"
 #include "krOptions.h"
@@ -70,28 +69,6 @@ private slots:
     {
         QSettings(QStringLiteral("KORADIN"), QStringLiteral("KORADIN")).clear();
         MessageBox::takeShown();
-    }
-
-    void mainWindowBetweenAndDuringExchanges()
-    {
-        SimDashboard dash({"--fault", "no-answer@23"});
-        QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
-        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
-        ThrottlePanel* throttle = dash.window->throttle(0);
-
-        // During an exchange: speed commands go unanswered, and the line goes while one waits.
-        std::thread killer = killOnRequest(dash.sim, QStringLiteral("> 1, 23, 1, 0, 155, 140"));
-        throttle->slider()->setValue(100);
-        killer.join();
-        QCOMPARE(shownBoxes(), kFailedCommand);
-
-        // Between exchanges: every further command fails the same way and the window stays usable.
-        throttle->slider()->setValue(255);
-        QCOMPARE(shownBoxes(), kFailedCommand);
-        dash.window->accessoryPanel(0)->onButton(1)->click();
-        QCOMPARE(shownBoxes(), kFailedCommand);
-        QCOMPARE(dash.check(), QStringLiteral("Kommunikationsfehler"));
-        QVERIFY(!MessageBox::takeShown().isEmpty());
     }
 
     // The cable goes while the window waits, then during a command: said once each time, the port

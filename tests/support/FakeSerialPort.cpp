@@ -114,3 +114,14 @@ FakeLink::~FakeLink()
     link.setPort(nullptr);
     link.setClock(nullptr);
 }
+
+void openChecked(ControllerLink& link, FakeSerialPort& port, FakeClock& clock)
+{
+    port.setExistingPorts({QStringLiteral("COM3")});
+    link.setWatchingDevices(false);
+    link.setPort(&port);
+    link.setClock(&clock);
+    link.setPortName(QStringLiteral("COM3"));
+    link.open(QStringLiteral("COM3"));
+    link.setChecked(1);
+}

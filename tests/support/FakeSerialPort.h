@@ -86,6 +86,9 @@ private:
 
 class ControllerLink;
 
+// The link opened on the port as COM3, Controller 1 checked, without a watch on the devices.
+void openChecked(ControllerLink& link, FakeSerialPort& port, FakeClock& clock);
+
 // Lends the program's link a fake port and clock for the life of a test and takes them back
 // afterwards.
 struct FakeLink

@@ -50,11 +50,6 @@ bool SimProcess::start(int timeoutMs)
 #endif
 }
 
-bool SimProcess::isRunning() const
-{
-    return m_process.state() == QProcess::Running;
-}
-
 void SimProcess::registerAs(const QString& comName) const
 {
     PortDirectory::registerDevice(comName, m_devicePath);

@@ -27,7 +27,6 @@ public:
     bool start(int timeoutMs = 5000);
     QString errorString() const { return m_error; }
     QString devicePath() const { return m_devicePath; }
-    bool isRunning() const;
     qint64 pid() const { return m_process.processId(); }
 
     // Points the COM name at the emulator in the settings group "Ports".

@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Who may drive from a phone and what the server costs at most: the rules without sockets, then
-// phones on 127.0.0.1 against the main window's server on the fake port.
+// Who may drive from a phone, what it is told for each line and what the server costs at most:
+// the rules without sockets, then phones on 127.0.0.1 against the main window's server on the
+// fake port.
 
 #include "CommandSet.h"
-#include "ControllerLink.h"
-#include "DashboardRig.h"
 #include "DashboardRules.h"
 #include "krPhoneThrottles.h"
 #include "LineClient.h"
+#include "LocoRules.h"
 #include "TestMain.h"
 #include "TestPhone.h"
 #include "ThrottlePanel.h"
 #include "WiThrottleAccess.h"
-#include "WiThrottleServer.h"
 #include "WiThrottleSettings.h"
 
 #include <QAction>
@@ -25,8 +24,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTcpServer>
-
-#include <memory>
+#include <QToolButton>
 
 using namespace WiThrottle;
 using Frames = QList<FrameFields>;
@@ -34,55 +32,6 @@ using Stored = QMap<QString, QString>; // settings of the group "Taktora"
 
 namespace {
 const QString kApprovalNeeded = "HM" + approvalNeededText();
-
-// The frames that drive: what the roster reads of the loco configuration left out.
-Frames driving(const Frames& frames)
-{
-    Frames out;
-    for (const FrameFields& f : frames)
-        if (f.command != Command::ReadLocoEntry)
-            out << f;
-    return out;
-}
-
-struct Notes
-{
-    QObject context;
-    QStringList reasons;
-    explicit Notes(ControllerLink& link)
-    {
-        QObject::connect(&link, &ControllerLink::noted, &context,
-                         [this](const QString&, const QString&, const QString& why) { reasons << why; });
-    }
-};
-
-// The main window on the fake port with its phone server listening on 127.0.0.1; settings as
-// given, the rest cleared.
-struct PhoneRig
-{
-    std::unique_ptr<DashboardRig> rig;
-    WiThrottleServer* server = nullptr;
-
-    explicit PhoneRig(const Stored& settings = {}, bool checked = true)
-    {
-        QSettings("KORADIN", "KORADIN").clear();
-        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
-            WriteSetting(it.key(), it.value(), "Taktora");
-        rig = std::make_unique<DashboardRig>(QStringList{"--locos", "3:28,1000:126"});
-        if (checked)
-            rig->check();
-        server = rig->window->phoneServer();
-        if (!server->isListening())
-            server->listen(0, QHostAddress::LocalHost);
-    }
-    krPhoneThrottles* dialog()
-    {
-        rig->window->findChild<QAction*>("btnPhones")->trigger();
-        return rig->window->findChild<krPhoneThrottles*>();
-    }
-    QLabel* panel() const { return rig->window->findChild<QLabel*>("pnlPhones"); }
-    Frames drivingFrames() const { return driving(rig->sent()); }
-};
 } // namespace
 
 class TestWiThrottleAccess : public QObject
@@ -220,15 +169,9 @@ private slots:
     {
         QSettings("KORADIN", "KORADIN").clear();
         const Access defaults = WiThrottle::Settings::access();
-        const Access fresh;
-        QCOMPARE(defaults.approval, fresh.approval);
-        QCOMPARE(defaults.devices, fresh.devices);
-        QCOMPARE(defaults.allowPower, fresh.allowPower);
-        QCOMPARE(defaults.maxSpeedPercent, fresh.maxSpeedPercent);
-        QCOMPARE(defaults.maxConnections, fresh.maxConnections);
-        QVERIFY(defaults.approval && defaults.allowPower);
+        QVERIFY(defaults.approval && defaults.allowPower && defaults.devices.isEmpty());
+        QCOMPARE(defaults.maxSpeedPercent, 100);
         QCOMPARE(defaults.maxConnections, 32);
-        QCOMPARE(WiThrottle::Settings::port(), quint16(DefaultPort));
 
         WriteSetting("WiThrottleApproval", "ja", "Taktora");
         WriteSetting("WiThrottleAllowPower", "0", "Taktora");
@@ -258,10 +201,10 @@ private slots:
     void approvalAndRejection()
     {
         PhoneRig p;
-        QLabel* panel = p.panel();
-        QVERIFY(panel->isVisibleTo(p.rig->window.get()));
-        QCOMPARE(panel->text(), QStringLiteral("Handregler: bereit"));
-        QVERIFY(panel->toolTip().contains(QStringLiteral("auf 127.0.0.1, Port %1").arg(p.server->port())));
+        QLabel* label = p.panel();
+        QVERIFY(label->isVisibleTo(p.rig->window.get()));
+        QCOMPARE(label->text(), QStringLiteral("Handregler: bereit"));
+        QVERIFY(label->toolTip().contains(QStringLiteral("auf 127.0.0.1, Port %1").arg(p.server->port())));
         krPhoneThrottles* dialog = p.dialog();
         auto* waiting = dialog->findChild<QListWidget*>("lstWaiting");
         auto* approve = dialog->findChild<QPushButton*>("cmdApprove");
@@ -277,8 +220,8 @@ private slots:
         QCOMPARE(anna.lines.count(kApprovalNeeded), 3);
         QVERIFY(!anna.lines.contains("MTAS3<;>V0")); // not acquired
         QCOMPARE(p.drivingFrames(), Frames{});
-        QCOMPARE(panel->text(), QStringLiteral("Handregler: 1 wartet"));
-        QVERIFY(panel->font().bold());
+        QCOMPARE(label->text(), QStringLiteral("Handregler: 1 wartet"));
+        QVERIFY(label->font().bold());
         QCOMPARE(waiting->count(), 1);
         QVERIFY(waiting->item(0)->text().contains("Anna") && waiting->item(0)->text().contains("phone-a"));
         QVERIFY(approve->isEnabled()); // the only one waiting, without a choice
@@ -288,14 +231,14 @@ private slots:
         ben.send("HUtablet-b");
         QVERIFY(ben.sendAndSettle("MT+S7<;>S7", "NBen"));
         QCOMPARE(waiting->count(), 2);
-        QCOMPARE(panel->text(), QStringLiteral("Handregler: 2 warten"));
+        QCOMPARE(label->text(), QStringLiteral("Handregler: 2 warten"));
         QVERIFY(!approve->isEnabled()); // two wait: which one?
         waiting->setCurrentRow(waiting->item(0)->text().contains("Anna") ? 0 : 1);
         approve->click();
         QVERIFY(anna.waitFor("Hm" + approvedText()));
         QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("phone-a"));
-        QCOMPARE(panel->text(), QStringLiteral("Handregler: 1, 1 wartet"));
-        QVERIFY(panel->sizeHint().width() <= panel->minimumWidth()); // the bold text is not cut
+        QCOMPARE(label->text(), QStringLiteral("Handregler: 1, 1 wartet"));
+        QVERIFY(label->sizeHint().width() <= label->minimumWidth()); // the bold text is not cut
         QCOMPARE(waiting->count(), 1);
 
         QVERIFY(anna.sendAndSettle("MT+S3<;>S3", "NAnna"));
@@ -305,7 +248,7 @@ private slots:
         reject->click(); // Ben, the only one left
         QVERIFY(ben.waitFor("HM" + rejectedText()));
         QVERIFY(ben.closedByServer());
-        QTRY_COMPARE(panel->text(), QStringLiteral("Handregler: 1 verbunden"));
+        QTRY_COMPARE(label->text(), QStringLiteral("Handregler: 1 verbunden"));
         QCOMPARE(waiting->item(0)->text(), QStringLiteral("keines"));
         QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("phone-a"));
         QCOMPARE(p.drivingFrames(), Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63))});
@@ -511,50 +454,108 @@ private slots:
         QCOMPARE(phone.lines.filter(QRegularExpression("^MTA.*<;>V")).size(), MaxHeldLocos);
     }
 
-    // What the permissions refuse or change, with the phone's alerts and the frames.
-    void permissions_data()
+    // What a phone is told for each line (alerts, track power and speeds exactly), the frames and
+    // the monitor's reasons, under the stored permissions. "click" presses loco 3's direction
+    // button, "hold" opens a window that keeps the line and the track switched off, "window255"
+    // moves loco 3's slider to full speed. Where forward is given, button, picture, tooltip, phone
+    // and loco entry must all say that direction (1 forward).
+    void phoneLines_data()
     {
         QTest::addColumn<Stored>("stored");
         QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QStringList>("told"); // exactly the phone's state lines and alerts after the acquire
+        QTest::addColumn<QStringList>("told");
         QTest::addColumn<Frames>("frames");
-        const QString power = "HM" + powerNotAllowedText();
-        QTest::newRow("track power refused both ways")
-            << Stored{{"WiThrottleAllowPower", "0"}} << QStringList{"PPA1", "PPA0"}
-            << QStringList{power, power} << Frames{};
-        QTest::newRow("track power allowed")
-            << Stored{} << QStringList{"PPA1"} << QStringList{"PPA1"} << Frames{Request::setTrackMode(1, 1)};
-        QTest::newRow("half speed: full travel is 50 %, half travel a quarter")
-            << Stored{{"WiThrottleMaxSpeed", "50"}}
-            << QStringList{"MTAS3<;>V126", "MTA*<;>qV", "MTAS3<;>V63", "MTA*<;>qV", "MTAS3<;>X"}
-            << QStringList{"MTAS3<;>V126", "MTAS3<;>V63"}
-            << Frames{Request::setLocoSpeed(1, 3, 128), Request::setLocoSpeed(1, 3, 64),
-                      Request::stopLoco(1, 3)};
-        QTest::newRow("the window beyond the cap: the phone at full travel")
-            << Stored{{"WiThrottleMaxSpeed", "25"}} << QStringList{"window255", "MTA*<;>qV"}
-            << QStringList{"MTAS3<;>V126", "MTAS3<;>V126"} << Frames{Request::setLocoSpeed(1, 3, 255)};
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<int>("forward"); // of loco 3; -1 unchecked
+        const auto row = [](const char* name, const Stored& stored, const QStringList& sent,
+                            const QStringList& told, const Frames& frames, const QStringList& logged,
+                            int forward = -1) {
+            QTest::newRow(name) << stored << sent << told << frames << logged << forward;
+        };
+        const QString fast = "Geschwindigkeit über 126", s128 = shortAddressText(128),
+                      no = "nicht unterstützt";
+        const QString s7 = addressMismatchText("S3", "S7"), named = addressMismatchText("S3", "Lok 1000"),
+                      unknown = unknownLocoText("Lok 9"), power = powerNotAllowedText();
+        const QString busy =
+            "Der Controller ist belegt: die Lok-Konfiguration ist geöffnet. Bitte später noch einmal.";
+        const QString acquire = "MT+S3<;>S3", v0 = "MTAS3<;>V0";
+        row("speeds beyond 126 ignored, negative stops; steps of a loco outside the configuration", {},
+            {"MT+S9<;>S9", "MTAS9<;>V127", "MTAS9<;>V200", "MTAS9<;>V999", "MTAS9<;>V-1", "MT+L128<;>L128"},
+            {"MTAS9<;>V0", "MTAS9<;>s1", "MTAL128<;>V0", "MTAL128<;>s1"}, {Request::stopLoco(1, 9)},
+            {fast, fast, fast});
+        row("short addresses end at 127", {}, {"MT+S128<;>S128", "MT+L128<;>S128", "MTAS128<;>V10"},
+            {"HM" + s128, "HM" + s128, "HM" + s128}, {}, {s128, s128, s128});
+        row("a key names its own loco, a roster name a configured one", {},
+            {"MT+S3<;>S7", "MT+S3<;>ELok 1000", "MT+S9<;>ELok 9", "MTAS3<;>V10"},
+            {"HM" + s7, "HM" + named, "HM" + unknown}, {}, {s7, named, unknown, "Lok nicht übernommen"});
+        row("not offered yet", {}, {"PTA2LT12", "PRA2IR:1", "RC+<;>S3<;>S3", "D0123"},
+            {"HM" + notSupportedText("Weichen"), "HM" + notSupportedText("Fahrstraßen"),
+             "HM" + notSupportedText("Mehrfachtraktionen"), "HM" + notSupportedText("Direkte DCC-Befehle")},
+            {}, {no, no, no, no});
+        row("button pressed: forward", {}, {acquire, "click"}, {v0}, {Request::setLocoDirection(1, 3, true)},
+            {}, 1);
+        row("phone R0: backward", {}, {acquire, "click", "MTAS3<;>R0"}, {v0},
+            {Request::setLocoDirection(1, 3, true), Request::setLocoDirection(1, 3, false)}, {}, 0);
+        row("a window holds the line: refused with its reason, the stop passes, the track is off already", {},
+            {acquire, "hold", "MTAS3<;>V10", "MTAS3<;>F10", "MTAS3<;>X", "PPA0", "PPA1"},
+            {v0, "HM" + busy, "HM" + busy, "PPA0", "HM" + busy}, {Request::stopLoco(1, 3)},
+            {busy, busy, busy});
+        row("track power refused both ways", {{"WiThrottleAllowPower", "0"}}, {"PPA1", "PPA0"},
+            {"HM" + power, "HM" + power}, {}, {power, power});
+        row("track power allowed", {}, {"PPA1"}, {"PPA1"}, {Request::setTrackMode(1, 1)}, {});
+        row("half speed: full travel is 50 %, half travel a quarter", {{"WiThrottleMaxSpeed", "50"}},
+            {acquire, "MTAS3<;>V126", "MTA*<;>qV", "MTAS3<;>V63", "MTA*<;>qV", "MTAS3<;>X"},
+            {v0, "MTAS3<;>V126", "MTAS3<;>V63"},
+            {Request::setLocoSpeed(1, 3, 128), Request::setLocoSpeed(1, 3, 64), Request::stopLoco(1, 3)}, {});
+        row("the window beyond the cap: the phone at full travel", {{"WiThrottleMaxSpeed", "25"}},
+            {acquire, "window255", "MTA*<;>qV"}, {v0, "MTAS3<;>V126", "MTAS3<;>V126"},
+            {Request::setLocoSpeed(1, 3, 255)}, {});
     }
-    void permissions()
+    void phoneLines()
     {
         QFETCH(Stored, stored);
         QFETCH(QStringList, sent);
         QFETCH(QStringList, told);
         QFETCH(Frames, frames);
+        QFETCH(QStringList, logged);
+        QFETCH(int, forward);
         stored.insert("WiThrottleApproval", "0");
-        PhoneRig p(stored);
+        PhoneRig p(stored); // loco 3 on throttle 2
+        Notes notes(p.rig->window->link());
         Phone phone;
         QVERIFY(phone.connectTo(p.server->port()));
-        QVERIFY(phone.sendAndSettle("MT+S3<;>S3", "NAnna"));
-        QVERIFY(phone.waitFor("MTAS3<;>s2"));
+        QVERIFY(phone.waitFor("RL2]\\[Lok 3}|{3}|{S]\\[Lok 1000}|{1000}|{L"));
         phone.lines.clear();
+        p.rig->link.port.resetLog(); // the roster read of the greeting
+        QToolButton* button = p.rig->window->throttle(2)->directionButton();
+        LineClient window(p.rig->window->link(), "Lok-Konfiguration", LineClient::Kind::Screen);
         for (const QString& line : sent) {
-            if (line == "window255")
-                p.rig->find<QSlider>("krSlider_2")->setValue(0); // loco 3 at full speed
+            if (line == "click")
+                button->click();
+            else if (line == "hold")
+                window.holdExclusive("die Lok-Konfiguration ist geöffnet", true);
+            else if (line == "window255")
+                p.rig->find<QSlider>("krSlider_2")->setValue(0);
             else
-                QVERIFY(phone.sendAndSettle(line.toUtf8(), "NAnna"));
+                QVERIFY(phone.sendAndSettle(line.toUtf8()));
         }
-        QTRY_COMPARE(p.drivingFrames(), frames);
-        QTRY_COMPARE(phone.lines.filter(QRegularExpression("^(HM|PPA|MTAS3<;>V)")), told);
+        QVERIFY(phone.sendAndSettle("MTA*<;>qR"));
+        for (const QString& line : told)
+            QVERIFY2(phone.lines.contains(line), qPrintable(line));
+        const QRegularExpression exact("^(HM|PPA|MTA.*<;>V)");
+        QCOMPARE(phone.lines.filter(exact), told.filter(exact));
+        QTRY_COMPARE(p.rig->sent(), frames);
+        QCOMPARE(notes.reasons, logged);
+        if (forward < 0)
+            return;
+        const FrameFields e = p.rig->board().answer(Request::readLocoEntry(1, 3));
+        const QString listed = Locos::directionNodeText(Locos::locoFromEntry(e.data1, e.data2, e.data3));
+        QCOMPARE(listed, QStringLiteral("Fahrtrichtung: ") + (forward ? "vorwärts" : "rückwärts"));
+        QCOMPARE(button->toolTip(), listed);
+        QCOMPARE(button->isChecked(), forward == 1);
+        const QIcon picture(forward ? ":/icons/direction_forward.png" : ":/icons/direction_reverse.png");
+        QCOMPARE(button->icon().pixmap(32).toImage(), picture.pixmap(32).toImage());
+        QCOMPARE(phone.lines.filter("MTAS3<;>R").last(), QString("MTAS3<;>R%1").arg(forward));
     }
 
     // The network the settings name, and one that is not an address at all: nowhere, not everywhere.
