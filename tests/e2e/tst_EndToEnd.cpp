@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QThread>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <thread>

@@ -10,7 +10,6 @@
 #include "ValidationRule.h"
 
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
