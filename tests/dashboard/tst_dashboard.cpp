@@ -517,30 +517,6 @@ private slots:
         }
     }
 
-    // The loco list switches the track off as it opens: the lamps behind it say so at once.
-    void lampsShowTheTrackSwitchedOffBehindTheLocoList()
-    {
-        DashboardRig rig;
-        rig.check();
-        rig.find<QPushButton>("btnLoadCircuit")->click();
-        QCOMPARE(rig.find<Lamp>("shpCircuitOn")->color(), kGreen);
-        QColor onWhileOpen, offWhileOpen;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (dialog && dialog->windowTitle().contains("(Controller ")) {
-                onWhileOpen = rig.find<Lamp>("shpCircuitOn")->color();
-                offWhileOpen = rig.find<Lamp>("shpCircuitOff")->color();
-                dialog->reject();
-            }
-        });
-        closer.start(5);
-        rig.find<QPushButton>("btnProgrammedLocos")->click();
-        QCOMPARE(rig.board().trackMode(), TrackMode::Off);
-        QCOMPARE(onWhileOpen, QColor(0, 0, 0));
-        QCOMPARE(offWhileOpen, kRed);
-    }
-
     void closingIsRefusedWhileADecoderNumberIsWrong()
     {
         DashboardRig rig;

@@ -129,26 +129,6 @@ private slots:
         QTEST(listed, "listed");
     }
 
-    void opensSortedAndClosesWithTheTrackOff()
-    {
-        Rig rig({"--controller", "2", "--locos", "7:14,3:28,5:126"});
-        QVERIFY2(rig.open(2), qPrintable(rig.sim.errorString()));
-        QCOMPARE(rig.shown(), (QStringList{"3:28B", "5:126B", "7:14B"}));
-        QCOMPARE(rig.window->windowTitle(),
-                 QStringLiteral("Lok-Konfiguration / Programmierung (Controller 2)"));
-        QCOMPARE(rig.enabled(), QStringLiteral("010000"));
-        QVERIFY(!rig.tree()->currentIndex().isValid());
-        const Frames opening = fullRead(2, 3) + Frames{Request::setTrackMode(2, TrackMode::Off)};
-        QCOMPARE(rig.sim.requests(), opening);
-        // While a programming operation runs ("Abbruch" shown) the window stays.
-        auto* cancel = rig.get<QPushButton>("cmdBreak");
-        cancel->show();
-        QVERIFY(!rig.window->close());
-        cancel->hide();
-        QVERIFY(rig.window->close());
-        QCOMPARE(rig.sim.requests(), opening + Frames{Request::setTrackMode(2, TrackMode::Off)});
-    }
-
     // One action on a Controller holding 12 and 3: the question asked (title|text), the frames
     // after the opening, the locos shown and the buttons' states afterwards.
     void changes_data()
@@ -269,32 +249,53 @@ private slots:
         QCOMPARE(rig.shown(), (QStringList{"3:14B", "7:14B", "9:28B"}));
     }
 
-    // An empty board answers the first request with the end; a silent one fails it with one box,
-    // and the silent track-off commands make three attempts each without a word.
-    void emptyAndSilentControllers_data()
+    // A board of three, an empty one (it answers the first request with the end) and a silent
+    // one (one box for the read, and the silent track-off commands make three attempts each
+    // without a word): the list the window opens with, and the closing that switches the track off.
+    void opensAndClosesWithTheTrackOff_data()
     {
         QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("controller");
+        QTest::addColumn<QStringList>("locos");
         QTest::addColumn<Frames>("opening");
         QTest::addColumn<QStringList>("boxes");
-        const FrameFields off = Request::setTrackMode(1, TrackMode::Off);
-        QTest::newRow("empty") << QStringList{"--locos", ""} << Frames{Request::readFirstLocoEntry(1), off}
-                               << QStringList{};
-        QTest::newRow("silent") << QStringList{"--fault", "no-answer"}
-                                << Frames(2, Request::readFirstLocoEntry(1)) + Frames(3, off)
-                                << QStringList{"Controller 1 antwortet nicht."};
+        QTest::addColumn<int>("closing"); // track-off frames, closed by Escape in the empty rows
+        const auto off = [](quint8 c) { return Request::setTrackMode(c, TrackMode::Off); };
+        QTest::newRow("sorted") << QStringList{"--controller", "2", "--locos", "7:14,3:28,5:126"} << 2
+                                << QStringList{"3:28B", "5:126B", "7:14B"} << fullRead(2, 3) + Frames{off(2)}
+                                << QStringList{} << 1;
+        QTest::newRow("empty") << QStringList{"--locos", ""} << 1 << QStringList{}
+                               << Frames{Request::readFirstLocoEntry(1), off(1)} << QStringList{} << 1;
+        QTest::newRow("silent") << QStringList{"--fault", "no-answer"} << 1 << QStringList{}
+                                << Frames(2, Request::readFirstLocoEntry(1)) + Frames(3, off(1))
+                                << QStringList{"Controller 1 antwortet nicht."} << 3;
     }
-    void emptyAndSilentControllers()
+    void opensAndClosesWithTheTrackOff()
     {
         QFETCH(QStringList, args);
         QFETCH(Frames, opening);
+        QFETCH(int, controller);
         Rig rig(args);
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        QCOMPARE(rig.shown(), QStringList{});
+        QVERIFY2(rig.open(quint8(controller)), qPrintable(rig.sim.errorString()));
+        QTEST(rig.shown(), "locos");
+        QCOMPARE(rig.window->windowTitle(),
+                 QStringLiteral("Lok-Konfiguration / Programmierung (Controller %1)").arg(controller));
+        QCOMPARE(rig.enabled(), QStringLiteral("010000"));
+        QVERIFY(!rig.tree()->currentIndex().isValid());
         QCOMPARE(rig.sim.requests(), opening);
         QTEST(takeShownTexts(), "boxes");
-        rig.window->reject(); // Escape
+        // While a programming operation runs ("Abbruch" shown) the window stays.
+        auto* cancel = rig.get<QPushButton>("cmdBreak");
+        cancel->show();
+        QVERIFY(!rig.window->close());
+        cancel->hide();
+        if (rig.shown().isEmpty())
+            rig.window->reject(); // Escape
+        else
+            QVERIFY(rig.window->close());
+        QFETCH(int, closing);
         QCOMPARE(rig.sim.requests().mid(opening.size()),
-                 Frames(opening.size() > 2 ? 3 : 1, Request::setTrackMode(1, TrackMode::Off)));
+                 Frames(closing, Request::setTrackMode(quint8(controller), TrackMode::Off)));
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
@@ -355,36 +356,6 @@ private slots:
         dash.get<QPushButton>("btnProgrammedLocos")->click();
         QCOMPARE(said, QStringList{});
         QCOMPARE(shown, QStringList{"3"});
-    }
-
-    // Window size asked for (twips) and what the window, the tab control and the tree become;
-    // the toolbar always sits 150 below the tree.
-    void resizeRules_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("tabHeight");
-        QTest::addColumn<int>("treeHeight");
-        QTest::newRow("too low, narrower") << 5000 << 4000 << 5055 << 3975;
-        QTest::newRow("higher, wider") << 9000 << 8000 << 7205 << 6125;
-    }
-    void resizeRules()
-    {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        Rig rig({"--locos", ""});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        rig.window->resize(TwipsToPixels(width), TwipsToPixels(height));
-        QCoreApplication::processEvents();
-        auto* tab = rig.get<QTabWidget>("tabProgramming");
-        QCOMPARE(rig.window->size(), QSize(TwipsToPixels(6750), TwipsToPixels(qMax(height, 5850))));
-        QFETCH(int, tabHeight);
-        QFETCH(int, treeHeight);
-        QCOMPARE(tab->height(), TwipsToPixels(tabHeight));
-        QCOMPARE(rig.tree()->height(), TwipsToPixels(treeHeight));
-        QCOMPARE(rig.get<QToolBar>("tlbLocoList")->y() - rig.tree()->geometry().bottom() - 1,
-                 TwipsToPixels(150));
-        QCOMPARE(rig.tree()->mapTo(tab, QPoint(0, 0)), QPoint(TwipsToPixels(120), TwipsToPixels(480)));
     }
 };
 
