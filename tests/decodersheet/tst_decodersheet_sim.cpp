@@ -343,29 +343,24 @@ private slots:
         QCOMPARE(second.values(), held);
     }
 
-    void failedSaveSaysWhyAndKeepsTheOlderFile_data()
-    {
-        QTest::addColumn<int>("reason");
-        QTest::newRow("folder without write permission") << int(FailingSave::ReadOnlyFolder);
-        QTest::newRow("disk full") << int(FailingSave::DiskFull);
-    }
-
+    // A folder without write permission, then a full disk.
     void failedSaveSaysWhyAndKeepsTheOlderFile()
     {
-        QFETCH(int, reason);
         Rig rig({});
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
         const QByteArray older = (kHeader + "1,Basisadresse,3,gelesen\n").toUtf8();
-        FailingSave failing(FailingSave::Reason(reason), older);
-        rig.file = failing.path();
-        rig.click("cmdSave");
-        failing.lift();
-        QCOMPARE(failing.contents(), older);
-        const QStringList shown = takeShownTexts();
-        const QString start = "Die Datei " + rig.file + " konnte nicht geschrieben werden:\n\n";
-        QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
-                 qPrintable(shown.join('|')));
-        QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
+        for (const auto reason : {FailingSave::ReadOnlyFolder, FailingSave::DiskFull}) {
+            FailingSave failing(reason, older);
+            rig.file = failing.path();
+            rig.click("cmdSave");
+            failing.lift();
+            QCOMPARE(failing.contents(), older);
+            const QStringList shown = takeShownTexts();
+            const QString start = "Die Datei " + rig.file + " konnte nicht geschrieben werden:\n\n";
+            QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+                     qPrintable(shown.join('|')));
+            QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
+        }
     }
 
     void malformedFileIsRefusedWhole_data()

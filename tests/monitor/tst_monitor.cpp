@@ -200,28 +200,24 @@ private slots:
                               ";Handregler 1;;;nicht ausgeführt;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
     }
 
-    void failedSaveSaysWhyAndKeepsTheOlderFile_data()
-    {
-        QTest::addColumn<int>("reason");
-        QTest::newRow("folder without write permission") << int(FailingSave::ReadOnlyFolder);
-        QTest::newRow("disk full") << int(FailingSave::DiskFull);
-    }
+    // A folder without write permission, then a full disk.
     void failedSaveSaysWhyAndKeepsTheOlderFile()
     {
-        QFETCH(int, reason);
         Rig rig;
         krTrafficMonitor monitor(rig.link);
         QVERIFY(rig.screen.transact(Request::setLocoSpeed(1, 3, 200), 1, false, 2).answered());
         rig.model.publish();
-        FailingSave failing(FailingSave::Reason(reason), "older\n");
-        QVERIFY(!monitor.saveCsv(failing.path()));
-        failing.lift();
-        QCOMPARE(failing.contents(), QByteArray("older\n"));
-        const QString start =
-            "Der Datenverkehr konnte nicht in die Datei\n" + failing.path() + "\ngespeichert werden:\n\n";
-        const QStringList shown = takeShownTexts();
-        QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
-                 qPrintable(shown.join('|')));
+        for (const auto reason : {FailingSave::ReadOnlyFolder, FailingSave::DiskFull}) {
+            FailingSave failing(reason, "older\n");
+            QVERIFY(!monitor.saveCsv(failing.path()));
+            failing.lift();
+            QCOMPARE(failing.contents(), QByteArray("older\n"));
+            const QString start =
+                "Der Datenverkehr konnte nicht in die Datei\n" + failing.path() + "\ngespeichert werden:\n\n";
+            const QStringList shown = takeShownTexts();
+            QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+                     qPrintable(shown.join('|')));
+        }
     }
 
     // The save dialog starts in the documents folder, then where the last file went (a cancel
