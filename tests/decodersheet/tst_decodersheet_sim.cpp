@@ -94,358 +94,340 @@ class tst_decodersheet_sim : public QObject
 
 private slots:
     void init() { MessageBox::takeShown(); }
-    void readAll_data();
-    void readAll();
-    void cancelBetweenCvs();
-    void cableGoes_data();
-    void cableGoes();
-    void saveCompareAndRestoreOntoASecondDecoder();
-    void failedSaveSaysWhyAndKeepsTheOlderFile_data();
-    void failedSaveSaysWhyAndKeepsTheOlderFile();
-    void malformedFileIsRefusedWhole_data();
-    void malformedFileIsRefusedWhole();
-    void openedFromTheDashboard();
-    void fileNames_data();
-    void fileNames();
-};
 
-void tst_decodersheet_sim::readAll_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<Values>("values");
-    QTest::addColumn<QString>("summary");
-    Values missing19 = kFactory;
-    missing19[19] = -1;
-    Values lost1 = kFactory;
-    lost1[1] = -1;
-    QTest::newRow("factory decoder") << QStringList{} << kFactory << "12 von 12 CVs gelesen, 0 mit Fehler";
-    QTest::newRow("a CV the decoder lacks")
-        << QStringList{"--missing-cv", "19"} << missing19 << "11 von 12 CVs gelesen, 1 mit Fehler";
-    // The first bit verify of CV 1 goes unanswered on all three attempts.
-    QTest::newRow("a lost answer") << QStringList{"--fault", "no-answer:3@34"} << lost1
-                                   << "11 von 12 CVs gelesen, 1 mit Fehler";
-}
-
-void tst_decodersheet_sim::readAll()
-{
-    QFETCH(QStringList, args);
-    QFETCH(Values, values);
-    Rig rig(args);
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    QCOMPARE(rig.window->windowTitle(), QStringLiteral("Decoder-Datenblatt (Controller 1)"));
-    QCOMPARE(rig.sim.requests().last(), kOff); // the opening switched the track off
-    rig.click("cmdReadAll");
-    QCOMPARE(rig.values(), values);
-    for (int i = 0; i < rig.window->rows().size(); ++i)
-        QCOMPARE(rig.statuses()[i], values.values()[i] < 0 ? "Fehler" : "gelesen");
-    QTEST(rig.summary(), "summary");
-    auto* bar = qobject_cast<QProgressBar*>(rig.window->findChild<QWidget*>("sspProgressPanel"));
-    QVERIFY(bar);
-    QTRY_COMPARE(bar->text(), QStringLiteral("100 %"));
-    // Programming mode only around the read; a CV of value 0 costs the byte verify as well.
-    const Frames sent = rig.sent();
-    QCOMPARE(sent.first(), kOn);
-    QCOMPARE(sent.last(), kOff);
-    QVERIFY(sent.contains(Request::cvByte(1, Command::VerifyCvByte, 19, 0)));
-    QCOMPARE(rig.window->model()->index(7, SheetModel::NameColumn).data().toString(),
-             QStringLiteral("Herstellerkennung (Public Domain & Do-It-Yourself Decoders)"));
-    QVERIFY(rig.window->model()
-                ->index(11, SheetModel::ValueColumn)
-                .data(Qt::ToolTipRole)
-                .toString()
-                .contains("Bit 1, Fahrstufen: 28 oder 128"));
-}
-
-// "Abbruch" while the fourth CV is read: three rows read, the rest "nicht gelesen", the window
-// not closable meanwhile. Verifies of 20 ms let the window take its events after each one.
-void tst_decodersheet_sim::cancelBetweenCvs()
-{
-    Rig rig({"--verify-ms", "20,20"});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    bool stayedOpen = false;
-    connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
-        if (index.row() == 2)
-            QTimer::singleShot(0, rig.window.get(), [&] {
-                rig.window->reject();
-                stayedOpen = rig.window->isVisible();
-                rig.click("cmdBreak");
-            });
-    });
-    rig.click("cmdReadAll");
-    QVERIFY(stayedOpen);
-    QCOMPARE(rig.statuses().mid(2, 2), (QStringList{"gelesen", "nicht gelesen"}));
-    QCOMPARE(rig.values().values().mid(3), QList<int>(9, -1));
-    QCOMPARE(rig.summary(), QStringLiteral("Abgebrochen: 3 von 12 CVs gelesen, 0 mit Fehler"));
-    // CV 4's first bit verify was the last exchange before programming mode went off.
-    const Frames sent = rig.sent();
-    QCOMPARE(sent.mid(sent.size() - 2), (Frames{Request::cvBit(1, Command::VerifyCvBit, 4, 0, 1), kOff}));
-    QVERIFY(!rig.window->isBusy());
-    rig.window->reject();
-    QVERIFY(!rig.window->isVisible());
-    QCOMPARE(rig.sim.requests().last(), kOff);
-}
-
-// The cable goes once CV 3 is done: one port error, the read or write stops at the next CV, the
-// rows not reached keep their state, and programming mode is not switched off over a dead line.
-// The check lost there instead (the main window has noticed a pulled cable, or the options
-// changed) stops it the same way, without a word and without another frame.
-void tst_decodersheet_sim::cableGoes_data()
-{
-    QTest::addColumn<bool>("write");
-    QTest::addColumn<bool>("pulled"); // else the check is lost
-    QTest::addColumn<QStringList>("statuses");
-    QTest::addColumn<QString>("summary");
-    const QStringList read =
-        QStringList(3, "gelesen") + QStringList{"Fehler"} + QStringList(8, "nicht gelesen");
-    QTest::newRow("Alle lesen") << false << true << read << "Abgebrochen: 3 von 12 CVs gelesen, 1 mit Fehler";
-    QTest::newRow("Alle lesen, check lost")
-        << false << false << read << "Abgebrochen: 3 von 12 CVs gelesen, 1 mit Fehler";
-    // CV 7 and CV 8 take no new value.
-    QTest::newRow("Geänderte schreiben")
-        << true << true
-        << QStringList(3, "geschrieben") + QStringList{"Fehler", "geändert", "geändert"} +
-               QStringList(2, "nicht gelesen") + QStringList(4, "geändert")
-        << "Abgebrochen: 3 CVs geschrieben und geprüft, 1 mit Fehler";
-}
-
-void tst_decodersheet_sim::cableGoes()
-{
-    QFETCH(bool, write);
-    QFETCH(bool, pulled);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("ttyTaktora");
-    Rig rig({"--link", link});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    Values wanted;
-    for (int i = 0; write && i < 12; ++i) {
-        rig.window->model()->setData(rig.window->model()->index(i, SheetModel::ValueColumn), 100 + i,
-                                     Qt::EditRole);
-        wanted.insert(rig.window->rows()[i].cv, rig.window->rows()[i].value.value_or(-1));
-    }
-    qsizetype sentBefore = -1;
-    connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
-        if (index.row() != 2)
-            return;
-        sentBefore = rig.sim.requests().size();
-        if (!pulled)
-            return rig.link.clearCheck();
-        ::kill(pid_t(rig.sim.pid()), SIGUSR1);
-        while (QFileInfo::exists(link))
-            QThread::msleep(5);
-    });
-    MessageBox::setNextAnswer(QMessageBox::Yes);
-    rig.click(write ? "cmdWriteChanged" : "cmdReadAll");
-    QStringList boxes = takeShownTexts().mid(write ? 1 : 0);
-    // A pulled cable: one port box, or none when the line noticed the port gone before the next
-    // exchange (as it does under load), which ends the read as a lost check does.
-    QVERIFY2(boxes.size() <= (pulled ? 1 : 0), qPrintable(boxes.join(" | ")));
-    if (!boxes.isEmpty())
-        QVERIFY2(boxes.first().startsWith("Fehler beim Zugriff auf COM3"), qPrintable(boxes.first()));
-    if (!pulled)
-        QCOMPARE(rig.sim.requests().size(), sentBefore);
-    QTEST(rig.statuses(), "statuses");
-    QTEST(rig.summary(), "summary");
-    if (write) // every wanted value stays, the failed one included
-        QCOMPARE(rig.values(), wanted);
-    QVERIFY(!rig.window->isBusy());
-}
-
-// The name a sheet is offered to be saved under, from the address the read CVs give.
-void tst_decodersheet_sim::fileNames_data()
-{
-    QTest::addColumn<Values>("cvs");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("short address") << Values{{1, 3}, {29, 6}} << "lok3.csv";
-    QTest::newRow("long address") << Values{{1, 3}, {17, 199}, {18, 31}, {29, 38}} << "lok1823.csv";
-    QTest::newRow("long, CV 18 unread") << Values{{1, 3}, {17, 199}, {29, 38}} << "datenblatt.csv";
-    QTest::newRow("CV 29 unread") << Values{{1, 3}} << "datenblatt.csv";
-    QTest::newRow("CV 1 is 0") << Values{{1, 0}, {29, 6}} << "datenblatt.csv";
-}
-void tst_decodersheet_sim::fileNames()
-{
-    QFETCH(Values, cvs);
-    QList<Sheet::Row> rows = Sheet::defaultRows();
-    for (Sheet::Row& row : rows)
-        if (cvs.contains(row.cv))
-            row.value = cvs.value(row.cv);
-    QTEST(Sheet::suggestedFileName(rows), "name");
-    QCOMPARE(Sheet::withCsvSuffix("/tmp/lok3"), QStringLiteral("/tmp/lok3.csv"));
-    QCOMPARE(Sheet::withCsvSuffix("/tmp/Lok3.CSV"), QStringLiteral("/tmp/Lok3.CSV"));
-    QCOMPARE(Sheet::cvCount(1) + "/" + Sheet::cvCount(2), QStringLiteral("1 CV/2 CVs"));
-}
-
-void tst_decodersheet_sim::saveCompareAndRestoreOntoASecondDecoder()
-{
-    QTemporaryDir dir;
-    Values tuned = kFactory;
-    tuned[2] = 9;
-    tuned[29] = 38;
-    tuned[7] = 11;
-    const QString first =
-        writeFile(dir, "seed.csv", kHeader + "2,,9,gelesen\n7,,11,gelesen\n29,,38,gelesen\n");
+    void readAll_data()
     {
-        Rig rig({"--decoder-cvs", first});
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<Values>("values");
+        QTest::addColumn<QString>("summary");
+        Values missing19 = kFactory;
+        missing19[19] = -1;
+        Values lost1 = kFactory;
+        lost1[1] = -1;
+        QTest::newRow("factory decoder")
+            << QStringList{} << kFactory << "12 von 12 CVs gelesen, 0 mit Fehler";
+        QTest::newRow("a CV the decoder lacks")
+            << QStringList{"--missing-cv", "19"} << missing19 << "11 von 12 CVs gelesen, 1 mit Fehler";
+        // The first bit verify of CV 1 goes unanswered on all three attempts.
+        QTest::newRow("a lost answer")
+            << QStringList{"--fault", "no-answer:3@34"} << lost1 << "11 von 12 CVs gelesen, 1 mit Fehler";
+    }
+
+    void readAll()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(Values, values);
+        Rig rig(args);
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("Decoder-Datenblatt (Controller 1)"));
+        QCOMPARE(rig.sim.requests().last(), kOff); // the opening switched the track off
         rig.click("cmdReadAll");
-        QCOMPARE(rig.values(), tuned);
-        rig.file = dir.filePath("lok1"); // typed without its suffix
-        rig.click("cmdSave");
-        // A second loco's sheet: CV 3 differs, CV 19 is missing, CV 29 has no value.
-        rig.file = writeFile(dir, "lok2.csv",
-                             kHeader + "1,Basisadresse,3,gelesen\n2,,9,gelesen\n3,,20,gelesen\n4,,8,gelesen\n"
-                                       "5,,255,gelesen\n6,,110,gelesen\n7,,11,gelesen\n8,,13,gelesen\n"
-                                       "17,,192,gelesen\n18,,3,gelesen\n29,,,Fehler\n");
-        rig.click("cmdCompare");
-        QList<int> marked;
+        QCOMPARE(rig.values(), values);
         for (int i = 0; i < rig.window->rows().size(); ++i)
-            if (rig.window->model()->index(i, 0).data(SheetModel::DiffersRole).toBool())
-                marked << rig.window->rows()[i].cv;
-        QCOMPARE(marked, (QList<int>{3, 19, 29}));
-        QCOMPARE(rig.summary(), QStringLiteral("Vergleich mit lok2.csv: 3 CVs weichen ab"));
+            QCOMPARE(rig.statuses()[i], values.values()[i] < 0 ? "Fehler" : "gelesen");
+        QTEST(rig.summary(), "summary");
+        auto* bar = qobject_cast<QProgressBar*>(rig.window->findChild<QWidget*>("sspProgressPanel"));
+        QVERIFY(bar);
+        QTRY_COMPARE(bar->text(), QStringLiteral("100 %"));
+        // Programming mode only around the read; a CV of value 0 costs the byte verify as well.
+        const Frames sent = rig.sent();
+        QCOMPARE(sent.first(), kOn);
+        QCOMPARE(sent.last(), kOff);
+        QVERIFY(sent.contains(Request::cvByte(1, Command::VerifyCvByte, 19, 0)));
+        QVERIFY(rig.window->model()
+                    ->index(11, SheetModel::ValueColumn)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("Bit 1, Fahrstufen: 28 oder 128"));
     }
-    QFile saved(dir.filePath("lok1.csv"));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(saved.readAll()).split('\n');
-    QCOMPARE(lines.mid(0, 2), (QStringList{"CV,Name,Wert,Status", "1,Basisadresse,3,gelesen"}));
-    QCOMPARE(lines[8],
-             QStringLiteral("8,Herstellerkennung (Public Domain & Do-It-Yourself Decoders),13,gelesen"));
 
-    // The second decoder: other values everywhere, CV 18 not to be had.
-    Rig second({"--cv", "1=4,2=1,3=1,4=1,5=200,6=100,7=50,8=151,17=193,19=5,29=6", "--missing-cv", "18"});
-    QVERIFY2(second.open(), qPrintable(second.sim.errorString()));
-    second.file = saved.fileName();
-    second.click("cmdLoad");
-    QCOMPARE(second.statuses(), QStringList(12, "geändert"));
-    MessageBox::setNextAnswer(QMessageBox::Yes);
-    second.click("cmdWriteChanged");
-    QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 10 geänderte CVs auf den Decoder schreiben ?"});
-    QStringList expected(12, "geschrieben");
-    expected[6] = expected[7] = "geändert";
-    expected[9] = "Fehler";
-    QCOMPARE(second.statuses(), expected);
-    QCOMPARE(second.summary(),
-             QStringLiteral("9 CVs geschrieben und geprüft, 1 mit Fehler; nicht geschrieben, da "
-                            "nur lesbar: CV 7, CV 8"));
-    for (const FrameFields& f : second.sent())
-        QVERIFY(f.command != Command::WriteCvByte || (f.data1 != 7 && f.data1 != 8));
-    // The failed CV keeps the value it was to get: the next write offers it again, a save keeps it.
-    QCOMPARE(second.values(), tuned);
-    second.click("cmdWriteChanged");
-    QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 1 geänderte CV auf den Decoder schreiben ?"});
-    second.file = dir.filePath("lok2-nicht-geschrieben.csv");
-    second.click("cmdSave");
-    QFile failed(second.file);
-    QVERIFY(failed.open(QIODevice::ReadOnly));
-    QVERIFY(failed.readAll().contains("\n18,Erweiterte Adresse (niedrig),3,Fehler\n"));
-    // Read back, once the loss of the three unwritten values is confirmed: the first decoder's
-    // values, but its own version and maker.
-    const Frames before = second.sent();
-    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-        MessageBox::setNextAnswer(answer);
-        second.click("cmdReadAll");
-        QCOMPARE(second.sent().size() > before.size(), answer == QMessageBox::Yes);
+    // "Abbruch" while the fourth CV is read: three rows read, the rest "nicht gelesen", the window
+    // not closable meanwhile. Verifies of 20 ms let the window take its events after each one.
+    void cancelBetweenCvs()
+    {
+        Rig rig({"--verify-ms", "20,20"});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        bool stayedOpen = false;
+        connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
+            if (index.row() == 2)
+                QTimer::singleShot(0, rig.window.get(), [&] {
+                    rig.window->reject();
+                    stayedOpen = rig.window->isVisible();
+                    rig.click("cmdBreak");
+                });
+        });
+        rig.click("cmdReadAll");
+        QVERIFY(stayedOpen);
+        QCOMPARE(rig.statuses().mid(2, 2), (QStringList{"gelesen", "nicht gelesen"}));
+        QCOMPARE(rig.values().values().mid(3), QList<int>(9, -1));
+        QCOMPARE(rig.summary(), QStringLiteral("Abgebrochen: 3 von 12 CVs gelesen, 0 mit Fehler"));
+        // CV 4's first bit verify was the last exchange before programming mode went off.
+        const Frames sent = rig.sent();
+        QCOMPARE(sent.mid(sent.size() - 2), (Frames{Request::cvBit(1, Command::VerifyCvBit, 4, 0, 1), kOff}));
+        QVERIFY(!rig.window->isBusy());
+        rig.window->reject();
+        QVERIFY(!rig.window->isVisible());
+        QCOMPARE(rig.sim.requests().last(), kOff);
     }
-    QCOMPARE(takeShownTexts(),
-             QStringList(2, "Möchten Sie alle CVs lesen und dabei 3 geänderte, noch nicht geschriebene Werte "
-                            "verwerfen ?"));
-    Values held = tuned;
-    held[7] = 50;
-    held[8] = 151;
-    held[18] = -1;
-    QCOMPARE(second.values(), held);
-}
 
-void tst_decodersheet_sim::failedSaveSaysWhyAndKeepsTheOlderFile_data()
-{
-    QTest::addColumn<int>("reason");
-    QTest::newRow("folder without write permission") << int(FailingSave::ReadOnlyFolder);
-    QTest::newRow("disk full") << int(FailingSave::DiskFull);
-}
+    // The cable goes once CV 3 is done: one port error, the read or write stops at the next CV, the
+    // rows not reached keep their state, and programming mode is not switched off over a dead line.
+    // The check lost there instead (the main window has noticed a pulled cable, or the options
+    // changed) stops it the same way, without a word and without another frame.
+    void cableGoes_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<bool>("pulled"); // else the check is lost
+        QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<QString>("summary");
+        const QStringList read =
+            QStringList(3, "gelesen") + QStringList{"Fehler"} + QStringList(8, "nicht gelesen");
+        QTest::newRow("Alle lesen") << false << true << read
+                                    << "Abgebrochen: 3 von 12 CVs gelesen, 1 mit Fehler";
+        QTest::newRow("Alle lesen, check lost")
+            << false << false << read << "Abgebrochen: 3 von 12 CVs gelesen, 1 mit Fehler";
+        // CV 7 and CV 8 take no new value.
+        QTest::newRow("Geänderte schreiben")
+            << true << true
+            << QStringList(3, "geschrieben") + QStringList{"Fehler", "geändert", "geändert"} +
+                   QStringList(2, "nicht gelesen") + QStringList(4, "geändert")
+            << "Abgebrochen: 3 CVs geschrieben und geprüft, 1 mit Fehler";
+    }
 
-void tst_decodersheet_sim::failedSaveSaysWhyAndKeepsTheOlderFile()
-{
-    QFETCH(int, reason);
-    Rig rig({});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    const QByteArray older = (kHeader + "1,Basisadresse,3,gelesen\n").toUtf8();
-    FailingSave failing(FailingSave::Reason(reason), older);
-    rig.file = failing.path();
-    rig.click("cmdSave");
-    failing.lift();
-    QCOMPARE(failing.contents(), older);
-    const QStringList shown = takeShownTexts();
-    const QString start = "Die Datei " + rig.file + " konnte nicht geschrieben werden:\n\n";
-    QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
-             qPrintable(shown.join('|')));
-    QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
-}
+    void cableGoes()
+    {
+        QFETCH(bool, write);
+        QFETCH(bool, pulled);
+        QTemporaryDir dir;
+        const QString link = dir.filePath("ttyTaktora");
+        Rig rig({"--link", link});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        Values wanted;
+        for (int i = 0; write && i < 12; ++i) {
+            rig.window->model()->setData(rig.window->model()->index(i, SheetModel::ValueColumn), 100 + i,
+                                         Qt::EditRole);
+            wanted.insert(rig.window->rows()[i].cv, rig.window->rows()[i].value.value_or(-1));
+        }
+        qsizetype sentBefore = -1;
+        connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
+            if (index.row() != 2)
+                return;
+            sentBefore = rig.sim.requests().size();
+            if (!pulled)
+                return rig.link.clearCheck();
+            ::kill(pid_t(rig.sim.pid()), SIGUSR1);
+            while (QFileInfo::exists(link))
+                QThread::msleep(5);
+        });
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        rig.click(write ? "cmdWriteChanged" : "cmdReadAll");
+        QStringList boxes = takeShownTexts().mid(write ? 1 : 0);
+        // A pulled cable: one port box, or none when the line noticed the port gone before the next
+        // exchange (as it does under load), which ends the read as a lost check does.
+        QVERIFY2(boxes.size() <= (pulled ? 1 : 0), qPrintable(boxes.join(" | ")));
+        if (!boxes.isEmpty())
+            QVERIFY2(boxes.first().startsWith("Fehler beim Zugriff auf COM3"), qPrintable(boxes.first()));
+        if (!pulled)
+            QCOMPARE(rig.sim.requests().size(), sentBefore);
+        QTEST(rig.statuses(), "statuses");
+        QTEST(rig.summary(), "summary");
+        if (write) // every wanted value stays, the failed one included
+            QCOMPARE(rig.values(), wanted);
+        QVERIFY(!rig.window->isBusy());
+    }
 
-void tst_decodersheet_sim::malformedFileIsRefusedWhole_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("value out of range") << kHeader + "1,,3,gelesen\n2,,5,gelesen\n3,,300,gelesen\n"
-                                        << "Zeile 4: Wert von 0 bis 255 erwartet";
-    QTest::newRow("no header") << "1,,3,gelesen\n"
-                               << "Zeile 1: die Kopfzeile \"CV,Name,Wert,Status\" fehlt";
-    QTest::newRow("changed without a value") << kHeader + "1,,3,Fehler\n\n29,\"Konfig, neu\",,geändert\n"
-                                             << "Zeile 4: kein Wert bei Status \"geändert\"";
-    QTest::newRow("CV twice") << kHeader + "1,,3,gelesen\n1,,4,gelesen\n"
-                              << "Zeile 3: CV 1 steht zweimal in der Datei";
-    QTest::newRow("three fields") << kHeader + "1,,3\n"
-                                  << "Zeile 2: vier Felder erwartet: CV, Name, Wert, Status";
-}
+    // The name a sheet is offered to be saved under, from the address the read CVs give.
+    void fileNames_data()
+    {
+        QTest::addColumn<Values>("cvs");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("short address") << Values{{1, 3}, {29, 6}} << "lok3.csv";
+        QTest::newRow("long address") << Values{{1, 3}, {17, 199}, {18, 31}, {29, 38}} << "lok1823.csv";
+        QTest::newRow("long, CV 18 unread") << Values{{1, 3}, {17, 199}, {29, 38}} << "datenblatt.csv";
+        QTest::newRow("CV 29 unread") << Values{{1, 3}} << "datenblatt.csv";
+        QTest::newRow("CV 1 is 0") << Values{{1, 0}, {29, 6}} << "datenblatt.csv";
+    }
+    void fileNames()
+    {
+        QFETCH(Values, cvs);
+        QList<Sheet::Row> rows = Sheet::defaultRows();
+        for (Sheet::Row& row : rows)
+            if (cvs.contains(row.cv))
+                row.value = cvs.value(row.cv);
+        QTEST(Sheet::suggestedFileName(rows), "name");
+        QCOMPARE(Sheet::withCsvSuffix("/tmp/lok3"), QStringLiteral("/tmp/lok3.csv"));
+        QCOMPARE(Sheet::withCsvSuffix("/tmp/Lok3.CSV"), QStringLiteral("/tmp/Lok3.CSV"));
+        QCOMPARE(Sheet::cvCount(1) + "/" + Sheet::cvCount(2), QStringLiteral("1 CV/2 CVs"));
+    }
 
-void tst_decodersheet_sim::malformedFileIsRefusedWhole()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, reason);
-    QTemporaryDir dir;
-    Rig rig({});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    rig.file = writeFile(dir, "bad.csv", text);
-    rig.click("cmdLoad");
-    const QStringList shown = takeShownTexts();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown.first().endsWith("\n\n" + reason), qPrintable(shown.first()));
-    QCOMPARE(rig.statuses(), QStringList(12, "nicht gelesen"));
-    rig.click("cmdWriteChanged");
-    QCOMPARE(rig.sent(), Frames{});
-}
+    void saveCompareAndRestoreOntoASecondDecoder()
+    {
+        QTemporaryDir dir;
+        Values tuned = kFactory;
+        tuned[2] = 9;
+        tuned[29] = 38;
+        tuned[7] = 11;
+        const QString first =
+            writeFile(dir, "seed.csv", kHeader + "2,,9,gelesen\n7,,11,gelesen\n29,,38,gelesen\n");
+        {
+            Rig rig({"--decoder-cvs", first});
+            QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+            rig.click("cmdReadAll");
+            QCOMPARE(rig.values(), tuned);
+            rig.file = dir.filePath("lok1"); // typed without its suffix
+            rig.click("cmdSave");
+            // A second loco's sheet: CV 3 differs, CV 19 is missing, CV 29 has no value.
+            rig.file =
+                writeFile(dir, "lok2.csv",
+                          kHeader + "1,Basisadresse,3,gelesen\n2,,9,gelesen\n3,,20,gelesen\n4,,8,gelesen\n"
+                                    "5,,255,gelesen\n6,,110,gelesen\n7,,11,gelesen\n8,,13,gelesen\n"
+                                    "17,,192,gelesen\n18,,3,gelesen\n29,,,Fehler\n");
+            rig.click("cmdCompare");
+            QList<int> marked;
+            for (int i = 0; i < rig.window->rows().size(); ++i)
+                if (rig.window->model()->index(i, 0).data(SheetModel::DiffersRole).toBool())
+                    marked << rig.window->rows()[i].cv;
+            QCOMPARE(marked, (QList<int>{3, 19, 29}));
+            QCOMPARE(rig.summary(), QStringLiteral("Vergleich mit lok2.csv: 3 CVs weichen ab"));
+        }
+        QFile saved(dir.filePath("lok1.csv"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(saved.readAll()).split('\n');
+        QCOMPARE(lines.mid(0, 2), (QStringList{"CV,Name,Wert,Status", "1,Basisadresse,3,gelesen"}));
+        QCOMPARE(lines[8],
+                 QStringLiteral("8,Herstellerkennung (Public Domain & Do-It-Yourself Decoders),13,gelesen"));
 
-void tst_decodersheet_sim::openedFromTheDashboard()
-{
-    SimDashboard dash({});
-    QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
-    QAction* button = dash.window->findChild<QAction*>("btnDecoderSheet");
-    button->trigger();
-    QCOMPARE(takeShownTexts(), QStringList{"Bitte zuerst den Controller prüfen."});
-    dash.check("1");
-    const int before = int(dash.sim.requests().size());
-    QString title;
-    QStringList added;
-    QTimer::singleShot(0, dash.window.get(), [&] {
-        auto* sheet = qobject_cast<krDecoderSheet*>(QApplication::activeModalWidget());
-        QVERIFY(sheet);
-        title = sheet->windowTitle();
-        sheet->findChild<QLineEdit*>("txtCVs")->setText("33-35, 30");
-        sheet->findChild<QPushButton*>("cmdAddCVs")->click();
-        for (const Sheet::Row& row : sheet->rows())
-            added << QString::number(row.cv);
-        sheet->findChild<QLineEdit*>("txtCVs")->setText("1024");
-        sheet->findChild<QPushButton*>("cmdAddCVs")->click();
-        sheet->reject();
-    });
-    button->trigger();
-    QCOMPARE(title, QStringLiteral("Decoder-Datenblatt (Controller 1)"));
-    QCOMPARE(added.mid(11), (QStringList{"29", "30", "33", "34", "35"}));
-    QCOMPARE(takeShownTexts(),
-             QStringList{"\"1024\" ist keine CV von 1 bis 1023 und kein Bereich wie 17-19"});
-    // Track off on opening and on closing, then the dashboard asks for the load circuit again.
-    const Frames sent = dash.sim.requests().mid(before);
-    QCOMPARE(sent.count(kOff), 2);
-    QCOMPARE(sent.last(), Request::queryControllerStatus(1));
-}
+        // The second decoder: other values everywhere, CV 18 not to be had.
+        Rig second({"--cv", "1=4,2=1,3=1,4=1,5=200,6=100,7=50,8=151,17=193,19=5,29=6", "--missing-cv", "18"});
+        QVERIFY2(second.open(), qPrintable(second.sim.errorString()));
+        second.file = saved.fileName();
+        second.click("cmdLoad");
+        QCOMPARE(second.statuses(), QStringList(12, "geändert"));
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        second.click("cmdWriteChanged");
+        QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 10 geänderte CVs auf den Decoder schreiben ?"});
+        QStringList expected(12, "geschrieben");
+        expected[6] = expected[7] = "geändert";
+        expected[9] = "Fehler";
+        QCOMPARE(second.statuses(), expected);
+        QCOMPARE(second.summary(),
+                 QStringLiteral("9 CVs geschrieben und geprüft, 1 mit Fehler; nicht geschrieben, da "
+                                "nur lesbar: CV 7, CV 8"));
+        for (const FrameFields& f : second.sent())
+            QVERIFY(f.command != Command::WriteCvByte || (f.data1 != 7 && f.data1 != 8));
+        // The failed CV keeps the value it was to get: the next write offers it again, a save keeps it.
+        QCOMPARE(second.values(), tuned);
+        second.click("cmdWriteChanged");
+        QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie 1 geänderte CV auf den Decoder schreiben ?"});
+        second.file = dir.filePath("lok2-nicht-geschrieben.csv");
+        second.click("cmdSave");
+        QFile failed(second.file);
+        QVERIFY(failed.open(QIODevice::ReadOnly));
+        QVERIFY(failed.readAll().contains("\n18,Erweiterte Adresse (niedrig),3,Fehler\n"));
+        // Read back, once the loss of the three unwritten values is confirmed: the first decoder's
+        // values, but its own version and maker.
+        const Frames before = second.sent();
+        for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            MessageBox::setNextAnswer(answer);
+            second.click("cmdReadAll");
+            QCOMPARE(second.sent().size() > before.size(), answer == QMessageBox::Yes);
+        }
+        QCOMPARE(
+            takeShownTexts(),
+            QStringList(2, "Möchten Sie alle CVs lesen und dabei 3 geänderte, noch nicht geschriebene Werte "
+                           "verwerfen ?"));
+        Values held = tuned;
+        held[7] = 50;
+        held[8] = 151;
+        held[18] = -1;
+        QCOMPARE(second.values(), held);
+    }
+
+    // A folder without write permission, then a full disk.
+    void failedSaveSaysWhyAndKeepsTheOlderFile()
+    {
+        Rig rig({});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        const QByteArray older = (kHeader + "1,Basisadresse,3,gelesen\n").toUtf8();
+        for (const auto reason : {FailingSave::ReadOnlyFolder, FailingSave::DiskFull}) {
+            FailingSave failing(reason, older);
+            rig.file = failing.path();
+            rig.click("cmdSave");
+            failing.lift();
+            QCOMPARE(failing.contents(), older);
+            const QStringList shown = takeShownTexts();
+            const QString start = "Die Datei " + rig.file + " konnte nicht geschrieben werden:\n\n";
+            QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
+                     qPrintable(shown.join('|')));
+            QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
+        }
+    }
+
+    void malformedFileIsRefusedWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char* name, const QString& text, const char* reason) {
+            QTest::newRow(name) << text << QString(reason);
+        };
+        row("value out of range", kHeader + "1,,3,gelesen\n2,,5,gelesen\n3,,300,gelesen\n",
+            "Zeile 4: Wert von 0 bis 255 erwartet");
+        row("no header", "1,,3,gelesen\n", "Zeile 1: die Kopfzeile \"CV,Name,Wert,Status\" fehlt");
+        row("changed without a value", kHeader + "1,,3,Fehler\n\n29,\"Konfig, neu\",,geändert\n",
+            "Zeile 4: kein Wert bei Status \"geändert\"");
+        row("CV twice", kHeader + "1,,3,gelesen\n1,,4,gelesen\n", "Zeile 3: CV 1 steht zweimal in der Datei");
+        row("three fields", kHeader + "1,,3\n", "Zeile 2: vier Felder erwartet: CV, Name, Wert, Status");
+    }
+
+    void malformedFileIsRefusedWhole()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        Rig rig({});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        rig.file = writeFile(dir, "bad.csv", text);
+        rig.click("cmdLoad");
+        const QStringList shown = takeShownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().endsWith("\n\n" + reason), qPrintable(shown.first()));
+        QCOMPARE(rig.statuses(), QStringList(12, "nicht gelesen"));
+        rig.click("cmdWriteChanged");
+        QCOMPARE(rig.sent(), Frames{});
+    }
+
+    void openedFromTheDashboard()
+    {
+        SimDashboard dash({});
+        QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
+        QAction* button = dash.window->findChild<QAction*>("btnDecoderSheet");
+        dash.check("1");
+        const int before = int(dash.sim.requests().size());
+        QString title;
+        QStringList added;
+        QTimer::singleShot(0, dash.window.get(), [&] {
+            auto* sheet = qobject_cast<krDecoderSheet*>(QApplication::activeModalWidget());
+            QVERIFY(sheet);
+            title = sheet->windowTitle();
+            sheet->findChild<QLineEdit*>("txtCVs")->setText("33-35, 30");
+            sheet->findChild<QPushButton*>("cmdAddCVs")->click();
+            for (const Sheet::Row& row : sheet->rows())
+                added << QString::number(row.cv);
+            sheet->findChild<QLineEdit*>("txtCVs")->setText("1024");
+            sheet->findChild<QPushButton*>("cmdAddCVs")->click();
+            sheet->reject();
+        });
+        button->trigger();
+        QCOMPARE(title, QStringLiteral("Decoder-Datenblatt (Controller 1)"));
+        QCOMPARE(added.mid(11), (QStringList{"29", "30", "33", "34", "35"}));
+        QCOMPARE(takeShownTexts(),
+                 QStringList{"\"1024\" ist keine CV von 1 bis 1023 und kein Bereich wie 17-19"});
+        // Track off on opening and on closing, then the dashboard asks for the load circuit again.
+        const Frames sent = dash.sim.requests().mid(before);
+        QCOMPARE(sent.count(kOff), 2);
+        QCOMPARE(sent.last(), Request::queryControllerStatus(1));
+    }
+};
 
 TAKTORA_TEST_MAIN(tst_decodersheet_sim)
 #include "tst_decodersheet_sim.moc"

@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QThread>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <thread>
@@ -48,7 +47,6 @@ public:
 
 private slots:
     void cleanup();
-    void answerLandsInTheFrameAndBothGoToTheLog();
     void registersItsDeviceAndEndsCleanly();
     void refusesAWrongCommandLine();
     void portIsChosenByTheNumberInItsName();
@@ -63,18 +61,6 @@ void tst_EndToEnd::cleanup()
 {
     m_link.close();
     MessageBox::takeShown();
-}
-
-void tst_EndToEnd::answerLandsInTheFrameAndBothGoToTheLog()
-{
-    SimProcess sim({"--firmware", "5.2.7"});
-    QVERIFY2(sim.attachAs(m_link, kCom), qPrintable(sim.errorString()));
-    FrameFields frame = Request::readFirmwareVersion(1);
-    QVERIFY(m_line.ControllerTransaction(frame, 1, true, 2));
-    QCOMPARE(frame, Request::make(1, Command::ControllerQuery, 5, 2, 7));
-    QCOMPARE(sim.requests(), QList<FrameFields>{Request::readFirmwareVersion(1)});
-    QCOMPARE(sim.logLines(), (QStringList{"> 1, 2, 253, 0, 0, 254", "< 1, 2, 5, 2, 7, 3"}));
-    QVERIFY(takeShownTexts().isEmpty());
 }
 
 void tst_EndToEnd::registersItsDeviceAndEndsCleanly()

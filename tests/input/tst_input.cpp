@@ -10,7 +10,6 @@
 #include "ValidationRule.h"
 
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -104,8 +103,7 @@ private slots:
         QLineEdit* edit = dialog.textInput();
         QCOMPARE(dialog.okButton()->text() + dialog.cancelButton()->text(), QStringLiteral("OKAbbruch"));
         dialog.setup("", "Welche Lok-Nummer soll angelegt werden ?", "12345", kLoco, 5);
-        QCOMPARE(dialog.windowTitle(), ProgramTitle());
-        QCOMPARE(dialog.labelInfo()->text(), QStringLiteral("Welche Lok-Nummer soll angelegt werden ?"));
+        QCOMPARE(dialog.windowTitle(), ProgramTitle()); // an empty title means the program's
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(edit->maxLength(), 5);

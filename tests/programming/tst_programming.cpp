@@ -5,7 +5,6 @@
 #include "CommandSet.h"
 #include "FakeSerialPort.h"
 #include "krTaktoraTools.h"
-#include "LineClient.h"
 #include "LocoListRig.h"
 #include "MessageBox.h"
 #include "ProgrammingTab.h"
@@ -16,7 +15,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
@@ -101,331 +99,287 @@ private slots:
         QSettings("KORADIN", "KORADIN").clear();
         MessageBox::takeShown();
     }
-    void operations_data();
-    void operations();
-    void cancelArrivesBetweenExchanges();
-    void screenRateWithTheClockStill_data();
-    void screenRateWithTheClockStill();
-    void writeKeepsItsRequestThroughTheWait();
-    void locoNumbers_data();
-    void locoNumbers();
-    void refusedOrWithoutPortNothingSucceeds();
-    void phoneSwitchesTheTrackOnDuringARead();
-};
 
-// Each operation between programming mode on and off, as the emulator saw it.
-void tst_programming::operations_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QStringList>("fields"); // type, number, bit, value
-    QTest::addColumn<int>("operation");      // 0 verify, 1 write, 2 read, 3 write declined
-    QTest::addColumn<Frames>("sent");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("value"); // the value field afterwards
-    QTest::addColumn<int>("bar");
-    const QString match = "Der Inhalt entspricht dem gesuchten Wert";
-    const QString written = "Der Wert wurde erfolgreich gesetzt";
-    const QString unknown7 = "Wert für CV 7 konnte nicht ermittelt werden";
-    const QStringList none;
-    const QStringList noDecoder{"--no-decoder"};
-    QTest::newRow("verify CV 256, other value")
-        << none << QStringList{"0", "256", "0", "9"} << 0 << Frames{Request::make(1, 33, 0, 1, 9)}
-        << "Der Inhalt entspricht nicht dem gesuchten Wert"
-        << "9" << 0;
-    QTest::newRow("write CV 1023") << none << QStringList{"0", "1023", "0", "77"} << 1
-                                   << Frames{Request::make(1, 30, 255, 3, 77)} << written << "77" << 0;
-    QTest::newRow("write bit 5 of CV 29") << none << QStringList{"1", "29", "5", "1"} << 1
-                                          << Frames{Request::make(1, 31, 29, 0, 13)} << written << "1" << 0;
-    QTest::newRow("write declined") << none << QStringList{"0", "1", "0", "5"} << 3 << Frames{}
-                                    << "Schreiben ..."
-                                    << "5" << 0;
-    QTest::newRow("write, no decoder") << noDecoder << QStringList{"0", "1", "0", "5"} << 1
-                                       << Frames{cv(30, 1, 5)} << "Der Wert konnte nicht gesetzt werden"
-                                       << "5" << 0;
-    QTest::newRow("read CV 7") << none << QStringList{"0", "7", "0", "5"} << 2 << bitVerifies(7)
-                               << "Wert für CV 7 ist 42"
-                               << "42" << 100;
-    QTest::newRow("verify bit 0 of CV 7") << none << QStringList{"1", "7", "0", "0"} << 0
-                                          << Frames{Request::make(1, 34, 7, 0, 0)} << match << "0" << 0;
-    QTest::newRow("read CV 50, value 0")
-        << QStringList{"--cv", "50=0"} << QStringList{"0", "50", "0", "5"} << 2
-        << bitVerifies(50) + Frames{cv(33, 50, 0)} << "Wert für CV 50 ist 0"
-        << "0" << 100;
-    QTest::newRow("read, no decoder") << noDecoder << QStringList{"0", "7", "0", "5"} << 2
-                                      << bitVerifies(7) + Frames{cv(33, 7, 0)} << unknown7 << "5" << 100;
-    // The first bit verify is refused on all three attempts: the read stops there.
-    QTest::newRow("read, refused") << QStringList{"--fault", "command-255:3@34"}
-                                   << QStringList{"0", "7", "0", "5"} << 2 << Frames(3, bitVerify(7, 0))
-                                   << unknown7 << "5" << 13;
-    Frames search;
-    for (int v = 0; v <= 42; ++v)
-        search.append(Request::make(1, Command::VerifyRegister, 7, 0, quint8(v)));
-    QTest::newRow("search register 7")
-        << none << QStringList{"2", "7", "0", "5"} << 2 << search << "Wert für Register 7 ist 42"
-        << "42" << 100;
-}
+    // Each operation between programming mode on and off, as the emulator saw it.
+    void operations_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("fields"); // type, number, bit, value
+        QTest::addColumn<int>("operation");      // 0 verify, 1 write, 2 read, 3 write declined
+        QTest::addColumn<Frames>("sent");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("value"); // the value field afterwards
+        QTest::addColumn<int>("bar");
+        const QString match = "Der Inhalt entspricht dem gesuchten Wert";
+        const QString written = "Der Wert wurde erfolgreich gesetzt";
+        const QString unknown7 = "Wert für CV 7 konnte nicht ermittelt werden";
+        const auto row = [](const char* name, const QStringList& args, const char* fields, int operation,
+                            const Frames& sent, const QString& status, const char* value, int bar) {
+            QTest::newRow(name) << args << QString(fields).split(' ') << operation << sent << status
+                                << QString(value) << bar;
+        };
+        const QStringList noDecoder{"--no-decoder"};
+        row("verify CV 256, other value", {}, "0 256 0 9", 0, {Request::make(1, 33, 0, 1, 9)},
+            "Der Inhalt entspricht nicht dem gesuchten Wert", "9", 0);
+        row("write CV 1023", {}, "0 1023 0 77", 1, {Request::make(1, 30, 255, 3, 77)}, written, "77", 0);
+        row("write bit 5 of CV 29", {}, "1 29 5 1", 1, {Request::make(1, 31, 29, 0, 13)}, written, "1", 0);
+        row("write declined", {}, "0 1 0 5", 3, {}, "Schreiben ...", "5", 0);
+        row("write, no decoder", noDecoder, "0 1 0 5", 1, {cv(30, 1, 5)},
+            "Der Wert konnte nicht gesetzt werden", "5", 0);
+        row("read CV 7", {}, "0 7 0 5", 2, bitVerifies(7), "Wert für CV 7 ist 42", "42", 100);
+        row("verify bit 0 of CV 7", {}, "1 7 0 0", 0, {Request::make(1, 34, 7, 0, 0)}, match, "0", 0);
+        row("read CV 50, value 0", {"--cv", "50=0"}, "0 50 0 5", 2, bitVerifies(50) + Frames{cv(33, 50, 0)},
+            "Wert für CV 50 ist 0", "0", 100);
+        row("read, no decoder", noDecoder, "0 7 0 5", 2, bitVerifies(7) + Frames{cv(33, 7, 0)}, unknown7, "5",
+            100);
+        // The first bit verify is refused on all three attempts: the read stops there.
+        row("read, refused", {"--fault", "command-255:3@34"}, "0 7 0 5", 2, Frames(3, bitVerify(7, 0)),
+            unknown7, "5", 13);
+        Frames search;
+        for (int v = 0; v <= 42; ++v)
+            search.append(Request::make(1, Command::VerifyRegister, 7, 0, quint8(v)));
+        row("search register 7", {}, "2 7 0 5", 2, search, "Wert für Register 7 ist 42", "42", 100);
+    }
 
-void tst_programming::operations()
-{
-    QFETCH(QStringList, fields);
-    QFETCH(int, operation);
-    QFETCH(Frames, sent);
-    QFETCH(QString, status);
-    QFETCH(QStringList, args);
-    Rig rig(args);
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    rig.fill(fields[0].toInt(), fields.mid(1));
-    if (operation >= 1 && operation != 2)
-        MessageBox::setNextAnswer(operation == 1 ? QMessageBox::Yes : QMessageBox::No);
-    // Closing during the wait before the first exchange is refused.
-    bool stayedOpen = operation == 3;
-    if (operation != 3)
-        QTimer::singleShot(0, rig.window.get(), [&] { stayedOpen = !rig.window->close(); });
-    rig.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
-    QVERIFY(stayedOpen);
-
-    QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
-    QCOMPARE(rig.status(), status);
-    // Success: a match, a write, a value found; the declined write lights nothing.
-    const bool success = status.startsWith("Der Inhalt entspricht dem") || status.contains("erfolgreich") ||
-                         status.contains(" ist ");
-    const int lamp = operation == 3 ? -1 : success ? 2 : 1;
-    const QColor colour = rig.get<QLabel>("lblStatus")->palette().color(QPalette::WindowText);
-    QCOMPARE(colour, lamp == -1 ? Qt::blue : lamp == 1 ? Qt::red : QColor(0, 192, 0));
-    QCOMPARE(rig.litLamp(), lamp);
-    QTEST(rig.field(2)->text(), "value");
-    QFETCH(int, bar);
-    auto* progress = qobject_cast<QProgressBar*>(rig.get("sspProgressPanel"));
-    QVERIFY(progress);
-    QTRY_COMPARE(progress->value(), bar); // the last value within a screen frame
-    QCOMPARE(progress->text(), QStringLiteral("%1 %").arg(bar));
-    QVERIFY(!rig.tab->isBreakVisible() && rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0));
-}
-
-// "Abbruch" during a CV read; the window refuses to close meanwhile.
-void tst_programming::cancelArrivesBetweenExchanges()
-{
-    Rig rig({});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    rig.fill(0, {"7", "0", "5"});
-    bool onlyBreakActive = false;
-    // Queued now, delivered when the read lets events through after its first exchange.
-    QTimer::singleShot(0, rig.window.get(), [&] {
-        onlyBreakActive = rig.tab->isBreakVisible() && !rig.get("cmdOperation_0")->isEnabled() &&
-                          !rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0);
-        rig.window->reject();
-        onlyBreakActive = onlyBreakActive && rig.window->isVisible();
-        rig.get<QPushButton>("cmdBreak")->click();
-    });
-    rig.tab->setSettleWait(0);
-    rig.tab->cmdOperation_Click(2);
-    QVERIFY(onlyBreakActive);
-    QCOMPARE(rig.sent(), (Frames{kOn, bitVerify(7, 0), kOff}));
-    QCOMPARE(rig.status(), QStringLiteral("Vorgang abgebrochen"));
-    QCOMPARE(rig.litLamp(), 1);
-    QCOMPARE(rig.field(2)->text(), QStringLiteral("5"));
-    QVERIFY(!rig.tab->isBreakVisible() && !rig.tab->cancelRequested() && rig.window->isVisible());
-}
-
-// With the link's clock standing still no screen-rate interval passes: a long read lets the
-// window's events through once, after its first exchange, and the bar shows its first step at
-// once and its end one frame later.
-void tst_programming::screenRateWithTheClockStill_data()
-{
-    QTest::addColumn<QStringList>("fields");
-    QTest::addColumn<QList<int>>("shown");
-    QTest::newRow("CV read") << QStringList{"0", "7", "0", "5"} << QList<int>{13, 100};
-    QTest::newRow("register search") << QStringList{"2", "7", "0", "5"} << QList<int>{1, 100};
-}
-
-void tst_programming::screenRateWithTheClockStill()
-{
-    QFETCH(QStringList, fields);
-    FakeClock still; // the window times itself on the line's clock from its start
-    Rig rig({});
-    rig.link.setClock(&still);
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    rig.fill(fields[0].toInt(), fields.mid(1));
-    rig.tab->setSettleWait(0);
-    QList<int> shown;
-    auto* bar = rig.get<QProgressBar>("sspProgressPanel");
-    QVERIFY(bar);
-    connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
-    // A call that queues itself again each time the window takes its events.
-    int taken = 0;
-    bool reading = true;
-    std::function<void()> queue = [&] {
-        QMetaObject::invokeMethod(
-            rig.window.get(),
-            [&] {
-                ++taken;
-                if (reading)
-                    queue();
-            },
-            Qt::QueuedConnection);
-    };
-    queue();
-    rig.tab->cmdOperation_Click(2);
-    reading = false;
-    QCOMPARE(taken, 1);
-    QTRY_COMPARE(bar->value(), 100);
-    QTEST(shown, "shown");
-}
-
-void tst_programming::writeKeepsItsRequestThroughTheWait()
-{
-    Rig rig({});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    rig.fill(0, {"1", "0", "9"});
-    MessageBox::setNextAnswer(QMessageBox::Yes);
-    // While the write waits, the user verifies another CV with the same frame.
-    QTimer::singleShot(0, rig.window.get(), [&] {
-        rig.fill(0, {"7", "0", "42"});
-        rig.tab->cmdOperation_Click(0);
-    });
-    rig.tab->cmdOperation_Click(1);
-    QCOMPARE(rig.sent(), (Frames{kOn, kOn, cv(33, 7, 42), kOff, cv(30, 1, 9), kOff}));
-}
-
-// Setting a number (0: none) and recognising what the decoder then holds; a recognised loco
-// goes into the Controller's configuration and the tree when the box is ticked.
-void tst_programming::locoNumbers_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<bool>("autoConfig");
-    QTest::addColumn<Frames>("sent");
-    QTest::addColumn<QString>("recognised");
-    QTest::addColumn<Frames>("stored");
-    QTest::addColumn<int>("lamp");
-    const QStringList none;
-    const FrameFields longAddress = Request::make(1, 31, 29, 0, 13);
-    const QString steps28 = "  (28/126 FS)";
-    auto entry = [](quint16 loco, quint8 code) { return Frames{Request::writeLocoEntry(1, loco, code)}; };
-    QTest::newRow("127 short") << none << 127 << false
-                               << Frames{Request::make(1, 31, 29, 0, 5), cv(30, 1, 127)}
-                               << "Erkannte Lok-Nummer 127" + steps28 << Frames{} << 2;
-    QTest::newRow("10239") << none << 10239 << true << Frames{longAddress, cv(30, 17, 231), cv(30, 18, 255)}
-                           << "Erkannte Lok-Nummer 10239" + steps28 << entry(10239, 2) << 2;
-    QTest::newRow("14 steps") << QStringList{"--cv", "29=0,1=5"} << 0 << true << Frames{}
-                              << "Erkannte Lok-Nummer 5  (14 FS)" << entry(5, 1) << 2;
-    QTest::newRow("no decoder") << QStringList{"--no-decoder"} << 0 << true << Frames{}
-                                << "Lok-Nummer konnte nicht erkannt werden" << Frames{} << 1;
-    // Numbers the Controller cannot hold are reported, never stored.
-    const QString outside = " außerhalb des Controller-Bereichs 1 bis 10239";
-    QTest::newRow("12295") << QStringList{"--cv", "29=38,17=240,18=7"} << 0 << true << Frames{}
-                           << "Erkannte Lok-Nummer 12295" + outside << Frames{} << 1;
-    QTest::newRow("CV 17 below 192") << QStringList{"--cv", "29=38,17=100,18=5"} << 0 << true << Frames{}
-                                     << "Erkannte Lok-Nummer (CV 17 = 100)" + outside << Frames{} << 1;
-    QTest::newRow("short 0") << QStringList{"--cv", "1=0"} << 0 << true << Frames{}
-                             << "Erkannte Lok-Nummer 0" + outside << Frames{} << 1;
-}
-
-void tst_programming::locoNumbers()
-{
-    QFETCH(int, number);
-    QFETCH(Frames, sent);
-    QFETCH(QString, recognised);
-    QFETCH(Frames, stored);
-    QFETCH(QStringList, args);
-    Rig rig(args);
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    QFETCH(bool, autoConfig);
-    rig.get<QCheckBox>("chkAutoConfig")->setChecked(autoConfig);
-    if (number > 0) {
-        rig.get<QLineEdit>("txtLocoNumber")->setText(QString::number(number));
-        MessageBox::setNextAnswer(QMessageBox::Yes);
-        QString whileWaiting;
-        bool stayedOpen = false;
-        QTimer::singleShot(0, rig.window.get(), [&] {
-            whileWaiting = rig.status();
-            stayedOpen = !rig.window->close();
-        });
-        rig.tab->findChild<QPushButton*>("cmdLocoNumberSet")->click();
+    void operations()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(int, operation);
+        QFETCH(Frames, sent);
+        QFETCH(QString, status);
+        QFETCH(QStringList, args);
+        Rig rig(args);
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        rig.fill(fields[0].toInt(), fields.mid(1));
+        if (operation >= 1 && operation != 2)
+            MessageBox::setNextAnswer(operation == 1 ? QMessageBox::Yes : QMessageBox::No);
+        // Closing during the wait before the first exchange is refused.
+        bool stayedOpen = operation == 3;
+        if (operation != 3)
+            QTimer::singleShot(0, rig.window.get(), [&] { stayedOpen = !rig.window->close(); });
+        rig.tab->cmdOperation_Click(operation == 3 ? 1 : operation);
         QVERIFY(stayedOpen);
-        QCOMPARE(
-            takeShownTexts(),
-            QStringList{QStringLiteral("Möchten Sie die Lok auf die Nummer %1 einstellen ?").arg(number)});
-        QCOMPARE(whileWaiting, QStringLiteral("%1 Lok-Nummer %2 setzen ...")
-                                   .arg(number > 127 ? "Hohe" : "Niedrige")
-                                   .arg(number));
-        QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
-        QCOMPARE(rig.status(), QStringLiteral("Lok-Nummer %1 wurde erfolgreich gesetzt").arg(number));
-        rig.opening += int(rig.sent().size());
-    }
-    rig.tab->findChild<QPushButton*>("cmdLocoRecognition")->click();
-    // The CV 29 questions first: long, short, 14 steps, 28 steps.
-    QCOMPARE(rig.sent().mid(1, 4), (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
-                                           Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));
-    QCOMPARE(rig.status(), recognised);
-    QTEST(rig.litLamp(), "lamp");
-    Frames entries;
-    for (const FrameFields& f : rig.sent())
-        if (f.command == Command::WriteLocoEntry)
-            entries.append(f);
-    QCOMPARE(entries, stored);
-    if (!stored.isEmpty()) { // the tree shows what the Controller now holds
-        const QAbstractItemModel* tree = rig.get<QTreeView>("tvLocoList")->model();
-        QVERIFY(!tree->match(tree->index(0, 0), Qt::DisplayRole, recognised.section(' ', 2, 2), 1,
-                             Qt::MatchExactly)
-                     .isEmpty());
-    }
-}
 
-// A loco number out of range stops every operation before a frame goes out; without a port
-// every exchange fails, and each operation says so.
-void tst_programming::refusedOrWithoutPortNothingSucceeds()
-{
+        QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
+        QCOMPARE(rig.status(), status);
+        // Success: a match, a write, a value found; the declined write lights nothing.
+        const bool success = status.startsWith("Der Inhalt entspricht dem") ||
+                             status.contains("erfolgreich") || status.contains(" ist ");
+        const int lamp = operation == 3 ? -1 : success ? 2 : 1;
+        const QColor colour = rig.get<QLabel>("lblStatus")->palette().color(QPalette::WindowText);
+        QCOMPARE(colour, lamp == -1 ? Qt::blue : lamp == 1 ? Qt::red : QColor(0, 192, 0));
+        QCOMPARE(rig.litLamp(), lamp);
+        QTEST(rig.field(2)->text(), "value");
+        QFETCH(int, bar);
+        auto* progress = qobject_cast<QProgressBar*>(rig.get("sspProgressPanel"));
+        QVERIFY(progress);
+        QTRY_COMPARE(progress->value(), bar); // the last value within a screen frame
+        QCOMPARE(progress->text(), QStringLiteral("%1 %").arg(bar));
+        QVERIFY(!rig.tab->isBreakVisible() && rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0));
+    }
+
+    // "Abbruch" during a CV read; the window refuses to close meanwhile.
+    void cancelArrivesBetweenExchanges()
     {
         Rig rig({});
         QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        for (const QString number : {"0", "10240", "12a"}) {
-            rig.get<QLineEdit>("txtLocoNumber")->setText(number);
-            for (int operation = 0; operation < 4; ++operation) {
-                MessageBox::setNextAnswer(QMessageBox::Yes);
-                rig.run(operation);
-                const QStringList shown = takeShownTexts();
-                QVERIFY2(shown.size() == 1 && shown.first().contains("Lok-Nummer"), qPrintable(number));
-            }
-        }
-        QCOMPARE(rig.sent(), Frames{});
-    }
-    Rig rig({});
-    QVERIFY(rig.open(true));
-    const QStringList expected{
-        "Der Inhalt entspricht nicht dem gesuchten Wert", "Der Wert konnte nicht gesetzt werden",
-        "Wert für CV 1 konnte nicht ermittelt werden", "Lok-Nummer konnte nicht gesetzt werden",
-        "Lok-Nummer konnte nicht erkannt werden"};
-    for (int operation = 0; operation < 5; ++operation) {
-        MessageBox::setNextAnswer(QMessageBox::Yes);
-        rig.run(operation);
-        QCOMPARE(rig.status(), expected[operation]);
+        rig.fill(0, {"7", "0", "5"});
+        bool onlyBreakActive = false;
+        // Queued now, delivered when the read lets events through after its first exchange.
+        QTimer::singleShot(0, rig.window.get(), [&] {
+            onlyBreakActive = rig.tab->isBreakVisible() && !rig.get("cmdOperation_0")->isEnabled() &&
+                              !rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0);
+            rig.window->reject();
+            onlyBreakActive = onlyBreakActive && rig.window->isVisible();
+            rig.get<QPushButton>("cmdBreak")->click();
+        });
+        rig.tab->setSettleWait(0);
+        rig.tab->cmdOperation_Click(2);
+        QVERIFY(onlyBreakActive);
+        QCOMPARE(rig.sent(), (Frames{kOn, bitVerify(7, 0), kOff}));
+        QCOMPARE(rig.status(), QStringLiteral("Vorgang abgebrochen"));
         QCOMPARE(rig.litLamp(), 1);
+        QCOMPARE(rig.field(2)->text(), QStringLiteral("5"));
+        QVERIFY(!rig.tab->isBreakVisible() && !rig.tab->cancelRequested() && rig.window->isVisible());
     }
-}
 
-// A phone switches the track on while CV 7 is read, between two of its verifies (each lets the
-// window take its events): the window keeps the track off, so the phone is refused with the
-// window's reason and the read still finds 42.
-void tst_programming::phoneSwitchesTheTrackOnDuringARead()
-{
-    Rig rig({"--verify-ms", "20,20"});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-    rig.fill(0, {"7", "0", "5"});
-    LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
-    std::optional<Outcome> heard;
-    connect(&rig.link, &ControllerLink::transactionEnded, &phone, [&](const TransactionRecord& r) {
-        if (r.request == bitVerify(7, 3))
-            phone.submit(Request::setTrackMode(1, TrackMode::Operation),
-                         [&heard](const Outcome& o) { heard = o; });
-    });
-    rig.tab->cmdOperation_Click(2);
-    QCOMPARE(rig.status(), QStringLiteral("Wert für CV 7 ist 42"));
-    QCOMPARE(rig.sent(), Frames{kOn} + bitVerifies(7) + Frames{kOff});
-    QVERIFY(heard);
-    QCOMPARE(heard->status, Outcome::Status::Busy);
-    QCOMPARE(heard->reason, QStringLiteral("die Lok-Konfiguration ist am PC geöffnet"));
-}
+    // With the link's clock standing still no screen-rate interval passes: a long read lets the
+    // window's events through once, after its first exchange, and the bar shows its first step at
+    // once and its end one frame later.
+    void screenRateWithTheClockStill_data()
+    {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QList<int>>("shown");
+        QTest::newRow("CV read") << QStringList{"0", "7", "0", "5"} << QList<int>{13, 100};
+        QTest::newRow("register search") << QStringList{"2", "7", "0", "5"} << QList<int>{1, 100};
+    }
+
+    void screenRateWithTheClockStill()
+    {
+        QFETCH(QStringList, fields);
+        FakeClock still; // the window times itself on the line's clock from its start
+        Rig rig({});
+        rig.link.setClock(&still);
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        rig.fill(fields[0].toInt(), fields.mid(1));
+        rig.tab->setSettleWait(0);
+        QList<int> shown;
+        auto* bar = rig.get<QProgressBar>("sspProgressPanel");
+        QVERIFY(bar);
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
+        // A call that queues itself again each time the window takes its events.
+        int taken = 0;
+        bool reading = true;
+        std::function<void()> queue = [&] {
+            QMetaObject::invokeMethod(
+                rig.window.get(),
+                [&] {
+                    ++taken;
+                    if (reading)
+                        queue();
+                },
+                Qt::QueuedConnection);
+        };
+        queue();
+        rig.tab->cmdOperation_Click(2);
+        reading = false;
+        QCOMPARE(taken, 1);
+        QTRY_COMPARE(bar->value(), 100);
+        QTEST(shown, "shown");
+    }
+
+    void writeKeepsItsRequestThroughTheWait()
+    {
+        Rig rig({});
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        rig.fill(0, {"1", "0", "9"});
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        // While the write waits, the user verifies another CV with the same frame.
+        QTimer::singleShot(0, rig.window.get(), [&] {
+            rig.fill(0, {"7", "0", "42"});
+            rig.tab->cmdOperation_Click(0);
+        });
+        rig.tab->cmdOperation_Click(1);
+        QCOMPARE(rig.sent(), (Frames{kOn, kOn, cv(33, 7, 42), kOff, cv(30, 1, 9), kOff}));
+    }
+
+    // Setting a number (0: none) and recognising what the decoder then holds; a recognised loco
+    // goes into the Controller's configuration and the tree when the box is ticked.
+    void locoNumbers_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("autoConfig");
+        QTest::addColumn<Frames>("sent");
+        QTest::addColumn<QString>("recognised");
+        QTest::addColumn<Frames>("stored");
+        QTest::addColumn<int>("lamp");
+        const FrameFields longAddress = Request::make(1, 31, 29, 0, 13);
+        const QString steps28 = "  (28/126 FS)";
+        auto entry = [](quint16 loco, quint8 code) { return Frames{Request::writeLocoEntry(1, loco, code)}; };
+        const auto row = [](const char* name, const QStringList& args, int number, bool autoConfig,
+                            const Frames& sent, const QString& recognised, const Frames& stored, int lamp) {
+            QTest::newRow(name) << args << number << autoConfig << sent << recognised << stored << lamp;
+        };
+        row("127 short", {}, 127, false, {Request::make(1, 31, 29, 0, 5), cv(30, 1, 127)},
+            "Erkannte Lok-Nummer 127" + steps28, {}, 2);
+        row("10239", {}, 10239, true, {longAddress, cv(30, 17, 231), cv(30, 18, 255)},
+            "Erkannte Lok-Nummer 10239" + steps28, entry(10239, 2), 2);
+        row("14 steps", {"--cv", "29=0,1=5"}, 0, true, {}, "Erkannte Lok-Nummer 5  (14 FS)", entry(5, 1), 2);
+        row("no decoder", {"--no-decoder"}, 0, true, {}, "Lok-Nummer konnte nicht erkannt werden", {}, 1);
+        // Numbers the Controller cannot hold are reported, never stored.
+        const QString outside = " außerhalb des Controller-Bereichs 1 bis 10239";
+        row("12295", {"--cv", "29=38,17=240,18=7"}, 0, true, {}, "Erkannte Lok-Nummer 12295" + outside, {},
+            1);
+        row("CV 17 below 192", {"--cv", "29=38,17=100,18=5"}, 0, true, {},
+            "Erkannte Lok-Nummer (CV 17 = 100)" + outside, {}, 1);
+        row("short 0", {"--cv", "1=0"}, 0, true, {}, "Erkannte Lok-Nummer 0" + outside, {}, 1);
+    }
+
+    void locoNumbers()
+    {
+        QFETCH(int, number);
+        QFETCH(Frames, sent);
+        QFETCH(QString, recognised);
+        QFETCH(Frames, stored);
+        QFETCH(QStringList, args);
+        Rig rig(args);
+        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+        QFETCH(bool, autoConfig);
+        rig.get<QCheckBox>("chkAutoConfig")->setChecked(autoConfig);
+        if (number > 0) {
+            rig.get<QLineEdit>("txtLocoNumber")->setText(QString::number(number));
+            MessageBox::setNextAnswer(QMessageBox::Yes);
+            QString whileWaiting;
+            bool stayedOpen = false;
+            QTimer::singleShot(0, rig.window.get(), [&] {
+                whileWaiting = rig.status();
+                stayedOpen = !rig.window->close();
+            });
+            rig.tab->findChild<QPushButton*>("cmdLocoNumberSet")->click();
+            QVERIFY(stayedOpen);
+            QCOMPARE(takeShownTexts(),
+                     QStringList{
+                         QStringLiteral("Möchten Sie die Lok auf die Nummer %1 einstellen ?").arg(number)});
+            QCOMPARE(whileWaiting, QStringLiteral("%1 Lok-Nummer %2 setzen ...")
+                                       .arg(number > 127 ? "Hohe" : "Niedrige")
+                                       .arg(number));
+            QCOMPARE(rig.sent(), Frames{kOn} + sent + Frames{kOff});
+            QCOMPARE(rig.status(), QStringLiteral("Lok-Nummer %1 wurde erfolgreich gesetzt").arg(number));
+            rig.opening += int(rig.sent().size());
+        }
+        rig.tab->findChild<QPushButton*>("cmdLocoRecognition")->click();
+        // The CV 29 questions first: long, short, 14 steps, 28 steps.
+        QCOMPARE(rig.sent().mid(1, 4),
+                 (Frames{Request::make(1, 34, 29, 0, 13), Request::make(1, 34, 29, 0, 5),
+                         Request::make(1, 34, 29, 0, 1), Request::make(1, 34, 29, 0, 9)}));
+        QCOMPARE(rig.status(), recognised);
+        QTEST(rig.litLamp(), "lamp");
+        Frames entries;
+        for (const FrameFields& f : rig.sent())
+            if (f.command == Command::WriteLocoEntry)
+                entries.append(f);
+        QCOMPARE(entries, stored);
+        if (!stored.isEmpty()) { // the tree shows what the Controller now holds
+            const QAbstractItemModel* tree = rig.get<QTreeView>("tvLocoList")->model();
+            QVERIFY(!tree->match(tree->index(0, 0), Qt::DisplayRole, recognised.section(' ', 2, 2), 1,
+                                 Qt::MatchExactly)
+                         .isEmpty());
+        }
+    }
+
+    // A loco number out of range stops every operation before a frame goes out; without a port
+    // every exchange fails, and each operation says so.
+    void refusedOrWithoutPortNothingSucceeds()
+    {
+        {
+            Rig rig({});
+            QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
+            for (const QString number : {"0", "10240", "12a"}) {
+                rig.get<QLineEdit>("txtLocoNumber")->setText(number);
+                for (int operation = 0; operation < 4; ++operation) {
+                    MessageBox::setNextAnswer(QMessageBox::Yes);
+                    rig.run(operation);
+                    const QStringList shown = takeShownTexts();
+                    QVERIFY2(shown.size() == 1 && shown.first().contains("Lok-Nummer"), qPrintable(number));
+                }
+            }
+            QCOMPARE(rig.sent(), Frames{});
+        }
+        Rig rig({});
+        QVERIFY(rig.open(true));
+        const QStringList expected{
+            "Der Inhalt entspricht nicht dem gesuchten Wert", "Der Wert konnte nicht gesetzt werden",
+            "Wert für CV 1 konnte nicht ermittelt werden", "Lok-Nummer konnte nicht gesetzt werden",
+            "Lok-Nummer konnte nicht erkannt werden"};
+        for (int operation = 0; operation < 5; ++operation) {
+            MessageBox::setNextAnswer(QMessageBox::Yes);
+            rig.run(operation);
+            QCOMPARE(rig.status(), expected[operation]);
+            QCOMPARE(rig.litLamp(), 1);
+        }
+    }
+};
 
 TAKTORA_TEST_MAIN(tst_programming)
 #include "tst_programming.moc"

@@ -16,7 +16,6 @@
 #include "LineClient.h"
 #include "SimProcess.h"
 #include "TestMain.h"
-#include "ThrottlePanel.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -142,17 +141,15 @@ private slots:
         std::vector<std::unique_ptr<QWidget>> windows;
         ControllerLink& link = window.line().link();
         windows.emplace_back(new krOptions(link, &window));
-        auto* settings = new krControllerSettingsDD(link, &window);
-        settings->setControllerID(1);
-        windows.emplace_back(settings);
-        auto* locos = new krLocoList(link, &window);
-        locos->setControllerID(1);
-        windows.emplace_back(locos);
-        auto* sheet = new krDecoderSheet(link, &window);
-        sheet->setControllerID(1);
-        windows.emplace_back(sheet);
         windows.emplace_back(new krTrafficMonitor(link, &window));
         windows.emplace_back(new krPhoneThrottles(*window.phoneServer(), &window));
+        const auto ofController = [&windows](auto* dialog) {
+            dialog->setControllerID(1);
+            windows.emplace_back(dialog);
+        };
+        ofController(new krControllerSettingsDD(link, &window));
+        ofController(new krLocoList(link, &window));
+        ofController(new krDecoderSheet(link, &window));
         for (const auto& dialog : windows) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
