@@ -245,6 +245,10 @@ private slots:
         QVERIFY(anna.sendAndSettle("MTAS3<;>V63", "NAnna"));
         QTRY_COMPARE(p.drivingFrames(), Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63))});
 
+        QVERIFY(dialog->isVisible());
+        QTest::keyClick(dialog, Qt::Key_Escape); // closes the dialog and refuses no one
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(label->text(), QStringLiteral("Handregler: 1, 1 wartet"));
         reject->click(); // Ben, the only one left
         QVERIFY(ben.waitFor("HM" + rejectedText()));
         QVERIFY(ben.closedByServer());
