@@ -125,7 +125,7 @@ dialog=$(area "Controller-Einstellungen .*")
 CROP=$dialog shot settings-readonly 0
 read -r _ h x y < <(echo "$dialog" | tr 'x+' '  ')
 click $((x + 40)) $((y + h - 22)) # Einstellungen ändern
-xdotool key alt+y
+xdotool key alt+j # "&Ja"
 CROP=$dialog shot settings-edit 0.6
 close_window "Controller-Einstellungen .*"
 
