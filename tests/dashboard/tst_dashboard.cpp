@@ -331,19 +331,21 @@ private slots:
             keys << action->objectName();
             QVERIFY(action->isSeparator() || !action->icon().isNull());
         }
-        // The four buttons, then behind a separator the traffic monitor, the phones and the decoder sheet.
+        // The four buttons, then behind a separator the traffic monitor, the phones, the decoder sheet
+        // and the loco roster.
         QCOMPARE(keys, (QStringList{"btnOptions", "btnHelp", "btnInfo", "btnClose", "", "btnMonitor",
-                                    "btnPhones", "btnDecoderSheet"}));
+                                    "btnPhones", "btnDecoderSheet", "btnRoster"}));
 
         // Each button's key stands in its tooltip, behind the tooltip's own text.
         QStringList tips;
         for (const QAction* action : rig.find<QToolBar>("Toolbar1")->actions())
             if (!action->isSeparator())
                 tips << action->toolTip();
-        QCOMPARE(tips, (QStringList{"Einstellungen aufrufen (F2)", "Handbuch aufrufen (F1)",
-                                    "Programmversion und Copyright anzeigen (F3)",
-                                    "Taktora verlassen (Strg+Q)", "Datenverkehr anzeigen (F5)",
-                                    "Handregler per Smartphone (F6)", "Decoder-Datenblatt (F7)"}));
+        QCOMPARE(tips,
+                 (QStringList{"Einstellungen aufrufen (F2)", "Handbuch aufrufen (F1)",
+                              "Programmversion und Copyright anzeigen (F3)", "Taktora verlassen (Strg+Q)",
+                              "Datenverkehr anzeigen (F5)", "Handregler per Smartphone (F6)",
+                              "Decoder-Datenblatt (F7)", "Lok-Roster (F8)"}));
 
         QString opened;
         bool viewer = true;
@@ -624,9 +626,9 @@ private slots:
                      type);
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
-                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "WiThrottleServer",
-                                      "ServiceAdvertiser", "LineClient"}));
+                                      "LocoRoster", "Lamp", "AccessoryPanel", "krOptions",
+                                      "RescanningComboBox", "KeyboardThrottles", "ThrottleMark", "ScreenFit",
+                                      "WiThrottleServer", "ServiceAdvertiser", "LineClient"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.
