@@ -684,6 +684,7 @@ void krTaktora::openDecoderSheet()
         return;
     krDecoderSheet sheet(m_line->link(), this);
     sheet.setControllerID(*controller);
+    sheet.setRoster(m_roster);
     sheet.exec();
     // The sheet leaves the track switched off; show what the Controller reports now.
     ReadLoadCircuitState();

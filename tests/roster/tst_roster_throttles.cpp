@@ -3,10 +3,12 @@
 // labels, sending a push-button function's two frames and keeping a loco under its top speed.
 
 #include "DashboardRig.h"
+#include "krDecoderSheet.h"
 #include "krRoster.h"
 #include "LocoNumberBox.h"
 #include "Roster.h"
 #include "RosterModels.h"
+#include "SheetModel.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 
@@ -43,6 +45,7 @@ private slots:
     void listShowsNamesFieldKeepsNumbers();
     void functionKeys_data();
     void functionKeys();
+    void decoderSheetToAndFromRoster();
 };
 
 void tst_roster_throttles::initTestCase()
@@ -211,6 +214,52 @@ void tst_roster_throttles::functionKeys()
         QTest::mouseRelease(button, Qt::LeftButton);
     }
     QCOMPARE(functionFrames(), afterRelease);
+}
+
+void tst_roster_throttles::decoderSheetToAndFromRoster()
+{
+    QTemporaryDir dir;
+    LocoRoster roster(dir.path());
+    QList<Roster::Entry> imported = LocoRoster::readFolder(QStringLiteral(ROSTER_DATA)).entries;
+    QCOMPARE(roster.save(imported), QString());
+    FakeLink link;
+    krDecoderSheet sheet(link.link);
+    sheet.setRoster(&roster);
+    using Sheet::Row;
+    using Sheet::Status;
+    // Read from the decoder: short address 3 (CV 29 bit 5 clear), so the values go to "V 100".
+    // A value the user typed and did not write is not the decoder's, and stays out.
+    sheet.model()->setRows({Row{1, QString(), 3, Status::Read}, Row{3, QString(), 25, Status::Written},
+                            Row{5, QString(), 180, Status::Changed}, Row{29, QString(), 6, Status::Read},
+                            Row{30, QString(), std::nullopt, Status::NotRead}});
+    sheet.cmdToRoster_Click();
+    const QList<QPair<int, int>> kept{{1, 3}, {3, 25}, {29, 6}};
+    QCOMPARE(Roster::plainCvs(*roster.entryForNumber(3)), kept);
+
+    // Without an address nothing goes anywhere; a loco not in the roster gets an entry.
+    sheet.model()->setRows({Row{3, QString(), 9, Status::Read}});
+    sheet.cmdToRoster_Click();
+    QCOMPARE(roster.entries().size(), 3);
+    sheet.model()->setRows({Row{1, QString(), 44, Status::Read}, Row{29, QString(), 2, Status::Read}});
+    sheet.cmdToRoster_Click();
+    QCOMPARE(roster.entries().size(), 4);
+    QCOMPARE(roster.entries().last().id, QStringLiteral("Lok 44"));
+
+    // The JMRI loco's CVs come in ready to be written: every value changed.
+    QStringList offered;
+    sheet.setEntryChooser([&](const QStringList& names) {
+        offered = names;
+        return QStringLiteral("BR 218");
+    });
+    sheet.cmdFromRoster_Click();
+    QCOMPARE(offered,
+             QStringList({QStringLiteral("BR 218"), QStringLiteral("V 100"), QStringLiteral("Lok 44")}));
+    QStringList rows;
+    for (const Row& r : sheet.rows())
+        rows << QStringLiteral("%1=%2 %3").arg(r.cv).arg(r.value.value_or(-1)).arg(int(r.status));
+    const QString changed = QString::number(int(Status::Changed));
+    QCOMPARE(rows,
+             QStringList({"1=3 " + changed, "17=192 " + changed, "18=218 " + changed, "29=38 " + changed}));
 }
 
 TAKTORA_TEST_MAIN(tst_roster_throttles)
