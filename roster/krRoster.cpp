@@ -57,7 +57,10 @@ krRoster::krRoster(LocoRoster& roster, ConfiguredLocos configured, QWidget* pare
     m_tblRoster = tableView(QStringLiteral("tblRoster"), m_model, this);
     m_tblFunctions = tableView(QStringLiteral("tblFunctions"), m_functions, this);
     m_tblRoster->resizeColumnsToContents();
-    m_tblFunctions->setColumnWidth(FunctionModel::Label, 160);
+    m_tblFunctions->setColumnWidth(FunctionModel::Key, 64);
+    m_tblFunctions->setColumnWidth(FunctionModel::Label, 150);
+    m_tblFunctions->verticalHeader()->setDefaultSectionSize(m_tblFunctions->fontMetrics().height() + 8);
+    m_tblFunctions->setMinimumWidth(64 + 150 + 130);
 
     m_cboOffered = new QComboBox(this);
     m_cboOffered->setObjectName(QStringLiteral("cboOffered"));
@@ -88,8 +91,8 @@ krRoster::krRoster(LocoRoster& roster, ConfiguredLocos configured, QWidget* pare
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_tblRoster);
     split->addWidget(functions);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_lblStatus, 1);
