@@ -56,7 +56,7 @@ QString LocoRoster::save(QList<Entry> entries)
         if (!kept && !old.fileName.isEmpty())
             obsolete << old.fileName;
     }
-    const QString error = writeFolder(m_folder, entries, obsolete);
+    QString error = writeFolder(m_folder, entries, obsolete);
     if (!error.isEmpty())
         return error;
     m_entries = entries;
@@ -130,11 +130,11 @@ QString LocoRoster::writeFolder(const QString& folder, QList<Entry>& entries, co
             e.fileName = Roster::fileNameFor(e.id, taken);
             taken << e.fileName;
         }
-        const QString error = writeFile(dir.filePath(LocoFolder + '/' + e.fileName), Jmri::writeLocoFile(e));
+        QString error = writeFile(dir.filePath(LocoFolder + '/' + e.fileName), Jmri::writeLocoFile(e));
         if (!error.isEmpty())
             return error;
     }
-    const QString error = writeFile(dir.filePath(IndexName), Jmri::writeIndex(entries));
+    QString error = writeFile(dir.filePath(IndexName), Jmri::writeIndex(entries));
     if (!error.isEmpty())
         return error;
     for (const QString& fileName : obsolete)

@@ -162,7 +162,7 @@ QString RosterModel::remove(int row)
     entries.removeAt(row);
     beginResetModel();
     m_saving = true;
-    const QString reason = m_roster.save(entries);
+    QString reason = m_roster.save(entries);
     m_saving = false;
     endResetModel();
     if (!reason.isEmpty())

@@ -141,7 +141,7 @@ QString functionKindText(bool momentary)
 
 QString functionTooltip(int function, const Function& f)
 {
-    const QString key = QStringLiteral("F") + QString::number(function);
+    QString key = QStringLiteral("F") + QString::number(function);
     if (f.label.isEmpty() && !f.momentary)
         return key;
     QString text = key;
