@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -41,16 +42,19 @@ KeyboardThrottles::KeyboardThrottles(QWidget* window, const QList<ThrottlePanel*
                    << addKey(QKeySequence(Qt::Key_PageUp), true, [this] { stepFaster(PageSteps); })
                    << addKey(QKeySequence(Qt::Key_PageDown), true, [this] { stepFaster(-PageSteps); });
     // A disabled button ignores click(), so the direction stays locked while the loco moves.
-    m_throttleKeys << addKey(QKeySequence(Qt::CTRL | Qt::Key_H), false,
-                             [this] { forChosen([](ThrottlePanel* t) { t->stopButton()->click(); }); })
-                   << addKey(QKeySequence(Qt::CTRL | Qt::Key_R), false,
-                             [this] { forChosen([](ThrottlePanel* t) { t->directionButton()->click(); }); })
-                   << addKey(QKeySequence(Qt::CTRL | Qt::Key_L), false,
-                             [this] { forChosen([](ThrottlePanel* t) { t->lightButton()->click(); }); });
+    m_throttleKeys << addKey(QKeySequence(Qt::CTRL | Qt::Key_H), false, [this] {
+        forChosen([](ThrottlePanel* t) { t->stopButton()->click(); });
+    }) << addKey(QKeySequence(Qt::CTRL | Qt::Key_R), false, [this] {
+        forChosen([](ThrottlePanel* t) { t->directionButton()->click(); });
+    }) << addKey(QKeySequence(Qt::CTRL | Qt::Key_L), false, [this] {
+        m_heldKey = Qt::Key_L;
+        pressOrToggle(0, [](ThrottlePanel* t) { t->lightButton()->click(); });
+    });
     for (int f = 1; f <= 12; ++f) {
         const QString key = QStringLiteral("F%1").arg(f);
-        m_throttleKeys << addKey(QKeySequence(Qt::CTRL | (Qt::Key_F1 + f - 1)), false, [this, key] {
-            forChosen([&key](ThrottlePanel* t) {
+        m_throttleKeys << addKey(QKeySequence(Qt::CTRL | (Qt::Key_F1 + f - 1)), false, [this, key, f] {
+            m_heldKey = Qt::Key_F1 + f - 1;
+            pressOrToggle(f, [&key](ThrottlePanel* t) {
                 // trigger() toggles the button and reaches the toolbar's handler as a click does.
                 if (auto* button = t->functionKeys()->findChild<QAction*>(key))
                     button->trigger();
@@ -98,6 +102,31 @@ void KeyboardThrottles::forChosen(const std::function<void(ThrottlePanel*)>& act
         action(m_throttles[m_chosen]);
 }
 
+void KeyboardThrottles::pressOrToggle(int function, const std::function<void(ThrottlePanel*)>& toggle)
+{
+    if (m_chosen < 0)
+        return;
+    ThrottlePanel* t = m_throttles[m_chosen];
+    if (!t->isMomentary(function))
+        return toggle(t);
+    letGo(); // a second held key lets the first go
+    t->pressFunction(function);
+    m_holding = t;
+    m_heldFunction = function;
+    // The release goes to whichever control has the focus: watch them all while the key is down.
+    qApp->installEventFilter(this);
+}
+
+void KeyboardThrottles::letGo()
+{
+    if (!m_holding)
+        return;
+    qApp->removeEventFilter(this);
+    ThrottlePanel* t = m_holding;
+    m_holding = nullptr;
+    t->releaseFunction(m_heldFunction);
+}
+
 void KeyboardThrottles::stepFaster(int steps) const
 {
     // Position 255 stands, 0 is full speed; the change handler sends the frame as for a drag.
@@ -120,6 +149,14 @@ void KeyboardThrottles::updateKeys()
 
 bool KeyboardThrottles::eventFilter(QObject* watched, QEvent* event)
 {
+    if (m_holding) {
+        const bool released = event->type() == QEvent::KeyRelease &&
+                              static_cast<QKeyEvent*>(event)->key() == m_heldKey &&
+                              !static_cast<QKeyEvent*>(event)->isAutoRepeat();
+        // A window that takes the focus away takes the key's release with it.
+        if (released || (watched == m_window && event->type() == QEvent::WindowDeactivate))
+            letGo();
+    }
     if (watched == m_window && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier && !m_operatingControls->isHidden()) {

@@ -39,6 +39,9 @@ private:
     void stepFaster(int steps) const;
     void updateKeys();
     void nameKeysInTooltips();
+    // Ctrl+F1 to Ctrl+F12 and Ctrl+L: a push-button function is on while the key is held.
+    void pressOrToggle(int function, const std::function<void(ThrottlePanel*)>& toggle);
+    void letGo();
 
     QWidget* m_window;
     QList<ThrottlePanel*> m_throttles;
@@ -48,4 +51,7 @@ private:
     QList<QShortcut*> m_throttleKeys; // act on the chosen throttle
     ThrottleMark* m_mark = nullptr;
     int m_chosen = -1;
+    ThrottlePanel* m_holding = nullptr; // whose push-button function a held key keeps on
+    int m_heldFunction = -1;
+    int m_heldKey = 0;
 };

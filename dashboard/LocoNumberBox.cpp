@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LocoNumberBox.h"
 
+#include "RosterRules.h"
+
 #include <QFocusEvent>
 
 LocoNumberBox::LocoNumberBox(QWidget* parent) : QComboBox(parent)
@@ -8,6 +10,11 @@ LocoNumberBox::LocoNumberBox(QWidget* parent) : QComboBox(parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(20);
+    // The list shows "3 – BR 218"; the field takes only the number.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            setEditText(Roster::numberOfListText(itemText(index)));
+    });
 }
 
 void LocoNumberBox::showPopup()

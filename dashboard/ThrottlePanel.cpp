@@ -8,6 +8,7 @@
 #include "LocoNumberBox.h"
 #include "MotionCompressor.h"
 #include "NumberReader.h"
+#include "Roster.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -123,6 +124,24 @@ ThrottlePanel::ThrottlePanel(int index, LineClient& line, ControllerNumber contr
     connect(m_direction, &QToolButton::clicked, this, &ThrottlePanel::krDirection_Click);
     connect(m_light, &QPushButton::clicked, this, &ThrottlePanel::chkLight_Click);
     connect(m_functionKeys, &QToolBar::actionTriggered, this, &ThrottlePanel::tlbFunctionKeys_ButtonClick);
+    // A push-button function sends on the press and on the release, by mouse or space bar alike;
+    // a latching one only on the click, as always.
+    const auto pushButton = [this](QAbstractButton* b, int function) {
+        connect(b, &QAbstractButton::pressed, this, [this, function] {
+            if (isMomentary(function))
+                pressFunction(function);
+        });
+        connect(b, &QAbstractButton::released, this, [this, function] {
+            if (isMomentary(function))
+                releaseFunction(function);
+        });
+    };
+    pushButton(m_light, LightFunction);
+    for (int f = 1; f <= 12; ++f)
+        if (auto* b = qobject_cast<QAbstractButton*>(m_functionKeys->widgetForAction(
+                m_functionKeys->findChild<QAction*>(QStringLiteral("F%1").arg(f)))))
+            pushButton(b, f);
+    connect(m_locoNumber, &QComboBox::editTextChanged, this, &ThrottlePanel::showRosterEntry);
     connect(m_stop, &QPushButton::clicked, this, &ThrottlePanel::btnStop_Click);
     connect(m_locoNumber, &LocoNumberBox::aboutToShowList, this, &ThrottlePanel::FillLocoNumberList);
     connect(m_locoNumber, &LocoNumberBox::focusLost, this, &ThrottlePanel::ShowSpeedStepMode);
@@ -184,7 +203,8 @@ void ThrottlePanel::makeCompact()
 
 std::optional<quint16> ThrottlePanel::shownLoco() const
 {
-    const auto number = wholeNumber(m_locoNumber->currentText(), 0, AllLocos);
+    // A name picked from the list leaves its number in the field; read it as such all the same.
+    const auto number = wholeNumber(Roster::numberOfListText(m_locoNumber->currentText()), 0, AllLocos);
     return number ? std::optional<quint16>(static_cast<quint16>(*number)) : std::nullopt;
 }
 
@@ -251,7 +271,9 @@ std::optional<Outcome> ThrottlePanel::sendForLoco(const Builder& build, WhenBusy
 void ThrottlePanel::krSlider_Change(int position)
 {
     if (!m_quiet) {
-        const quint8 speed = Dashboard::speedValue(position);
+        const Roster::Entry* entry = rosterEntry();
+        const quint8 speed = entry ? Roster::cappedSpeed(Dashboard::speedValue(position), entry->maxSpeed)
+                                   : Dashboard::speedValue(position);
         sendForLoco([speed](quint8 c, quint16 loco) { return Request::setLocoSpeed(c, loco, speed); });
     }
     const QString percent = Dashboard::speedPercentText(position);
@@ -285,6 +307,8 @@ void ThrottlePanel::showLight(bool on)
 
 void ThrottlePanel::chkLight_Click(bool pressed)
 {
+    if (isMomentary(LightFunction))
+        return; // sent on the press and the release
     showLight(pressed);
     sendForLoco(
         [pressed](quint8 c, quint16 loco) { return Request::locoFunction(c, loco, LightFunction, pressed); });
@@ -293,6 +317,8 @@ void ThrottlePanel::chkLight_Click(bool pressed)
 void ThrottlePanel::tlbFunctionKeys_ButtonClick(QAction* button)
 {
     const int function = button->objectName().mid(1).toInt();
+    if (isMomentary(function))
+        return; // sent on the press and the release
     const bool pressed = button->isChecked();
     sendForLoco([function, pressed](quint8 c, quint16 loco) {
         return Request::locoFunction(c, loco, static_cast<quint8>(function), pressed);
@@ -326,7 +352,93 @@ void ThrottlePanel::FillLocoNumberList()
     if (!controller)
         return;
     for (const LocoEntryRecord& entry :
-         readLocoEntries(m_line, *controller, 2, true, {}, kMaxListedLocos).entries)
-        m_locoNumber->addItem(QString::number(entry.number));
+         readLocoEntries(m_line, *controller, 2, true, {}, kMaxListedLocos).entries) {
+        const Roster::Entry* named = m_roster ? m_roster->entryForNumber(entry.number) : nullptr;
+        m_locoNumber->addItem(Roster::listText(entry.number, named ? named->id : QString()));
+    }
     m_locoNumber->setEditText(text);
+}
+
+void ThrottlePanel::setRoster(const LocoRoster* roster)
+{
+    if (m_roster)
+        disconnect(m_roster, nullptr, this, nullptr);
+    m_roster = roster;
+    if (m_roster)
+        connect(m_roster, &LocoRoster::changed, this, &ThrottlePanel::showRosterEntry);
+    showRosterEntry();
+}
+
+const Roster::Entry* ThrottlePanel::rosterEntry() const
+{
+    const auto loco = shownLoco();
+    return m_roster && loco ? m_roster->entryForNumber(*loco) : nullptr;
+}
+
+bool ThrottlePanel::isMomentary(int function) const
+{
+    const Roster::Entry* entry = rosterEntry();
+    return entry && function >= 0 && function < Roster::FunctionCount &&
+           entry->functions[static_cast<size_t>(function)].momentary;
+}
+
+void ThrottlePanel::sendFunction(int function, bool on)
+{
+    if (function == LightFunction)
+        showLight(on);
+    sendForLoco([function, on](quint8 c, quint16 loco) {
+        return Request::locoFunction(c, loco, static_cast<quint8>(function), on);
+    });
+}
+
+void ThrottlePanel::pressFunction(int function)
+{
+    if (isMomentary(function))
+        sendFunction(function, true);
+}
+
+void ThrottlePanel::releaseFunction(int function)
+{
+    if (isMomentary(function))
+        sendFunction(function, false);
+}
+
+void ThrottlePanel::showRosterEntry()
+{
+    const Roster::Entry* entry = rosterEntry();
+    const auto function = [entry](int f) {
+        return entry ? entry->functions[static_cast<size_t>(f)] : Roster::Function();
+    };
+    // A push button shows itself pressed only while held; switching one over drops its state.
+    const Roster::Function light = function(LightFunction);
+    if (m_light->isCheckable() == light.momentary) {
+        m_light->setChecked(false);
+        showLight(false);
+        m_light->setCheckable(!light.momentary);
+    }
+    m_light->setText(Roster::keyText(QStringLiteral("Licht"), light.label, 10));
+    // The keyboard's hint stays the tooltip of a light without a label.
+    const char* plainTip = "plainToolTip";
+    if (!m_light->property(plainTip).isValid())
+        m_light->setProperty(plainTip, m_light->toolTip());
+    QString lightTip = m_light->property(plainTip).toString();
+    if (!light.label.isEmpty() || light.momentary) {
+        const QString kind = light.momentary ? QStringLiteral(" (Taster)") : QString();
+        lightTip = QStringLiteral("Licht: ") + (light.label.isEmpty() ? QStringLiteral("F0") : light.label) +
+                   kind + (lightTip.isEmpty() ? QString() : QStringLiteral("\n") + lightTip);
+    }
+    m_light->setToolTip(lightTip);
+    for (int f = 1; f <= 12; ++f) {
+        QAction* key = m_functionKeys->findChild<QAction*>(QStringLiteral("F%1").arg(f));
+        if (!key)
+            continue;
+        const Roster::Function fn = function(f);
+        if (key->isCheckable() == fn.momentary) {
+            key->setChecked(false);
+            key->setCheckable(!fn.momentary);
+        }
+        key->setText(Roster::keyText(QStringLiteral("F%1").arg(f), fn.label, 5));
+        key->setToolTip(fn.label.isEmpty() && !fn.momentary ? QStringLiteral("Funktion F%1").arg(f)
+                                                            : Roster::functionTooltip(f, fn));
+    }
 }

@@ -11,6 +11,10 @@
 
 class LineClient;
 class LocoNumberBox;
+class LocoRoster;
+namespace Roster {
+struct Entry;
+}
 struct LocoState;
 class QAction;
 class QLabel;
@@ -53,6 +57,14 @@ public:
     // For a small screen: speed, direction and STOP stay in view beside the function keys.
     void makeCompact();
 
+    // The roster whose names, labels, push-button functions and top speeds the throttle uses.
+    void setRoster(const LocoRoster* roster);
+    // A push-button ("Taster") function of the shown loco: on while held, off when let go.
+    // Function 0 is the light. False when the function is not a push button for this loco.
+    bool isMomentary(int function) const;
+    void pressFunction(int function);
+    void releaseFunction(int function);
+
     // Shows the loco standing, without a frame: the global stop has stopped it already.
     void showStopped();
     // The loco number as the throttle reads it before each command; none when it cannot travel.
@@ -71,6 +83,10 @@ private:
     void follow(quint8 controller, quint16 loco, const LocoState& state);
     void showDirection(bool forward);
     void showLight(bool on);
+    const Roster::Entry* rosterEntry() const;
+    // Labels, tooltips and push buttons of the loco now in the field.
+    void showRosterEntry();
+    void sendFunction(int function, bool on);
 
     const int m_index;
     LineClient& m_line;
@@ -85,4 +101,5 @@ private:
     QPushButton* m_stop;
     QLabel* m_speedSteps;
     bool m_showsInvalidNumber = false;
+    const LocoRoster* m_roster = nullptr;
 };

@@ -12,19 +12,23 @@
 #include "krInfo.h"
 #include "krLocoList.h"
 #include "krOptions.h"
+#include "krRoster.h"
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
 #include "Lamp.h"
 #include "LineClient.h"
 #include "LineReady.h"
+#include "LocoEntries.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "MessageBox.h"
 #include "PortErrors.h"
+#include "Roster.h"
 #include "SerialPortInterface.h"
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
+#include "WiThrottleServer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,9 +108,15 @@ krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidge
     buildStatusBar();
     connect(&m_line->link(), &ControllerLink::portLost, this, &krTaktora::portLost);
     connect(&m_line->link(), &ControllerLink::portBack, this, &krTaktora::portBack);
+    m_roster = new LocoRoster(LocoRoster::defaultFolder(), this);
+    m_rosterProblems = m_roster->load();
     buildPhoneServer();
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
+    // After the keys, whose hints the throttles keep beside the roster's labels.
+    for (ThrottlePanel* throttle : m_throttles)
+        throttle->setRoster(m_roster);
+    m_phones->setRoster(m_roster);
     watchScreen();
 
     Form_Load(executablePath);
@@ -297,6 +307,8 @@ void krTaktora::buildToolbar()
          QKeySequence(Qt::Key_F6), &krTaktora::showPhoneThrottles},
         {"btnDecoderSheet", ":/icons/decodersheet.png", QStringLiteral("Decoder-Datenblatt"),
          QKeySequence(Qt::Key_F7), &krTaktora::openDecoderSheet},
+        {"btnRoster", ":/icons/roster.png", QStringLiteral("Lok-Roster"), QKeySequence(Qt::Key_F8),
+         &krTaktora::openRoster},
     };
     for (const auto& b : buttons) {
         if (!b.key) {
@@ -621,7 +633,7 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
         {"btnClose", &krTaktora::closeFromToolbar},        {"btnInfo", &krTaktora::showInfo},
         {"btnOptions", &krTaktora::showOptions},           {"btnHelp", &krTaktora::openManual},
         {"btnMonitor", &krTaktora::showTrafficMonitor},    {"btnPhones", &krTaktora::showPhoneThrottles},
-        {"btnDecoderSheet", &krTaktora::openDecoderSheet},
+        {"btnDecoderSheet", &krTaktora::openDecoderSheet}, {"btnRoster", &krTaktora::openRoster},
     };
     for (const auto& o : operations) {
         if (key.compare(QLatin1String(o.key), Qt::CaseInsensitive) == 0)
@@ -675,9 +687,30 @@ void krTaktora::openDecoderSheet()
         return;
     krDecoderSheet sheet(m_line->link(), this);
     sheet.setControllerID(*controller);
+    sheet.setRoster(m_roster);
     sheet.exec();
     // The sheet leaves the track switched off; show what the Controller reports now.
     ReadLoadCircuitState();
+}
+
+void krTaktora::openRoster()
+{
+    // The Controller's configured locos are offered once it is checked; the roster works without.
+    krRoster window(*m_roster, [this]() {
+        QList<int> numbers;
+        const auto controller = controllerNumber();
+        if (m_controllerFrame->isHidden() || !controller)
+            return numbers;
+        for (const LocoEntryRecord& entry : readLocoEntries(*m_line, *controller, 2, true).entries)
+            numbers << entry.number;
+        return numbers;
+    });
+    if (!m_rosterProblems.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("Nicht alles im Lok-Roster war lesbar:\n\n") +
+                                      m_rosterProblems.join(QLatin1Char('\n')));
+        m_rosterProblems.clear();
+    }
+    window.exec();
 }
 
 std::optional<quint8> krTaktora::controllerForWindow()

@@ -14,6 +14,7 @@ class AccessoryPanel;
 class ControllerLink;
 class LineClient;
 class Lamp;
+class LocoRoster;
 class krPhoneThrottles;
 class krTrafficMonitor;
 class QAction;
@@ -75,6 +76,9 @@ public:
 
     // The phone throttles' server, a source on the line of its own (krTaktoraPhones.cpp).
     WiThrottleServer* phoneServer() const { return m_phones; }
+    // The user's loco roster, shared by the throttles, the phones and the roster window.
+    LocoRoster* roster() const { return m_roster; }
+    void openRoster();
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
@@ -126,6 +130,8 @@ private:
     bool m_scrolling = false;
     QWidget* m_accessoryColumn = nullptr;
     WiThrottleServer* m_phones = nullptr;
+    LocoRoster* m_roster = nullptr;
+    QStringList m_rosterProblems; // found at start, told when the roster window opens
     // Windows beside the dashboard, made once and kept while the program runs.
     QPointer<krTrafficMonitor> m_monitor;
     QPointer<krPhoneThrottles> m_phoneDialog;

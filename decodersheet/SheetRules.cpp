@@ -386,6 +386,25 @@ std::optional<int> locoAddress(const QList<Row>& rows)
     return *cv1;
 }
 
+QList<QPair<int, int>> decoderValues(const QList<Row>& rows)
+{
+    QList<QPair<int, int>> values;
+    for (const Row& r : rows)
+        if (r.value && (r.status == Status::Read || r.status == Status::Written))
+            values.append(qMakePair(r.cv, *r.value));
+    return values;
+}
+
+QList<Row> rowsFromValues(const QList<QPair<int, int>>& values)
+{
+    QList<Row> rows;
+    for (const auto& [cv, value] : values)
+        if (cv >= FirstCv && cv <= LastCv && value >= 0 && value <= 255)
+            rows.append(Row{cv, standardName(cv), value, Status::Read});
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.cv < b.cv; });
+    return rows;
+}
+
 QString suggestedFileName(const QList<Row>& rows)
 {
     const auto address = locoAddress(rows);

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 
@@ -72,6 +73,11 @@ struct CsvReading
     QString error;   // "Zeile 4: ..."
 };
 CsvReading parseCsv(const QByteArray& utf8);
+
+// The values the decoder holds, read or written and verified, CV by CV: what the loco roster keeps.
+QList<QPair<int, int>> decoderValues(const QList<Row>& rows);
+// Rows for CV values kept elsewhere (the loco roster), in CV order with their standard names.
+QList<Row> rowsFromValues(const QList<QPair<int, int>>& values);
 
 // A loaded sheet as it is to be written: every row with a value counts as changed.
 QList<Row> rowsToRestore(const QList<Row>& loaded);

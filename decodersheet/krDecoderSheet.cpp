@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "ProgrammingRules.h"
 #include "ProgrammingWidgets.h"
+#include "Roster.h"
 #include "SheetModel.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -145,12 +147,16 @@ void krDecoderSheet::buildControls()
     m_cmdLoad = button(QStringLiteral("cmdLoad"), QStringLiteral("&Laden ..."), this);
     m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("&Speichern ..."), this);
     m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("&Vergleichen ..."), this);
+    m_cmdToRoster = button(QStringLiteral("cmdToRoster"), QStringLiteral("In Roster übernehmen"), this);
+    m_cmdFromRoster = button(QStringLiteral("cmdFromRoster"), QStringLiteral("Aus Roster laden ..."), this);
+    m_cmdToRoster->hide();
+    m_cmdFromRoster->hide();
     auto* cmdClose = button(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
     auto* buttonRow = new QHBoxLayout;
     for (QPushButton* b : {m_cmdReadAll, m_cmdWriteChanged})
         buttonRow->addWidget(b);
     buttonRow->addStretch(1);
-    for (QPushButton* b : {m_cmdLoad, m_cmdSave, m_cmdCompare})
+    for (QPushButton* b : {m_cmdToRoster, m_cmdFromRoster, m_cmdLoad, m_cmdSave, m_cmdCompare})
         buttonRow->addWidget(b);
     buttonRow->addSpacing(12);
     buttonRow->addWidget(cmdClose);
@@ -172,6 +178,8 @@ void krDecoderSheet::buildControls()
     connect(m_cmdSave, &QPushButton::clicked, this, &krDecoderSheet::cmdSave_Click);
     connect(m_cmdLoad, &QPushButton::clicked, this, &krDecoderSheet::cmdLoad_Click);
     connect(m_cmdCompare, &QPushButton::clicked, this, &krDecoderSheet::cmdCompare_Click);
+    connect(m_cmdToRoster, &QPushButton::clicked, this, &krDecoderSheet::cmdToRoster_Click);
+    connect(m_cmdFromRoster, &QPushButton::clicked, this, &krDecoderSheet::cmdFromRoster_Click);
     connect(m_cmdBreak, &QPushButton::clicked, this, &krDecoderSheet::cmdBreak_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -225,7 +233,8 @@ void krDecoderSheet::showBusy(bool busy)
 {
     m_busyShown = busy;
     for (QWidget* w : std::initializer_list<QWidget*>{m_txtCVs, m_cmdAddCVs, m_cmdRemoveCVs, m_cmdReadAll,
-                                                      m_cmdWriteChanged, m_cmdSave, m_cmdLoad, m_cmdCompare})
+                                                      m_cmdWriteChanged, m_cmdSave, m_cmdLoad, m_cmdCompare,
+                                                      m_cmdToRoster, m_cmdFromRoster})
         w->setEnabled(!busy);
     m_tblCVs->setEditTriggers(busy ? QAbstractItemView::NoEditTriggers : kEditTriggers);
     m_cmdBreak->setEnabled(busy);
@@ -426,6 +435,77 @@ void krDecoderSheet::cmdLoad_Click()
     setSummary(QStringLiteral("%1 aus %2 geladen; \"Geänderte schreiben\" überträgt sie auf den Decoder")
                    .arg(cvCount(int(loaded->size())), name),
                palette().color(QPalette::WindowText));
+}
+
+void krDecoderSheet::setRoster(LocoRoster* roster)
+{
+    m_roster = roster;
+    m_cmdToRoster->setVisible(roster);
+    m_cmdFromRoster->setVisible(roster);
+    if (!m_chooseEntry)
+        m_chooseEntry = [this](const QStringList& names) {
+            bool ok = false;
+            const QString name = QInputDialog::getItem(this, QStringLiteral("Aus Roster laden"),
+                                                       QStringLiteral("Lok:"), names, 0, false, &ok);
+            return ok ? name : QString();
+        };
+}
+
+void krDecoderSheet::cmdToRoster_Click()
+{
+    if (m_busy || !m_roster)
+        return;
+    // The loco is the one the read CVs name, so a sheet cannot land on another loco's entry.
+    const QList<QPair<int, int>> values = decoderValues(rows());
+    const auto address = locoAddress(rows());
+    if (values.isEmpty() || !address || !Roster::isValidNumber(*address)) {
+        setSummary(QStringLiteral("Erst die CVs lesen: die Lokadresse (CV 1, oder CV 17, 18 und 29) fehlt"),
+                   Programming::Red);
+        return;
+    }
+    QList<Roster::Entry> entries = m_roster->entries();
+    auto entry = std::find_if(entries.begin(), entries.end(),
+                              [&](const Roster::Entry& e) { return e.number == *address; });
+    if (entry == entries.end()) {
+        entries.append(Roster::newEntry(*address, entries));
+        entry = entries.end() - 1;
+    }
+    Roster::setPlainCvs(*entry, values);
+    const QString name = entry->id;
+    const QString error = m_roster->save(entries);
+    if (!error.isEmpty()) {
+        MessageBox::warning(this, error);
+        return;
+    }
+    setSummary(QStringLiteral("%1 in den Roster übernommen (\"%2\")").arg(cvCount(int(values.size())), name),
+               Programming::Green);
+}
+
+void krDecoderSheet::cmdFromRoster_Click()
+{
+    if (m_busy || !m_roster)
+        return;
+    QStringList names;
+    for (const Roster::Entry& e : m_roster->entries())
+        if (!Roster::plainCvs(e).isEmpty())
+            names << e.id;
+    if (names.isEmpty()) {
+        setSummary(QStringLiteral("Kein Eintrag im Roster hat CV-Werte"),
+                   palette().color(QPalette::WindowText));
+        return;
+    }
+    const QString name = m_chooseEntry(names);
+    const Roster::Entry* entry = Roster::entryForName(m_roster->entries(), name);
+    if (!entry)
+        return;
+    const QList<Row> loaded = rowsFromValues(Roster::plainCvs(*entry));
+    m_model->setOther(std::nullopt);
+    m_model->setRows(rowsToRestore(loaded));
+    setSummary(
+        QStringLiteral("%1 aus dem Roster (\"%2\") geladen; \"Geänderte schreiben\" überträgt sie auf den "
+                       "Decoder")
+            .arg(cvCount(int(loaded.size())), entry->id),
+        palette().color(QPalette::WindowText));
 }
 
 void krDecoderSheet::cmdCompare_Click()

@@ -12,6 +12,7 @@
 
 class ControllerLink;
 class LineClient;
+class LocoRoster;
 class QColor;
 class QLabel;
 class QLineEdit;
@@ -52,6 +53,14 @@ public:
     void cmdRemoveCVs_Click();
     void cmdBreak_Click() { m_track.requestCancel(); }
 
+    // The loco roster the sheet's CVs go to and come from; without one its buttons stay hidden.
+    // The chooser picks a loco by name from those given, empty when the user cancels.
+    using EntryChooser = std::function<QString(const QStringList& names)>;
+    void setRoster(LocoRoster* roster);
+    void setEntryChooser(EntryChooser chooser) { m_chooseEntry = std::move(chooser); }
+    void cmdToRoster_Click();
+    void cmdFromRoster_Click();
+
     // The file dialogs; tests and scripts give their own.
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // The pause after programming mode is switched on, so that the decoder has power before the
@@ -88,6 +97,10 @@ private:
     std::optional<qint64> m_timeLeftMs;
     ScreenRateEvents m_events;
     FileChooser m_chooseFile;
+    LocoRoster* m_roster = nullptr;
+    EntryChooser m_chooseEntry;
+    QPushButton* m_cmdToRoster = nullptr;
+    QPushButton* m_cmdFromRoster = nullptr;
 
     SheetModel* m_model = nullptr;
     QTableView* m_tblCVs = nullptr;

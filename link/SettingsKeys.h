@@ -36,6 +36,7 @@ inline constexpr char AccessoryAdressPrefix[] = "AccessoryAdress";
 // The folder a file dialog last went to, for each kind of file; unset, the documents folder.
 inline constexpr Key DecoderSheetFolder{"DecoderSheetFolder", ""};
 inline constexpr Key TrafficFolder{"TrafficFolder", ""};
+inline constexpr Key RosterFolder{"RosterFolder", ""};
 
 // The phone server: on or off, where it listens, and what a phone may do.
 inline constexpr Key WiThrottleEnabled{"WiThrottle", "0"};

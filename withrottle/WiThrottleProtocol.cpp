@@ -306,16 +306,33 @@ QByteArray serverDescriptionLine()
            '.' + QByteArray::number(TaktoraVersion::Minor) + '\n';
 }
 
+namespace {
+// A name or label inside a line: the protocol's separators and line ends cannot be part of it.
+QByteArray phoneText(const QString& text)
+{
+    QString clean = text;
+    for (const char* separator : {"]\\[", "}|{", "[", "]", "{", "}", "|", ";", "\n", "\r"})
+        clean.replace(QLatin1String(separator), QStringLiteral(" "));
+    return clean.simplified().left(64).toUtf8();
+}
+} // namespace
+
 QString rosterName(int address)
 {
     return QStringLiteral("Lok ") + QString::number(address);
+}
+
+QString displayName(const RosterEntry& entry)
+{
+    const QString name = QString::fromUtf8(phoneText(entry.name));
+    return name.isEmpty() ? rosterName(entry.address) : name;
 }
 
 QByteArray rosterLine(const QList<RosterEntry>& roster)
 {
     QByteArray line = "RL" + QByteArray::number(roster.size());
     for (const RosterEntry& e : roster)
-        line += "]\\[" + rosterName(e.address).toUtf8() + "}|{" + QByteArray::number(e.address) + "}|{" +
+        line += "]\\[" + displayName(e).toUtf8() + "}|{" + QByteArray::number(e.address) + "}|{" +
                 (e.address < 128 ? "S" : "L");
     return line + '\n';
 }
@@ -350,12 +367,15 @@ QByteArray releasedLine(char throttle, const QString& key)
     return QByteArray("M") + throttle + '-' + key.toLatin1() + kSeparator + '\n';
 }
 
-QByteArray functionLabelsLine(char throttle, const QString& key)
+QByteArray functionLabelsLine(char throttle, const QString& key, const QStringList& labels)
 {
     // Only the functions the Controller switches get a button on the phone.
-    QByteArray line = QByteArray("M") + throttle + 'L' + key.toLatin1() + kSeparator + "]\\[Licht";
-    for (int f = 1; f <= HighestFunction; ++f)
-        line += "]\\[F" + QByteArray::number(f);
+    QByteArray line = QByteArray("M") + throttle + 'L' + key.toLatin1() + kSeparator;
+    for (int f = 0; f <= HighestFunction; ++f) {
+        const QString label = f < labels.size() ? labels.at(f) : QString();
+        line += "]\\[" + (label.isEmpty() ? (f == 0 ? QByteArray("Licht") : "F" + QByteArray::number(f))
+                                          : phoneText(label));
+    }
     return line + "]\\[\n";
 }
 

@@ -83,7 +83,11 @@ struct RosterEntry
 {
     int address = 0;
     quint8 speedStepCode = 0;
+    QString name; // the loco roster's name; empty without an entry
 };
+// The name a phone lists and acquires a loco by: its roster name without the protocol's
+// separators, or "Lok 3".
+QString displayName(const RosterEntry& entry);
 
 // Replies, each a complete line.
 QByteArray versionLine();
@@ -97,7 +101,8 @@ QByteArray alertLine(const QString& text); // shown by the phone as an alert
 QByteArray infoLine(const QString& text);
 QByteArray acquiredLine(char throttle, const QString& key);
 QByteArray releasedLine(char throttle, const QString& key);
-QByteArray functionLabelsLine(char throttle, const QString& key);
+// The labels of F0 to F12; an empty one is "Licht" for F0 and "F<n>" for the others.
+QByteArray functionLabelsLine(char throttle, const QString& key, const QStringList& labels = {});
 // "M<t>A<key><;>" and the state, e.g. "V63", "R1", "F10", "s2".
 QByteArray stateLine(char throttle, const QString& key, const QByteArray& state);
 QByteArray speedState(quint8 controllerSpeed);

@@ -7,6 +7,7 @@
 #include "LinkTools.h"
 #include "LocoEntries.h"
 #include "PhoneConnection.h"
+#include "Roster.h"
 #include "ServiceAdvertiser.h"
 #include "WiThrottleSession.h"
 
@@ -470,7 +471,7 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const WiThrottle::Lin
     if (!line.text.isEmpty()) { // chosen by its roster name
         address = -1;
         for (const RosterEntry& e : roster())
-            if (rosterName(e.address) == line.text)
+            if (displayName(e) == line.text || rosterName(e.address) == line.text)
                 address = e.address;
         if (address < 0 || address != line.address) {
             refuse(session, text,
@@ -488,7 +489,11 @@ void WiThrottleServer::acquire(WiThrottleSession* session, const WiThrottle::Lin
     const LocoState s = m_link.layout().loco(*controller, loco);
     m_told.insert(::Line::locoKey(*controller, loco), s);
     const char t = line.throttle;
-    QByteArray lines = acquiredLine(t, line.key) + functionLabelsLine(t, line.key);
+    QStringList labels;
+    if (const Roster::Entry* entry = m_locoRoster ? m_locoRoster->entryForNumber(address) : nullptr)
+        for (const Roster::Function& f : entry->functions)
+            labels << f.label;
+    QByteArray lines = acquiredLine(t, line.key) + functionLabelsLine(t, line.key, labels);
     for (int f = 0; f <= HighestFunction; ++f)
         lines += stateLine(t, line.key, functionState(f, s.function(f)));
     lines +=
@@ -544,7 +549,9 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
                 session->send(alertLine(functionNotAvailableText(line.function)));
             return;
         }
-        if (line.action == Action::Function && !line.pressed)
+        // The phone cannot be told which keys are push buttons: for those the server switches on
+        // with the press and off with the release; a latching key toggles on the press.
+        if (line.action == Action::Function && !line.pressed && !isMomentary(address, line.function))
             return; // the release of a key: the press switched the function already
         break;
     case Action::Speed:
@@ -565,7 +572,8 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
         const quint16 before =
             pending != session->pendingFunctions.end() ? pending->functions : now.functions;
         const quint16 bit = static_cast<quint16>(1u << line.function);
-        const bool on = line.action == Action::Function ? !(before & bit) : line.pressed;
+        const bool toggles = line.action == Action::Function && !isMomentary(address, line.function);
+        const bool on = toggles ? !(before & bit) : line.pressed;
         WiThrottleSession::PendingFunctions& wanted = session->pendingFunctions[loco];
         wanted.functions = on ? (before | bit) : (before & ~bit);
         ++wanted.waiting;
@@ -577,10 +585,14 @@ void WiThrottleServer::act(WiThrottleSession* session, const WiThrottle::Line& l
                });
         return;
     }
-    case Action::Speed:
-        submit(session, Request::setLocoSpeed(c, loco, cappedSpeed(line.value, m_access.maxSpeedPercent)),
-               text);
+    case Action::Speed: {
+        // The phones' own cap, then the loco's top speed from the roster.
+        quint8 speed = cappedSpeed(line.value, m_access.maxSpeedPercent);
+        if (const Roster::Entry* entry = m_locoRoster ? m_locoRoster->entryForNumber(address) : nullptr)
+            speed = Roster::cappedSpeed(speed, entry->maxSpeed);
+        submit(session, Request::setLocoSpeed(c, loco, speed), text);
         return;
+    }
     case Action::Idle:
         submit(session, Request::setLocoSpeed(c, loco, 0), text);
         return;
@@ -700,9 +712,19 @@ QList<RosterEntry> WiThrottleServer::roster() const
     const auto controller = m_link.checkedController();
     const auto entries = controller ? m_link.locoEntries(*controller) : std::nullopt;
     if (entries)
-        for (const LocoEntryRecord& e : *entries)
-            list << RosterEntry{e.number, static_cast<quint8>(e.attributes & LocoEntry::SpeedStepMask)};
+        for (const LocoEntryRecord& e : *entries) {
+            const Roster::Entry* named = m_locoRoster ? m_locoRoster->entryForNumber(e.number) : nullptr;
+            list << RosterEntry{e.number, static_cast<quint8>(e.attributes & LocoEntry::SpeedStepMask),
+                                named ? named->id : QString()};
+        }
     return list;
+}
+
+bool WiThrottleServer::isMomentary(int address, int function) const
+{
+    const Roster::Entry* entry = m_locoRoster ? m_locoRoster->entryForNumber(address) : nullptr;
+    return entry && function >= 0 && function < Roster::FunctionCount &&
+           entry->functions[static_cast<size_t>(function)].momentary;
 }
 
 bool WiThrottleServer::rosterComing() const

@@ -15,6 +15,7 @@
 
 class ControllerLink;
 class LineClient;
+class LocoRoster;
 class PhoneConnection;
 class QTcpServer;
 class ServiceAdvertiser;
@@ -53,6 +54,9 @@ public:
     // Takes effect at once: a phone that may no longer drive has its locos stopped and is told.
     void setAccess(const WiThrottle::Access& access);
     const WiThrottle::Access& access() const { return m_access; }
+
+    // The loco roster whose names, labels, push-button functions and top speeds phones get.
+    void setRoster(const LocoRoster* roster) { m_locoRoster = roster; }
 
     // Serves a connection that did not come through the port (the fuzzer's); beyond the limit of
     // connections it is closed at once. Takes the connection over.
@@ -116,6 +120,8 @@ private:
 
     // The roster is the loco configuration the line last read completely.
     QList<WiThrottle::RosterEntry> roster() const;
+    // A push-button ("Taster") function of the loco in the loco roster.
+    bool isMomentary(int address, int function) const;
     // "s1", "s2" or "s8": the loco's speed steps from the configuration, as the phone knows them.
     QByteArray speedStepState(int address) const;
     // A read of the roster is on its way, so a phone's greeting waits for it.
@@ -151,6 +157,7 @@ private:
     int m_heartbeatSeconds = WiThrottle::DefaultHeartbeatSeconds;
     int m_identifyMs = WiThrottle::IdentifySeconds * 1000;
     WiThrottle::Access m_access;
+    const LocoRoster* m_locoRoster = nullptr;
     quint64 m_lastNumber = 0;
     QString m_error;
 };

@@ -325,19 +325,20 @@ private slots:
     void toolbarButtons()
     {
         DashboardRig rig;
-        // The four buttons, then behind a separator the traffic monitor, the phones and the decoder
-        // sheet; each button's key stands in its tooltip, behind the tooltip's own text.
+        // The four buttons, then behind a separator the traffic monitor, the phones, the decoder
+        // sheet and the loco roster; each button's key stands in its tooltip, behind the tooltip's own text.
         QStringList keys;
         for (const QAction* action : rig.find<QToolBar>("Toolbar1")->actions()) {
             keys << action->objectName() + "|" + action->toolTip();
             QVERIFY(action->isSeparator() || !action->icon().isNull());
         }
-        QCOMPARE(keys,
-                 (QStringList{
-                     "btnOptions|Einstellungen aufrufen (F2)", "btnHelp|Handbuch aufrufen (F1)",
-                     "btnInfo|Programmversion und Copyright anzeigen (F3)",
-                     "btnClose|Taktora verlassen (Strg+Q)", "|", "btnMonitor|Datenverkehr anzeigen (F5)",
-                     "btnPhones|Handregler per Smartphone (F6)", "btnDecoderSheet|Decoder-Datenblatt (F7)"}));
+        QCOMPARE(
+            keys,
+            (QStringList{"btnOptions|Einstellungen aufrufen (F2)", "btnHelp|Handbuch aufrufen (F1)",
+                         "btnInfo|Programmversion und Copyright anzeigen (F3)",
+                         "btnClose|Taktora verlassen (Strg+Q)", "|", "btnMonitor|Datenverkehr anzeigen (F5)",
+                         "btnPhones|Handregler per Smartphone (F6)",
+                         "btnDecoderSheet|Decoder-Datenblatt (F7)", "btnRoster|Lok-Roster (F8)"}));
 
         QString opened;
         bool viewer = true;
@@ -545,9 +546,9 @@ private slots:
                      type);
         }
         QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
-                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "WiThrottleServer",
-                                      "ServiceAdvertiser", "LineClient"}));
+                                      "LocoRoster", "Lamp", "AccessoryPanel", "krOptions",
+                                      "RescanningComboBox", "KeyboardThrottles", "ThrottleMark", "ScreenFit",
+                                      "WiThrottleServer", "ServiceAdvertiser", "LineClient"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.
