@@ -15,26 +15,16 @@ namespace {
 QTemporaryDir dataHome;
 
 // The main window on the fake port, its phone server on 127.0.0.1, phones let in without asking.
-struct PhoneRig
+struct RosterPhones : PhoneRig
 {
-    std::unique_ptr<DashboardRig> rig;
-    WiThrottleServer* server = nullptr;
-    PhoneRig()
-    {
-        QSettings("KORADIN", "KORADIN").clear();
-        WriteSetting("WiThrottleApproval", "0", "Taktora");
-        rig = std::make_unique<DashboardRig>(QStringList{"--locos", "3:28,218:126,5:14"});
-        rig->check();
-        server = rig->window->phoneServer();
-        if (!server->isListening())
-            server->listen(0, QHostAddress::LocalHost);
-    }
+    RosterPhones() : PhoneRig({{"WiThrottleApproval", "0"}}, true, {"--locos", "3:28,218:126,5:14"}) {}
     // "command:loco:data3" of the frames that drive a loco.
-    QStringList drivingFrames() const
+    QStringList drivingLines() const
     {
         QStringList out;
         for (const FrameFields& f : rig->sent())
-            if (f.command == 23 || f.command == 27 || f.command == 28)
+            if (f.command == Command::SetLocoSpeed || f.command == Command::LocoFunctionOn ||
+                f.command == Command::LocoFunctionOff)
                 out << QStringLiteral("%1:%2:%3").arg(f.command).arg(f.data1 + 256 * f.data2).arg(f.data3);
         return out;
     }
@@ -64,7 +54,7 @@ void tst_roster_phones::initTestCase()
 
 void tst_roster_phones::namesAndLabels()
 {
-    PhoneRig p;
+    RosterPhones p;
     Phone phone;
     QVERIFY(phone.connectTo(p.server->port()));
     QVERIFY(phone.waitFor(QStringLiteral("RL3]\\[V 100}|{3}|{S]\\[BR 218}|{218}|{L]\\[Lok 5}|{5}|{S")));
@@ -103,7 +93,7 @@ void tst_roster_phones::driving()
     QFETCH(QByteArray, key);
     QFETCH(QList<QByteArray>, actions);
     QFETCH(QStringList, frames);
-    PhoneRig p;
+    RosterPhones p;
     Phone phone;
     QVERIFY(phone.connectTo(p.server->port()));
     const QByteArray address = key.mid(1);
@@ -111,7 +101,7 @@ void tst_roster_phones::driving()
     p.rig->link.port.resetLog();
     for (const QByteArray& action : actions)
         QVERIFY(phone.sendAndSettle("MTA" + key + "<;>" + action));
-    QTRY_COMPARE(p.drivingFrames(), frames);
+    QTRY_COMPARE(p.drivingLines(), frames);
 }
 
 TAKTORA_TEST_MAIN(tst_roster_phones)
