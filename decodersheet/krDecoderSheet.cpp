@@ -44,14 +44,6 @@ QColor outcomeColour(bool attention)
     return attention ? Programming::Red : Programming::Green;
 }
 
-QPushButton* button(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 krDecoderSheet::krDecoderSheet(ControllerLink& link, QWidget* parent)
@@ -114,8 +106,8 @@ void krDecoderSheet::buildControls()
     m_txtCVs->setObjectName(QStringLiteral("txtCVs"));
     m_txtCVs->setPlaceholderText(QStringLiteral("CVs, z. B. 30-40"));
     m_txtCVs->setToolTip(QStringLiteral("Einzelne CVs oder Bereiche von 1 bis 1023, durch Kommas getrennt"));
-    m_cmdAddCVs = button(QStringLiteral("cmdAddCVs"), QStringLiteral("&Hinzufügen"), this);
-    m_cmdRemoveCVs = button(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen &entfernen"), this);
+    m_cmdAddCVs = NamedButton(QStringLiteral("cmdAddCVs"), QStringLiteral("&Hinzufügen"), this);
+    m_cmdRemoveCVs = NamedButton(QStringLiteral("cmdRemoveCVs"), QStringLiteral("Zeilen &entfernen"), this);
     auto* editRow = new QHBoxLayout;
     editRow->addWidget(m_txtCVs, 1);
     editRow->addWidget(m_cmdAddCVs);
@@ -130,7 +122,7 @@ void krDecoderSheet::buildControls()
     m_lblTimeLeft->setObjectName(QStringLiteral("lblTimeLeft"));
     // A fixed size: a new text then repaints the label without laying out the window again.
     m_lblTimeLeft->setFixedSize(TwipsToPixels(2600), TwipsToPixels(315));
-    m_cmdBreak = button(QStringLiteral("cmdBreak"), QStringLiteral("Abbruch"), this);
+    m_cmdBreak = NamedButton(QStringLiteral("cmdBreak"), QStringLiteral("Abbruch"), this);
     m_cmdBreak->setEnabled(false);
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(m_sspProgressPanel, 1);
@@ -141,17 +133,18 @@ void krDecoderSheet::buildControls()
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setWordWrap(true);
 
-    m_cmdReadAll = button(QStringLiteral("cmdReadAll"), QStringLiteral("&Alle lesen"), this);
+    m_cmdReadAll = NamedButton(QStringLiteral("cmdReadAll"), QStringLiteral("&Alle lesen"), this);
     m_cmdWriteChanged =
-        button(QStringLiteral("cmdWriteChanged"), QStringLiteral("&Geänderte schreiben"), this);
-    m_cmdLoad = button(QStringLiteral("cmdLoad"), QStringLiteral("&Laden ..."), this);
-    m_cmdSave = button(QStringLiteral("cmdSave"), QStringLiteral("&Speichern ..."), this);
-    m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("&Vergleichen ..."), this);
-    m_cmdToRoster = button(QStringLiteral("cmdToRoster"), QStringLiteral("In Roster übernehmen"), this);
-    m_cmdFromRoster = button(QStringLiteral("cmdFromRoster"), QStringLiteral("Aus Roster laden ..."), this);
+        NamedButton(QStringLiteral("cmdWriteChanged"), QStringLiteral("&Geänderte schreiben"), this);
+    m_cmdLoad = NamedButton(QStringLiteral("cmdLoad"), QStringLiteral("&Laden ..."), this);
+    m_cmdSave = NamedButton(QStringLiteral("cmdSave"), QStringLiteral("&Speichern ..."), this);
+    m_cmdCompare = NamedButton(QStringLiteral("cmdCompare"), QStringLiteral("&Vergleichen ..."), this);
+    m_cmdToRoster = NamedButton(QStringLiteral("cmdToRoster"), QStringLiteral("In Roster übernehmen"), this);
+    m_cmdFromRoster =
+        NamedButton(QStringLiteral("cmdFromRoster"), QStringLiteral("Aus Roster laden ..."), this);
     m_cmdToRoster->hide();
     m_cmdFromRoster->hide();
-    auto* cmdClose = button(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
+    auto* cmdClose = NamedButton(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
     auto* buttonRow = new QHBoxLayout;
     for (QPushButton* b : {m_cmdReadAll, m_cmdWriteChanged})
         buttonRow->addWidget(b);

@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QObject>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -125,6 +126,14 @@ void KeepOnScreen(QWidget* window)
     const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
     if (x != frame.left() || y != frame.top())
         window->move(x, y); // a window's position is that of its frame
+}
+
+QPushButton* NamedButton(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
 }
 
 void ShowStatusText(QLabel* label, const QString& text, const QColor& colour)

@@ -14,6 +14,7 @@ class ControllerLink;
 class LineClient;
 class QColor;
 class QLabel;
+class QPushButton;
 class QWidget;
 struct PortError;
 
@@ -49,6 +50,10 @@ int TwipsToPixels(int twips);
 int TitleWidth(const QWidget* window);
 // Widens the window, and its least width, to TitleWidth; never narrows it.
 void FitTitle(QWidget* window);
+
+// A push button that tests and style sheets find by its name. It is never a default button: Enter
+// in a window's fields must not start a long read or a write.
+QPushButton* NamedButton(const QString& name, const QString& text, QWidget* parent);
 
 // A status line's text in the colour that tells how things stand (working, done, failed).
 void ShowStatusText(QLabel* label, const QString& text, const QColor& colour);

@@ -36,14 +36,6 @@ QTableView* tableView(const QString& name, QAbstractItemModel* model, QWidget* p
     return view;
 }
 
-QPushButton* button(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 krRoster::krRoster(LocoRoster& roster, ConfiguredLocos configured, QWidget* parent)
@@ -65,11 +57,13 @@ krRoster::krRoster(LocoRoster& roster, ConfiguredLocos configured, QWidget* pare
     m_cboOffered = new QComboBox(this);
     m_cboOffered->setObjectName(QStringLiteral("cboOffered"));
     m_cboOffered->setToolTip(QStringLiteral("Loks des Controllers, die noch keinen Eintrag haben"));
-    m_cmdAdd = button(QStringLiteral("cmdAdd"), QStringLiteral("&Hinzufügen"), this);
-    m_cmdRemove = button(QStringLiteral("cmdRemove"), QStringLiteral("&Entfernen"), this);
-    m_cmdImport = button(QStringLiteral("cmdImport"), QStringLiteral("JMRI-Roster &importieren ..."), this);
-    m_cmdExport = button(QStringLiteral("cmdExport"), QStringLiteral("JMRI-Roster e&xportieren ..."), this);
-    auto* close = button(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
+    m_cmdAdd = NamedButton(QStringLiteral("cmdAdd"), QStringLiteral("&Hinzufügen"), this);
+    m_cmdRemove = NamedButton(QStringLiteral("cmdRemove"), QStringLiteral("&Entfernen"), this);
+    m_cmdImport =
+        NamedButton(QStringLiteral("cmdImport"), QStringLiteral("JMRI-Roster &importieren ..."), this);
+    m_cmdExport =
+        NamedButton(QStringLiteral("cmdExport"), QStringLiteral("JMRI-Roster e&xportieren ..."), this);
+    auto* close = NamedButton(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
     m_lblStatus = new QLabel(this);
     m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
     m_lblStatus->setWordWrap(true);

@@ -31,11 +31,7 @@ cleanup() { kill "${app:-}" "$sim" "$xvfb" 2>/dev/null || true; rm -rf "$XDG_CON
 trap cleanup EXIT
 sleep 1.5
 
-area() {
-    local id
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
-    xdotool getwindowgeometry --shell "$id" | awk -F= '{v[$1]=$2} END {printf "%sx%s+%s+%s", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}'
-}
+source scripts/window-area.sh
 shot() { sleep "$2"; import -window root -crop "$3" +repage "$out/$1.png"; }
 
 build/bin/taktora &

@@ -33,12 +33,7 @@ read -r -t 10 _ <&"${SIM[0]}"
 sleep 1
 
 shot() { sleep "${2:-0.8}"; import -window root -crop "${CROP:-1400x900+0+0}" +repage "$out/$1.png"; }
-# The area of the newest top-level window with that title, as WIDTHxHEIGHT+X+Y.
-area() {
-    local id
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
-    xdotool getwindowgeometry --shell "$id" | awk -F= '{v[$1]=$2} END {printf "%sx%s+%s+%s", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}'
-}
+source scripts/window-area.sh
 # The area that two top-level windows cover together.
 union() {
     local a b
