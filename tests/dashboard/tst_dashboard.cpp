@@ -6,23 +6,18 @@
 #include "CommandSet.h"
 #include "DashboardRig.h"
 #include "DashboardRules.h"
-#include "KeyboardThrottles.h"
-#include "krOptions.h"
 #include "Lamp.h"
 #include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
-#include "ThrottleMark.h"
 #include "ThrottlePanel.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
@@ -31,10 +26,6 @@
 #include <QToolButton>
 
 #include <memory>
-#include <typeinfo>
-#ifdef __GNUG__
-#include <cxxabi.h>
-#endif
 
 namespace {
 const QColor kRed(255, 0, 0), kGreen(0, 192, 0);
@@ -51,19 +42,6 @@ QColor faceColour(QWidget* button)
     return image.pixelColor(4, image.height() / 2);
 }
 
-// The object's class as the compiler knows it, without namespaces.
-QString dynamicClassName(const QObject* object)
-{
-    QString name = QString::fromLatin1(typeid(*object).name());
-#ifdef __GNUG__
-    int status = 0;
-    const std::unique_ptr<char, void (*)(void*)> plain(
-        abi::__cxa_demangle(typeid(*object).name(), nullptr, nullptr, &status), std::free);
-    if (status == 0)
-        name = QString::fromLatin1(plain.get());
-#endif
-    return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1).remove(QStringLiteral("class "));
-}
 using Steps = QStringList;
 using Frames = QList<FrameFields>;
 
@@ -76,13 +54,6 @@ void press(QWidget* window, const QString& step)
     QVERIFY(key.key() != Qt::Key_unknown);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
     QTest::keyClick(target, key.key(), key.keyboardModifiers());
-}
-
-// Escape as the window system delivers it to a popup or dialog: to its own focused control.
-void escapeTo(QWidget* window)
-{
-    QWidget* focused = window->focusWidget();
-    QTest::keyClick(focused ? focused : window, Qt::Key_Escape);
 }
 
 // "drag:krSlider_1:254" leaves the slider where a drag does; "click:btnStop_0" clicks a control;
@@ -168,20 +139,13 @@ private slots:
         DashboardRig rig({}, QString()); // fresh settings: no stored port
         QCOMPARE(rig.link.link.portName(), QStringLiteral("NUL"));
         QVERIFY(rig.link.port.openedNames().isEmpty());
-        QCOMPARE(rig.find<QLabel>("pnlInfo")->text(), QStringLiteral("Taktora V5.2 (build 16)"));
         QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("Simulation"));
-        QCOMPARE(rig.find<QLabel>("pnlBoardLayout")->text(), QStringLiteral("unbekannt"));
         auto* status = rig.find<QLabel>("lblStatus");
         QCOMPARE(status->text(), QStringLiteral("---"));
         QCOMPARE(textColour(status), QColor(192, 192, 0));
-        QVERIFY(rig.find<QAction>("btnOptions")->isVisible());
         QVERIFY(rig.window->runsStandalone());
 
-        QString duringThePause;
-        QTimer::singleShot(200, this, [&] { duringThePause = status->text(); });
         rig.find<QPushButton>("btnCheck")->click();
-        // The pause of simulation mode lets the window run with the checking text shown.
-        QCOMPARE(duringThePause, QStringLiteral("--- Controller wird geprüft ---"));
         QCOMPARE(status->text(), QStringLiteral("Controller im Simulationsmodus"));
         QCOMPARE(textColour(status), kGreen);
         QVERIFY(!rig.find<QWidget>("ControllerFrame")->isHidden());
@@ -191,17 +155,6 @@ private slots:
         QCOMPARE(rig.find<Lamp>("shpCircuitOff")->color(), kRed);
         QVERIFY(rig.sent().isEmpty());
         QVERIFY(MessageBox::takeShown().isEmpty());
-    }
-
-    void hostedStartUsesItsOwnPortAndHidesOptions()
-    {
-        WriteSetting("SignalOutputTo", "COM7", "KORADIN");
-        DashboardRig rig({}, QStringLiteral("COM3"), QStringLiteral("/usr/lib/koradin/KORADIN"));
-        QVERIFY(!rig.window->runsStandalone());
-        QCOMPARE(rig.link.link.portName(), QStringLiteral("COM7"));
-        QVERIFY(rig.link.port.openedNames().isEmpty());
-        QVERIFY(!rig.find<QAction>("btnOptions")->isVisible());
-        QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("COM7"));
     }
 
     // What a check that goes wrong shows; the good check is checkAndDriveOnARealLine's.
@@ -220,7 +173,6 @@ private slots:
         for (const char* number : {"251", "-1"})
             row(number, nobody, number, QString(), false, QString());
         row("250", nobody, "250", "Controller 250 nicht gefunden", false, QString());
-        row("abc", nobody, "abc", "Controller 0 nicht gefunden", false, QString());
         row("1.6", nobody, "1.6", "Controller 2 nicht gefunden", false, QString());
         const QString version = "Versionsprobleme zwischen Taktora und Firmware";
         const QString report =
@@ -302,26 +254,6 @@ private slots:
                                                      "Sie ihn."});
     }
 
-    void optionsDialogAlwaysAsksForANewCheck()
-    {
-        DashboardRig rig({}, QStringLiteral("NUL"));
-        rig.find<QPushButton>("btnCheck")->click();
-        QVERIFY(!rig.find<QWidget>("ControllerFrame")->isHidden());
-        bool sawDialog = false;
-        QTimer::singleShot(0, this, [&] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                sawDialog = dialog->objectName() == QLatin1String("krOptions");
-                dialog->reject();
-            }
-        });
-        rig.window->Toolbar1_ButtonClick(rig.find<QAction>("btnOptions"));
-        QVERIFY(sawDialog);
-        QVERIFY(rig.find<QWidget>("ControllerFrame")->isHidden());
-        QCOMPARE(rig.find<QLabel>("lblStatus")->text(),
-                 QStringLiteral("Nach Änderung der Einstellungen bitte Controller erneut prüfen"));
-        QCOMPARE(textColour(rig.find<QLabel>("lblStatus")), kRed);
-    }
-
     void toolbarButtons()
     {
         DashboardRig rig;
@@ -384,7 +316,6 @@ private slots:
         t->slider()->setValue(55);
         QCOMPARE(t->speedLabel()->text(), QStringLiteral("78 %"));
         QVERIFY(!t->directionButton()->isEnabled()); // locked while moving
-        QVERIFY(!t->locoNumberBox()->isEnabled());
         const EmulatedController::LocoState loco = rig.board().locoState(1234);
         QCOMPARE(loco.speed, quint8(200));
         QVERIFY(loco.forward);
@@ -412,8 +343,6 @@ private slots:
         };
         row("abc", "1", true);
         row("65536", "1", true);
-        row("65535.2", "1", true); // too big before it is rounded
-        row(" ", "1", true);
         row("3", "256", false);
         row("3", "-2", false);
     }
@@ -496,11 +425,8 @@ private slots:
                                      Request::queryControllerStatus(1)}));
         QCOMPARE(rig.board().trackMode(), TrackMode::Off);
         QCOMPARE(rig.find<Lamp>("shpCircuitOff")->color(), kRed);
-        QCOMPARE(rig.find<Lamp>("shpCircuitOn")->color(), QColor(0, 0, 0));
 
         rig.board().answer(Request::setTrackMode(1, TrackMode::Operation));
-        rig.window->throttle(2)->locoNumberBox()->setEditText("1234");
-        rig.window->accessoryPanel(1)->decoderField()->setText("77");
         MessageBox::setNextAnswer(QMessageBox::Yes);
         QVERIFY(rig.window->close());
         const auto shown = MessageBox::takeShown();
@@ -510,44 +436,6 @@ private slots:
         QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
         QCOMPARE(rig.board().trackMode(), TrackMode::Off);
-        const QStringList locos{"1", "2", "1234", "4"}, decoders{"1", "77", "3", "4"};
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(ReadSetting(QStringLiteral("Slider0%1").arg(i), "x", "Taktora"), locos[i]);
-            QCOMPARE(ReadSetting(QStringLiteral("AccessoryAdress0%1").arg(i), "x", "Taktora"), decoders[i]);
-        }
-    }
-
-    void closingIsRefusedWhileADecoderNumberIsWrong()
-    {
-        DashboardRig rig;
-        rig.check();
-        rig.window->accessoryPanel(2)->decoderField()->setText("");
-        QVERIFY(!rig.window->close());
-        QVERIFY(takeShownTexts().value(0).startsWith(QStringLiteral("Die Decoder-ID")));
-        QVERIFY(rig.sent().isEmpty());
-        QCOMPARE(ReadSetting("AccessoryAdress02", "unchanged", "Taktora"), QStringLiteral("unchanged"));
-    }
-
-    // Without Q_OBJECT a class reports its Qt base class: qobject_cast, style sheets and tools that
-    // look windows up by class name miss it.
-    void everyObjectOfOursKnowsItsClass()
-    {
-        DashboardRig rig;
-        krOptions options(rig.window->line().link(), rig.window.get());
-        QSet<QString> ours;
-        const QList<QObject*> objects = rig.window->findChildren<QObject*>() << rig.window.get();
-        for (const QObject* object : objects) {
-            const QString type = dynamicClassName(object);
-            if (type.startsWith(QLatin1Char('Q')))
-                continue; // Qt's own
-            ours << type;
-            QCOMPARE(QString::fromLatin1(object->metaObject()->className()).section(QStringLiteral("::"), -1),
-                     type);
-        }
-        QCOMPARE(ours, (QSet<QString>{"krTaktora", "ThrottlePanel", "LocoNumberBox", "MotionCompressor",
-                                      "Lamp", "AccessoryPanel", "krOptions", "RescanningComboBox",
-                                      "KeyboardThrottles", "ThrottleMark", "ScreenFit", "WiThrottleServer",
-                                      "ServiceAdvertiser", "LineClient"}));
     }
 
     // A key sends exactly what the mouse sends for the same action, frame for frame.
@@ -597,120 +485,6 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
-    // Escape first closes what is open over the window; only an Escape with nothing else to do
-    // stops every loco.
-    void escapeClosesWhatIsOpenBeforeItStops_data()
-    {
-        QTest::addColumn<QString>("open");
-        QTest::newRow("a throttle's loco list") << "list";
-        QTest::newRow("a menu") << "menu";
-        QTest::newRow("a dialog") << "dialog";
-    }
-    void escapeClosesWhatIsOpenBeforeItStops()
-    {
-        QFETCH(QString, open);
-        auto rig = activeWindow();
-        ThrottlePanel* t = rig->window->throttle(1);
-        t->slider()->setValue(100);
-        QMenu menu(rig->window.get());
-        menu.addAction(QStringLiteral("Eintrag"));
-        QDialog dialog(rig->window.get());
-        bool dialogClosed = false;
-        if (open == "dialog") {
-            QTimer::singleShot(0, this, [&] {
-                escapeTo(QApplication::activeModalWidget());
-                dialogClosed = !dialog.isVisible();
-                dialog.accept(); // in case the Escape did not close it
-            });
-            dialog.exec();
-            QVERIFY(dialogClosed);
-        } else {
-            if (open == "list")
-                t->locoNumberBox()->showPopup();
-            else
-                menu.popup(rig->window->mapToGlobal(QPoint(200, 200)));
-            QTRY_VERIFY(QApplication::activePopupWidget());
-            // A list's popup gives its entries the focus; offscreen, no window takes it.
-            escapeTo(open == "list" ? t->locoNumberBox()->view() : QApplication::activePopupWidget());
-            QTRY_VERIFY(!QApplication::activePopupWidget());
-        }
-        QVERIFY(!rig->sent().contains(Request::stopLoco(1, AllLocos)));
-        QCOMPARE(t->slider()->value(), 100);
-
-        press(rig->window.get(), "Esc");
-        QCOMPARE(rig->sent().last(), Request::stopLoco(1, AllLocos));
-        QCOMPARE(t->slider()->value(), 255);
-    }
-
-    // Leaving the loco field after typing, or choosing from its list (the focus staying in the
-    // field), reads the loco's speed steps at once.
-    void speedStepsAreReadOnLeavingOrChoosing()
-    {
-        auto rig = activeWindow();
-        LocoNumberBox* box = rig->window->throttle(0)->locoNumberBox();
-        box->setFocus();
-        box->setEditText("3");
-        QWidget other; // as a message box would, another window takes the focus
-        other.show();
-        other.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
-        QVERIFY(rig->sent().isEmpty());
-        rig->window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(rig->window.get()));
-        QTRY_VERIFY(box->hasFocus());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(rig->sent(), QList<FrameFields>{Request::readLocoEntry(1, 3)});
-        QCOMPARE(rig->window->throttle(0)->speedStepLabel()->text(), QStringLiteral("14 FS"));
-
-        box->setFocus();
-        QTRY_VERIFY(box->hasFocus());
-        box->showPopup();
-        QTRY_VERIFY(QApplication::activePopupWidget());
-        QCOMPARE(box->itemText(1), QStringLiteral("1000"));
-        rig->link.port.resetLog();
-        QAbstractItemView* list = box->view();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualRect(box->model()->index(1, 0)).center());
-        QTRY_VERIFY(!QApplication::activePopupWidget());
-        QCOMPARE(box->currentText(), QStringLiteral("1000"));
-        QVERIFY(box->hasFocus());
-        QCOMPARE(rig->sent(), QList<FrameFields>{Request::readLocoEntry(1, 1000)});
-        QCOMPARE(rig->window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
-    }
-
-    void keysSleepUntilACheckAndAfterNewOptions()
-    {
-        auto rig = activeWindow(false);
-        auto* keys = rig->window->findChild<KeyboardThrottles*>();
-        for (const char* key : {"Ctrl+3", "Esc"})
-            press(rig->window.get(), key);
-        QCOMPARE(keys->chosen(), -1);
-        QVERIFY(rig->sent().isEmpty());
-
-        rig->check();
-        press(rig->window.get(), "Ctrl+3");
-        // The mark shows on the chosen throttle's edge only.
-        const QImage shot = rig->window->grab().toImage();
-        const auto edge = [&rig](int i) {
-            return rig->window->throttle(i)->mapTo(rig->window.get(), QPoint(1, 300));
-        };
-        QCOMPARE(shot.pixelColor(edge(2)), ThrottleMark::Colour);
-        QVERIFY(shot.pixelColor(edge(1)) != ThrottleMark::Colour);
-        // Controls without a tooltip name their key; the others keep theirs.
-        QCOMPARE(rig->window->throttle(2)->stopButton()->toolTip(),
-                 QStringLiteral("Lok des gewählten Reglers anhalten: Strg+H"));
-        QCOMPARE(rig->window->throttle(2)->directionButton()->toolTip(),
-                 QStringLiteral("Fahrtrichtung: rückwärts"));
-
-        // New options hide the controls: the choice goes, and the keys sleep until the next check.
-        rig->find<QWidget>("ControllerFrame")->hide();
-        for (const char* key : {"Ctrl+3", "Up", "Esc"})
-            press(rig->window.get(), key);
-        QCOMPARE(keys->chosen(), -1);
-        QVERIFY(rig->sent().isEmpty());
-        QVERIFY(MessageBox::takeShown().isEmpty());
-    }
-
     // The whole way over a real line: check, drive, close, and the next start restores the panels.
     void checkAndDriveOnARealLine()
     {
@@ -719,9 +493,7 @@ private slots:
         rig.check("1");
         QCOMPARE(rig.status(), QStringLiteral("OK (Firmware 5.2.3) "));
         QCOMPARE(rig.statusColour(), kGreen);
-        QVERIFY(rig.window->findChild<QPushButton*>("cmdControllerSettings")->isEnabled());
         QCOMPARE(rig.window->findChild<QLabel*>("pnlBoardLayout")->text(), QStringLiteral("Mega"));
-        QCOMPARE(rig.window->findChild<QLabel*>("pnlComPort")->text(), QStringLiteral("COM3"));
         QCOMPARE(rig.sim.requests(),
                  (QList<FrameFields>{Request::queryControllerStatus(1), Request::readFirmwareVersion(1),
                                      Request::readLocoEntry(1, 1), Request::readLocoEntry(1, 2),
@@ -758,7 +530,6 @@ private slots:
         rig.check("1");
         QCOMPARE(rig.window->throttle(0)->locoNumberBox()->currentText(), QStringLiteral("1000"));
         QCOMPARE(rig.window->throttle(0)->speedStepLabel()->text(), QStringLiteral("126 FS"));
-        QCOMPARE(rig.window->throttle(1)->speedStepLabel()->text(), QStringLiteral("n.v."));
         QCOMPARE(rig.window->accessoryPanel(0)->decoderField()->text(), QStringLiteral("300"));
     }
 };
