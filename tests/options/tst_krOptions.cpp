@@ -57,34 +57,6 @@ private slots:
     }
     void cleanup() { m_link.close(); }
 
-    void storedNameSelectsAnEntry_data()
-    {
-        QTest::addColumn<QString>("stored"); // empty: nothing stored
-        QTest::addColumn<QString>("selected");
-        const auto row = [](const char* stored, const QString& selected) {
-            QTest::newRow(*stored ? stored : "fresh settings") << QString(stored) << selected;
-        };
-        row("", Simulation);
-        row("com7", "COM7");
-        row("COM24", "COM24");
-        for (const char* refused : {"COM25", "COM07", " COM3", "XYZ"})
-            row(refused, Simulation);
-    }
-    void storedNameSelectsAnEntry()
-    {
-        QFETCH(QString, stored);
-        QFETCH(QString, selected);
-        if (!stored.isEmpty())
-            WriteSetting("SignalOutputTo", stored, "Taktora");
-        krOptions dialog(m_link);
-        dialog.show();
-        auto* list = child<QComboBox>(dialog, "cmbComPort");
-        QCOMPARE(list->count(), 25);
-        QCOMPARE(list->currentText(), selected);
-        // Showing the dialog stores nothing.
-        QCOMPARE(storedPort(), stored.isEmpty() ? QStringLiteral("<unset>") : stored);
-    }
-
     void closing_data()
     {
         QTest::addColumn<QString>("entry");
@@ -168,46 +140,6 @@ private slots:
         QVERIFY(m_link.port().isOpen());
         QCOMPARE(m_link.portName(), QStringLiteral("COM4"));
         QCOMPARE(storedPort(), QStringLiteral("COM4"));
-        ::close(master);
-    }
-
-    // A COM name mapped to a device the system does not list (the emulator's pseudo-terminal)
-    // shows that device, so that "Zuordnen" keeps it; the COM list marks the names with a device.
-    void mappedDeviceShowsEvenWhenUnlisted()
-    {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-        const QString pty = QString::fromLocal8Bit(ptsname(master));
-        const QString gone = QStringLiteral("/dev/taktora-no-such-device");
-        WriteSetting("COM3", pty, "Ports");
-        WriteSetting("COM5", gone, "Ports");
-        WriteSetting("SignalOutputTo", "COM3", "Taktora");
-        krOptions dialog(m_link);
-        dialog.setDeviceScanner([] { return SerialDeviceList{{"/dev/ttyS0", "Serieller Port", QString()}}; });
-        dialog.show();
-        auto* devices = child<QComboBox>(dialog, "cmbDevice");
-        QCOMPARE(devices->currentData().toString(), pty);
-        QCOMPARE(devices->currentText(), pty + " (zugeordnet)");
-        devices->showPopup(); // looks the devices up again
-        devices->hidePopup();
-        QCOMPARE(devices->currentData().toString(), pty);
-        QTest::mouseClick(child<QPushButton>(dialog, "btnAssign"), Qt::LeftButton);
-        QCOMPARE(ReadSetting("COM3", QString(), "Ports"), pty);
-
-        auto* names = child<QComboBox>(dialog, "cmbComPort");
-        const auto mark = [names](int i) { return names->itemIcon(i).pixmap(8).toImage(); };
-        QCOMPARE(names->itemData(3, Qt::ToolTipRole).toString(), "COM3 → " + pty + " (vorhanden)");
-        QCOMPARE(names->itemData(5, Qt::ToolTipRole).toString(), "COM5 → " + gone + " (nicht angeschlossen)");
-        QVERIFY(!names->itemData(4, Qt::ToolTipRole).isValid());
-        QVERIFY(mark(3) != mark(4) && mark(3) != mark(5) && mark(4) != mark(5));
-
-        // The device goes with the name: another name offers only the system's devices.
-        openAndChoose(dialog, "COM4");
-        QCOMPARE(devices->findData(pty), -1);
-        openAndChoose(dialog, "COM3");
-        QTest::mouseClick(child<QPushButton>(dialog, "btnUnassign"), Qt::LeftButton);
-        QVERIFY(!names->itemData(3, Qt::ToolTipRole).isValid());
-        QCOMPARE(mark(3), mark(4));
         ::close(master);
     }
 #endif
