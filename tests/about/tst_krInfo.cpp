@@ -59,15 +59,6 @@ private slots:
         QCOMPARE(box.result(), int(closes ? QDialog::Accepted : QDialog::Rejected));
     }
 
-    void splashTimerClosesTheBox()
-    {
-        krInfo box;
-        box.setSplashInterval(30);
-        box.show();
-        QTRY_VERIFY(!box.isVisible());
-        QCOMPARE(box.result(), int(QDialog::Accepted));
-    }
-
     // At start-up a splash without a title bar; from the toolbar a dialog of its own.
     void startupBoxIsASplash()
     {
@@ -84,19 +75,6 @@ private slots:
             closer.start(5);
             krInfo::showModal(nullptr, interval);
             QCOMPARE(type, interval > 0 ? Qt::SplashScreen : Qt::Dialog);
-        }
-    }
-
-    void logoSpansTheWindowWhenResized()
-    {
-        krInfo box;
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        auto* logo = box.findChild<QLabel*>("piclogo");
-        for (int width : {700, 320, 491}) {
-            box.resize(width, box.height());
-            QCOMPARE(logo->geometry(), QRect(0, 0, width, logo->height()));
-            QVERIFY(logo->isVisible());
         }
     }
 };

@@ -141,35 +141,6 @@ private slots:
                     .contains("Bit 1, Fahrstufen: 28 oder 128"));
     }
 
-    // "Abbruch" while the fourth CV is read: three rows read, the rest "nicht gelesen", the window
-    // not closable meanwhile. Verifies of 20 ms let the window take its events after each one.
-    void cancelBetweenCvs()
-    {
-        Rig rig({"--verify-ms", "20,20"});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        bool stayedOpen = false;
-        connect(rig.window->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& index) {
-            if (index.row() == 2)
-                QTimer::singleShot(0, rig.window.get(), [&] {
-                    rig.window->reject();
-                    stayedOpen = rig.window->isVisible();
-                    rig.click("cmdBreak");
-                });
-        });
-        rig.click("cmdReadAll");
-        QVERIFY(stayedOpen);
-        QCOMPARE(rig.statuses().mid(2, 2), (QStringList{"gelesen", "nicht gelesen"}));
-        QCOMPARE(rig.values().values().mid(3), QList<int>(9, -1));
-        QCOMPARE(rig.summary(), QStringLiteral("Abgebrochen: 3 von 12 CVs gelesen, 0 mit Fehler"));
-        // CV 4's first bit verify was the last exchange before programming mode went off.
-        const Frames sent = rig.sent();
-        QCOMPARE(sent.mid(sent.size() - 2), (Frames{Request::cvBit(1, Command::VerifyCvBit, 4, 0, 1), kOff}));
-        QVERIFY(!rig.window->isBusy());
-        rig.window->reject();
-        QVERIFY(!rig.window->isVisible());
-        QCOMPARE(rig.sim.requests().last(), kOff);
-    }
-
     // The cable goes once CV 3 is done: one port error, the read or write stops at the next CV, the
     // rows not reached keep their state, and programming mode is not switched off over a dead line.
     // The check lost there instead (the main window has noticed a pulled cable, or the options
@@ -234,30 +205,6 @@ private slots:
         if (write) // every wanted value stays, the failed one included
             QCOMPARE(rig.values(), wanted);
         QVERIFY(!rig.window->isBusy());
-    }
-
-    // The name a sheet is offered to be saved under, from the address the read CVs give.
-    void fileNames_data()
-    {
-        QTest::addColumn<Values>("cvs");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("short address") << Values{{1, 3}, {29, 6}} << "lok3.csv";
-        QTest::newRow("long address") << Values{{1, 3}, {17, 199}, {18, 31}, {29, 38}} << "lok1823.csv";
-        QTest::newRow("long, CV 18 unread") << Values{{1, 3}, {17, 199}, {29, 38}} << "datenblatt.csv";
-        QTest::newRow("CV 29 unread") << Values{{1, 3}} << "datenblatt.csv";
-        QTest::newRow("CV 1 is 0") << Values{{1, 0}, {29, 6}} << "datenblatt.csv";
-    }
-    void fileNames()
-    {
-        QFETCH(Values, cvs);
-        QList<Sheet::Row> rows = Sheet::defaultRows();
-        for (Sheet::Row& row : rows)
-            if (cvs.contains(row.cv))
-                row.value = cvs.value(row.cv);
-        QTEST(Sheet::suggestedFileName(rows), "name");
-        QCOMPARE(Sheet::withCsvSuffix("/tmp/lok3"), QStringLiteral("/tmp/lok3.csv"));
-        QCOMPARE(Sheet::withCsvSuffix("/tmp/Lok3.CSV"), QStringLiteral("/tmp/Lok3.CSV"));
-        QCOMPARE(Sheet::cvCount(1) + "/" + Sheet::cvCount(2), QStringLiteral("1 CV/2 CVs"));
     }
 
     void saveCompareAndRestoreOntoASecondDecoder()
@@ -361,39 +308,6 @@ private slots:
                      qPrintable(shown.join('|')));
             QVERIFY2(!rig.summary().startsWith("Gespeichert"), qPrintable(rig.summary()));
         }
-    }
-
-    void malformedFileIsRefusedWhole_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("reason");
-        const auto row = [](const char* name, const QString& text, const char* reason) {
-            QTest::newRow(name) << text << QString(reason);
-        };
-        row("value out of range", kHeader + "1,,3,gelesen\n2,,5,gelesen\n3,,300,gelesen\n",
-            "Zeile 4: Wert von 0 bis 255 erwartet");
-        row("no header", "1,,3,gelesen\n", "Zeile 1: die Kopfzeile \"CV,Name,Wert,Status\" fehlt");
-        row("changed without a value", kHeader + "1,,3,Fehler\n\n29,\"Konfig, neu\",,geändert\n",
-            "Zeile 4: kein Wert bei Status \"geändert\"");
-        row("CV twice", kHeader + "1,,3,gelesen\n1,,4,gelesen\n", "Zeile 3: CV 1 steht zweimal in der Datei");
-        row("three fields", kHeader + "1,,3\n", "Zeile 2: vier Felder erwartet: CV, Name, Wert, Status");
-    }
-
-    void malformedFileIsRefusedWhole()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, reason);
-        QTemporaryDir dir;
-        Rig rig({});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        rig.file = writeFile(dir, "bad.csv", text);
-        rig.click("cmdLoad");
-        const QStringList shown = takeShownTexts();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown.first().endsWith("\n\n" + reason), qPrintable(shown.first()));
-        QCOMPARE(rig.statuses(), QStringList(12, "nicht gelesen"));
-        rig.click("cmdWriteChanged");
-        QCOMPARE(rig.sent(), Frames{});
     }
 
     void openedFromTheDashboard()

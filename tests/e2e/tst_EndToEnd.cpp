@@ -48,7 +48,6 @@ public:
 private slots:
     void cleanup();
     void registersItsDeviceAndEndsCleanly();
-    void refusesAWrongCommandLine();
     void portIsChosenByTheNumberInItsName();
     void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
 
@@ -70,13 +69,6 @@ void tst_EndToEnd::registersItsDeviceAndEndsCleanly()
     QVERIFY(sim.devicePath().startsWith(QLatin1String("/dev/")));
     QCOMPARE(PortDirectory::devicePath(QStringLiteral("COM7")), sim.devicePath());
     QVERIFY(sim.terminate());
-}
-
-void tst_EndToEnd::refusesAWrongCommandLine()
-{
-    SimProcess sim({"--firmware", "5.2"});
-    QVERIFY(!sim.start(2000));
-    QVERIFY2(sim.errorString().contains(QLatin1String("firmware")), qPrintable(sim.errorString()));
 }
 
 // Each open closes the port first; the emulator, answering late and paced like a real line, stays.

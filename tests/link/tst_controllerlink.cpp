@@ -121,21 +121,6 @@ private slots:
                                                                Request::setLocoDirection(1, 4, false)}));
     }
 
-    // One source's flood waits its turn: another source is served within two exchanges.
-    void fairShares()
-    {
-        Rig rig;
-        for (int f = 0; f < 100; ++f)
-            rig.phoneA.submit(Request::locoFunction(1, static_cast<quint16>(10 + f), 1, f % 2));
-        QCOMPARE(rig.phoneA.waiting(), LineClient::QueueLimit); // the rest was refused
-        rig.phoneB.submit(Request::locoFunction(1, 99, 2, true));
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-        QVERIFY(rig.port.writtenFrames().contains(Request::locoFunction(1, 99, 2, true)));
-        rig.drain();
-        QCOMPARE(rig.port.writtenFrames().size(), LineClient::QueueLimit + 1);
-    }
-
     // A window that holds the line: its frames go, a phone is refused with the window's reason,
     // the screen's speed waits, stops go between the window's exchanges, and a track-off needs
     // no frame while the window keeps the track switched off.
@@ -210,30 +195,6 @@ private slots:
         }
         rig.drain();
         QCOMPARE(rig.port.writtenFrames(), QList<FrameFields>{Request::stopLoco(1, 4)});
-    }
-
-    // Nothing but the main window's own requests reaches the Controller before a check, and
-    // what waits when the check is lost is refused.
-    void checkBelongsToTheLine()
-    {
-        Rig rig;
-        Outcome::Status heard = Outcome::Status::Answered;
-        rig.phoneA.submit(Request::locoFunction(1, 3, 0, true),
-                          [&heard](const Outcome& o) { heard = o.status; });
-        rig.link.clearCheck();
-        QCOMPARE(heard, Outcome::Status::NotChecked);
-        LineClient sheet(rig.link, QStringLiteral("Datenblatt"), LineClient::Kind::Screen);
-        QCOMPARE(sheet.transact(Request::queryControllerStatus(1), 2, true, 2).status,
-                 Outcome::Status::NotChecked);
-        rig.screen.setNeedsCheck(false);
-        QVERIFY(rig.screen.transact(Request::queryControllerStatus(1), 2, true, 2).answered());
-        rig.drain();
-        QCOMPARE(rig.port.writtenFrames(), QList<FrameFields>{Request::queryControllerStatus(1)});
-
-        rig.link.setPortName(QStringLiteral("nul"));
-        QCOMPARE(rig.screen.transact(Request::queryControllerStatus(1), 2, true, 2).status,
-                 Outcome::Status::Simulation);
-        QCOMPARE(rig.prompter.asked, 0);
     }
 
     // What the layout learns from acknowledged requests, and whom it tells.

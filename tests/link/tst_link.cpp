@@ -70,55 +70,6 @@ private slots:
         QCOMPARE(shown[2].title, QStringLiteral("Eigener Titel"));
     }
 
-    // Qt's own texts are German, from Qt's translation: the buttons of a box, a text field's
-    // context menu, the file dialog.
-    void qtSpeaksGerman()
-    {
-        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::Cancel);
-        QCOMPARE(box.button(QMessageBox::Yes)->text() + "|" + box.button(QMessageBox::Cancel)->text(),
-                 QStringLiteral("&Ja|Abbrechen"));
-        QLineEdit edit;
-        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-        QCOMPARE(menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0),
-                 QStringLiteral("&Rückgängig"));
-        QFileDialog dialog;
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        QCOMPARE(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->text(),
-                 QStringLiteral("S&peichern"));
-    }
-
-    void waitSecondsLetsEventsRun()
-    {
-        bool early = false, late = false;
-        QTimer::singleShot(20, this, [&] { early = true; });
-        QTimer::singleShot(5000, this, [&] { late = true; });
-        WaitSeconds(0.15);
-        QVERIFY(early); // the windows ran meanwhile
-        QVERIFY(!late); // and the wait ended on its own
-
-        bool pending = false;
-        QTimer::singleShot(0, this, [&] { pending = true; });
-        WaitSeconds(0);
-        WaitSeconds(-3);
-        QVERIFY(!pending); // no wait at all: nothing ran
-        QTRY_VERIFY(pending);
-    }
-
-    // Where the offset below right of the centre would push a window over the screen's edge.
-    void centerWindowKeepsTheWindowOnTheScreen()
-    {
-        QWidget w;
-        const QRect screen = w.screen()->geometry();
-        w.resize(screen.size());
-        CenterWindow(&w);
-        QCOMPARE(w.frameGeometry(), AvailableScreenArea(&w));
-        // Larger than the screen: the top left corner stays on it.
-        w.resize(screen.size() + QSize(200, 100));
-        CenterWindow(&w);
-        QCOMPARE(w.frameGeometry().topLeft(), AvailableScreenArea(&w).topLeft());
-    }
-
     // Silence or a frame short of its last byte: every attempt waits out its full timeout.
     void attemptsAndFullTimeoutPerAttempt_data()
     {
@@ -172,20 +123,6 @@ private slots:
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
         QCOMPARE(shown[0].buttons, QMessageBox::Retry | QMessageBox::Cancel);
         QCOMPARE(f, Request::queryControllerStatus(controller));
-    }
-
-    void retryRunsTheAttemptsAgain()
-    {
-        FakeLink link;
-        link.port.queueSilence();
-        link.port.queueSilence();
-        link.port.queueAnswer(answer(1, 2, 0, 0, 16));
-        MessageBox::setNextAnswer(QMessageBox::Retry);
-        FrameFields f = Request::queryControllerStatus(1);
-        QVERIFY(link.screen.ControllerTransaction(f, 2, true, 2));
-        QCOMPARE(f.data3, quint8(16));
-        QCOMPARE(link.port.written().size(), 3);
-        QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 
     void writeFailureIsReportedEvenWithErrorsOff()

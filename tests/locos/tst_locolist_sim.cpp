@@ -155,8 +155,6 @@ private slots:
             Frames{Request::writeLocoEntry(1, 12, 0)} + fullRead(1, 1), {"3:14B"}, "110000");
         row("126 from the speed-step node", "12#fs", "btn126", yes, "Lok 12|" + steps.arg(126),
             Frames{Request::writeLocoEntry(1, 12, 3)} + fullRead(1, 2), {"3:14B", "12:126B"}, "110000");
-        row("28 from the loco node", "3#", "btn28", yes, "Lok 3|" + steps.arg(28),
-            Frames{Request::writeLocoEntry(1, 3, 2)} + fullRead(1, 2), {"3:28B", "12:28B"}, "110000");
         row("delete declined", "3#fs", "btnDelete", QMessageBox::No, "Lok 3|" + remove.arg(3), {},
             {"3:14B", "12:28B"}, "011111");
     }
@@ -192,61 +190,6 @@ private slots:
         QTEST(rig.sim.requests().mid(opening), "frames");
         QTEST(rig.shown(), "locos");
         QTEST(rig.enabled(), "buttons");
-    }
-
-    // By keyboard: the arrows reach a loco, Delete asks the same question as the button, Insert
-    // asks for a number; the tooltips name the keys.
-    void keysAddAndDelete()
-    {
-        Rig rig({"--locos", "12:28,3:14"});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
-        const int opening = rig.sim.requests().size();
-        QCOMPARE(rig.get<QAction>("btnDelete")->toolTip(), QStringLiteral("Lokeintrag löschen (Entf)"));
-        QCOMPARE(rig.get<QAction>("btnAdd")->toolTip(), QStringLiteral("Lokeintrag hinzufügen (Einfg)"));
-
-        rig.tree()->setFocus();
-        QTest::keyClick(rig.tree(), Qt::Key_Delete); // the tree's own first node is no choice
-        QCOMPARE(rig.enabled(), QStringLiteral("010000"));
-        QTest::keyClick(rig.tree(), Qt::Key_Down);
-        QCOMPARE(rig.enabled(), QStringLiteral("011111"));
-        MessageBox::setNextAnswer(QMessageBox::Yes);
-        QTest::keyClick(rig.tree(), Qt::Key_Delete);
-        QCOMPARE(takeShownTexts(), QStringList{"Möchten Sie Lok-Nummer 3 aus der Konfiguration löschen ?"});
-
-        QTimer::singleShot(0, [] {
-            if (auto* dialog = qobject_cast<sysInput*>(QApplication::activeModalWidget())) {
-                dialog->textInput()->setText("300");
-                dialog->okButton()->click();
-            }
-        });
-        QTest::keyClick(rig.tree(), Qt::Key_Insert);
-        QCOMPARE(rig.sim.requests().mid(opening), Frames{Request::writeLocoEntry(1, 3, 0)} + fullRead(1, 1) +
-                                                      Frames{Request::writeLocoEntry(1, 300, 2)} +
-                                                      fullRead(1, 2));
-        QCOMPARE(rig.shown(), (QStringList{"12:28B", "300:28B"}));
-    }
-
-    // The restart is offered once the configuration changed, and sent only when confirmed.
-    void restartOnlyAfterChangesAndConfirmed()
-    {
-        Rig rig({"--locos", "3:14"});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        rig.window->StoreLocoEntry(7, 1);
-        rig.clickNode("7#"); // a node click enables the four and keeps the restart
-        QCOMPARE(rig.enabled(), QStringLiteral("111111"));
-        const int before = rig.sim.requests().size();
-        for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-            MessageBox::setNextAnswer(answer);
-            rig.get<QAction>("btnActivateConfig")->trigger();
-        }
-        QCOMPARE(rig.enabled(), QStringLiteral("011111"));
-        QCOMPARE(rig.sim.requests().mid(before), Frames{Request::restartController(1)});
-        QCOMPARE(takeShownTexts().value(1), QStringLiteral("Möchten Sie zur Aktivierung der neuen "
-                                                           "Lok-Einstellungen den Controller neu starten ?"));
-        rig.window->StoreLocoEntry(9, 2);
-        QCOMPARE(rig.enabled(), QStringLiteral("110000"));
-        QCOMPARE(rig.shown(), (QStringList{"3:14B", "7:14B", "9:28B"}));
     }
 
     // A board of three, an empty one (it answers the first request with the end) and a silent
@@ -297,65 +240,6 @@ private slots:
         QCOMPARE(rig.sim.requests().mid(opening.size()),
                  Frames(closing, Request::setTrackMode(quint8(controller), TrackMode::Off)));
         QVERIFY(MessageBox::takeShown().isEmpty());
-    }
-
-    // A phone while the window reads the configuration is refused with the window's reason (its
-    // stops passing the hold: tst_controllerlink, tst_stress); the phones' roster is what the
-    // window read, and once the window has closed, the line is the phone's again.
-    void phoneMeetsTheOpenWindow()
-    {
-        Rig rig({"--locos", "1:28,2:28,3:28"});
-        LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
-        QList<Outcome> heard;
-        const auto tell = [&heard](const Outcome& o) { heard << o; };
-        const FrameFields speed = Request::setLocoSpeed(1, 3, 50);
-        connect(&rig.link, &ControllerLink::transactionEnded, &phone, [&](const TransactionRecord& r) {
-            if (r.request == Request::readFirstLocoEntry(1))
-                phone.submit(speed, tell);
-        });
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        QCOMPARE(rig.link.locoEntries(1).value_or(QList<LocoEntryRecord>()).size(), 3);
-        QCOMPARE(heard.size(), 1);
-        QCOMPARE(heard[0].status, Outcome::Status::Busy);
-        QCOMPARE(heard[0].reason, QStringLiteral("die Lok-Konfiguration ist am PC geöffnet"));
-        rig.window->close();
-        phone.submit(speed, tell);
-        QTRY_COMPARE(heard.size(), 2);
-        QVERIFY(heard[1].answered());
-        QCOMPARE(rig.sim.requests().last(), speed);
-    }
-
-    // A check that finds the Controller silent leaves the operating controls as they were, and
-    // so the Controller checked before: the loco list opens and reads as it did.
-    void opensAfterAFailedCheck()
-    {
-        SimDashboard dash({"--locos", "3:14"});
-        QVERIFY2(dash.start(), qPrintable(dash.sim.errorString()));
-        QCOMPARE(dash.check(), QStringLiteral("OK (Firmware 5.2.3) "));
-        ::kill(pid_t(dash.sim.pid()), SIGSTOP);
-        QCOMPARE(dash.check(), QStringLiteral("Kommunikationsfehler"));
-        ::kill(pid_t(dash.sim.pid()), SIGCONT);
-        // The late answers to the check's two attempts are in before the list is opened: eight
-        // requests and answers of the first check, two of the second.
-        QTRY_COMPARE(dash.sim.logLines().size(), 20);
-        QTest::qWait(50);
-        QCOMPARE(takeShownTexts(), QStringList{"Controller 1 antwortet nicht."});
-        QVERIFY(!dash.get("ControllerFrame")->isHidden());
-        QStringList shown{"not opened"};
-        QStringList said;
-        QTimer::singleShot(0, dash.window.get(), [&] {
-            auto* list = qobject_cast<krLocoList*>(QApplication::activeModalWidget());
-            QVERIFY(list);
-            const auto closing = qScopeGuard([list] { list->reject(); });
-            QTRY_VERIFY(list->windowTitle().endsWith(QStringLiteral("(Controller 1)")));
-            said = takeShownTexts();
-            shown.clear();
-            for (const clsLoco& loco : list->configuration())
-                shown << QString::number(loco.LocoNumber());
-        });
-        dash.get<QPushButton>("btnProgrammedLocos")->click();
-        QCOMPARE(said, QStringList{});
-        QCOMPARE(shown, QStringList{"3"});
     }
 };
 

@@ -148,58 +148,6 @@ private slots:
         QCOMPARE(rowCells(&rig.model, 2)[4], QStringLiteral("Lok 3, Geschwindigkeit 5"));
     }
 
-    // Each frame names the source whose transaction it was, also a phone's stop that goes out
-    // while the window's failure box is open (and the box lets the monitor publish); notes are
-    // listed as their senders gave them, only while the model watches.
-    void framesNameTheirSource()
-    {
-        Rig rig;
-        rig.port.queueSilence();
-        rig.port.queueSilence();
-        rig.box.whileOpen = [&rig] {
-            rig.model.publish();
-            rig.phone.submit(Request::stopLoco(1, 3));
-            QTRY_COMPARE(rig.link.waitingRequests(), 0);
-        };
-        QVERIFY(!rig.screen.transact(Request::setLocoSpeed(1, 3, 200), 2, true, 2).answered());
-        rig.link.note(QStringLiteral("Handregler 127.0.0.1"), QStringLiteral("MTAS3<;>Vx"),
-                      QStringLiteral("?"));
-        rig.model.setWatching(false);
-        rig.link.note(QStringLiteral("Handregler 127.0.0.1"), QStringLiteral("MTAS3<;>Vy"),
-                      QStringLiteral("?"));
-        QStringList rows;
-        for (int r = 0; r < 5; ++r)
-            rows << rowCells(&rig.model, r).join('|');
-        QCOMPARE(rig.model.rowCount(), 5);
-        QCOMPARE(rows, (QStringList{
-                           "Hauptfenster|gesendet|1, 23, 3, 0, 200, 221|SetLocoSpeed|Lok 3, Geschwindigkeit "
-                           "200|keine Antwort",
-                           "Hauptfenster|gesendet|1, 23, 3, 0, 200, 221|SetLocoSpeed|Lok 3, Geschwindigkeit "
-                           "200|Wiederholung, keine Antwort",
-                           "Handregler 127.0.0.1|gesendet|1, 24, 3, 0, 0, 26|StopLoco|Lok 3|beantwortet",
-                           "Handregler 127.0.0.1|empfangen|1, 24, 3, 0, 0, 26|StopLoco||",
-                           "Handregler 127.0.0.1|||nicht ausgeführt|MTAS3<;>Vx|?"}));
-    }
-
-    // A phone's line the server ignored stays one row: cells with the separator or a quote are
-    // quoted as RFC 4180 quotes them, and the reason keeps its umlaut, in UTF-8 behind a byte order mark.
-    void csvKeepsEachCellWhole()
-    {
-        Rig rig;
-        for (const QByteArray& line : {QByteArray("MT+S3<;>L;1"), QByteArray("MTA\"<;>x")})
-            rig.link.note("Handregler 1", QString::fromUtf8(line), WiThrottle::parseLine(line).text);
-        rig.model.publish();
-        QBuffer csv;
-        csv.open(QIODevice::WriteOnly);
-        rig.model.writeCsv(csv, {0, 1});
-        QVERIFY(csv.data().startsWith("\xEF\xBB\xBF"));
-        QStringList rows = QString::fromUtf8(csv.data().mid(3)).split('\n', Qt::SkipEmptyParts).mid(1);
-        rows.replaceInStrings(QRegularExpression("^\\d+"), QString()); // the time
-        QCOMPARE(rows,
-                 (QStringList{";Handregler 1;;;nicht ausgeführt;\"MT+S3<;>L;1\";ungültige Lok-Adresse",
-                              ";Handregler 1;;;nicht ausgeführt;\"MTA\"\"<;>x\";ungültige Lok-Adresse"}));
-    }
-
     // A folder without write permission, then a full disk.
     void failedSaveSaysWhyAndKeepsTheOlderFile()
     {
@@ -218,48 +166,6 @@ private slots:
             QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
                      qPrintable(shown.join('|')));
         }
-    }
-
-    // The save dialog starts in the documents folder, then where the last file went (a cancel
-    // changes nothing), and in the documents folder again once that folder is gone.
-    void saveDialogStartsWhereTheUserWas()
-    {
-        QTemporaryDir home;
-        const QString documents = home.filePath("Dokumente");
-        const QString elsewhere = home.filePath("Anlage/Protokolle");
-        QVERIFY(QDir().mkpath(documents) && QDir().mkpath(elsewhere));
-        QFile dirs(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
-        QVERIFY(dirs.open(QIODevice::WriteOnly));
-        dirs.write("XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n");
-        dirs.close();
-        QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), documents);
-
-        Rig rig;
-        krTrafficMonitor monitor(rig.link);
-        const auto saveAs = [&](const QString& answer) {
-            QString started;
-            QTimer::singleShot(0, &monitor, [&] {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                QVERIFY(dialog);
-                started = dialog->directory().absolutePath();
-                if (answer.isEmpty()) {
-                    dialog->reject();
-                    return;
-                }
-                dialog->selectFile(answer);
-                QMetaObject::invokeMethod(dialog, "accept");
-            });
-            monitor.findChild<QAbstractButton*>("btnSaveCsv")->click();
-            return started;
-        };
-        QCOMPARE(saveAs(elsewhere + "/verkehr.csv"), documents);
-        QVERIFY(QFile::exists(elsewhere + "/verkehr.csv"));
-        QCOMPARE(saveAs(QString()), elsewhere);
-        QCOMPARE(saveAs(documents + "/zwei.csv"), elsewhere);
-        QCOMPARE(saveAs(elsewhere + "/drei.csv"), documents);
-        QVERIFY(QDir(home.filePath("Anlage")).removeRecursively());
-        QCOMPARE(saveAs(QString()), documents);
-        QVERIFY(dirs.remove());
     }
 
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()

@@ -57,34 +57,6 @@ private slots:
     }
     void cleanup() { m_link.close(); }
 
-    void storedNameSelectsAnEntry_data()
-    {
-        QTest::addColumn<QString>("stored"); // empty: nothing stored
-        QTest::addColumn<QString>("selected");
-        const auto row = [](const char* stored, const QString& selected) {
-            QTest::newRow(*stored ? stored : "fresh settings") << QString(stored) << selected;
-        };
-        row("", Simulation);
-        row("com7", "COM7");
-        row("COM24", "COM24");
-        for (const char* refused : {"COM25", "COM07", " COM3", "XYZ"})
-            row(refused, Simulation);
-    }
-    void storedNameSelectsAnEntry()
-    {
-        QFETCH(QString, stored);
-        QFETCH(QString, selected);
-        if (!stored.isEmpty())
-            WriteSetting("SignalOutputTo", stored, "Taktora");
-        krOptions dialog(m_link);
-        dialog.show();
-        auto* list = child<QComboBox>(dialog, "cmbComPort");
-        QCOMPARE(list->count(), 25);
-        QCOMPARE(list->currentText(), selected);
-        // Showing the dialog stores nothing.
-        QCOMPARE(storedPort(), stored.isEmpty() ? QStringLiteral("<unset>") : stored);
-    }
-
     void closing_data()
     {
         QTest::addColumn<QString>("entry");

@@ -127,11 +127,6 @@ private slots:
         row("write, no decoder", noDecoder, "0 1 0 5", 1, {cv(30, 1, 5)},
             "Der Wert konnte nicht gesetzt werden", "5", 0);
         row("read CV 7", {}, "0 7 0 5", 2, bitVerifies(7), "Wert für CV 7 ist 42", "42", 100);
-        row("verify bit 0 of CV 7", {}, "1 7 0 0", 0, {Request::make(1, 34, 7, 0, 0)}, match, "0", 0);
-        row("read CV 50, value 0", {"--cv", "50=0"}, "0 50 0 5", 2, bitVerifies(50) + Frames{cv(33, 50, 0)},
-            "Wert für CV 50 ist 0", "0", 100);
-        row("read, no decoder", noDecoder, "0 7 0 5", 2, bitVerifies(7) + Frames{cv(33, 7, 0)}, unknown7, "5",
-            100);
         // The first bit verify is refused on all three attempts: the read stops there.
         row("read, refused", {"--fault", "command-255:3@34"}, "0 7 0 5", 2, Frames(3, bitVerify(7, 0)),
             unknown7, "5", 13);
@@ -178,91 +173,6 @@ private slots:
         QVERIFY(!rig.tab->isBreakVisible() && rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0));
     }
 
-    // "Abbruch" during a CV read; the window refuses to close meanwhile.
-    void cancelArrivesBetweenExchanges()
-    {
-        Rig rig({});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        rig.fill(0, {"7", "0", "5"});
-        bool onlyBreakActive = false;
-        // Queued now, delivered when the read lets events through after its first exchange.
-        QTimer::singleShot(0, rig.window.get(), [&] {
-            onlyBreakActive = rig.tab->isBreakVisible() && !rig.get("cmdOperation_0")->isEnabled() &&
-                              !rig.get<QTabWidget>("tabProgramming")->isTabEnabled(0);
-            rig.window->reject();
-            onlyBreakActive = onlyBreakActive && rig.window->isVisible();
-            rig.get<QPushButton>("cmdBreak")->click();
-        });
-        rig.tab->setSettleWait(0);
-        rig.tab->cmdOperation_Click(2);
-        QVERIFY(onlyBreakActive);
-        QCOMPARE(rig.sent(), (Frames{kOn, bitVerify(7, 0), kOff}));
-        QCOMPARE(rig.status(), QStringLiteral("Vorgang abgebrochen"));
-        QCOMPARE(rig.litLamp(), 1);
-        QCOMPARE(rig.field(2)->text(), QStringLiteral("5"));
-        QVERIFY(!rig.tab->isBreakVisible() && !rig.tab->cancelRequested() && rig.window->isVisible());
-    }
-
-    // With the link's clock standing still no screen-rate interval passes: a long read lets the
-    // window's events through once, after its first exchange, and the bar shows its first step at
-    // once and its end one frame later.
-    void screenRateWithTheClockStill_data()
-    {
-        QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<QList<int>>("shown");
-        QTest::newRow("CV read") << QStringList{"0", "7", "0", "5"} << QList<int>{13, 100};
-        QTest::newRow("register search") << QStringList{"2", "7", "0", "5"} << QList<int>{1, 100};
-    }
-
-    void screenRateWithTheClockStill()
-    {
-        QFETCH(QStringList, fields);
-        FakeClock still; // the window times itself on the line's clock from its start
-        Rig rig({});
-        rig.link.setClock(&still);
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        rig.fill(fields[0].toInt(), fields.mid(1));
-        rig.tab->setSettleWait(0);
-        QList<int> shown;
-        auto* bar = rig.get<QProgressBar>("sspProgressPanel");
-        QVERIFY(bar);
-        connect(bar, &QProgressBar::valueChanged, this, [&](int value) { shown << value; });
-        // A call that queues itself again each time the window takes its events.
-        int taken = 0;
-        bool reading = true;
-        std::function<void()> queue = [&] {
-            QMetaObject::invokeMethod(
-                rig.window.get(),
-                [&] {
-                    ++taken;
-                    if (reading)
-                        queue();
-                },
-                Qt::QueuedConnection);
-        };
-        queue();
-        rig.tab->cmdOperation_Click(2);
-        reading = false;
-        QCOMPARE(taken, 1);
-        QTRY_COMPARE(bar->value(), 100);
-        QTEST(shown, "shown");
-    }
-
-    void writeKeepsItsRequestThroughTheWait()
-    {
-        Rig rig({});
-        QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
-        rig.fill(0, {"1", "0", "9"});
-        MessageBox::setNextAnswer(QMessageBox::Yes);
-        // While the write waits, the user verifies another CV with the same frame.
-        QTimer::singleShot(0, rig.window.get(), [&] {
-            rig.fill(0, {"7", "0", "42"});
-            rig.tab->cmdOperation_Click(0);
-        });
-        rig.tab->cmdOperation_Click(1);
-        QCOMPARE(rig.sent(), (Frames{kOn, kOn, cv(33, 7, 42), kOff, cv(30, 1, 9), kOff}));
-    }
-
     // Setting a number (0: none) and recognising what the decoder then holds; a recognised loco
     // goes into the Controller's configuration and the tree when the box is ticked.
     void locoNumbers_data()
@@ -291,9 +201,6 @@ private slots:
         const QString outside = " außerhalb des Controller-Bereichs 1 bis 10239";
         row("12295", {"--cv", "29=38,17=240,18=7"}, 0, true, {}, "Erkannte Lok-Nummer 12295" + outside, {},
             1);
-        row("CV 17 below 192", {"--cv", "29=38,17=100,18=5"}, 0, true, {},
-            "Erkannte Lok-Nummer (CV 17 = 100)" + outside, {}, 1);
-        row("short 0", {"--cv", "1=0"}, 0, true, {}, "Erkannte Lok-Nummer 0" + outside, {}, 1);
     }
 
     void locoNumbers()

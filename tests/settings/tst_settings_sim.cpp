@@ -108,32 +108,6 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
-    // A phone while the dialog is open: refused with the dialog's reason, but its stop and its
-    // track-off go out, for the dialog leaves the track as it is; once it has closed, the line is
-    // free again.
-    void phoneMeetsTheOpenDialog()
-    {
-        Rig rig("");
-        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-        rig.open();
-        LineClient phone(rig.link, "Telefon", LineClient::Kind::Remote);
-        QList<Outcome> heard;
-        const auto tell = [&heard](const Outcome& o) { heard << o; };
-        const FrameFields speed = Request::setLocoSpeed(1, 3, 50);
-        const QList<FrameFields> passing{Request::stopLoco(1, 3), Request::setTrackMode(1, TrackMode::Off)};
-        for (const FrameFields& f : QList<FrameFields>{speed} + passing)
-            phone.submit(f, tell);
-        QTRY_COMPARE(heard.size(), 3);
-        QCOMPARE(heard[0].status, Outcome::Status::Busy);
-        QCOMPARE(heard[0].reason, QStringLiteral("die Controller-Einstellungen sind am PC geöffnet"));
-        QVERIFY(heard[1].answered() && heard[2].answered());
-        QCOMPARE(rig.sim.requests().mid(kReads.size()), passing);
-        rig.window->close();
-        phone.submit(speed, tell);
-        QTRY_COMPARE(heard.size(), 4);
-        QCOMPARE(rig.sim.requests().mid(kReads.size()), passing + QList<FrameFields>{speed});
-    }
-
     void okSavesOrRefuses_data()
     {
         using namespace Request;
@@ -159,11 +133,6 @@ private slots:
         saved("uno without stop", "--board uno --no-emergency-stop", "7,8,A2,9,53,A1,off",
               {setOperationPins(1, 7, 8), setProgrammingPins(1, 9, 53), setMonitoringPins(1, 16, 15)},
               "5.2.3,Uno,n/v,7,8,16,9,53,A1");
-        // Blanks around a pin pass the check and go out as the check read the pin.
-        saved("blanks around pins", "", " 5,6 , A1, 7,8, a3,off",
-              {setHardwareEmergencyStop(1, false), setOperationPins(1, 5, 6), setProgrammingPins(1, 7, 8),
-               setMonitoringPins(1, 55, 57)},
-              "5.2.3,Mega,off,5,6,A1,7,8,A3");
         // Without a layout an analog name has no number.
         saved("unknown layout, stop on", "--board unknown", "2,3,A3,4,5,A0,on",
               {setHardwareEmergencyStop(1, true), setOperationPins(1, 2, 3), setProgrammingPins(1, 4, 5),

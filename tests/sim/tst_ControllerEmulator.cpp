@@ -76,7 +76,6 @@ private slots:
         row("uno board without stop", {"--board", "uno", "--no-emergency-stop", "--firmware", "6.0.1"},
             {status(1, 0x08), data(readFirmwareVersion(1), 6, 0, 1), data(readProgrammingPins(1), 11, 10, 15),
              refused(setHardwareEmergencyStop(1, true)), status(1, 0x08)});
-        row("unknown board", {"--board", "unknown"}, {status(1, 0x01)});
         row("track mode", {},
             {trackMode(1, TrackMode::Operation), status(1, 0x31), trackMode(1, TrackMode::Programming),
              status(1, 0x11), trackMode(1, TrackMode::Off),
@@ -94,9 +93,6 @@ private slots:
             {entry(first, 7, 1), entry(next, 3, 2), entry(next, 1000, 3), entry(next, 0, none),
              entry(next, 0, none), entry(first, 7, 1), entry(single(1000), 1000, 3),
              entry(single(8), 8, none)});
-        row("ranges in the board's order", {"--locos", "10239-10238:126,2:14,1-1"},
-            {entry(first, 10239, 3), entry(next, 10238, 3), entry(next, 2, 1), entry(next, 1, 2),
-             entry(next, 0, none)});
         row("writes and deletes", {"--locos", "7:14,3:28"},
             {echo(writeLocoEntry(1, 300, 2)), echo(writeLocoEntry(1, 7, 3)), entry(first, 7, 3),
              entry(next, 3, 2), entry(next, 300, 2), echo(writeLocoEntry(1, 3, LocoEntry::Remove)),
@@ -124,11 +120,6 @@ private slots:
              echo(locoFunction(1, 65534, 1, false)), echo(setLocoSpeed(1, AllLocos, 10)),
              echo(locoFunction(1, AllLocos, 0, true)), echo(setLocoDirection(1, AllLocos, true)),
              entry(readLocoEntry(1, 1234), 1234, 0x82)});
-        row("unknown requests", {},
-            {refused(make(1, 99, 1, 2, 3)), refused(make(1, 0, 0, 0, 0)),
-             refused(make(1, Command::ControllerControl, 99, 0, 0)),
-             refused(make(1, Command::ControllerQuery, 7, 0, 0)),
-             refused(make(1, Command::ReadLocoEntry, 0, 0, 100))});
         row("programming track only in programming mode", {},
             {progFails(verify(1, 3)), progFails(write(1, 9)), trackMode(1, TrackMode::Operation),
              progFails(verify(1, 3)), trackMode(1, TrackMode::Programming), echo(verify(1, 3)),
@@ -145,9 +136,6 @@ private slots:
              progFails(verifyReg(5, 7)), echo(writeReg(1, 44)), echo(verify(1, 44)), echo(writeReg(5, 38)),
              echo(verify(29, 38)), echo(writeReg(6, 9)), echo(verifyReg(6, 9)), echo(verify(6, 110)),
              progFails(writeReg(9, 1)), progFails(verifyReg(0, 0))});
-        row("no decoder", {"--no-decoder"},
-            {trackMode(1, TrackMode::Programming), progFails(write(1, 3)), progFails(verify(1, 3)),
-             progFails(verifyBit(29, 1, 1)), progFails(verifyReg(1, 3))});
         // Unanswered requests use up no fault; the first rule that matches takes the request.
         row("fault rules", {"--fault", "no-answer:2@22", "--fault", "command-255:1"},
             {silent(readFirmwareVersion(9)), refused(queryControllerStatus(1)), status(1, 0x11),
@@ -175,35 +163,6 @@ private slots:
             expected << show(request) + " -> " + show(step.answer);
         }
         QCOMPARE(got, expected);
-    }
-
-    // What the command line must refuse; what accepted options do shows in the answers above.
-    void wrongCommandLinesAreRefused_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        // Refused command lines, separated by "|".
-        const QString lines = QString::fromLatin1(
-            "--firmware 5.2.256|--board nano|--operation-pins 3,2|--programming-pins 11,10,256|"
-            "--no-emergency-stop --emergency-stop-on|--controller 1,255|--controller 1,,2|--locos 3:27|"
-            "--locos 0:28|--locos 10240|--locos 3:28,3:14|--locos 7,9-5|--locos 10000-10240|--locos 5-|"
-            "--cv 0=1|--cv 1025=1|--cv 1=256|--decoder-cvs /nonexistent/lok.csv|--missing-cv "
-            "30-20|--register "
-            "COM25|--register /dev/ttyS0|--delay-ms -1|"
-            "--verify-ms 35|--verify-ms 35,-1|--write-ms x|--fault slow|--fault short:0|--fault short@256|"
-            "--fault short@2:1|--turbo|COM3");
-        for (const QString& line : lines.split(QLatin1Char('|')))
-            QTest::newRow(qPrintable(line)) << line.split(QLatin1Char(' '));
-    }
-    void wrongCommandLinesAreRefused()
-    {
-        QFETCH(QStringList, args);
-        SimOptions options;
-        options.delayMs = 42; // a refused command line leaves the options alone
-        QString message;
-        QCOMPARE(parseSimArguments(QStringList{"taktora-sim"} + args, options, message),
-                 SimParseResult::Error);
-        QVERIFY(!message.isEmpty());
-        QCOMPARE(options.delayMs, 42);
     }
 
     void wrongCheckByteAndTornFrames()
@@ -235,36 +194,6 @@ private slots:
         QCOMPARE(answers(turn.left(3), 1000), QByteArray());
         QCOMPARE(answers(query, 1000 + ControllerEmulator::ResyncGapMs + 1), statusAnswer);
         QCOMPARE(line.pendingBytes(), 0);
-    }
-
-    // A verify that the decoder acknowledges, one it does not, a write, and what is no programming.
-    void programmingTrackTakesItsTime()
-    {
-        SimOptions options;
-        QString error;
-        QCOMPARE(
-            parseSimArguments({"taktora-sim", "--verify-ms", "35,145", "--write-ms", "60", "--cv", "7=42"},
-                              options, error),
-            SimParseResult::Run);
-        ControllerEmulator line;
-        options.applyTo(line);
-        const QList<QPair<FrameFields, int>> expected = {
-            {Request::setTrackMode(1, TrackMode::Programming), 0},
-            {Request::cvByte(1, Command::VerifyCvByte, 7, 42), 35},
-            {Request::cvByte(1, Command::VerifyCvByte, 7, 41), 145},
-            {Request::cvBit(1, Command::VerifyCvBit, 7, 1, 1), 35},
-            {Request::registerValue(1, Command::VerifyRegister, 1, 200), 145},
-            {Request::cvByte(1, Command::WriteCvByte, 7, 41), 60},
-            {Request::setLocoSpeed(1, 3, 10), 0},
-        };
-        QStringList got, want;
-        for (const auto& [request, ms] : expected) {
-            const auto exchanges = line.receiveAt(encodeFrame(request), 0);
-            QCOMPARE(exchanges.size(), 1);
-            got << frameToString(encodeFrame(request)) + " " + QString::number(exchanges.first().busyMs);
-            want << frameToString(encodeFrame(request)) + " " + QString::number(ms);
-        }
-        QCOMPARE(got, want);
     }
 };
 
