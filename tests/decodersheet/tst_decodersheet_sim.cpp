@@ -273,11 +273,13 @@ private slots:
         QVERIFY(failed.readAll().contains("\n18,Erweiterte Adresse (niedrig),3,Fehler\n"));
         // Read back, once the loss of the three unwritten values is confirmed: the first decoder's
         // values, but its own version and maker.
-        const Frames before = second.sent();
+        // Every read begins by switching the programming track on; a late retry of an earlier
+        // frame may still reach the emulator's log, so look for that frame rather than a count.
+        const qsizetype before = second.sent().size();
         for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
             MessageBox::setNextAnswer(answer);
             second.click("cmdReadAll");
-            QCOMPARE(second.sent().size() > before.size(), answer == QMessageBox::Yes);
+            QCOMPARE(second.sent().mid(before).contains(kOn), answer == QMessageBox::Yes);
         }
         QCOMPARE(
             takeShownTexts(),
