@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -379,14 +378,9 @@ void krDecoderSheet::cmdSave_Click()
     const QString path = withCsvSuffix(m_chooseFile(FileAction::Save));
     if (path.isEmpty())
         return;
-    // Written whole or not at all: a full disk or a crash leaves an older sheet as it was. The
-    // flush comes first because commit() takes a file whose buffer failed to go out for whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toCsv(rows())) < 0 || !file.flush() ||
-        !file.commit()) {
+    if (const QString why = WriteWholeFile(path, toCsv(rows())); !why.isEmpty()) {
         MessageBox::warning(this, QStringLiteral("Die Datei ") + QDir::toNativeSeparators(path) +
-                                      QStringLiteral(" konnte nicht geschrieben werden:\n\n") +
-                                      file.errorString());
+                                      QStringLiteral(" konnte nicht geschrieben werden:\n\n") + why);
         return;
     }
     setSummary(QStringLiteral("Gespeichert in ") + QFileInfo(path).fileName(), Programming::Green);

@@ -6,6 +6,7 @@
 #include "TaktoraVersion.h"
 
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <QSettings>
 #include <QTimer>
 
@@ -121,4 +122,13 @@ QString ReplaceAll(const QString& text, const QString& search, const QString& re
         return text;
     // QString goes on behind each replacement, so a replacement holding the search text stays.
     return QString(text).replace(search, replacement);
+}
+
+QString WriteWholeFile(const QString& path, const QByteArray& data)
+{
+    // The flush first: commit() takes a file whose buffer failed to go out for whole.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush() && file.commit())
+        return QString();
+    return file.errorString();
 }

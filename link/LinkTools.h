@@ -73,3 +73,7 @@ QString PortAccessErrorText(const QString& portName, int errorNumber, const QStr
 QString ReplaceAll(const QString& text, const QString& search, const QString& replacement);
 
 QString ProgramTitle();
+
+// Writes the file whole or not at all (QSaveFile): a full disk or a crash halfway leaves the older
+// file as it was. The reason on failure, empty on success.
+QString WriteWholeFile(const QString& path, const QByteArray& data);

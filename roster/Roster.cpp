@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Roster.h"
 
+#include "LinkTools.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 using Roster::Entry;
@@ -15,12 +16,10 @@ const QString LocoFolder = QStringLiteral("roster");
 
 QString writeFile(const QString& path, const QByteArray& data)
 {
-    // Whole or not at all; the flush first, since commit() takes a failed buffer for written.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush() && file.commit())
-        return QString();
-    return QStringLiteral("Die Datei ") + QDir::toNativeSeparators(path) +
-           QStringLiteral(" konnte nicht geschrieben werden: ") + file.errorString();
+    const QString why = WriteWholeFile(path, data);
+    return why.isEmpty() ? why
+                         : QStringLiteral("Die Datei ") + QDir::toNativeSeparators(path) +
+                               QStringLiteral(" konnte nicht geschrieben werden: ") + why;
 }
 
 } // namespace
