@@ -276,7 +276,7 @@ FrameFields EmulatedController::drive(const FrameFields& request)
 FrameFields EmulatedController::accessory(const FrameFields& request)
 {
     const quint16 decoder = wordFromBytes(request.data1, request.data2);
-    if (decoder > HighestAccessoryDecoder || request.data3 > 3)
+    if (decoder > HighestAccessoryDecoder || request.data3 > 3 || m_failingAccessories.contains(decoder))
         return refused(request);
     const quint8 bit = static_cast<quint8>(1u << request.data3);
     quint8& outputs = m_accessories[decoder];

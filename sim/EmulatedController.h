@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 // One Controller board: what its firmware keeps (loco configuration, pins, emergency-stop
 // setting), what it drives (track mode, locos, accessory outputs) and the decoder on its
@@ -71,6 +72,8 @@ public:
     Pins programmingPins() const { return m_programmingPins; }
     LocoState locoState(quint16 number) const { return m_locoStates.value(number); }
     quint8 accessoryOutputs(quint16 decoder) const { return m_accessories.value(decoder); }
+    // A decoder the Controller cannot reach: switching it is refused.
+    void setAccessoryFailing(quint16 decoder) { m_failingAccessories.insert(decoder); }
     int restarts() const { return m_restarts; }
 
 private:
@@ -96,6 +99,7 @@ private:
     int m_readCursor = 0;          // next entry handed out by a "next" read
     QHash<quint16, LocoState> m_locoStates;
     QHash<quint16, quint8> m_accessories; // bit n: port n switched on
+    QSet<quint16> m_failingAccessories;
     EmulatedDecoder m_decoder;
     int m_restarts = 0;
 };

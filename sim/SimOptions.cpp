@@ -64,6 +64,8 @@ void SimOptions::applyTo(ControllerEmulator& emulator) const
         board.decoder().setCv(it.key(), it.value());
     for (int cv : missingCvs)
         board.decoder().setMissing(cv);
+    for (int decoder : failingAccessories)
+        board.setAccessoryFailing(static_cast<quint16>(decoder));
     emulator.setControllers(controllers, board);
     emulator.faults().clear();
     for (const FaultPlan::Rule& rule : faults)
@@ -234,6 +236,11 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
         QStringLiteral(
             "CVs the decoder does not have: it acknowledges no write or verify of them, e.g. 19,30-32."),
         QStringLiteral("LIST"));
+    const QCommandLineOption failingAccessory(
+        QStringLiteral("failing-accessory"),
+        QStringLiteral(
+            "Accessory decoders the Controller cannot reach: it refuses switching them, e.g. 12,30."),
+        QStringLiteral("LIST"));
     const QCommandLineOption noDecoder(
         QStringLiteral("no-decoder"), QStringLiteral("Nothing on the programming track: programming fails."));
     const QCommandLineOption delay(QStringLiteral("delay-ms"),
@@ -280,7 +287,7 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
             "terminal behind the same link)."),
         QStringLiteral("PATH"));
     parser.addOption(link);
-    parser.addOptions({decoderCvs, missingCv});
+    parser.addOptions({decoderCvs, missingCv, failingAccessory});
 
     parser.addOptions(StoredSettings::options());
     if (!parser.parse(arguments)) {
@@ -317,6 +324,16 @@ SimParseResult parseSimArguments(const QStringList& arguments, SimOptions& optio
     }
     if (ok && parser.isSet(missingCv))
         ok = parseMissingCvs(parser.value(missingCv), o.missingCvs, message);
+    const QStringList failing =
+        parser.isSet(failingAccessory) ? listItems(parser.value(failingAccessory)) : QStringList();
+    for (const QString& item : failing) {
+        int decoder = 0;
+        if (ok && !toNumber(item, 1, EmulatedController::HighestAccessoryDecoder, decoder)) {
+            message = QStringLiteral("failing-accessory \"%1\": expected decoders 1 to 511").arg(item);
+            ok = false;
+        }
+        o.failingAccessories.insert(decoder);
+    }
     if (ok && parser.isSet(registerCom))
         ok = parseComName(parser.value(registerCom), o.registerCom, message);
     if (ok && parser.isSet(delay) && !toNumber(parser.value(delay), 0, 60000, o.delayMs)) {

@@ -26,8 +26,9 @@ struct SimOptions
     bool emergencyStopAvailable = true;
     StoredSettings stored; // pins and emergency stop
     QList<EmulatedController::ConfiguredLoco> locos = defaultLocos();
-    QMap<int, quint8> cvs; // on top of the decoder's factory values
-    QSet<int> missingCvs;  // CVs the decoder does not have
+    QMap<int, quint8> cvs;        // on top of the decoder's factory values
+    QSet<int> missingCvs;         // CVs the decoder does not have
+    QSet<int> failingAccessories; // accessory decoders the Controller cannot reach
     bool decoderPresent = true;
     int delayMs = 0;
     int lateMs = 2500;
