@@ -15,6 +15,7 @@
 #include "krRoster.h"
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
+#include "krTurnouts.h"
 #include "Lamp.h"
 #include "LineClient.h"
 #include "LineReady.h"
@@ -28,6 +29,7 @@
 #include "sysDataOK.h"
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
+#include "TurnoutTable.h"
 #include "WiThrottleServer.h"
 
 #include <QAction>
@@ -110,6 +112,8 @@ krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidge
     connect(&m_line->link(), &ControllerLink::portBack, this, &krTaktora::portBack);
     m_roster = new LocoRoster(LocoRoster::defaultFolder(), this);
     m_rosterProblems = m_roster->load();
+    m_turnouts = new TurnoutTable(TurnoutTable::defaultFolder(), this);
+    m_turnoutProblems = m_turnouts->load();
     buildPhoneServer();
     new KeyboardThrottles(this, QList<ThrottlePanel*>(std::begin(m_throttles), std::end(m_throttles)),
                           findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), m_controllerFrame);
@@ -117,6 +121,7 @@ krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidge
     for (ThrottlePanel* throttle : m_throttles)
         throttle->setRoster(m_roster);
     m_phones->setRoster(m_roster);
+    m_phones->setTurnouts(m_turnouts);
     watchScreen();
 
     Form_Load(executablePath);
@@ -309,6 +314,8 @@ void krTaktora::buildToolbar()
          QKeySequence(Qt::Key_F7), &krTaktora::openDecoderSheet},
         {"btnRoster", ":/icons/roster.png", QStringLiteral("Lok-Roster"), QKeySequence(Qt::Key_F8),
          &krTaktora::openRoster},
+        {"btnTurnouts", ":/icons/turnouts.png", QStringLiteral("Weichen und Fahrstraßen"),
+         QKeySequence(Qt::Key_F9), &krTaktora::openTurnouts},
     };
     for (const auto& b : buttons) {
         if (!b.key) {
@@ -634,6 +641,7 @@ void krTaktora::Toolbar1_ButtonClick(QAction* button)
         {"btnOptions", &krTaktora::showOptions},           {"btnHelp", &krTaktora::openManual},
         {"btnMonitor", &krTaktora::showTrafficMonitor},    {"btnPhones", &krTaktora::showPhoneThrottles},
         {"btnDecoderSheet", &krTaktora::openDecoderSheet}, {"btnRoster", &krTaktora::openRoster},
+        {"btnTurnouts", &krTaktora::openTurnouts},
     };
     for (const auto& o : operations) {
         if (key.compare(QLatin1String(o.key), Qt::CaseInsensitive) == 0)
@@ -711,6 +719,21 @@ void krTaktora::openRoster()
         m_rosterProblems.clear();
     }
     window.exec();
+}
+
+void krTaktora::openTurnouts()
+{
+    // Beside the dashboard, so a route is set while the locos run; made once.
+    if (!m_turnoutWindow) {
+        m_turnoutWindow = new krTurnouts(*m_turnouts, m_line->link(), this);
+    }
+    if (!m_turnoutProblems.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("Nicht alles in der Weichentabelle war lesbar:\n\n") +
+                                      std::exchange(m_turnoutProblems, {}).join(QLatin1Char('\n')));
+    }
+    m_turnoutWindow->show();
+    m_turnoutWindow->raise();
+    m_turnoutWindow->activateWindow();
 }
 
 std::optional<quint8> krTaktora::controllerForWindow()

@@ -17,6 +17,7 @@ class Lamp;
 class LocoRoster;
 class krPhoneThrottles;
 class krTrafficMonitor;
+class krTurnouts;
 class QAction;
 class QFrame;
 class QLabel;
@@ -24,6 +25,7 @@ class QLineEdit;
 class QPushButton;
 class QToolBar;
 class ThrottlePanel;
+class TurnoutTable;
 class WiThrottleServer;
 
 // The main window: the Controller check, four throttles, four accessory panels, the load
@@ -79,6 +81,9 @@ public:
     // The user's loco roster, shared by the throttles, the phones and the roster window.
     LocoRoster* roster() const { return m_roster; }
     void openRoster();
+    // The user's turnouts and routes, shared by the window and the phones.
+    TurnoutTable* turnouts() const { return m_turnouts; }
+    void openTurnouts();
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
@@ -132,9 +137,12 @@ private:
     WiThrottleServer* m_phones = nullptr;
     LocoRoster* m_roster = nullptr;
     QStringList m_rosterProblems; // found at start, told when the roster window opens
+    TurnoutTable* m_turnouts = nullptr;
+    QStringList m_turnoutProblems; // likewise, told when the turnouts window opens
     // Windows beside the dashboard, made once and kept while the program runs.
     QPointer<krTrafficMonitor> m_monitor;
     QPointer<krPhoneThrottles> m_phoneDialog;
+    QPointer<krTurnouts> m_turnoutWindow;
     std::function<bool(const QString&)> m_openDocument;
 
     QLineEdit* m_txtControllerNr = nullptr;

@@ -45,6 +45,7 @@ inline constexpr Key WiThrottleAddress{"WiThrottleAddress", ""}; // empty: every
 inline constexpr Key WiThrottleApproval{"WiThrottleApproval", "1"};
 inline constexpr Key WiThrottleDevices{"WiThrottleDevices", ""}; // approved ids, comma-separated
 inline constexpr Key WiThrottleAllowPower{"WiThrottleAllowPower", "1"};
+inline constexpr Key WiThrottleAllowTurnouts{"WiThrottleAllowTurnouts", "1"};
 inline constexpr Key WiThrottleMaxSpeed{"WiThrottleMaxSpeed", "100"};
 inline constexpr Key WiThrottleMaxConnections{"WiThrottleMaxConnections", "32"};
 

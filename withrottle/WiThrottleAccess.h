@@ -18,6 +18,7 @@ struct Access
     bool approval = true;      // a device the program does not know waits until the PC approves it
     QStringList devices;       // the ids of the approved devices
     bool allowPower = true;    // phones switch the track power
+    bool allowTurnouts = true; // phones switch the turnouts marked for them, and routes of those
     int maxSpeedPercent = 100; // the phones' full speed, in percent of the Controller's
     int maxConnections = 32;
 };

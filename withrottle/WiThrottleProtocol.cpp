@@ -240,10 +240,16 @@ Line parseLine(const QByteArray& text)
         }
         if (text.startsWith("PPA"))
             return malformed("ungültiger Wert");
-        if (text.startsWith("PTA"))
-            return unsupported(QStringLiteral("Weichen"));
-        if (text.startsWith("PRA"))
-            return unsupported(QStringLiteral("Fahrstraßen"));
+        if (text.startsWith("PTA") || text.startsWith("PRA")) {
+            const bool turnout = text[1] == 'T';
+            const char command = text.size() > 4 ? text[3] : '\0';
+            if (turnout ? (command != 'C' && command != 'T' && command != '2') : command != '2')
+                return malformed("ungültiger Befehl");
+            line.kind = turnout ? LineKind::Turnout : LineKind::Route;
+            line.value = command == 'C' ? Close : command == 'T' ? Throw : Toggle;
+            line.text = QString::fromUtf8(text.mid(4));
+            return line;
+        }
         return unsupported();
     case 'M':
         return parseMultiThrottle(text);
@@ -342,6 +348,78 @@ QByteArray powerLine(std::optional<bool> on)
     return on ? (*on ? "PPA1\n" : "PPA0\n") : "PPA2\n";
 }
 
+QString turnoutSystemName(int index)
+{
+    return QStringLiteral("LT%1").arg(index + 1);
+}
+
+QString routeSystemName(int index)
+{
+    return QStringLiteral("IR%1").arg(index + 1);
+}
+
+namespace {
+std::optional<int> indexAfter(const QString& systemName, const QLatin1String& prefix)
+{
+    if (!systemName.startsWith(prefix))
+        return std::nullopt;
+    const auto n = number(systemName.mid(prefix.size()).toLatin1());
+    return n && *n >= 1 ? std::optional<int>(*n - 1) : std::nullopt;
+}
+
+QByteArray listLine(const char* head, const QList<ListedItem>& items)
+{
+    QByteArray line = head;
+    for (const ListedItem& i : items)
+        line +=
+            "]\\[" + i.systemName.toUtf8() + "}|{" + phoneText(i.name) + "}|{" + QByteArray::number(i.state);
+    return line + '\n';
+}
+} // namespace
+
+std::optional<int> turnoutIndex(const QString& systemName)
+{
+    return indexAfter(systemName, QLatin1String("LT"));
+}
+
+std::optional<int> routeIndex(const QString& systemName)
+{
+    return indexAfter(systemName, QLatin1String("IR"));
+}
+
+QByteArray turnoutTitlesLine()
+{
+    return QStringLiteral("PTT]\\[Weichen}|{Weiche]\\[gerade}|{2]\\[abzweigend}|{4]\\[unbekannt}|{1\n")
+        .toUtf8();
+}
+
+QByteArray turnoutListLine(const QList<ListedItem>& turnouts)
+{
+    return listLine("PTL", turnouts);
+}
+
+QByteArray turnoutStateLine(const ListedItem& turnout)
+{
+    return "PTA" + QByteArray::number(turnout.state) + turnout.systemName.toUtf8() + '\n';
+}
+
+QByteArray routeTitlesLine()
+{
+    return QStringLiteral(
+               "PRT]\\[Fahrstraßen}|{Fahrstraße]\\[gestellt}|{2]\\[nicht gestellt}|{4]\\[unbekannt}|{0\n")
+        .toUtf8();
+}
+
+QByteArray routeListLine(const QList<ListedItem>& routes)
+{
+    return listLine("PRL", routes);
+}
+
+QByteArray routeStateLine(const ListedItem& route)
+{
+    return "PRA" + QByteArray::number(route.state) + route.systemName.toUtf8() + '\n';
+}
+
 QByteArray heartbeatLine(int seconds)
 {
     return '*' + QByteArray::number(seconds) + '\n';
@@ -399,11 +477,6 @@ QByteArray functionState(int function, bool on)
     return QByteArray("F") + (on ? '1' : '0') + QByteArray::number(function);
 }
 
-QString notCheckedText()
-{
-    return QStringLiteral("Bitte zuerst im Programm den Controller prüfen.");
-}
-
 QString functionNotAvailableText(int function)
 {
     return QStringLiteral("F%1 steht nicht zur Verfügung: der Controller schaltet nur F0 bis F%2.")
@@ -440,26 +513,9 @@ QString notSupportedText(const QString& what)
         .arg(what, QString::fromUtf8(TaktoraVersion::ProductName));
 }
 
-QString noAnswerText(int controller)
+QString turnoutsNotAllowedText()
 {
-    return QStringLiteral("Controller %1 antwortet nicht.").arg(controller);
-}
-
-QString portErrorText(const QString& portName, const QString& error)
-{
-    return QStringLiteral("Fehler beim Zugriff auf %1: %2").arg(portName, error);
-}
-
-QString busyText(const QString& reason)
-{
-    return reason.isEmpty()
-               ? QStringLiteral("Der Controller ist belegt. Bitte später noch einmal.")
-               : QStringLiteral("Der Controller ist belegt: %1. Bitte später noch einmal.").arg(reason);
-}
-
-QString overflowText()
-{
-    return QStringLiteral("Zu viele Befehle auf einmal: dieser wurde nicht ausgeführt.");
+    return QStringLiteral("Weichen und Fahrstraßen dürfen von Handreglern nicht geschaltet werden.");
 }
 
 } // namespace WiThrottle

@@ -37,7 +37,14 @@ enum class LineKind {
     Acquire,    // "M<t>+<key><;><address or E roster name>"
     Release,    // "M<t>-<key><;>r"
     Action,     // "M<t>A<key><;><action>"
+    Turnout,    // "PTA<C|T|2><system name>": text the system name, value a TurnoutCommand
+    Route,      // "PRA2<system name>": text the system name
 };
+
+enum TurnoutCommand { Toggle = 0, Close = 2, Throw = 4 };
+// The states phones know turnouts and routes by.
+enum TurnoutState { TurnoutUnknown = 1, TurnoutClosed = 2, TurnoutThrown = 4 };
+enum RouteState { RouteUnknown = 0, RouteSet = 2, RouteNotSet = 4 };
 
 enum class Action {
     None,
@@ -89,6 +96,19 @@ struct RosterEntry
 // separators, or "Lok 3".
 QString displayName(const RosterEntry& entry);
 
+// A turnout or route as phones list it: the system name they switch it by, the user's name.
+struct ListedItem
+{
+    QString systemName;
+    QString name;
+    int state = 0;
+};
+QString turnoutSystemName(int index); // "LT1"
+QString routeSystemName(int index);   // "IR1"
+// The index a system name stands for; none for a name of the other kind or of no entry.
+std::optional<int> turnoutIndex(const QString& systemName);
+std::optional<int> routeIndex(const QString& systemName);
+
 // Replies, each a complete line.
 QByteArray versionLine();
 QByteArray serverTypeLine();
@@ -96,6 +116,12 @@ QByteArray serverDescriptionLine();
 QByteArray rosterLine(const QList<RosterEntry>& roster);
 QString rosterName(int address); // "Lok 3"
 QByteArray powerLine(std::optional<bool> on);
+QByteArray turnoutTitlesLine();
+QByteArray turnoutListLine(const QList<ListedItem>& turnouts);
+QByteArray turnoutStateLine(const ListedItem& turnout);
+QByteArray routeTitlesLine();
+QByteArray routeListLine(const QList<ListedItem>& routes);
+QByteArray routeStateLine(const ListedItem& route);
 QByteArray heartbeatLine(int seconds);
 QByteArray alertLine(const QString& text); // shown by the phone as an alert
 QByteArray infoLine(const QString& text);
@@ -110,18 +136,12 @@ QByteArray directionState(bool forward);
 QByteArray functionState(int function, bool on);
 
 // Texts of the alerts.
-QString notCheckedText();
 QString functionNotAvailableText(int function);
 QString heartbeatLostText();
 QString shortAddressText(int address);
 QString addressMismatchText(const QString& key, const QString& loco);
 QString unknownLocoText(const QString& rosterName);
-QString notSupportedText(const QString& what); // "Weichen", "Fahrstraßen" ...
-// A command that did not get through: nobody answered, the port failed, a window holds the line
-// (its reason), or the phone sent more than the line takes.
-QString noAnswerText(int controller);
-QString portErrorText(const QString& portName, const QString& error);
-QString busyText(const QString& reason);
-QString overflowText();
+QString notSupportedText(const QString& what); // "Mehrfachtraktionen" ...
+QString turnoutsNotAllowedText();
 
 } // namespace WiThrottle

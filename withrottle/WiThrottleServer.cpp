@@ -6,6 +6,7 @@
 #include "LineClient.h"
 #include "LinkTools.h"
 #include "LocoEntries.h"
+#include "OutcomeText.h"
 #include "PhoneConnection.h"
 #include "Roster.h"
 #include "ServiceAdvertiser.h"
@@ -179,6 +180,7 @@ void WiThrottleServer::setAccess(const WiThrottle::Access& access)
         stopAndRelease(s);
         s->send(alertLine(approvalNeededText()));
     }
+    tellTurnouts(); // what phones may switch may have changed
     emit phonesChanged();
 }
 
@@ -340,9 +342,10 @@ void WiThrottleServer::greet(WiThrottleSession* session)
         session->rosterTold = true;
     }
     lines += powerLine(controller ? m_link.layout().power(*controller) : std::nullopt);
+    lines += turnoutLines();
     lines += heartbeatLine(m_heartbeatSeconds);
     if (!controller)
-        lines += alertLine(notCheckedText());
+        lines += alertLine(Line::notCheckedText());
     session->send(lines);
     readRosterSoon();
 }
@@ -351,7 +354,7 @@ std::optional<quint8> WiThrottleServer::requireChecked(WiThrottleSession* sessio
 {
     const auto controller = m_link.checkedController();
     if (!controller)
-        session->send(alertLine(notCheckedText()));
+        session->send(alertLine(Line::notCheckedText()));
     return controller;
 }
 
@@ -401,6 +404,14 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
         return;
     case LineKind::Release:
         release(session, line.throttle, line.key);
+        return;
+    case LineKind::Turnout:
+        if (admitted(session, text))
+            switchTurnout(session, line, text);
+        return;
+    case LineKind::Route:
+        if (admitted(session, text))
+            setRoute(session, line, text);
         return;
     case LineKind::Action:
         if (!admitted(session, text))
@@ -655,27 +666,9 @@ void WiThrottleServer::answerQuestions(WiThrottleSession* session)
 
 void WiThrottleServer::failed(WiThrottleSession* session, const QByteArray& text, const Outcome& outcome)
 {
-    switch (outcome.status) {
-    case Outcome::Status::Answered:
-    case Outcome::Status::Simulation:
-    case Outcome::Status::Superseded: // a newer one of the phone's own is on its way
-        return;
-    case Outcome::Status::NoAnswer:
-        refuse(session, text, noAnswerText(outcome.answer.controller));
-        return;
-    case Outcome::Status::PortError:
-        refuse(session, text, portErrorText(m_link.portName(), outcome.portError.text));
-        return;
-    case Outcome::Status::NotChecked:
-        refuse(session, text, notCheckedText());
-        return;
-    case Outcome::Status::Busy:
-        refuse(session, text, busyText(outcome.reason));
-        return;
-    case Outcome::Status::Overflow:
-        refuse(session, text, overflowText());
-        return;
-    }
+    const QString why = Line::failureText(outcome, m_link.portName());
+    if (!why.isEmpty())
+        refuse(session, text, why);
 }
 
 void WiThrottleServer::stopAndRelease(WiThrottleSession* session)

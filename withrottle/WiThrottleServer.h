@@ -19,6 +19,7 @@ class LocoRoster;
 class PhoneConnection;
 class QTcpServer;
 class ServiceAdvertiser;
+class TurnoutTable;
 class WiThrottleSession;
 struct Outcome;
 
@@ -57,6 +58,8 @@ public:
 
     // The loco roster whose names, labels, push-button functions and top speeds phones get.
     void setRoster(const LocoRoster* roster) { m_locoRoster = roster; }
+    // The turnouts and routes phones list and switch (WiThrottleTurnouts.cpp).
+    void setTurnouts(TurnoutTable* table);
 
     // Serves a connection that did not come through the port (the fuzzer's); beyond the limit of
     // connections it is closed at once. Takes the connection over.
@@ -118,6 +121,13 @@ private:
     // The lines of a flood that were left out of the monitor, as one line.
     void noteUnnoted(WiThrottleSession* session);
 
+    // Turnouts and routes (WiThrottleTurnouts.cpp).
+    QByteArray turnoutLines() const;
+    void tellTurnouts();
+    void turnoutMoved(const QString& turnout);
+    void switchTurnout(WiThrottleSession* session, const WiThrottle::Line& line, const QByteArray& text);
+    void setRoute(WiThrottleSession* session, const WiThrottle::Line& line, const QByteArray& text);
+
     // The roster is the loco configuration the line last read completely.
     QList<WiThrottle::RosterEntry> roster() const;
     // A push-button ("Taster") function of the loco in the loco roster.
@@ -158,6 +168,7 @@ private:
     int m_identifyMs = WiThrottle::IdentifySeconds * 1000;
     WiThrottle::Access m_access;
     const LocoRoster* m_locoRoster = nullptr;
+    TurnoutTable* m_turnouts = nullptr;
     quint64 m_lastNumber = 0;
     QString m_error;
 };

@@ -12,6 +12,7 @@
 
 class LineClient;
 class PhoneConnection;
+class TurnoutSwitcher;
 
 // One phone's connection: splits what arrives into lines and hands them on one at a time, in the
 // order they came; watches the heartbeat once the phone has asked for it, and remembers which
@@ -55,6 +56,8 @@ public:
     QMap<char, QMap<QString, int>> locos;
     // The phone's source on the Controller line, a child of the session.
     LineClient* line = nullptr;
+    // Switches the phone's turnouts and routes through its source; made when first needed.
+    TurnoutSwitcher* turnouts = nullptr;
     // The phone has been sent a roster; until then one is being read for it.
     bool rosterTold = false;
 

@@ -61,6 +61,7 @@ Access access()
     a.approval = flag(Approval);
     a.devices = parseDeviceList(read(Devices));
     a.allowPower = flag(AllowPower);
+    a.allowTurnouts = flag(AllowTurnouts);
     a.maxSpeedPercent = boundedMaxSpeed(number(MaxSpeed));
     a.maxConnections = boundedMaxConnections(number(MaxConnections));
     return a;
@@ -71,6 +72,7 @@ void writeAccess(const Access& a)
     write(Approval, flagText(a.approval));
     write(Devices, deviceListText(a.devices));
     write(AllowPower, flagText(a.allowPower));
+    write(AllowTurnouts, flagText(a.allowTurnouts));
     write(MaxSpeed, QString::number(boundedMaxSpeed(a.maxSpeedPercent)));
     write(MaxConnections, QString::number(boundedMaxConnections(a.maxConnections)));
 }

@@ -17,6 +17,7 @@ inline constexpr Key Address = ::Settings::WiThrottleAddress;
 inline constexpr Key Approval = ::Settings::WiThrottleApproval;
 inline constexpr Key Devices = ::Settings::WiThrottleDevices;
 inline constexpr Key AllowPower = ::Settings::WiThrottleAllowPower;
+inline constexpr Key AllowTurnouts = ::Settings::WiThrottleAllowTurnouts;
 inline constexpr Key MaxSpeed = ::Settings::WiThrottleMaxSpeed;
 inline constexpr Key MaxConnections = ::Settings::WiThrottleMaxConnections;
 

@@ -162,6 +162,10 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     m_chkApproval->setObjectName(QStringLiteral("chkApproval"));
     m_chkAllowPower = new QCheckBox(QStringLiteral("&Gleisspannung schalten"), this);
     m_chkAllowPower->setObjectName(QStringLiteral("chkAllowPower"));
+    m_chkAllowTurnouts = new QCheckBox(QStringLiteral("&Weichen und Fahrstraßen schalten"), this);
+    m_chkAllowTurnouts->setObjectName(QStringLiteral("chkAllowTurnouts"));
+    m_chkAllowTurnouts->setToolTip(
+        QStringLiteral("Nur die Weichen, die in der Weichentabelle für Handregler freigegeben sind"));
     m_spnMaxSpeed = new QSpinBox(this);
     m_spnMaxSpeed->setObjectName(QStringLiteral("spnMaxSpeed"));
     m_spnMaxSpeed->setRange(WiThrottle::LowestMaxSpeed, 100);
@@ -172,6 +176,7 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     auto* rightsForm = new QFormLayout(rightsBox);
     rightsForm->addRow(m_chkApproval);
     rightsForm->addRow(m_chkAllowPower);
+    rightsForm->addRow(m_chkAllowTurnouts);
     rightsForm->addRow(QStringLiteral("&Höchstgeschwindigkeit:"), m_spnMaxSpeed);
 
     // The devices.
@@ -227,6 +232,7 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     const WiThrottle::Access access = server.access();
     m_chkApproval->setChecked(access.approval);
     m_chkAllowPower->setChecked(access.allowPower);
+    m_chkAllowTurnouts->setChecked(access.allowTurnouts);
     m_spnMaxSpeed->setValue(access.maxSpeedPercent);
     m_spnMaxConnections->setValue(access.maxConnections);
     buildAddresses();
@@ -245,6 +251,7 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     });
     connect(m_chkApproval, &QCheckBox::toggled, this, &krPhoneThrottles::applyAccess);
     connect(m_chkAllowPower, &QCheckBox::toggled, this, &krPhoneThrottles::applyAccess);
+    connect(m_chkAllowTurnouts, &QCheckBox::toggled, this, &krPhoneThrottles::applyAccess);
     connect(m_spnMaxSpeed, &QSpinBox::valueChanged, this, &krPhoneThrottles::applyAccess);
     connect(m_spnMaxConnections, &QSpinBox::valueChanged, this, &krPhoneThrottles::applyAccess);
     connect(m_cmdApprove, &QPushButton::clicked, this, &krPhoneThrottles::approveDevice);
@@ -288,6 +295,7 @@ void krPhoneThrottles::applyAccess()
     WiThrottle::Access access = m_server.access();
     access.approval = m_chkApproval->isChecked();
     access.allowPower = m_chkAllowPower->isChecked();
+    access.allowTurnouts = m_chkAllowTurnouts->isChecked();
     access.maxSpeedPercent = m_spnMaxSpeed->value();
     access.maxConnections = m_spnMaxConnections->value();
     PhoneSettings::writeAccess(access);

@@ -51,6 +51,7 @@ private:
     QLabel* m_lblAdvertisement;
     QCheckBox* m_chkApproval;
     QCheckBox* m_chkAllowPower;
+    QCheckBox* m_chkAllowTurnouts;
     QSpinBox* m_spnMaxSpeed;
     QListWidget* m_lstWaiting;
     QPushButton* m_cmdApprove;

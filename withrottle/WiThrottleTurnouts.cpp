@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The phones' turnouts and routes: the ones the user marked for phones, listed by index, switched
+// through each phone's own source on the line, and every change told to every phone, whoever
+// made it (the window, a phone, a browser).
+
+#include "TurnoutSwitcher.h"
+#include "TurnoutTable.h"
+#include "WiThrottleServer.h"
+#include "WiThrottleSession.h"
+
+#include <QPointer>
+
+using namespace WiThrottle;
+using Turnouts::Position;
+
+namespace {
+
+int phoneState(Position position)
+{
+    switch (position) {
+    case Position::Closed:
+        return TurnoutClosed;
+    case Position::Thrown:
+        return TurnoutThrown;
+    case Position::Unknown:
+        break;
+    }
+    return TurnoutUnknown;
+}
+
+bool routeForPhones(const Turnouts::Route& route, const TurnoutTable& table)
+{
+    for (const Turnouts::RouteStep& step : route.steps) {
+        const int i = table.indexOf(step.turnout);
+        if (i < 0 || !table.turnouts()[i].phones)
+            return false;
+    }
+    return true;
+}
+
+QList<ListedItem> listedTurnouts(const TurnoutTable& table)
+{
+    QList<ListedItem> list;
+    for (int i = 0; i < table.turnouts().size(); ++i) {
+        const Turnouts::Turnout& t = table.turnouts()[i];
+        if (t.phones)
+            list << ListedItem{turnoutSystemName(i), t.name, phoneState(table.position(t.name))};
+    }
+    return list;
+}
+
+QList<ListedItem> listedRoutes(const TurnoutTable& table)
+{
+    QList<ListedItem> list;
+    for (int i = 0; i < table.routes().size(); ++i) {
+        const Turnouts::Route& r = table.routes()[i];
+        if (routeForPhones(r, table))
+            list << ListedItem{routeSystemName(i), r.name, table.routeIsSet(r.name) ? RouteSet : RouteNotSet};
+    }
+    return list;
+}
+
+} // namespace
+
+void WiThrottleServer::setTurnouts(TurnoutTable* table)
+{
+    if (m_turnouts)
+        disconnect(m_turnouts, nullptr, this, nullptr);
+    m_turnouts = table;
+    if (m_turnouts) {
+        connect(m_turnouts, &TurnoutTable::changed, this, &WiThrottleServer::tellTurnouts);
+        connect(m_turnouts, &TurnoutTable::positionChanged, this,
+                [this](const QString& turnout) { turnoutMoved(turnout); });
+    }
+    tellTurnouts();
+}
+
+QByteArray WiThrottleServer::turnoutLines() const
+{
+    // Where phones may not switch, they are shown nothing to switch.
+    const bool shown = m_turnouts && m_access.allowTurnouts;
+    return turnoutTitlesLine() + turnoutListLine(shown ? listedTurnouts(*m_turnouts) : QList<ListedItem>()) +
+           routeTitlesLine() + routeListLine(shown ? listedRoutes(*m_turnouts) : QList<ListedItem>());
+}
+
+void WiThrottleServer::tellTurnouts()
+{
+    const QByteArray lines = turnoutLines();
+    for (WiThrottleSession* s : std::as_const(m_sessions))
+        s->send(lines);
+}
+
+void WiThrottleServer::turnoutMoved(const QString& turnout)
+{
+    if (!m_turnouts || !m_access.allowTurnouts)
+        return;
+    QByteArray lines;
+    for (const ListedItem& t : listedTurnouts(*m_turnouts))
+        if (t.name == turnout)
+            lines += turnoutStateLine(t);
+    // A route is set while each of its turnouts stands as it sets it: any move may change that.
+    for (const ListedItem& r : listedRoutes(*m_turnouts))
+        lines += routeStateLine(r);
+    for (WiThrottleSession* s : std::as_const(m_sessions))
+        s->send(lines);
+}
+
+void WiThrottleServer::switchTurnout(WiThrottleSession* session, const WiThrottle::Line& line,
+                                     const QByteArray& text)
+{
+    const auto index = turnoutIndex(line.text);
+    const Turnouts::Turnout* turnout = m_turnouts && index && *index < m_turnouts->turnouts().size()
+                                           ? &m_turnouts->turnouts()[*index]
+                                           : nullptr;
+    if (!m_access.allowTurnouts || !m_turnouts)
+        return refuse(session, text, turnoutsNotAllowedText());
+    if (!turnout || !turnout->phones)
+        return refuse(session, text, QStringLiteral("Diese Weiche dürfen Handregler nicht schalten."));
+    if (!session->turnouts)
+        session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
+    const QPointer<WiThrottleSession> alive(session);
+    const auto told = [this, alive, text](const TurnoutSwitcher::Result& result) {
+        if (alive && !result.ok)
+            refuse(alive.data(), text, result.text);
+    };
+    if (line.value == Toggle)
+        session->turnouts->toggle(turnout->name, told);
+    else
+        session->turnouts->switchTurnout(turnout->name,
+                                         line.value == Close ? Position::Closed : Position::Thrown, told);
+}
+
+void WiThrottleServer::setRoute(WiThrottleSession* session, const WiThrottle::Line& line,
+                                const QByteArray& text)
+{
+    const auto index = routeIndex(line.text);
+    if (!m_access.allowTurnouts || !m_turnouts)
+        return refuse(session, text, turnoutsNotAllowedText());
+    if (!index || *index >= m_turnouts->routes().size() ||
+        !routeForPhones(m_turnouts->routes()[*index], *m_turnouts))
+        return refuse(session, text, QStringLiteral("Diese Fahrstraße dürfen Handregler nicht stellen."));
+    if (!session->turnouts)
+        session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
+    const QPointer<WiThrottleSession> alive(session);
+    session->turnouts->setRoute(m_turnouts->routes()[*index].name,
+                                [this, alive, text](const TurnoutSwitcher::Result& result) {
+                                    if (alive && !result.ok)
+                                        refuse(alive.data(), text, result.text);
+                                });
+}
