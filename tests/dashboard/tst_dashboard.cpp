@@ -49,11 +49,9 @@ QColor faceColour(QWidget* button)
 using Steps = QStringList;
 using Frames = QList<FrameFields>;
 
-// "Ctrl+2", "PgUp", "Esc": a key to the focused control; "focus:name" moves the focus.
+// "Ctrl+2", "PgUp", "Esc": a key to the focused control.
 void press(QWidget* window, const QString& step)
 {
-    if (step.startsWith(QLatin1String("focus:")))
-        return window->findChild<QWidget*>(step.mid(6))->setFocus();
     const QKeyCombination key = QKeySequence::fromString(step)[0];
     QVERIFY(key.key() != Qt::Key_unknown);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
@@ -375,50 +373,6 @@ private slots:
         QCOMPARE(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")), badLoco);
     }
 
-    // What passes the decoder field's check goes out as that number, rounded; what does not, fails
-    // with the check's message. A throttle reads its loco number the same way.
-    void typedNumbersGoOutAsTheCheckReadsThem_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("sent"); // -1: refused
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char* locale, const char* text, int sent, const QString& message) {
-            QTest::addRow("%s %s", locale, text) << QString(locale) << QString(text) << sent << message;
-        };
-        row("en_US", "300.4", 300, QString());
-        row("de_DE", "1,5", 1, QString());
-        row("en_US", "511.6", -1, "Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) .");
-        row("de_DE", "1.5", -1, "Die Decoder-ID muß numerisch sein.");
-    }
-    void typedNumbersGoOutAsTheCheckReadsThem()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, text);
-        QFETCH(int, sent);
-        QFETCH(QString, message);
-        const QLocale before;
-        QLocale::setDefault(QLocale(locale));
-        DashboardRig rig;
-        rig.check();
-        rig.window->accessoryPanel(2)->decoderField()->setText(text);
-        // A wrong number in one panel blocks the buttons of all four.
-        rig.window->accessoryPanel(sent < 0 ? 0 : 2)->onButton(0)->click();
-        ThrottlePanel* t = rig.window->throttle(0);
-        t->locoNumberBox()->setEditText(text);
-        t->lightButton()->click();
-        QLocale::setDefault(before);
-        QCOMPARE(takeShownTexts().value(0), message);
-        if (sent < 0) {
-            for (const FrameFields& frame : rig.sent())
-                QVERIFY(frame.command != Command::SwitchAccessoryOn);
-            return;
-        }
-        QCOMPARE(rig.sent(),
-                 (QList<FrameFields>{Request::switchAccessory(1, quint16(sent), 0, true),
-                                     Request::locoFunction(1, quint16(sent), LightFunction, true)}));
-    }
-
     // Raised behind the window's back: the button reads the board and lowers it, and closing asks.
     void raisedLoadCircuitIsLoweredByTheButtonAndOnClosing()
     {
@@ -465,11 +419,6 @@ private slots:
             << Frames{Request::locoFunction(1, 1, LightFunction, true), Request::locoFunction(1, 1, 1, true),
                       Request::locoFunction(1, 1, 12, true), Request::locoFunction(1, 1, 1, false),
                       Request::locoFunction(1, 1, LightFunction, false)};
-        QTest::newRow("escape while typing in the Controller or a loco number field")
-            << Steps{"Ctrl+3", "PgUp", "focus:txtControllerNr", "Esc", "focus:krSliderNo_0", "Esc"}
-            << Steps{"drag:krSlider_2:245", "click:btnGlobalStop", "click:btnGlobalStop"}
-            << Frames{Request::setLocoSpeed(1, 3, 10), Request::stopLoco(1, AllLocos),
-                      Request::stopLoco(1, AllLocos)};
     }
     void keysSendWhatTheMouseSends()
     {

@@ -3,9 +3,7 @@
 // pseudo-terminal that disappears between exchanges and in the middle of one.
 
 #include "CommandSet.h"
-#include "krLocoList.h"
 #include "krTaktora.h"
-#include "krTaktoraTools.h"
 #include "MessageBox.h"
 #include "SerialDevices.h"
 #include "SimDashboard.h"
@@ -23,8 +21,6 @@
 #include <QThread>
 
 #include <csignal>
-#include <memory>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -43,17 +39,6 @@ QStringList shownBoxes()
 }
 const QStringList kFailedCommand{QStringLiteral("port"), kNoAnswer};
 
-// Kills the emulator as soon as its log shows the request it is waiting for, so the program is
-// inside that exchange (its times-th), waiting for the answer, when the line goes.
-std::thread killOnRequest(SimProcess& sim, const QString& requestLine, int times = 1)
-{
-    const qint64 pid = sim.pid();
-    return std::thread([&sim, pid, requestLine, times] {
-        while (sim.logLines().count(requestLine) < times)
-            QThread::msleep(5);
-        ::kill(pid_t(pid), SIGKILL);
-    });
-}
 } // namespace
 
 class TestUnplugged : public QObject
@@ -157,42 +142,6 @@ private slots:
         QCOMPARE(::symlink("../../ttyACM1", qPrintable(board)), 0);
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), byId), board);
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), dev.filePath("none")), QString());
-    }
-
-    // The loco list reads a long configuration entry by entry; the line goes a hundred entries in.
-    void locoListDuringALongRead()
-    {
-        QStringList locos;
-        for (int n = 1; n <= 300; ++n)
-            locos << QString::number(n) + ":28";
-        ControllerLink link;
-        AttachScreenPrompts(link);
-        SimProcess sim({"--locos", locos.join(',')});
-        QVERIFY(sim.attachAs(link, QStringLiteral("COM3"), false));
-        std::thread killer = killOnRequest(sim, QStringLiteral("> 1, 20, 0, 0, 254, 235"), 100);
-        const auto openList = [&link] {
-            link.setChecked(1); // as the main window's check does after every opening of the port
-            auto window = std::make_unique<krLocoList>(link);
-            window->setControllerID(1);
-            window->show();
-            QCoreApplication::processEvents(); // the first activation reads the configuration
-            return window;
-        };
-        auto window = openList();
-        killer.join();
-        // The read stops at the failed entry: one failed command's boxes, not one per entry left;
-        // the opening's switch of the track fails quietly but for the port. Whether the port's
-        // failure or the missing answer is noticed first depends on the machine's load.
-        QStringList boxes;
-        QTRY_VERIFY((boxes += shownBoxes()).contains(QStringLiteral("port")));
-        QVERIFY2(boxes.count(kNoAnswer) <= 1 && boxes.count(QStringLiteral("port")) >= 1 &&
-                     boxes.count(kNoAnswer) + boxes.count(QStringLiteral("port")) == boxes.size() &&
-                     boxes.size() <= 3,
-                 qPrintable(boxes.join(" | ")));
-        QVERIFY2(window->configuration().size() >= 100 && window->configuration().size() < 300,
-                 qPrintable(QString::number(window->configuration().size())));
-        window.reset();
-        link.close();
     }
 };
 
