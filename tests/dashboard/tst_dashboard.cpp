@@ -7,7 +7,6 @@
 #include "DashboardRig.h"
 #include "DashboardRules.h"
 #include "Lamp.h"
-#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "SimDashboard.h"

@@ -7,17 +7,7 @@
 #include "PortErrors.h"
 #include "TestMain.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
 #include <QSettings>
-#include <QWidget>
-
-#include <memory>
 
 namespace {
 QByteArray answer(quint8 c, quint8 cmd, quint8 d1, quint8 d2, quint8 d3)
