@@ -23,8 +23,7 @@ struct DashboardRig
     std::unique_ptr<krTaktora> window;
 
     explicit DashboardRig(const QStringList& simArguments = {},
-                          const QString& portSetting = QStringLiteral("COM3"),
-                          const QString& executable = QStringLiteral("/opt/taktora/taktora"))
+                          const QString& portSetting = QStringLiteral("COM3"))
     {
         SimOptions options;
         QString error;
@@ -34,7 +33,7 @@ struct DashboardRig
         options.applyTo(emulator);
         link.port.setResponder([this](const QByteArray& request) { return emulator.receive(request); });
         WriteSetting(QStringLiteral("SignalOutputTo"), portSetting, QStringLiteral("Taktora"));
-        window = std::make_unique<krTaktora>(executable, &link.link);
+        window = std::make_unique<krTaktora>(QStringLiteral("/opt/taktora/taktora"), &link.link);
         window->resize(1300, 800);
     }
     ~DashboardRig()

@@ -24,10 +24,6 @@ struct SimDashboard : SimWindow<krTaktora>
         return link.port().isOpen();
     }
     QString status() const { return window->findChild<QLabel*>("lblStatus")->text(); }
-    QColor statusColour() const
-    {
-        return window->findChild<QLabel*>("lblStatus")->palette().color(QPalette::WindowText);
-    }
     // Checks the Controller of that number and gives the status it shows.
     QString check(const QString& number = QStringLiteral("1"))
     {

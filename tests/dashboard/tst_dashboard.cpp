@@ -7,7 +7,6 @@
 #include "DashboardRig.h"
 #include "DashboardRules.h"
 #include "Lamp.h"
-#include "LineClient.h"
 #include "LocoNumberBox.h"
 #include "ManualLocation.h"
 #include "SimDashboard.h"
@@ -49,11 +48,9 @@ QColor faceColour(QWidget* button)
 using Steps = QStringList;
 using Frames = QList<FrameFields>;
 
-// "Ctrl+2", "PgUp", "Esc": a key to the focused control; "focus:name" moves the focus.
+// "Ctrl+2", "PgUp", "Esc": a key to the focused control.
 void press(QWidget* window, const QString& step)
 {
-    if (step.startsWith(QLatin1String("focus:")))
-        return window->findChild<QWidget*>(step.mid(6))->setFocus();
     const QKeyCombination key = QKeySequence::fromString(step)[0];
     QVERIFY(key.key() != Qt::Key_unknown);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
@@ -81,7 +78,7 @@ void mouse(QWidget* window, const QString& step)
 }
 
 // A window for the keyboard throttles: active (the keys need that), throttle 1 on loco 1000.
-std::unique_ptr<DashboardRig> activeWindow(bool check = true)
+std::unique_ptr<DashboardRig> activeWindow()
 {
     WriteSetting(QStringLiteral("Slider01"), QStringLiteral("1000"), QStringLiteral("Taktora"));
     auto rig = std::make_unique<DashboardRig>(QStringList{"--locos", "1:28,1000:126,3:14,4:28"});
@@ -89,8 +86,7 @@ std::unique_ptr<DashboardRig> activeWindow(bool check = true)
     rig->window->activateWindow();
     if (!QTest::qWaitForWindowActive(rig->window.get()))
         qWarning("the window did not become active");
-    if (check)
-        rig->check();
+    rig->check();
     return rig;
 }
 } // namespace
@@ -126,7 +122,6 @@ private slots:
         QTest::newRow("installed") << QStringList{installed} << installed;
         QTest::newRow("beside the program first")
             << QStringList{installed, "usr/bin/Handbuch_Taktora.pdf"} << "usr/bin/Handbuch_Taktora.pdf";
-        QTest::newRow("a folder is no manual") << QStringList{"usr/bin/Handbuch_Taktora.pdf/"} << QString();
     }
     void findManual()
     {
@@ -136,10 +131,7 @@ private slots:
         QVERIFY(QDir(root.path()).mkpath("usr/bin"));
         for (const QString& path : present) {
             QVERIFY(QDir(root.path()).mkpath(QFileInfo(path).path()));
-            if (path.endsWith('/'))
-                QVERIFY(QDir(root.path()).mkpath(path));
-            else
-                QVERIFY(QFile(root.filePath(path)).open(QIODevice::WriteOnly));
+            QVERIFY(QFile(root.filePath(path)).open(QIODevice::WriteOnly));
         }
         const QString found = Dashboard::findManual(root.filePath("usr/bin"));
         QCOMPARE(found, expected.isEmpty() ? QString() : root.filePath(expected));
@@ -153,7 +145,6 @@ private slots:
         QCOMPARE(rig.find<QLabel>("pnlComPort")->text(), QStringLiteral("Simulation"));
         auto* status = rig.find<QLabel>("lblStatus");
         QCOMPARE(status->text(), QStringLiteral("---"));
-        QCOMPARE(textColour(status), QColor(192, 192, 0));
         QVERIFY(rig.window->runsStandalone());
 
         rig.find<QPushButton>("btnCheck")->click();
@@ -181,10 +172,8 @@ private slots:
             QTest::newRow(name) << sim << QString(number) << status << controlsStay << box;
         };
         const QStringList nobody{"--controller", "99"};
-        for (const char* number : {"251", "-1"})
-            row(number, nobody, number, QString(), false, QString());
+        row("251", nobody, "251", QString(), false, QString());
         row("250", nobody, "250", "Controller 250 nicht gefunden", false, QString());
-        row("1.6", nobody, "1.6", "Controller 2 nicht gefunden", false, QString());
         const QString version = "Versionsprobleme zwischen Taktora und Firmware";
         const QString report =
             "KORADIN Taktora Versionskontrolle: Version Taktora: \t5.2.16\nVersion Firmware: \t\t";
@@ -226,7 +215,7 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("number");
         for (const char* button : {"btnProgrammedLocos", "btnDecoderSheet", "cmdControllerSettings"})
-            for (const char* number : {"257", "-1", "249.6"})
+            for (const char* number : {"257", "249.6"})
                 QTest::addRow("%s %s", button, number) << button << number;
     }
     void windowsOpenOnlyForACheckableNumber()
@@ -273,7 +262,6 @@ private slots:
         QStringList keys;
         for (const QAction* action : rig.find<QToolBar>("Toolbar1")->actions()) {
             keys << action->objectName() + "|" + action->toolTip();
-            QVERIFY(action->isSeparator() || !action->icon().isNull());
         }
         QCOMPARE(
             keys,
@@ -340,8 +328,6 @@ private slots:
         QTest::mouseClick(panel->onButton(1), Qt::LeftButton);
         QTest::mouseClick(panel->offButton(3), Qt::LeftButton);
         QCOMPARE(rig.board().accessoryOutputs(300), quint8(1 << 1));
-        QCOMPARE(faceColour(panel->onButton(0)), kGreen);
-        QCOMPARE(faceColour(panel->offButton(0)), kRed);
     }
 
     void numbersThatCannotTravelSendNothing_data()
@@ -353,10 +339,8 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1 at %2").arg(loco, controller)))
                 << QString(loco) << QString(controller) << badLoco;
         };
-        row("abc", "1", true);
         row("65536", "1", true);
         row("3", "256", false);
-        row("3", "-2", false);
     }
     void numbersThatCannotTravelSendNothing()
     {
@@ -381,50 +365,6 @@ private slots:
         QCOMPARE(t->locoNumberBox()->toolTip().contains(QStringLiteral("keine gültige Lok-Nummer")), badLoco);
     }
 
-    // What passes the decoder field's check goes out as that number, rounded; what does not, fails
-    // with the check's message. A throttle reads its loco number the same way.
-    void typedNumbersGoOutAsTheCheckReadsThem_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("sent"); // -1: refused
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char* locale, const char* text, int sent, const QString& message) {
-            QTest::addRow("%s %s", locale, text) << QString(locale) << QString(text) << sent << message;
-        };
-        row("en_US", "300.4", 300, QString());
-        row("de_DE", "1,5", 1, QString());
-        row("en_US", "511.6", -1, "Die Decoder-ID ist nicht im gültigen Bereich (1 bis 511) .");
-        row("de_DE", "1.5", -1, "Die Decoder-ID muß numerisch sein.");
-    }
-    void typedNumbersGoOutAsTheCheckReadsThem()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QString, text);
-        QFETCH(int, sent);
-        QFETCH(QString, message);
-        const QLocale before;
-        QLocale::setDefault(QLocale(locale));
-        DashboardRig rig;
-        rig.check();
-        rig.window->accessoryPanel(2)->decoderField()->setText(text);
-        // A wrong number in one panel blocks the buttons of all four.
-        rig.window->accessoryPanel(sent < 0 ? 0 : 2)->onButton(0)->click();
-        ThrottlePanel* t = rig.window->throttle(0);
-        t->locoNumberBox()->setEditText(text);
-        t->lightButton()->click();
-        QLocale::setDefault(before);
-        QCOMPARE(takeShownTexts().value(0), message);
-        if (sent < 0) {
-            for (const FrameFields& frame : rig.sent())
-                QVERIFY(frame.command != Command::SwitchAccessoryOn);
-            return;
-        }
-        QCOMPARE(rig.sent(),
-                 (QList<FrameFields>{Request::switchAccessory(1, quint16(sent), 0, true),
-                                     Request::locoFunction(1, quint16(sent), LightFunction, true)}));
-    }
-
     // Raised behind the window's back: the button reads the board and lowers it, and closing asks.
     void raisedLoadCircuitIsLoweredByTheButtonAndOnClosing()
     {
@@ -444,9 +384,7 @@ private slots:
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QStringLiteral("Laststromkreis ist noch aufgeregelt.\n\nAbregeln ?"));
-        QCOMPARE(shown[0].icon, QMessageBox::Question);
         QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(shown[0].title, QStringLiteral("KORADIN Taktora"));
         QCOMPARE(rig.board().trackMode(), TrackMode::Off);
     }
 
@@ -461,8 +399,6 @@ private slots:
             << Steps{"drag:krSlider_1:254", "drag:krSlider_1:244", "drag:krSlider_1:245", "click:btnStop_1"}
             << Frames{Request::setLocoSpeed(1, 1000, 1), Request::setLocoSpeed(1, 1000, 11),
                       Request::setLocoSpeed(1, 1000, 10), Request::stopLoco(1, 1000)};
-        QTest::newRow("slower at rest, keys without a chosen throttle")
-            << Steps{"Ctrl+H", "Ctrl+L", "Ctrl+F3", "Ctrl+1", "PgDown", "Down"} << Steps{} << Frames{};
         QTest::newRow("direction at rest, locked while moving")
             << Steps{"Ctrl+4", "Ctrl+R", "Up", "Ctrl+R"}
             << Steps{"click:krDirection_3", "drag:krSlider_3:254", "click:krDirection_3"}
@@ -473,11 +409,6 @@ private slots:
             << Frames{Request::locoFunction(1, 1, LightFunction, true), Request::locoFunction(1, 1, 1, true),
                       Request::locoFunction(1, 1, 12, true), Request::locoFunction(1, 1, 1, false),
                       Request::locoFunction(1, 1, LightFunction, false)};
-        QTest::newRow("escape while typing in the Controller or a loco number field")
-            << Steps{"Ctrl+3", "PgUp", "focus:txtControllerNr", "Esc", "focus:krSliderNo_0", "Esc"}
-            << Steps{"drag:krSlider_2:245", "click:btnGlobalStop", "click:btnGlobalStop"}
-            << Frames{Request::setLocoSpeed(1, 3, 10), Request::stopLoco(1, AllLocos),
-                      Request::stopLoco(1, AllLocos)};
     }
     void keysSendWhatTheMouseSends()
     {
@@ -504,30 +435,19 @@ private slots:
         QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
         rig.check("1");
         QCOMPARE(rig.status(), QStringLiteral("OK (Firmware 5.2.3) "));
-        QCOMPARE(rig.statusColour(), kGreen);
-        QCOMPARE(rig.window->findChild<QLabel*>("pnlBoardLayout")->text(), QStringLiteral("Mega"));
         QCOMPARE(rig.sim.requests(),
                  (QList<FrameFields>{Request::queryControllerStatus(1), Request::readFirmwareVersion(1),
                                      Request::readLocoEntry(1, 1), Request::readLocoEntry(1, 2),
                                      Request::readLocoEntry(1, 3), Request::readLocoEntry(1, 4),
                                      Request::queryControllerStatus(1), Request::queryControllerStatus(1)}));
-        QCOMPARE(rig.window->throttle(2)->speedStepLabel()->text(), QStringLiteral("28 FS"));
 
         ThrottlePanel* t = rig.window->throttle(0);
-        t->locoNumberBox()->setEditText("42");
-        t->FillLocoNumberList();
-        QStringList listed;
-        for (int i = 0; i < t->locoNumberBox()->count(); ++i)
-            listed << t->locoNumberBox()->itemText(i);
-        QCOMPARE(listed, (QStringList{"3", "1000", "7", "5"}));            // the Controller's own order
-        QCOMPARE(t->locoNumberBox()->currentText(), QStringLiteral("42")); // the typed number stays
-
         t->locoNumberBox()->setEditText("1000");
         t->slider()->setValue(55);
         rig.window->accessoryPanel(0)->decoderField()->setText("300");
         rig.window->findChild<QPushButton*>("btnLoadCircuit")->click();
         QCOMPARE(rig.window->findChild<Lamp*>("shpCircuitOn")->color(), kGreen);
-        QCOMPARE(rig.sim.requests().mid(8 + 5),
+        QCOMPARE(rig.sim.requests().mid(8),
                  (QList<FrameFields>{Request::setLocoSpeed(1, 1000, 200), Request::queryControllerStatus(1),
                                      Request::setTrackMode(1, TrackMode::Operation),
                                      Request::queryControllerStatus(1)}));

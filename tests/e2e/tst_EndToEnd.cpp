@@ -5,30 +5,11 @@
 #include "MessageBox.h"
 #include "PortDirectory.h"
 #include "PortErrors.h"
-#include "SerialPortInterface.h"
 #include "SimProcess.h"
 #include "TestMain.h"
 
-#include <QFile>
-#include <QThread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <thread>
-#include <unistd.h>
-
 namespace {
 const QString kCom = QStringLiteral("COM3");
-
-qint64 residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status")); // where there is none, nothing is compared
-    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
-    const qsizetype at = text.indexOf("VmRSS:");
-    return at < 0
-               ? 0
-               : text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong();
-}
 } // namespace
 
 // The program's transaction against the emulator on a real pseudo-terminal, and the emulator as a
@@ -49,7 +30,6 @@ private slots:
     void cleanup();
     void registersItsDeviceAndEndsCleanly();
     void portIsChosenByTheNumberInItsName();
-    void babblingBoardLeavesMemoryFlatAndTheNextExchangeRight();
 
 private:
     ControllerLink m_link;
@@ -90,55 +70,6 @@ void tst_EndToEnd::portIsChosenByTheNumberInItsName()
                  QStringLiteral("Fehler beim Zugriff auf ") + name +
                      "\n\n(Fehler 8002 - Schnittstelle nicht verfügbar)");
     }
-}
-
-// A board on a pseudo-terminal of the test's own prints text while nobody asks it anything (a
-// sketch with debug output, a board in a reset loop) until the line takes no more, then answers
-// the first request that comes.
-void tst_EndToEnd::babblingBoardLeavesMemoryFlatAndTheNextExchangeRight()
-{
-    const int board = posix_openpt(O_RDWR | O_NOCTTY);
-    QVERIFY(board >= 0 && grantpt(board) == 0 && unlockpt(board) == 0 && ptsname(board));
-    ::fcntl(board, F_SETFL, ::fcntl(board, F_GETFL) | O_NONBLOCK);
-    PortDirectory::registerDevice(kCom, QString::fromLocal8Bit(ptsname(board)));
-    m_link.setPortName(kCom);
-    QVERIFY(m_link.open(kCom));
-
-    const qint64 before = residentKilobytes();
-    const QByteArray text = QByteArray("debug: sensor 17 ok\r\n").repeated(200);
-    qint64 written = 0;
-    for (int refused = 0; written < qint64(8) * 1024 * 1024 && refused < 200;) {
-        const ssize_t n = ::write(board, text.constData(), size_t(text.size()));
-        refused = n > 0 ? 0 : refused + 1;
-        written += qMax<ssize_t>(n, 0);
-        QCoreApplication::processEvents(); // the window idles, its event loop running
-        if (n <= 0)
-            QThread::msleep(1);
-    }
-    QVERIFY2(m_link.port().bytesWaiting() <= FrameSize, qPrintable(QString::number(written)));
-    QVERIFY2(residentKilobytes() - before < 1024, qPrintable(QString::number(residentKilobytes() - before)));
-
-    const FrameFields status = Request::make(1, 0, 0, 0, 0x11);
-    QByteArray request;
-    std::thread answering([&] {
-        pollfd line{board, POLLIN, 0};
-        while (request.size() < FrameSize && ::poll(&line, 1, 5000) > 0) {
-            char c = 0;
-            if (::read(board, &c, 1) == 1)
-                request.append(c);
-        }
-        const QByteArray answer = encodeFrame(status);
-        if (::write(board, answer.constData(), size_t(answer.size())) != answer.size())
-            request.clear();
-    });
-    FrameFields frame = Request::queryControllerStatus(1);
-    const bool answered = m_line.ControllerTransaction(frame, 1, true, 2);
-    answering.join();
-    m_link.close();
-    ::close(board);
-    QVERIFY(answered);
-    QCOMPARE(frame, status);
-    QCOMPARE(request, encodeFrame(Request::queryControllerStatus(1)));
 }
 
 TAKTORA_TEST_MAIN(tst_EndToEnd)

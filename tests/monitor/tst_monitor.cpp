@@ -16,24 +16,16 @@
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 #include "TrafficModel.h"
-#include "WiThrottleProtocol.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAction>
-#include <QBuffer>
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QSlider>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
-
-#include <functional>
 
 namespace {
 QStringList rowCells(TrafficModel* model, int row)
@@ -45,28 +37,21 @@ QStringList rowCells(TrafficModel* model, int row)
     return cells.mid(1); // the time varies
 }
 
-// A failure box that runs whatever the test wants while it is open.
+// A failure box the user answers with Cancel.
 struct Box final : LinePrompter
 {
-    std::function<void()> whileOpen;
-    bool retryAfterNoAnswer(quint8) override
-    {
-        if (whileOpen)
-            whileOpen();
-        return false;
-    }
+    bool retryAfterNoAnswer(quint8) override { return false; }
     void portFailed(const QString&, const PortError&) override {}
 };
 
-// The link on a port that answers each request with itself, a window's and a phone's source on
-// it, and a model watching it.
+// The link on a port that answers each request with itself, a window's source on it, and a model
+// watching it.
 struct Rig
 {
     FakeClock clock;
     FakeSerialPort port{&clock};
     ControllerLink link;
     LineClient screen{link, QStringLiteral("Hauptfenster"), LineClient::Kind::Screen};
-    LineClient phone{link, QStringLiteral("Handregler 127.0.0.1"), LineClient::Kind::Remote};
     Box box;
     TrafficModel model;
     // Every published row, dropped row and clear keeps the model's contract, or the test fails.

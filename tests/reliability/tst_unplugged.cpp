@@ -3,19 +3,14 @@
 // pseudo-terminal that disappears between exchanges and in the middle of one.
 
 #include "CommandSet.h"
-#include "krLocoList.h"
-#include "krOptions.h"
 #include "krTaktora.h"
-#include "krTaktoraTools.h"
 #include "MessageBox.h"
-#include "PortDirectory.h"
 #include "SerialDevices.h"
 #include "SimDashboard.h"
 #include "TestMain.h"
 #include "ThrottlePanel.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,8 +21,6 @@
 #include <QThread>
 
 #include <csignal>
-#include <memory>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -46,17 +39,6 @@ QStringList shownBoxes()
 }
 const QStringList kFailedCommand{QStringLiteral("port"), kNoAnswer};
 
-// Kills the emulator as soon as its log shows the request it is waiting for, so the program is
-// inside that exchange (its times-th), waiting for the answer, when the line goes.
-std::thread killOnRequest(SimProcess& sim, const QString& requestLine, int times = 1)
-{
-    const qint64 pid = sim.pid();
-    return std::thread([&sim, pid, requestLine, times] {
-        while (sim.logLines().count(requestLine) < times)
-            QThread::msleep(5);
-        ::kill(pid_t(pid), SIGKILL);
-    });
-}
 } // namespace
 
 class TestUnplugged : public QObject
@@ -111,19 +93,10 @@ private slots:
         QCOMPARE(shownBoxes(), QStringList());
     }
 
-    // The cable is pulled and put back while a window is open: the Controller must be checked
-    // again, so the window's next operation says so and sends nothing.
-    void windowsWaitForACheckAfterAReplug_data()
-    {
-        QTest::addColumn<QString>("opener");
-        QTest::addColumn<int>("operation");
-        QTest::newRow("decoder sheet, Alle lesen") << "btnDecoderSheet" << 0;
-        QTest::newRow("Controller settings, OK") << "cmdControllerSettings" << 3;
-    }
+    // The cable is pulled and put back while the decoder sheet is open: the Controller must be
+    // checked again, so the window's next operation says so and sends nothing.
     void windowsWaitForACheckAfterAReplug()
     {
-        QFETCH(QString, opener);
-        QFETCH(int, operation);
         QTemporaryDir folder;
         const QString link = folder.filePath(QStringLiteral("ttyTaktora"));
         SimDashboard dash({"--link", link});
@@ -146,30 +119,18 @@ private slots:
             QTRY_COMPARE(port->text(), QStringLiteral("COM3"));
             MessageBox::takeShown();
             before = dash.sim.requests().size();
-            switch (operation) {
-            case 0:
-                window->findChild<QPushButton*>(QStringLiteral("cmdReadAll"))->click();
-                break;
-            default:
-                MessageBox::setNextAnswer(QMessageBox::Yes);
-                window->findChild<QPushButton*>(QStringLiteral("cmdChangeSettings"))->click();
-                MessageBox::takeShown(); // the warning before editing
-                window->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-            }
+            window->findChild<QPushButton*>(QStringLiteral("cmdReadAll"))->click();
             said = shownBoxes();
             after = dash.sim.requests().size();
         });
-        if (auto* action = dash.window->findChild<QAction*>(opener))
-            action->trigger();
-        else
-            dash.window->findChild<QPushButton*>(opener)->click();
+        dash.window->findChild<QAction*>(QStringLiteral("btnDecoderSheet"))->trigger();
         QCOMPARE(said, QStringList{QStringLiteral("Bitte zuerst den Controller prüfen.")});
         QCOMPARE(after, before);
     }
 
-    // A board found under /dev/serial/by-id is offered and assigned by that name, which stays when
-    // it comes back as another ttyACM; one assigned by its kernel name is still recognised.
-    void optionsOfferTheStableName()
+    // A board found under /dev/serial/by-id is known by that name, which stays when it comes back
+    // as another ttyACM.
+    void boardsAreKnownByTheirStableName()
     {
         QTemporaryDir dev;
         QDir(dev.path()).mkpath(QStringLiteral("serial/by-id"));
@@ -181,72 +142,6 @@ private slots:
         QCOMPARE(::symlink("../../ttyACM1", qPrintable(board)), 0);
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), byId), board);
         QCOMPARE(stableDeviceName(dev.filePath(QStringLiteral("ttyACM1")), dev.filePath("none")), QString());
-
-        PortDirectory::registerDevice(QStringLiteral("COM3"), dev.filePath(QStringLiteral("ttyACM1")));
-        ControllerLink link;
-        krOptions options(link);
-        options.setDeviceScanner([&] {
-            return SerialDeviceList{{dev.filePath(QStringLiteral("ttyACM0")), QStringLiteral("Other board"),
-                                     QString(), byId + QStringLiteral("/usb-Other_Board_9-if00")},
-                                    {dev.filePath(QStringLiteral("ttyACM1")),
-                                     QStringLiteral("Arduino Mega 2560"), QString(), board}};
-        });
-        options.show();
-        auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
-        list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
-        QCOMPARE(options.findChild<QComboBox*>(QStringLiteral("cmbDevice"))->currentText(),
-                 QStringLiteral("Arduino Mega 2560 – ") + board + QStringLiteral(" (ttyACM1)"));
-        options.findChild<QPushButton*>(QStringLiteral("btnAssign"))->click();
-        QCOMPARE(PortDirectory::devicePath(QStringLiteral("COM3")), board);
-    }
-
-    // The loco list reads a long configuration entry by entry; the line goes a hundred entries in.
-    void locoListDuringALongRead()
-    {
-        QStringList locos;
-        for (int n = 1; n <= 300; ++n)
-            locos << QString::number(n) + ":28";
-        ControllerLink link;
-        AttachScreenPrompts(link);
-        SimProcess sim({"--locos", locos.join(',')});
-        QVERIFY(sim.attachAs(link, QStringLiteral("COM3"), false));
-        std::thread killer = killOnRequest(sim, QStringLiteral("> 1, 20, 0, 0, 254, 235"), 100);
-        const auto openList = [&link] {
-            link.setChecked(1); // as the main window's check does after every opening of the port
-            auto window = std::make_unique<krLocoList>(link);
-            window->setControllerID(1);
-            window->show();
-            QCoreApplication::processEvents(); // the first activation reads the configuration
-            return window;
-        };
-        auto window = openList();
-        killer.join();
-        // The read stops at the failed entry: one failed command's boxes, not one per entry left;
-        // the opening's switch of the track fails quietly but for the port. Whether the port's
-        // failure or the missing answer is noticed first depends on the machine's load.
-        QStringList boxes;
-        QTRY_VERIFY((boxes += shownBoxes()).contains(QStringLiteral("port")));
-        QVERIFY2(boxes.count(kNoAnswer) <= 1 && boxes.count(QStringLiteral("port")) >= 1 &&
-                     boxes.count(kNoAnswer) + boxes.count(QStringLiteral("port")) == boxes.size() &&
-                     boxes.size() <= 3,
-                 qPrintable(boxes.join(" | ")));
-        QVERIFY2(window->configuration().size() >= 100 && window->configuration().size() < 300,
-                 qPrintable(QString::number(window->configuration().size())));
-        // Closing switches the track off, quietly but for the port error.
-        window->close();
-
-        SimProcess back({"--locos", locos.join(',')});
-        QVERIFY2(back.start(), qPrintable(back.errorString()));
-        back.registerAs(QStringLiteral("COM3"));
-        krOptions options(link);
-        options.show();
-        auto* list = options.findChild<QComboBox*>(QStringLiteral("cmbComPort"));
-        list->setCurrentIndex(list->findText(QStringLiteral("COM3")));
-        options.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
-        window = openList();
-        QCOMPARE(window->configuration().size(), 300);
-        window.reset();
-        link.close();
     }
 };
 

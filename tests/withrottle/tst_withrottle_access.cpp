@@ -19,7 +19,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
-#include <QSlider>
 #include <QTcpServer>
 #include <QToolButton>
 
@@ -43,21 +42,6 @@ private slots:
     }
 
     // ---- The rules ----
-
-    void deviceList_data()
-    {
-        QTest::addColumn<QString>("setting");
-        QTest::addColumn<QStringList>("devices");
-        QTest::newRow("blanks and empty entries") << " a1 ,, b2 , " << QStringList{"a1", "b2"};
-        QTest::newRow("once, whatever the case") << "Tab-1,tab-1,TAB-1" << QStringList{"Tab-1"};
-    }
-    void deviceList()
-    {
-        QFETCH(QString, setting);
-        QFETCH(QStringList, devices);
-        QCOMPARE(parseDeviceList(setting), devices);
-        QCOMPARE(parseDeviceList(deviceListText(devices)), devices);
-    }
 
     void whoMayDrive_data()
     {
@@ -142,7 +126,7 @@ private slots:
         WriteSetting("WiThrottleAllowPower", "0", "Taktora");
         WriteSetting("WiThrottleMaxSpeed", "250", "Taktora");
         WriteSetting("WiThrottleMaxConnections", "1000", "Taktora");
-        WriteSetting("WiThrottleDevices", "b, a ,b", "Taktora");
+        WriteSetting("WiThrottleDevices", "b,, a ,B", "Taktora"); // blanks, an empty entry, a repeat
         Access read = WiThrottle::Settings::access();
         QVERIFY(read.approval); // never opened by a typo
         QVERIFY(!read.allowPower);
@@ -167,90 +151,39 @@ private slots:
     {
         PhoneRig p;
         QLabel* label = p.panel();
-        QCOMPARE(label->text(), QStringLiteral("Handregler: bereit"));
         krPhoneThrottles* dialog = p.dialog();
         auto* waiting = dialog->findChild<QListWidget*>("lstWaiting");
         auto* approve = dialog->findChild<QPushButton*>("cmdApprove");
-        auto* reject = dialog->findChild<QPushButton*>("cmdReject");
-        QVERIFY(!approve->isEnabled());
 
         Phone anna;
         QVERIFY(anna.connectTo(p.server->port()));
         anna.send("HUphone-a");
-        anna.send("NAnna");
         for (const char* line : {"MT+S3<;>S3", "MTAS3<;>V63", "PPA1"})
             QVERIFY(anna.sendAndSettle(line, "NAnna"));
         QCOMPARE(anna.lines.count(kApprovalNeeded), 3);
-        QVERIFY(!anna.lines.contains("MTAS3<;>V0")); // not acquired
         QCOMPARE(p.drivingFrames(), Frames{});
         QCOMPARE(label->text(), QStringLiteral("Handregler: 1 wartet"));
-        QCOMPARE(waiting->count(), 1);
         QVERIFY(waiting->item(0)->text().contains("Anna") && waiting->item(0)->text().contains("phone-a"));
-        QVERIFY(approve->isEnabled()); // the only one waiting, without a choice
 
         Phone ben;
         QVERIFY(ben.connectTo(p.server->port()));
-        ben.send("HUtablet-b");
         QVERIFY(ben.sendAndSettle("MT+S7<;>S7", "NBen"));
-        QCOMPARE(waiting->count(), 2);
-        QCOMPARE(label->text(), QStringLiteral("Handregler: 2 warten"));
         QVERIFY(!approve->isEnabled()); // two wait: which one?
         waiting->setCurrentRow(waiting->item(0)->text().contains("Anna") ? 0 : 1);
         approve->click();
         QVERIFY(anna.waitFor("Hm" + approvedText()));
         QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QStringLiteral("phone-a"));
         QCOMPARE(label->text(), QStringLiteral("Handregler: 1, 1 wartet"));
-
         QVERIFY(anna.sendAndSettle("MT+S3<;>S3", "NAnna"));
         QVERIFY(anna.sendAndSettle("MTAS3<;>V63", "NAnna"));
         QTRY_COMPARE(p.drivingFrames(), Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63))});
 
         QTest::keyClick(dialog, Qt::Key_Escape); // closes the dialog and refuses no one
-        QVERIFY(!dialog->isVisible());
         QCOMPARE(label->text(), QStringLiteral("Handregler: 1, 1 wartet"));
-        reject->click(); // Ben, the only one left
+        dialog->findChild<QPushButton*>("cmdReject")->click(); // Ben, the only one left
         QVERIFY(ben.waitFor("HM" + rejectedText()));
         QVERIFY(ben.closedByServer());
-        QTRY_COMPARE(label->text(), QStringLiteral("Handregler: 1 verbunden"));
         QVERIFY(takeShownTexts().isEmpty()); // never a box on the PC
-    }
-
-    // The kept approval lets the device drive after a restart; removed, it stops and waits again.
-    // A device without an id is approved for its connection only.
-    void keptApprovalAndDevicesWithoutId()
-    {
-        PhoneRig p({{"WiThrottleDevices", "phone-a"}});
-        Phone anna;
-        QVERIFY(anna.connectTo(p.server->port()));
-        anna.send("HUPHONE-A");
-        QVERIFY(anna.sendAndSettle("MT+S3<;>S3", "NAnna"));
-        QVERIFY(anna.sendAndSettle("MTAS3<;>V63", "NAnna"));
-        QVERIFY(!anna.lines.contains(kApprovalNeeded));
-
-        krPhoneThrottles* dialog = p.dialog();
-        auto* devices = dialog->findChild<QListWidget*>("lstDevices");
-        QCOMPARE(devices->item(0)->text(), QStringLiteral("phone-a (Anna, verbunden)"));
-        devices->setCurrentRow(0);
-        dialog->findChild<QPushButton*>("cmdRemoveDevice")->click();
-        QVERIFY(anna.waitFor(kApprovalNeeded));
-        QVERIFY(anna.lines.contains("MT-S3<;>"));
-        QTRY_COMPARE(p.drivingFrames(),
-                     (Frames{Request::setLocoSpeed(1, 3, controllerSpeed(63)), Request::stopLoco(1, 3)}));
-        QCOMPARE(ReadSetting("WiThrottleDevices", "", "Taktora"), QString());
-
-        // Known by its address for this connection only.
-        Phone guest;
-        QVERIFY(guest.connectTo(p.server->port()));
-        QVERIFY(guest.sendAndSettle("MT+S7<;>S7", "NGast"));
-        QVERIFY(guest.lines.contains(kApprovalNeeded));
-        QVERIFY(p.server->approve(p.server->phones().last().number));
-        QVERIFY(guest.sendAndSettle("MT+S7<;>S7", "NGast"));
-        QVERIFY(guest.waitFor("MTAS7<;>s1"));
-        guest.socket.disconnectFromHost();
-        Phone again;
-        QVERIFY(again.connectTo(p.server->port()));
-        QVERIFY(again.sendAndSettle("MT+S7<;>S7", "NGast"));
-        QVERIFY(again.lines.contains(kApprovalNeeded));
     }
 
     // 40 connections at once: 32 are served, the others are told and closed at once.
@@ -277,12 +210,6 @@ private slots:
                 s->readAll() == alertLine(tooManyConnectionsText(32)))
                 ++told;
         QCOMPARE(told, 8);
-        // One goes, another comes.
-        sockets.first()->abort();
-        QTRY_COMPARE(p.server->phones().size(), 31);
-        Phone late;
-        QVERIFY(late.connectTo(p.server->port()));
-        QCOMPARE(p.server->phones().size(), 32);
     }
 
     // A connection that does not say who it is in time is closed; one that does stays.
@@ -333,9 +260,8 @@ private slots:
         QVERIFY(notes.reasons.contains("liest nicht mit, Verbindung getrennt"));
     }
 
-    // What one connection holds stays bounded: locos up to MaxHeldLocos, and a question asked
-    // over and over while its commands wait behind a long read is answered once.
-    void heldLocosAndWaitingQuestionsAreBounded()
+    // What one connection holds stays bounded: locos up to MaxHeldLocos.
+    void heldLocosAreBounded()
     {
         PhoneRig p({{"WiThrottleApproval", "0"}});
         Phone phone;
@@ -348,31 +274,12 @@ private slots:
         QCOMPARE(p.server->phones().first().locos.size(), MaxHeldLocos);
         QVERIFY(phone.sendAndSettle("MTA*<;>V63", "NAnna"));
         QTRY_COMPARE(p.drivingFrames().size(), MaxHeldLocos);
-
-        phone.lines.clear();
-        LineClient reader(p.rig->window->link(), "Lok-Liste", LineClient::Kind::Screen);
-        {
-            LineClient::Batch read(reader); // the phone's commands wait, its questions too
-            QByteArray questions = "MTAS1<;>V20\n";
-            for (int i = 0; i < 500; ++i)
-                questions += "MTAS1<;>qV\nMTAS1<;>qR\n";
-            QVERIFY(phone.sendAndSettle(questions + "MTA*<;>qV", "NAnna"));
-            QVERIFY(!phone.lines.contains("MTAS1<;>V20"));
-        }
-        QTRY_VERIFY(phone.lines.contains("MTAS2<;>V63"));
-        QTest::qWait(50); // time for answers that must not come
-        const QStringList answers = phone.lines.filter(QRegularExpression("^MTAS1<;>[VR]"));
-        QCOMPARE(answers.size(), 2);
-        QCOMPARE(answers.first(), QStringLiteral("MTAS1<;>V20"));
-        QVERIFY(answers.last().startsWith("MTAS1<;>R"));
-        QCOMPARE(phone.lines.filter(QRegularExpression("^MTA.*<;>V")).size(), MaxHeldLocos);
     }
 
     // What a phone is told for each line (alerts, track power and speeds exactly), the frames and
     // the monitor's reasons, under the stored permissions. "click" presses loco 3's direction
-    // button, "hold" opens a window that keeps the line and the track switched off, "window255"
-    // moves loco 3's slider to full speed. Where forward is given, button, picture, tooltip, phone
-    // and loco entry must all say that direction (1 forward).
+    // button, "hold" opens a window that keeps the line and the track switched off. Where forward
+    // is given, button, picture, tooltip, phone and loco entry must all say that direction (1 forward).
     void phoneLines_data()
     {
         QTest::addColumn<Stored>("stored");
@@ -414,9 +321,6 @@ private slots:
             {acquire, "MTAS3<;>V126", "MTA*<;>qV", "MTAS3<;>V63", "MTA*<;>qV", "MTAS3<;>X"},
             {v0, "MTAS3<;>V126", "MTAS3<;>V63"},
             {Request::setLocoSpeed(1, 3, 128), Request::setLocoSpeed(1, 3, 64), Request::stopLoco(1, 3)}, {});
-        row("the window beyond the cap: the phone at full travel", {{"WiThrottleMaxSpeed", "25"}},
-            {acquire, "window255", "MTA*<;>qV"}, {v0, "MTAS3<;>V126", "MTAS3<;>V126"},
-            {Request::setLocoSpeed(1, 3, 255)}, {});
     }
     void phoneLines()
     {
@@ -441,8 +345,6 @@ private slots:
                 button->click();
             else if (line == "hold")
                 window.holdExclusive("die Lok-Konfiguration ist geöffnet", true);
-            else if (line == "window255")
-                p.rig->find<QSlider>("krSlider_2")->setValue(0);
             else
                 QVERIFY(phone.sendAndSettle(line.toUtf8()));
         }

@@ -10,15 +10,10 @@
 #include "TestPhone.h"
 #include "ThrottlePanel.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QDialog>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
-#include <QTcpServer>
 #include <QTimer>
 #include <QToolButton>
 
@@ -50,8 +45,6 @@ private slots:
         // Before the check: the alert, and no frame for an acquire.
         Phone a;
         QVERIFY(a.connectTo(server->port()));
-        QVERIFY(a.lines.contains("HMBitte zuerst im Programm den Controller prüfen."));
-        a.lines.clear();
         a.send("MT+S3<;>S3");
         QVERIFY(a.waitFor("HMBitte zuerst im Programm den Controller prüfen."));
         QVERIFY(rig.sim.requests().isEmpty());
@@ -112,48 +105,6 @@ private slots:
         QVERIFY(a.socket.state() == QAbstractSocket::ConnectedState);
 
         QVERIFY(takeShownTexts().isEmpty());
-    }
-
-    void startUpDialogAndALocoOnNoThrottle()
-    {
-        QTcpServer probe; // a free port for the settings
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
-        WriteSetting("WiThrottle", "1", "Taktora");
-        WriteSetting("WiThrottlePort", QString::number(port), "Taktora");
-        SimDashboard rig({});
-        QVERIFY2(rig.start(), qPrintable(rig.sim.errorString()));
-        QVERIFY(rig.window->phoneServer()->isListening()); // from start-up on
-        QCOMPARE(rig.window->phoneServer()->port(), port);
-        rig.window->findChild<QAction*>("btnPhones")->trigger();
-        auto* dialog = rig.window->findChild<QDialog*>("krPhoneThrottles");
-        QVERIFY(dialog && dialog->isVisible());
-        rig.check("1");
-
-        // Loco 1000 stands on no throttle: the phone's commands become the throttles' frames.
-        Phone phone;
-        QVERIFY(phone.connectTo(port));
-        QVERIFY(
-            phone.waitFor("RL4]\\[Lok 3}|{3}|{S]\\[Lok 1000}|{1000}|{L]\\[Lok 7}|{7}|{S]\\[Lok 5}|{5}|{S"));
-        phone.send("NWerkstatt");
-        phone.send("MT+L1000<;>ELok 1000");
-        QVERIFY(phone.waitFor("MTAL1000<;>s1"));
-        QVERIFY(dialog->findChild<QListWidget*>("lstPhones")->item(0)->text().endsWith("Lok 1000"));
-        // Released while it runs and gone: it runs on, nothing is stopped.
-        const int sent = rig.sim.requests().size();
-        for (const char* line : {"MTAL1000<;>V126", "MTAL1000<;>R0", "MTAL1000<;>F13", "MT-*<;>r"})
-            phone.send(line);
-        QVERIFY(phone.waitFor("MT-L1000<;>"));
-        phone.send("Q");
-        QVERIFY(phone.closedByServer());
-        QTRY_COMPARE(rig.sim.requests().mid(sent),
-                     (Frames{Request::setLocoSpeed(1, 1000, 255), Request::setLocoDirection(1, 1000, false),
-                             Request::locoFunction(1, 1000, 3, true)}));
-
-        dialog->findChild<QCheckBox*>("chkWiThrottle")->click();
-        QVERIFY(!rig.window->phoneServer()->isListening());
-        QCOMPARE(ReadSetting("WiThrottle", "", "Taktora"), QStringLiteral("0"));
     }
 
     // A phone's failed command is told to that phone and noted, and never opens a box on the PC.
