@@ -53,11 +53,10 @@ asan_summary="$(grep -E 'tests passed|tests failed' "$tmp/asan.log" | tail -n 1)
     echo "tells whose answer it is. An answer that comes after its request has timed out and arrives"
     echo "during the next exchange is therefore taken as the answer to that next request. The soak pairs"
     echo "every request with the answer the emulator sent for it (the emulator answers in order) and"
-    echo "counts above how often the answer taken was an earlier request's: for a repeat of the same"
-    echo "request (harmless: same bytes), for a following, different request, of those how many had"
-    echo "another command code, and how many had no valid answer of their own, i.e. a success the"
-    echo "program reported for a request the board may never have carried out. The soak fails on any"
-    echo "accepted answer that the board never sent at all."
+    echo "counts as \"late answers taken\" the accepted transactions whose answer was an earlier"
+    echo "request's. Those without a valid answer of their own may never have been carried out by the"
+    echo "board: the final comparison of the board's state with the program's treats what they set as"
+    echo "uncertain, and fails on any other difference."
     echo
     echo "## Fuzzing: $fuzz_result"
     echo

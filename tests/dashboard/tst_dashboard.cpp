@@ -258,18 +258,19 @@ private slots:
     {
         DashboardRig rig;
         // The four buttons, then behind a separator the traffic monitor, the phones, the decoder
-        // sheet and the loco roster; each button's key stands in its tooltip, behind the tooltip's own text.
+        // sheet, the loco roster and the turnouts; each button's key stands in its tooltip, behind the
+        // tooltip's own text.
         QStringList keys;
         for (const QAction* action : rig.find<QToolBar>("Toolbar1")->actions()) {
             keys << action->objectName() + "|" + action->toolTip();
         }
-        QCOMPARE(
-            keys,
-            (QStringList{"btnOptions|Einstellungen aufrufen (F2)", "btnHelp|Handbuch aufrufen (F1)",
-                         "btnInfo|Programmversion und Copyright anzeigen (F3)",
-                         "btnClose|Taktora verlassen (Strg+Q)", "|", "btnMonitor|Datenverkehr anzeigen (F5)",
-                         "btnPhones|Handregler per Smartphone (F6)",
-                         "btnDecoderSheet|Decoder-Datenblatt (F7)", "btnRoster|Lok-Roster (F8)"}));
+        QCOMPARE(keys,
+                 (QStringList{
+                     "btnOptions|Einstellungen aufrufen (F2)", "btnHelp|Handbuch aufrufen (F1)",
+                     "btnInfo|Programmversion und Copyright anzeigen (F3)",
+                     "btnClose|Taktora verlassen (Strg+Q)", "|", "btnMonitor|Datenverkehr anzeigen (F5)",
+                     "btnPhones|Handregler per Smartphone (F6)", "btnDecoderSheet|Decoder-Datenblatt (F7)",
+                     "btnRoster|Lok-Roster (F8)", "btnTurnouts|Weichen und Fahrstraßen (F9)"}));
 
         QString opened;
         bool viewer = true;

@@ -13,6 +13,7 @@
 #include "krTaktora.h"
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
+#include "krTurnouts.h"
 #include "LineClient.h"
 #include "SimProcess.h"
 #include "TestMain.h"
@@ -143,6 +144,7 @@ private slots:
         windows.emplace_back(new krOptions(link, &window));
         windows.emplace_back(new krTrafficMonitor(link, &window));
         windows.emplace_back(new krPhoneThrottles(*window.phoneServer(), &window));
+        windows.emplace_back(new krTurnouts(*window.turnouts(), link, &window));
         const auto ofController = [&windows](auto* dialog) {
             dialog->setControllerID(1);
             windows.emplace_back(dialog);
