@@ -219,6 +219,7 @@ own_screen() {
 }
 SHOT_DISPLAY=$((${DISPLAY#:} + 2)) bash scripts/screenshots-decodersheet.sh
 SHOT_DISPLAY=$((${DISPLAY#:} + 3)) bash scripts/screenshots-roster.sh
+SHOT_DISPLAY=$((${DISPLAY#:} + 4)) bash scripts/screenshots-turnouts.sh
 # The checked main window on the inside a desktop leaves a window on a 1366 x 768 laptop, on a
 # 1920 x 1080 one at 150 % and on a 1024 x 600 netbook; the start-up splash, the about box, on a
 # 3840 x 2160 screen at 200 %, cut to the box.
