@@ -8,6 +8,9 @@
 #include "TestPhone.h"
 #include "TurnoutTable.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -146,6 +149,34 @@ private slots:
         b.send("PRA2IR1");
         QVERIFY(a.waitFor("PTA4LT1"));
         QTRY_COMPARE(s.switched(), (QStringList{"25:3:0", "26:3:1"}));
+    }
+
+    // The editor as the user fills it in; a renamed turnout keeps its routes; one a route sets stays.
+    void editing()
+    {
+        Station s;
+        krTurnouts* window = s.window();
+        QString problem;
+        QTimer::singleShot(0, [&problem] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            dialog->findChild<QLineEdit*>("txtName")->setText("W13 Gleis 2"); // taken
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            problem = dialog->findChild<QLabel*>("lblProblem")->text();
+            dialog->findChild<QLineEdit*>("txtName")->setText("W15 Schuppen");
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        window->findChild<QPushButton*>("cmdAddTurnout")->click();
+        QCOMPARE(problem, QStringLiteral("Der Name „W13 Gleis 2“ ist schon vergeben."));
+        QVERIFY(window->putTurnout(1, {"W13 Gleis zwei", Kind::Turnout, 3, 2, true, true}));
+        QVERIFY(!window->removeTurnout(0));
+        QCOMPARE(window->status(), removalProblem("W12 Bahnhof Einfahrt", station().routes));
+
+        TurnoutTable stored; // as the next start reads it
+        QCOMPARE(stored.load(), QStringList());
+        const Turnout added{"W15 Schuppen", Kind::Turnout, 4, 2, true, true}; // after the signal's output
+        QCOMPARE(stored.turnouts().last(), added);
+        QCOMPARE(stored.routes()[0].steps[1].turnout, QStringLiteral("W13 Gleis zwei"));
+        QCOMPARE(TurnoutTable().save(station()), QString());
     }
 
     void refusals()
