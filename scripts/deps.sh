@@ -4,7 +4,9 @@
 set -euo pipefail
 
 # qt6-translations-l10n: Qt's own dialogs and menus in German, as the program speaks it.
+# qt6-httpserver-dev, qt6-websockets-dev: the browser throttle's page and its live line.
 packages=(cmake g++ make pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-translations-l10n libavahi-client-dev
+          qt6-httpserver-dev qt6-websockets-dev
           "$@")
 missing=()
 for p in "${packages[@]}"; do

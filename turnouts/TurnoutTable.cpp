@@ -91,3 +91,37 @@ void TurnoutTable::setPosition(const QString& turnout, Position position)
     m_positions.insert(turnout, position);
     emit positionChanged(turnout, position);
 }
+
+bool TurnoutTable::remoteMaySwitch(int turnout) const
+{
+    return turnout >= 0 && turnout < m_layout.turnouts.size() && m_layout.turnouts[turnout].phones;
+}
+
+bool TurnoutTable::remoteMaySet(int route) const
+{
+    if (route < 0 || route >= m_layout.routes.size())
+        return false;
+    for (const RouteStep& step : m_layout.routes[route].steps)
+        if (!remoteMaySwitch(indexOf(step.turnout)))
+            return false;
+    return true;
+}
+
+QList<TurnoutTable::Remote> TurnoutTable::remoteTurnouts() const
+{
+    QList<Remote> list;
+    for (int i = 0; i < m_layout.turnouts.size(); ++i)
+        if (remoteMaySwitch(i))
+            list << Remote{i, m_layout.turnouts[i].name, position(m_layout.turnouts[i].name), false};
+    return list;
+}
+
+QList<TurnoutTable::Remote> TurnoutTable::remoteRoutes() const
+{
+    QList<Remote> list;
+    for (int i = 0; i < m_layout.routes.size(); ++i)
+        if (remoteMaySet(i))
+            list << Remote{i, m_layout.routes[i].name, Position::Unknown,
+                           routeIsSet(m_layout.routes[i].name)};
+    return list;
+}

@@ -37,6 +37,21 @@ public:
     // A turnout was switched: the position it was sent to.
     void setPosition(const QString& turnout, Turnouts::Position position);
 
+    // What phones and browsers are shown and may switch: the turnouts marked for them, and the
+    // routes that set nothing else; `index` is the entry's place in the whole table, which the
+    // remote side names it by.
+    struct Remote
+    {
+        int index = 0;
+        QString name;
+        Turnouts::Position position = Turnouts::Position::Unknown; // of a turnout
+        bool set = false;                                          // of a route
+    };
+    QList<Remote> remoteTurnouts() const;
+    QList<Remote> remoteRoutes() const;
+    bool remoteMaySwitch(int turnout) const;
+    bool remoteMaySet(int route) const;
+
 signals:
     // Entries added, changed or removed.
     void changed();

@@ -28,35 +28,19 @@ int phoneState(Position position)
     return TurnoutUnknown;
 }
 
-bool routeForPhones(const Turnouts::Route& route, const TurnoutTable& table)
-{
-    for (const Turnouts::RouteStep& step : route.steps) {
-        const int i = table.indexOf(step.turnout);
-        if (i < 0 || !table.turnouts()[i].phones)
-            return false;
-    }
-    return true;
-}
-
 QList<ListedItem> listedTurnouts(const TurnoutTable& table)
 {
     QList<ListedItem> list;
-    for (int i = 0; i < table.turnouts().size(); ++i) {
-        const Turnouts::Turnout& t = table.turnouts()[i];
-        if (t.phones)
-            list << ListedItem{turnoutSystemName(i), t.name, phoneState(table.position(t.name))};
-    }
+    for (const TurnoutTable::Remote& t : table.remoteTurnouts())
+        list << ListedItem{turnoutSystemName(t.index), t.name, phoneState(t.position)};
     return list;
 }
 
 QList<ListedItem> listedRoutes(const TurnoutTable& table)
 {
     QList<ListedItem> list;
-    for (int i = 0; i < table.routes().size(); ++i) {
-        const Turnouts::Route& r = table.routes()[i];
-        if (routeForPhones(r, table))
-            list << ListedItem{routeSystemName(i), r.name, table.routeIsSet(r.name) ? RouteSet : RouteNotSet};
-    }
+    for (const TurnoutTable::Remote& r : table.remoteRoutes())
+        list << ListedItem{routeSystemName(r.index), r.name, r.set ? RouteSet : RouteNotSet};
     return list;
 }
 
@@ -114,7 +98,7 @@ void WiThrottleServer::switchTurnout(WiThrottleSession* session, const WiThrottl
                                            : nullptr;
     if (!m_access.allowTurnouts || !m_turnouts)
         return refuse(session, text, turnoutsNotAllowedText());
-    if (!turnout || !turnout->phones)
+    if (!turnout || !m_turnouts->remoteMaySwitch(*index))
         return refuse(session, text, QStringLiteral("Diese Weiche dürfen Handregler nicht schalten."));
     if (!session->turnouts)
         session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
@@ -136,8 +120,7 @@ void WiThrottleServer::setRoute(WiThrottleSession* session, const WiThrottle::Li
     const auto index = routeIndex(line.text);
     if (!m_access.allowTurnouts || !m_turnouts)
         return refuse(session, text, turnoutsNotAllowedText());
-    if (!index || *index >= m_turnouts->routes().size() ||
-        !routeForPhones(m_turnouts->routes()[*index], *m_turnouts))
+    if (!index || !m_turnouts->remoteMaySet(*index))
         return refuse(session, text, QStringLiteral("Diese Fahrstraße dürfen Handregler nicht stellen."));
     if (!session->turnouts)
         session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
