@@ -386,14 +386,15 @@
     const wait = SPEED_SEND_MS - (now - t.lastSpeedSent);
     if (final || wait <= 0) {
       t.lastSpeedSent = now;
-      sendSpeed(t, value);
+      if (value !== t.sentPercent) sendSpeed(t, value);
     } else {
       t.speedTimer = setTimeout(() => speedInput(t, false), wait);
     }
   }
 
   function sendSpeed(t, percent) {
-    const speed = Math.round(Math.max(0, Math.min(100, percent))) / 100;
+    t.sentPercent = Math.round(Math.max(0, Math.min(100, percent)));
+    const speed = t.sentPercent / 100;
     t.speed = speed;
     sendThrottle(t, { speed: speed });
   }
@@ -410,6 +411,7 @@
     clearTimeout(t.speedTimer);
     t.dragging = false;
     t.speed = 0;
+    t.sentPercent = undefined;
     sendThrottle(t, { speed: -1 });
     renderThrottle(t);
   }
