@@ -379,6 +379,7 @@
 
   // The slider is the user's while dragging; the server's echo must not pull it back.
   function speedInput(t, final) {
+    if (!usable(t)) return;
     const value = Number(t.el.speed.value);
     t.el.speedValue.textContent = value + " %";
     clearTimeout(t.speedTimer);
