@@ -16,7 +16,6 @@
   const THROWN = 4;
 
   const TEXT = {
-    connecting: "Verbindung wird aufgebaut …",
     connected: "Verbunden",
     offline: "Keine Verbindung – neuer Versuch in 3 s",
     waiting: "Warten auf Freigabe am PC",
@@ -114,7 +113,6 @@
       return;
     }
     state.socket = socket;
-    showStatus(TEXT.connecting, "offline");
     socket.onopen = () => {
       state.open = true;
       send("hello", { client: clientToken(), name: clientName() });
@@ -650,6 +648,10 @@
       if (e.key === " " && !typing(document.activeElement)) e.preventDefault();
     });
     window.addEventListener("pagehide", () => send("goodbye"));
+    // A phone suspends a page in the background; back in front it should not wait for the timer.
+    document.addEventListener("visibilitychange", () => {
+      if (!document.hidden && !state.socket && state.approval !== "rejected") connect();
+    });
     addThrottle();
     render();
     connect();
