@@ -155,6 +155,9 @@
       old.close();
       state.open = false;
       clearInterval(state.pingTimer);
+      // The server lets the locos go with the old connection; take them again after the new hello.
+      state.approval = "";
+      for (const t of state.throttles) t.acquired = false;
     }
     connect();
   }
@@ -516,10 +519,11 @@
     const el = t.el;
     const ok = approved();
     const live = ok && t.acquired;
-    const entry = t.address ? rosterEntry(t.address) : null;
-    const locoName = entry ? entry.name : t.address ? "Lok " + t.address : "keine Lok";
+    // Only a loco the server confirmed counts as driven by this throttle.
+    const entry = t.acquired ? rosterEntry(t.address) : null;
+    const locoName = entry ? entry.name : t.acquired ? "Lok " + t.address : "keine Lok";
     el.title.textContent = t.name + ": " + locoName;
-    el.tab.textContent = t.address ? (entry ? entry.name : String(t.address)) : "Lok " + (t.index + 1);
+    el.tab.textContent = t.acquired ? (entry ? entry.name : String(t.address)) : "Lok " + (t.index + 1);
     el.loco.disabled = !ok;
     el.address.disabled = !ok;
     el.take.disabled = !ok;
