@@ -134,6 +134,7 @@
     state.open = false;
     state.socket = null;
     clearInterval(state.pingTimer);
+    state.power = 0;                  // what the track does now is not known without the server
     // The server forgets this connection's throttles; the wanted addresses stay
     // so that they are taken again once the connection is back and approved.
     for (const t of state.throttles) t.acquired = false;
