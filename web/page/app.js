@@ -235,12 +235,14 @@
       t.el.address.value = t.address;
       t.el.loco.value = rosterEntry(t.address) ? String(t.address) : "";
     }
-    if ("speed" in data) t.speed = Math.max(0, Number(data.speed) || 0);
+    if ("speed" in data) {
+      t.speed = Math.max(0, Number(data.speed) || 0);
+      t.sentPercent = Math.round(t.speed * 100);   // a drag back to where another hand left it must be sent
+    }
     if ("forward" in data) t.forward = !!data.forward;
     for (let n = 0; n < FUNCTION_COUNT; n++) {
       if (("F" + n) in data) t.functions[n] = !!data["F" + n];
     }
-    if ("speedSteps" in data) t.speedSteps = data.speedSteps;
     renderThrottle(t);
   }
 
@@ -270,7 +272,7 @@
     const i = state.throttles.length;
     const t = {
       index: i, name: "T" + (i + 1), address: 0, acquired: false, speed: 0,
-      forward: true, functions: {}, speedSteps: 0, dragging: false,
+      forward: true, functions: {}, dragging: false,
       lastSpeedSent: 0, speedTimer: 0, el: {},
     };
     buildThrottle(t);
