@@ -500,7 +500,6 @@
     $("approval").hidden = !(state.approval === "waiting" || state.approval === "rejected");
     $("estop").disabled = !ok;
     $("addThrottle").disabled = state.throttles.length >= MAX_THROTTLES;
-    document.body.classList.toggle("locked", !ok);
     renderPower();
     state.throttles.forEach(renderThrottle);
     renderTurnouts();
