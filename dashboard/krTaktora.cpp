@@ -30,6 +30,7 @@
 #include "TaktoraVersion.h"
 #include "ThrottlePanel.h"
 #include "TurnoutTable.h"
+#include "WebThrottleServer.h"
 #include "WiThrottleServer.h"
 
 #include <QAction>
@@ -122,6 +123,8 @@ krTaktora::krTaktora(const QString& executablePath, ControllerLink* link, QWidge
         throttle->setRoster(m_roster);
     m_phones->setRoster(m_roster);
     m_phones->setTurnouts(m_turnouts);
+    m_web->setRoster(m_roster);
+    m_web->setTurnouts(m_turnouts);
     watchScreen();
 
     Form_Load(executablePath);

@@ -26,6 +26,7 @@ class QPushButton;
 class QToolBar;
 class ThrottlePanel;
 class TurnoutTable;
+class WebThrottleServer;
 class WiThrottleServer;
 
 // The main window: the Controller check, four throttles, four accessory panels, the load
@@ -78,6 +79,8 @@ public:
 
     // The phone throttles' server, a source on the line of its own (krTaktoraPhones.cpp).
     WiThrottleServer* phoneServer() const { return m_phones; }
+    // The browser throttle's server, with the phones' rights (krTaktoraPhones.cpp).
+    WebThrottleServer* webServer() const { return m_web; }
     // The user's loco roster, shared by the throttles, the phones and the roster window.
     LocoRoster* roster() const { return m_roster; }
     void openRoster();
@@ -135,6 +138,7 @@ private:
     bool m_scrolling = false;
     QWidget* m_accessoryColumn = nullptr;
     WiThrottleServer* m_phones = nullptr;
+    WebThrottleServer* m_web = nullptr;
     LocoRoster* m_roster = nullptr;
     QStringList m_rosterProblems; // found at start, told when the roster window opens
     TurnoutTable* m_turnouts = nullptr;

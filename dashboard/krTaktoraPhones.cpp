@@ -4,10 +4,13 @@
 
 #include "ControllerLink.h"
 #include "krPhoneThrottles.h"
+#include "krWebThrottle.h"
 #include "krTaktora.h"
 #include "LineClient.h"
 #include "WiThrottleAccess.h"
 #include "WiThrottleServer.h"
+#include "WiThrottleSettings.h"
+#include "WebThrottleServer.h"
 
 #include <QLabel>
 
@@ -28,13 +31,28 @@ void krTaktora::buildPhoneServer()
     m_phones = new WiThrottleServer(m_line->link(), this);
     connect(m_phones, &WiThrottleServer::phonesChanged, this, &krTaktora::showPhoneStatus);
     krPhoneThrottles::startFromSettings(*m_phones);
+
+    // The browsers keep the phones' door: one set of rights and approved devices for both.
+    m_web = new WebThrottleServer(m_line->link(), this);
+    m_web->setAccess(m_phones->access());
+    connect(m_phones, &WiThrottleServer::phonesChanged, this, [this] {
+        if (m_web->access() != m_phones->access())
+            m_web->setAccess(m_phones->access());
+    });
+    connect(m_web, &WebThrottleServer::accessChanged, this, [this](const WiThrottle::Access& access) {
+        WiThrottle::Settings::writeAccess(access);
+        m_phones->setAccess(access);
+    });
+    krWebThrottle::startFromSettings(*m_web);
     showPhoneStatus();
 }
 
 void krTaktora::showPhoneThrottles()
 {
-    if (!m_phoneDialog)
+    if (!m_phoneDialog) {
         m_phoneDialog = new krPhoneThrottles(*m_phones, this);
+        m_phoneDialog->addSection(new krWebThrottle(*m_web, m_phoneDialog));
+    }
     m_phoneDialog->show();
     m_phoneDialog->raise();
     m_phoneDialog->activateWindow();

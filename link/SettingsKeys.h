@@ -48,5 +48,9 @@ inline constexpr Key WiThrottleAllowPower{"WiThrottleAllowPower", "1"};
 inline constexpr Key WiThrottleAllowTurnouts{"WiThrottleAllowTurnouts", "1"};
 inline constexpr Key WiThrottleMaxSpeed{"WiThrottleMaxSpeed", "100"};
 inline constexpr Key WiThrottleMaxConnections{"WiThrottleMaxConnections", "32"};
+// The browser throttle: on or off and its port; it listens where the phones' server does and
+// follows the phones' rights.
+inline constexpr Key WebThrottleEnabled{"WebThrottle", "0"};
+inline constexpr Key WebThrottlePort{"WebThrottlePort", "12080"};
 
 } // namespace Settings

@@ -4,7 +4,8 @@
 # with private settings folders; the screen-fit tests start an Xvfb of their own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh xvfb xauth
+# chromium, chromium-driver, python3-selenium: the browser throttle is tested in a real browser.
+bash scripts/deps.sh xvfb xauth chromium chromium-driver python3-selenium
 bash scripts/build.sh
 # A source clang-format would change, or any clang-tidy finding, fails before the tests run.
 bash scripts/lint.sh

@@ -22,6 +22,16 @@ struct Access
     int maxSpeedPercent = 100; // the phones' full speed, in percent of the Controller's
     int maxConnections = 32;
 };
+inline bool operator==(const Access& a, const Access& b)
+{
+    return a.approval == b.approval && a.devices == b.devices && a.allowPower == b.allowPower &&
+           a.allowTurnouts == b.allowTurnouts && a.maxSpeedPercent == b.maxSpeedPercent &&
+           a.maxConnections == b.maxConnections;
+}
+inline bool operator!=(const Access& a, const Access& b)
+{
+    return !(a == b);
+}
 
 constexpr int LowestMaxSpeed = 1;
 constexpr int HighestMaxConnections = 64;

@@ -46,20 +46,6 @@ QList<Network> networks()
     return list;
 }
 
-// The addresses a phone can reach the server under.
-QStringList reachableAddresses(const QString& listening)
-{
-    if (!listening.isEmpty())
-        return {listening};
-    QStringList addresses;
-    for (const Network& n : networks())
-        if (n.address != QLatin1String("127.0.0.1"))
-            addresses << n.address;
-    if (addresses.isEmpty())
-        addresses << QStringLiteral("127.0.0.1 (nur dieser Rechner)");
-    return addresses;
-}
-
 QLabel* wrappingLabel(const QString& name, QWidget* parent)
 {
     auto* label = new QLabel(parent);
@@ -108,6 +94,24 @@ void fill(QListWidget* widget, const QList<QPair<QString, QVariant>>& items, con
     }
 }
 } // namespace
+
+QStringList krPhoneThrottles::reachableAddresses(const QString& listening)
+{
+    if (!listening.isEmpty())
+        return {listening};
+    QStringList addresses;
+    for (const Network& n : networks())
+        if (n.address != QLatin1String("127.0.0.1"))
+            addresses << n.address;
+    if (addresses.isEmpty())
+        addresses << QStringLiteral("127.0.0.1 (nur dieser Rechner)");
+    return addresses;
+}
+
+void krPhoneThrottles::addSection(QWidget* section)
+{
+    m_left->insertWidget(m_left->count() - 1, section);
+}
 
 void krPhoneThrottles::startFromSettings(WiThrottleServer& server)
 {
@@ -212,17 +216,17 @@ krPhoneThrottles::krPhoneThrottles(WiThrottleServer& server, QWidget* parent)
     buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("btnClose"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
 
-    auto* left = new QVBoxLayout;
-    left->addWidget(serverBox);
-    left->addWidget(connectBox);
-    left->addWidget(rightsBox);
-    left->addStretch(1);
+    m_left = new QVBoxLayout;
+    m_left->addWidget(serverBox);
+    m_left->addWidget(connectBox);
+    m_left->addWidget(rightsBox);
+    m_left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(waitingBox, 1);
     right->addWidget(phonesBox, 1);
     right->addWidget(devicesBox, 1);
     auto* columns = new QHBoxLayout;
-    columns->addLayout(left, 1);
+    columns->addLayout(m_left, 1);
     columns->addLayout(right, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns, 1);

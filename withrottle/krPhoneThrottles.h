@@ -9,6 +9,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QVBoxLayout;
 class WiThrottleServer;
 
 // The phone throttles' dialog: the server on or off, its port and the network it listens on,
@@ -25,6 +26,11 @@ public:
     // Starts the server when the settings say so, with the settings' permissions; what the
     // program does at start-up.
     static void startFromSettings(WiThrottleServer& server);
+    // The addresses a phone or a browser reaches a server listening on `listening` under
+    // (empty: every network).
+    static QStringList reachableAddresses(const QString& listening);
+    // Another door with the same rights, shown below the rights (the browser throttle's).
+    void addSection(QWidget* section);
 
     void setServerOn(bool on);
     void refresh();
@@ -42,6 +48,7 @@ private:
     void enableButtons();
 
     WiThrottleServer& m_server;
+    QVBoxLayout* m_left;
     QCheckBox* m_chkOn;
     QSpinBox* m_spnPort;
     QComboBox* m_cboAddress;
