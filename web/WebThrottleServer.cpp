@@ -94,7 +94,11 @@ WebThrottleServer::WebThrottleServer(ControllerLink& link, QObject* parent)
 
 WebThrottleServer::~WebThrottleServer()
 {
-    close();
+    // The program ends: the line may be gone already, so nothing more is sent; the pages go with
+    // their sessions, which are children.
+    for (WebSession* s : std::as_const(m_sessions))
+        disconnect(s, nullptr, this, nullptr);
+    m_sessions.clear();
 }
 
 bool WebThrottleServer::listen(quint16 port, const QHostAddress& address)
