@@ -18,6 +18,7 @@ class LocoRoster;
 class krPhoneThrottles;
 class krTrafficMonitor;
 class krTurnouts;
+class krWebThrottle;
 class QAction;
 class QFrame;
 class QLabel;
@@ -147,6 +148,7 @@ private:
     QPointer<krTrafficMonitor> m_monitor;
     QPointer<krPhoneThrottles> m_phoneDialog;
     QPointer<krTurnouts> m_turnoutWindow;
+    QPointer<krWebThrottle> m_webDialog;
     std::function<bool(const QString&)> m_openDocument;
 
     QLineEdit* m_txtControllerNr = nullptr;

@@ -4,15 +4,17 @@
 
 #include "ControllerLink.h"
 #include "krPhoneThrottles.h"
-#include "krWebThrottle.h"
 #include "krTaktora.h"
+#include "krTaktoraTools.h"
+#include "krWebThrottle.h"
 #include "LineClient.h"
+#include "WebThrottleServer.h"
 #include "WiThrottleAccess.h"
 #include "WiThrottleServer.h"
 #include "WiThrottleSettings.h"
-#include "WebThrottleServer.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 #include <algorithm>
 
@@ -51,7 +53,17 @@ void krTaktora::showPhoneThrottles()
 {
     if (!m_phoneDialog) {
         m_phoneDialog = new krPhoneThrottles(*m_phones, this);
-        m_phoneDialog->addSection(new krWebThrottle(*m_web, m_phoneDialog));
+        // The browsers have a dialog of their own, reached from here, where their rights are.
+        auto* web = NamedButton(QStringLiteral("cmdWebThrottle"),
+                                QStringLiteral("Handregler im &Browser ..."), m_phoneDialog);
+        connect(web, &QPushButton::clicked, this, [this] {
+            if (!m_webDialog)
+                m_webDialog = new krWebThrottle(*m_web, m_phoneDialog);
+            m_webDialog->show();
+            m_webDialog->raise();
+            m_webDialog->activateWindow();
+        });
+        m_phoneDialog->addSection(web);
     }
     m_phoneDialog->show();
     m_phoneDialog->raise();

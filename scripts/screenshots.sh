@@ -111,6 +111,12 @@ CROP=$(area "Handregler per Smartphone") shot phones-dialog 1.5
 read -r w h x y < <(area "KORADIN Taktora" | tr 'x+' '  '; echo)
 CROP="600x34+${x}+$((y + h - 34))" shot main-phone-waiting 0
 exec 3>&- 4>&- # the phones go: their locos stop
+# The browser throttle's dialog from its button there, switched on: the address to open.
+xdotool key alt+b
+sleep 1
+xdotool key alt+b
+CROP=$(area "Handregler im Browser") shot web-dialog 1
+close_window "Handregler im Browser"
 close_window "Handregler per Smartphone"
 
 # The Controller settings dialog, read-only, then editable after the warning is answered Yes.

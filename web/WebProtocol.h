@@ -25,6 +25,8 @@ constexpr int SilenceSeconds = 30;
 constexpr int HelloSeconds = 10;
 // Messages of one page a second beyond this are dropped: a slider sends ten.
 constexpr int MessagesPerSecond = 60;
+// Unsent messages to one page beyond this: the page reads nothing, its connection goes.
+constexpr qint64 MaxPendingBytes = qint64{256} * 1024;
 
 enum class Kind { Invalid, Hello, Ping, Goodbye, Power, EmergencyStop, List, Throttle, Turnout, Route };
 

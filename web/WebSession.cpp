@@ -5,6 +5,8 @@
 
 #include <QWebSocket>
 
+#include <algorithm>
+
 WebSession::WebSession(QWebSocket* socket, QObject* parent) : QObject(parent), m_socket(socket)
 {
     m_socket->setParent(this);
@@ -24,11 +26,20 @@ WebSession::WebSession(QWebSocket* socket, QObject* parent) : QObject(parent), m
         emit messageReceived(data);
     });
     connect(m_socket, &QWebSocket::disconnected, this, &WebSession::disconnected);
+    // Written counts the frames' headers too, so the count may dip below what was handed over.
+    connect(m_socket, &QWebSocket::bytesWritten, this,
+            [this](qint64 written) { m_pending = std::max<qint64>(0, m_pending - written); });
 }
 
 void WebSession::send(const QByteArray& message)
 {
-    m_socket->sendTextMessage(QString::fromUtf8(message));
+    // A page that reads nothing would let its unsent messages grow without end: it goes.
+    if (m_overflowed || m_pending > Web::MaxPendingBytes) {
+        if (!std::exchange(m_overflowed, true))
+            emit overflowed();
+        return;
+    }
+    m_pending += m_socket->sendTextMessage(QString::fromUtf8(message));
 }
 
 void WebSession::close()

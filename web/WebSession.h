@@ -41,6 +41,7 @@ public:
 signals:
     void messageReceived(const QByteArray& message);
     void silent();
+    void overflowed();
     void disconnected();
 
 private:
@@ -49,4 +50,6 @@ private:
     QElapsedTimer m_second;
     int m_served = 0;
     int m_dropped = 0;
+    qint64 m_pending = 0; // handed to the socket and not yet written
+    bool m_overflowed = false;
 };

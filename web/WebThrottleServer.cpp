@@ -198,6 +198,10 @@ void WebThrottleServer::attach(QWebSocket* socket)
         session->close();
     });
     connect(session, &WebSession::disconnected, this, [this, session] { dropped(session); });
+    connect(session, &WebSession::overflowed, this, [this, session] {
+        note(session, QByteArray(), QStringLiteral("liest nichts mehr: Verbindung getrennt"));
+        session->close();
+    });
     emit browsersChanged();
 }
 

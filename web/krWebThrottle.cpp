@@ -42,10 +42,11 @@ void krWebThrottle::startFromSettings(WebThrottleServer& server)
         server.listen(portSetting(), WiThrottle::listenAddress(listeningAddress()).value_or(QHostAddress()));
 }
 
-krWebThrottle::krWebThrottle(WebThrottleServer& server, QWidget* parent)
-    : QGroupBox(QStringLiteral("Handregler im Browser"), parent), m_server(server)
+krWebThrottle::krWebThrottle(WebThrottleServer& server, QWidget* parent) : QDialog(parent), m_server(server)
 {
-    setObjectName(QStringLiteral("fraWebThrottle"));
+    setObjectName(QStringLiteral("krWebThrottle"));
+    setWindowTitle(QStringLiteral("Handregler im Browser"));
+    setModal(false);
     m_chkOn = new QCheckBox(QStringLiteral("Handregler im &Browser eingeschaltet"), this);
     m_chkOn->setObjectName(QStringLiteral("chkWebThrottle"));
     m_spnPort = new QSpinBox(this);
@@ -58,7 +59,6 @@ krWebThrottle::krWebThrottle(WebThrottleServer& server, QWidget* parent)
     m_lblAddress->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_lstBrowsers = new QListWidget(this);
     m_lstBrowsers->setObjectName(QStringLiteral("lstBrowsers"));
-    m_lstBrowsers->setMaximumHeight(90);
     m_cmdApprove = NamedButton(QStringLiteral("cmdWebApprove"), QStringLiteral("Browser freigeben"), this);
     m_cmdReject = NamedButton(QStringLiteral("cmdWebReject"), QStringLiteral("Browser ablehnen"), this);
 
@@ -72,6 +72,17 @@ krWebThrottle::krWebThrottle(WebThrottleServer& server, QWidget* parent)
     buttons->addWidget(m_cmdReject);
     buttons->addStretch();
     form->addRow(buttons);
+    auto* rights =
+        new QLabel(QStringLiteral("Was ein Browser darf, legen die Rechte der Handregler fest."), this);
+    rights->setWordWrap(true);
+    form->addRow(rights);
+    auto* close = NamedButton(QStringLiteral("cmdClose"), QStringLiteral("Schließen"), this);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(close);
+    form->addRow(bottom);
+    setMinimumWidth(TwipsToPixels(7000));
 
     m_chkOn->setChecked(m_server.isListening());
     connect(m_chkOn, &QCheckBox::toggled, this, &krWebThrottle::setServerOn);

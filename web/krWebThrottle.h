@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QGroupBox>
+#include <QDialog>
 
 class QCheckBox;
 class QLabel;
@@ -10,10 +10,10 @@ class QPushButton;
 class QSpinBox;
 class WebThrottleServer;
 
-// The browser throttle's part of the phones dialog: on or off, its port, the address to open in
-// a browser, and the browsers waiting for approval with the buttons that answer them. The rights
-// are the phones' rights above it. Every change is kept in the settings at once.
-class krWebThrottle : public QGroupBox
+// The browser throttle's dialog, opened from the phones dialog: on or off, its port, the address
+// to open in a browser, and the browsers with the buttons that answer one waiting for approval.
+// The rights are the phones' rights. Every change is kept in the settings at once.
+class krWebThrottle : public QDialog
 {
     Q_OBJECT
 

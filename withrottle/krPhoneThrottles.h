@@ -29,7 +29,7 @@ public:
     // The addresses a phone or a browser reaches a server listening on `listening` under
     // (empty: every network).
     static QStringList reachableAddresses(const QString& listening);
-    // Another door with the same rights, shown below the rights (the browser throttle's).
+    // Another door with the same rights, shown below the rights (the browser throttle's button).
     void addSection(QWidget* section);
 
     void setServerOn(bool on);

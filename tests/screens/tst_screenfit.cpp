@@ -14,6 +14,7 @@
 #include "krTaktoraTools.h"
 #include "krTrafficMonitor.h"
 #include "krTurnouts.h"
+#include "krWebThrottle.h"
 #include "LineClient.h"
 #include "SimProcess.h"
 #include "TestMain.h"
@@ -21,6 +22,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QtMath>
 #include <QToolButton>
@@ -143,7 +145,10 @@ private slots:
         ControllerLink& link = window.line().link();
         windows.emplace_back(new krOptions(link, &window));
         windows.emplace_back(new krTrafficMonitor(link, &window));
-        windows.emplace_back(new krPhoneThrottles(*window.phoneServer(), &window));
+        auto* phones = new krPhoneThrottles(*window.phoneServer(), &window);
+        phones->addSection(NamedButton("cmdWebThrottle", "Handregler im &Browser ...", phones));
+        windows.emplace_back(phones);
+        windows.emplace_back(new krWebThrottle(*window.webServer(), &window));
         windows.emplace_back(new krTurnouts(*window.turnouts(), link, &window));
         const auto ofController = [&windows](auto* dialog) {
             dialog->setControllerID(1);
