@@ -13,7 +13,7 @@ git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 [ "${1:-}" = "--format-only" ] && exit 0
 
 echo "== clang-tidy"
-dirs="link|gui|roster|input|about|options|monitor|withrottle|dashboard|locos|programming|decodersheet|settings|sim|app"
+dirs="link|gui|roster|turnouts|web|input|about|options|monitor|withrottle|dashboard|locos|programming|decodersheet|settings|sim|app"
 [ -f build/compile_commands.json ] || { echo "no build/compile_commands.json: run scripts/build.sh" >&2; exit 1; }
 # The quiet run prints only findings (in colour, whatever the output); their check names say what
 # to fix.

@@ -203,7 +203,7 @@ Reading fromJson(const QByteArray& json)
     const QJsonObject root = document.object();
     Layout& layout = reading.layout;
     layout.routeGapMs = boundedRouteGap(root.value("routeGapMs").toInt(DefaultRouteGapMs));
-    for (const QJsonValue& value : root.value("turnouts").toArray()) {
+    for (const QJsonValue value : root.value("turnouts").toArray()) {
         const QJsonObject o = value.toObject();
         Turnout t;
         t.name = o.value("name").toString().trimmed();
@@ -219,11 +219,11 @@ Reading fromJson(const QByteArray& json)
         else
             reading.problems << QStringLiteral("Weiche „%1“ ausgelassen: %2").arg(t.name, problem);
     }
-    for (const QJsonValue& value : root.value("routes").toArray()) {
+    for (const QJsonValue value : root.value("routes").toArray()) {
         const QJsonObject o = value.toObject();
         Route r;
         r.name = o.value("name").toString().trimmed();
-        for (const QJsonValue& s : o.value("steps").toArray())
+        for (const QJsonValue s : o.value("steps").toArray())
             r.steps << RouteStep{
                 s.toObject().value("turnout").toString(),
                 positionOfText(s.toObject().value("position").toString()).value_or(Position::Unknown)};

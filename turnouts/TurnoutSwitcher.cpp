@@ -18,7 +18,7 @@ TurnoutSwitcher::TurnoutSwitcher(TurnoutTable& table, LineClient& source, QObjec
 }
 
 void TurnoutSwitcher::send(const Turnout& turnout, Position position,
-                           std::function<void(const QString&)> then)
+                           const std::function<void(const QString&)>& then)
 {
     const auto controller = m_source.link().checkedController();
     if (!controller)
@@ -36,7 +36,7 @@ void TurnoutSwitcher::send(const Turnout& turnout, Position position,
                     });
 }
 
-void TurnoutSwitcher::switchTurnout(const QString& name, Position position, Done done)
+void TurnoutSwitcher::switchTurnout(const QString& name, Position position, const Done& done)
 {
     const int i = m_table.indexOf(name);
     if (i < 0) {
@@ -52,9 +52,9 @@ void TurnoutSwitcher::switchTurnout(const QString& name, Position position, Done
     });
 }
 
-void TurnoutSwitcher::toggle(const QString& name, Done done)
+void TurnoutSwitcher::toggle(const QString& name, const Done& done)
 {
-    switchTurnout(name, toggled(m_table.position(name)), std::move(done));
+    switchTurnout(name, toggled(m_table.position(name)), done);
 }
 
 void TurnoutSwitcher::setRoute(const QString& name, Done done)

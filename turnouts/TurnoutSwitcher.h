@@ -34,8 +34,8 @@ public:
 
     TurnoutSwitcher(TurnoutTable& table, LineClient& source, QObject* parent = nullptr);
 
-    void switchTurnout(const QString& name, Turnouts::Position position, Done done = {});
-    void toggle(const QString& name, Done done = {});
+    void switchTurnout(const QString& name, Turnouts::Position position, const Done& done = {});
+    void toggle(const QString& name, const Done& done = {});
     void setRoute(const QString& name, Done done = {});
     bool routeRunning() const { return m_route.has_value(); }
 
@@ -49,7 +49,7 @@ private:
     void sendStep();
     // The frame through the source; `then` hears whether it went through and why not.
     void send(const Turnouts::Turnout& turnout, Turnouts::Position position,
-              std::function<void(const QString& why)> then);
+              const std::function<void(const QString& why)>& then);
 
     TurnoutTable& m_table;
     LineClient& m_source;

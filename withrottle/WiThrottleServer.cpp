@@ -345,7 +345,7 @@ void WiThrottleServer::greet(WiThrottleSession* session)
     lines += turnoutLines();
     lines += heartbeatLine(m_heartbeatSeconds);
     if (!controller)
-        lines += alertLine(Line::notCheckedText());
+        lines += alertLine(::Line::notCheckedText());
     session->send(lines);
     readRosterSoon();
 }
@@ -354,7 +354,7 @@ std::optional<quint8> WiThrottleServer::requireChecked(WiThrottleSession* sessio
 {
     const auto controller = m_link.checkedController();
     if (!controller)
-        session->send(alertLine(Line::notCheckedText()));
+        session->send(alertLine(::Line::notCheckedText()));
     return controller;
 }
 
@@ -666,7 +666,7 @@ void WiThrottleServer::answerQuestions(WiThrottleSession* session)
 
 void WiThrottleServer::failed(WiThrottleSession* session, const QByteArray& text, const Outcome& outcome)
 {
-    const QString why = Line::failureText(outcome, m_link.portName());
+    const QString why = ::Line::failureText(outcome, m_link.portName());
     if (!why.isEmpty())
         refuse(session, text, why);
 }
