@@ -66,6 +66,7 @@ krWebThrottle::krWebThrottle(WebThrottleServer& server, QWidget* parent) : QDial
     form->addRow(m_chkOn);
     form->addRow(QStringLiteral("Port:"), m_spnPort);
     form->addRow(m_lblAddress);
+    form->addRow(new QLabel(QStringLiteral("Verbundene Browser:"), this));
     form->addRow(m_lstBrowsers);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdApprove);
