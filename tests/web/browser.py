@@ -82,7 +82,9 @@ try:
     if scenario == "drive":
         p = page()
         connected(p)
+        until(p, "the roster's name", lambda d: "3 – V 100" in text(d, "loco-0"))
         take(p, 3)
+        until(p, "the roster's label", lambda d: "Rauch" in text(d, "fn-0-1"))
         set_speed(p, 50)
         p.find_element(By.ID, "forward-0").click()
         p.find_element(By.ID, "fn-0-1").click()

@@ -6,6 +6,7 @@
 
 #include "CommandSet.h"
 #include "DashboardRig.h"
+#include "Roster.h"
 #include "TestMain.h"
 #include "WebThrottleServer.h"
 #include "WiThrottleSettings.h"
@@ -18,6 +19,8 @@
 using namespace Web;
 
 namespace {
+
+QTemporaryDir dataHome;
 
 // The main window, checked, with the browser throttle on 127.0.0.1 and the approval as given.
 struct WebRig
@@ -76,7 +79,18 @@ class tst_webthrottle : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/taktora-test"); }
+    void initTestCase()
+    {
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/taktora-test");
+        // Loco 3 in the roster, its F1 labelled: the page shows both.
+        qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
+        Roster::Entry v100;
+        v100.id = QStringLiteral("V 100");
+        v100.number = 3;
+        v100.functions[1].label = QStringLiteral("Rauch");
+        QList<Roster::Entry> entries{v100};
+        QCOMPARE(LocoRoster::writeFolder(LocoRoster::defaultFolder(), entries), QString());
+    }
 
     void messages()
     {
