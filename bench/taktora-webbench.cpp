@@ -103,7 +103,8 @@ int main(int argc, char** argv)
     page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/json").arg(server->port())));
     if (!waitFor([&] { return page.state() == QAbstractSocket::ConnectedState; }, 3000))
         return 1;
-    page.sendTextMessage(R"({"type":"hello","data":{"client":"0123456789abcdef0123456789abcdef","name":"Bench"}})");
+    page.sendTextMessage(
+        R"({"type":"hello","data":{"client":"0123456789abcdef0123456789abcdef","name":"Bench"}})");
     page.sendTextMessage(R"({"type":"throttle","data":{"throttle":"T1","address":3}})");
     waitFor([&] { return toldSpeed >= 0; }, 3000);
 
