@@ -37,7 +37,6 @@ public:
     void switchTurnout(const QString& name, Turnouts::Position position, const Done& done = {});
     void toggle(const QString& name, const Done& done = {});
     void setRoute(const QString& name, Done done = {});
-    bool routeRunning() const { return m_route.has_value(); }
 
 private:
     struct RouteRun

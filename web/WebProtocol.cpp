@@ -185,8 +185,6 @@ QByteArray throttleMessage(const QString& throttle, const ThrottleFields& fields
         data.insert("forward", *fields.forward);
     for (auto it = fields.functions.cbegin(); it != fields.functions.cend(); ++it)
         data.insert(QStringLiteral("F%1").arg(it.key()), it.value());
-    if (fields.speedSteps)
-        data.insert("speedSteps", *fields.speedSteps);
     return compact(typed("throttle", data));
 }
 

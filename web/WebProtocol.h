@@ -81,7 +81,6 @@ struct ThrottleFields
     std::optional<double> speed;
     std::optional<bool> forward;
     QMap<int, bool> functions;
-    std::optional<int> speedSteps;
 };
 QByteArray throttleMessage(const QString& throttle, const ThrottleFields& fields);
 QByteArray releasedMessage(const QString& throttle);

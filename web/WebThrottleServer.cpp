@@ -427,8 +427,7 @@ void WebThrottleServer::switchTurnout(WebSession* session, const Message& m)
     if (!m_turnouts || !m_access.allowTurnouts)
         return refuse(session, 403, WiThrottle::turnoutsNotAllowedText(), QByteArray());
     if (!index || !m_turnouts->remoteMaySwitch(*index))
-        return refuse(session, 403, QStringLiteral("Diese Weiche dürfen Handregler nicht schalten."),
-                      QByteArray());
+        return refuse(session, 403, WiThrottle::turnoutNotForPhonesText(), QByteArray());
     if (!session->turnouts)
         session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
     const QPointer<WebSession> alive(session);
@@ -446,8 +445,7 @@ void WebThrottleServer::setRoute(WebSession* session, const Message& m)
     if (!m_turnouts || !m_access.allowTurnouts)
         return refuse(session, 403, WiThrottle::turnoutsNotAllowedText(), QByteArray());
     if (!index || !m_turnouts->remoteMaySet(*index))
-        return refuse(session, 403, QStringLiteral("Diese Fahrstraße dürfen Handregler nicht stellen."),
-                      QByteArray());
+        return refuse(session, 403, WiThrottle::routeNotForPhonesText(), QByteArray());
     if (!session->turnouts)
         session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
     const QPointer<WebSession> alive(session);

@@ -518,4 +518,14 @@ QString turnoutsNotAllowedText()
     return QStringLiteral("Weichen und Fahrstraßen dürfen von Handreglern nicht geschaltet werden.");
 }
 
+QString turnoutNotForPhonesText()
+{
+    return QStringLiteral("Diese Weiche dürfen Handregler nicht schalten.");
+}
+
+QString routeNotForPhonesText()
+{
+    return QStringLiteral("Diese Fahrstraße dürfen Handregler nicht stellen.");
+}
+
 } // namespace WiThrottle

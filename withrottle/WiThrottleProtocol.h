@@ -143,5 +143,7 @@ QString addressMismatchText(const QString& key, const QString& loco);
 QString unknownLocoText(const QString& rosterName);
 QString notSupportedText(const QString& what); // "Mehrfachtraktionen" ...
 QString turnoutsNotAllowedText();
+QString turnoutNotForPhonesText();
+QString routeNotForPhonesText();
 
 } // namespace WiThrottle

@@ -99,7 +99,7 @@ void WiThrottleServer::switchTurnout(WiThrottleSession* session, const WiThrottl
     if (!m_access.allowTurnouts || !m_turnouts)
         return refuse(session, text, turnoutsNotAllowedText());
     if (!turnout || !m_turnouts->remoteMaySwitch(*index))
-        return refuse(session, text, QStringLiteral("Diese Weiche dürfen Handregler nicht schalten."));
+        return refuse(session, text, turnoutNotForPhonesText());
     if (!session->turnouts)
         session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
     const QPointer<WiThrottleSession> alive(session);
@@ -121,7 +121,7 @@ void WiThrottleServer::setRoute(WiThrottleSession* session, const WiThrottle::Li
     if (!m_access.allowTurnouts || !m_turnouts)
         return refuse(session, text, turnoutsNotAllowedText());
     if (!index || !m_turnouts->remoteMaySet(*index))
-        return refuse(session, text, QStringLiteral("Diese Fahrstraße dürfen Handregler nicht stellen."));
+        return refuse(session, text, routeNotForPhonesText());
     if (!session->turnouts)
         session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
     const QPointer<WiThrottleSession> alive(session);
