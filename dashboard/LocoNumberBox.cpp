@@ -10,6 +10,9 @@ LocoNumberBox::LocoNumberBox(QWidget* parent) : QComboBox(parent)
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(20);
+    // Qt's inline completion would turn a typed "2" into a listed "218 – BR 218"; the user means
+    // loco 2, and any number is allowed, listed or not.
+    setCompleter(nullptr);
     // The list shows "3 – BR 218"; the field takes only the number.
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)

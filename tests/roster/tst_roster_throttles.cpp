@@ -3,6 +3,7 @@
 // labels, sending a push-button function's two frames and keeping a loco under its top speed.
 
 #include "DashboardRig.h"
+#include "DashboardRules.h"
 #include "krDecoderSheet.h"
 #include "krRoster.h"
 #include "LocoNumberBox.h"
@@ -14,6 +15,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTableView>
@@ -135,6 +137,18 @@ void tst_roster_throttles::listShowsNamesFieldKeepsNumbers()
     t->slider()->setValue(0);
     t->slider()->setValue(200);
     QCOMPARE(described(rig.sent()), QStringList({QStringLiteral("23:218:204"), QStringLiteral("23:218:55")}));
+
+    // A typed "2" is loco 2, not the listed 218 it begins, whether the user leaves or confirms.
+    t->slider()->setValue(Dashboard::RestingPosition); // the field is locked while the loco runs
+    rig.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+        box->setFocus();
+        box->lineEdit()->clear();
+        QTest::keyClicks(box->lineEdit(), QStringLiteral("2"));
+        QTest::keyClick(box->lineEdit(), key);
+        QCOMPARE(box->currentText(), QStringLiteral("2"));
+    }
 }
 
 void tst_roster_throttles::functionKeys_data()
