@@ -411,13 +411,6 @@ QString suggestedFileName(const QList<Row>& rows)
     return address ? QStringLiteral("lok%1.csv").arg(*address) : QStringLiteral("datenblatt.csv");
 }
 
-QString withCsvSuffix(const QString& path)
-{
-    if (path.isEmpty() || path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-        return path;
-    return path + QStringLiteral(".csv");
-}
-
 QString readSummary(int read, int failed, int total, bool cancelled)
 {
     QString text =

@@ -61,8 +61,6 @@ std::optional<int> locoAddress(const QList<Row>& rows);
 // The name a sheet is offered to be saved under: "lok1823.csv", or "datenblatt.csv" without
 // an address.
 QString suggestedFileName(const QList<Row>& rows);
-// Sheets are CSV files: a name typed without ".csv" gets it, so the load dialog finds the file.
-QString withCsvSuffix(const QString& path);
 
 // The file: UTF-8, the header line "CV,Name,Wert,Status", then one CV a line.
 QByteArray toCsv(const QList<Row>& rows);

@@ -375,7 +375,7 @@ void krDecoderSheet::cmdSave_Click()
 {
     if (m_busy)
         return;
-    const QString path = withCsvSuffix(m_chooseFile(FileAction::Save));
+    const QString path = m_chooseFile(FileAction::Save);
     if (path.isEmpty())
         return;
     if (const QString why = WriteWholeFile(path, toCsv(rows())); !why.isEmpty()) {

@@ -6,9 +6,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace FileDialogs {
+
+QString defaultSuffix(const QString& filter)
+{
+    static const QRegularExpression firstPattern(QStringLiteral("\\*\\.(\\w+)"));
+    return firstPattern.match(filter).captured(1);
+}
 
 QString startFolder(const Settings::Key& kind)
 {
@@ -31,7 +38,12 @@ QString askSave(QWidget* parent, const Settings::Key& kind, const QString& capti
     QString start = startFolder(kind);
     if (!suggestedName.isEmpty())
         start = QDir(start).filePath(suggestedName);
-    QString path = QFileDialog::getSaveFileName(parent, caption, start, filter);
+    // The dialog adds the suffix itself, so that "lok1823" over an existing lok1823.csv is asked
+    // about like any other file it would replace.
+    QFileDialog dialog(parent, caption, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix(filter));
+    const QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     remember(kind, path);
     return path;
 }

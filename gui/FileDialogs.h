@@ -18,7 +18,11 @@ QString startFolder(const Settings::Key& kind);
 // was cancelled) keeps nothing.
 void remember(const Settings::Key& kind, const QString& chosenPath);
 
-// The chosen file, or empty when the user cancelled. A suggested name is filled in.
+// The suffix of a filter's first pattern: "csv" for "Datenblatt (*.csv)", empty for "*".
+QString defaultSuffix(const QString& filter);
+
+// The chosen file, or empty when the user cancelled. A suggested name is filled in; a name typed
+// without a suffix gets the filter's, before the dialog asks whether to replace an existing file.
 QString askSave(QWidget* parent, const Settings::Key& kind, const QString& caption, const QString& filter,
                 const QString& suggestedName = QString());
 QString askOpen(QWidget* parent, const Settings::Key& kind, const QString& caption, const QString& filter);

@@ -221,7 +221,7 @@ private slots:
             QVERIFY2(rig.open(), qPrintable(rig.sim.errorString()));
             rig.click("cmdReadAll");
             QCOMPARE(rig.values(), tuned);
-            rig.file = dir.filePath("lok1"); // typed without its suffix
+            rig.file = dir.filePath("lok1.csv");
             rig.click("cmdSave");
             // A second loco's sheet: CV 3 differs, CV 19 is missing, CV 29 has no value.
             rig.file =

@@ -20,12 +20,17 @@
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSettings>
 #include <QSlider>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 QStringList rowCells(TrafficModel* model, int row)
@@ -151,6 +156,50 @@ private slots:
             QVERIFY2(shown.size() == 1 && shown[0].startsWith(start) && shown[0].size() > start.size(),
                      qPrintable(shown.join('|')));
         }
+    }
+
+    // "verkehr" typed over an existing verkehr.csv: the dialog adds the suffix and asks first.
+    void saveDialogAddsTheSuffixAndAsksBeforeReplacing()
+    {
+        Rig rig;
+        krTrafficMonitor monitor(rig.link);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("verkehr.csv"));
+        QFile older(path);
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older\n") == 6);
+        older.close();
+        WriteSetting(Settings::TrafficFolder, dir.path());
+        for (const bool replace : {false, true}) {
+            QString asked;
+            QTimer user;
+            user.setInterval(20);
+            connect(&user, &QTimer::timeout, this, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                if (!asked.isEmpty()) { // declined: the dialog is still open
+                    dialog->reject();
+                    return;
+                }
+                QTimer::singleShot(50, this, [&] {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    QVERIFY(box);
+                    asked = box->text();
+                    box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+                });
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                name->setText(QStringLiteral("verkehr"));
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            user.start();
+            monitor.findChild<QAbstractButton*>(QStringLiteral("btnSaveCsv"))->click();
+            QVERIFY2(asked.contains(QStringLiteral("verkehr.csv")), qPrintable(asked));
+            QVERIFY(older.open(QIODevice::ReadOnly));
+            const QByteArray contents = older.readAll();
+            older.close();
+            QCOMPARE(contents.startsWith("older"), !replace);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("verkehr.csv")});
     }
 
     void listsTheDriveLiveAndNothingWhenClosedOrPaused()
