@@ -18,12 +18,14 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDialog(parent)
 {
@@ -45,9 +47,22 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setItemDelegateForColumn(TrafficModel::Name, new CommandDelegate(m_table));
-    const int widths[] = {70, 170, 80, 140, 330, 180};
-    for (int c = 0; c < TrafficModel::ColumnCount - 1; ++c)
-        m_table->setColumnWidth(c, widths[c]);
+    // Columns as wide as their longest usual text, so that at the opening width every column,
+    // the result included, is in view without scrolling sideways.
+    const QString widest[] = {QStringLiteral("Zeit (ms)0"),
+                              QStringLiteral("Handregler (Lok-Liste)"),
+                              QStringLiteral("empfangen"),
+                              QStringLiteral("0, 254, 254, 254, 254, 254"),
+                              QStringLiteral("QueryControllerStatus – Controller-Status abfragen"),
+                              QStringLiteral("Lok 10239, Geschwindigkeit 255"),
+                              QStringLiteral("Wiederholung, keine Antwort")};
+    static_assert(std::size(widest) == TrafficModel::ColumnCount);
+    int tableWidth = 0;
+    for (int c = 0; c < TrafficModel::ColumnCount; ++c) {
+        const int width = m_table->fontMetrics().horizontalAdvance(widest[c]) + 16;
+        m_table->setColumnWidth(c, width);
+        tableWidth += width;
+    }
 
     m_filter = new QComboBox(this);
     m_filter->setObjectName(QStringLiteral("cboFilter"));
@@ -115,7 +130,11 @@ krTrafficMonitor::krTrafficMonitor(ControllerLink& link, QWidget* parent) : QDia
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_table, 1);
-    resize(980, 420);
+    // Room for the table's frame, the dialog's margins and a vertical scroll bar; a smaller
+    // screen scrolls sideways instead.
+    const int wanted = tableWidth + 2 * m_table->frameWidth() + 60;
+    const QScreen* shown = screen();
+    resize(shown ? qMin(wanted, shown->availableGeometry().width() - 40) : wanted, 420);
 }
 
 void krTrafficMonitor::showEvent(QShowEvent* event)
