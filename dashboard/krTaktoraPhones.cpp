@@ -30,12 +30,13 @@ void krTaktora::buildPhoneServer()
     m_pnlPhones->setText(WiThrottle::statusPanelText(busiest));
     m_pnlPhones->setFixedWidth(std::max(m_pnlPhones->minimumWidth(), m_pnlPhones->sizeHint().width()));
 
+    // Both servers exist before either starts: the panel counts phones and browsers.
     m_phones = new WiThrottleServer(m_line->link(), this);
+    m_web = new WebThrottleServer(m_line->link(), this);
     connect(m_phones, &WiThrottleServer::phonesChanged, this, &krTaktora::showPhoneStatus);
     krPhoneThrottles::startFromSettings(*m_phones);
 
     // The browsers keep the phones' door: one set of rights and approved devices for both.
-    m_web = new WebThrottleServer(m_line->link(), this);
     m_web->setAccess(m_phones->access());
     connect(m_phones, &WiThrottleServer::phonesChanged, this, [this] {
         if (m_web->access() != m_phones->access())
@@ -45,6 +46,7 @@ void krTaktora::buildPhoneServer()
         WiThrottle::Settings::writeAccess(access);
         m_phones->setAccess(access);
     });
+    connect(m_web, &WebThrottleServer::browsersChanged, this, &krTaktora::showPhoneStatus);
     krWebThrottle::startFromSettings(*m_web);
     showPhoneStatus();
 }
@@ -72,7 +74,16 @@ void krTaktora::showPhoneThrottles()
 
 void krTaktora::showPhoneStatus()
 {
-    const WiThrottle::ServerStatus status = m_phones->status();
+    // Phones and browsers come through one door: the panel counts both.
+    WiThrottle::ServerStatus status = m_phones->status();
+    if (!status.listening)
+        status.port = 0;
+    if (m_web->isListening()) {
+        status.listening = true;
+        status.webPort = m_web->port();
+        for (const WebThrottleServer::BrowserInfo& browser : m_web->browsers())
+            ++(browser.waiting ? status.waiting : status.driving);
+    }
     if (status.listening != m_pnlPhones->isVisibleTo(this)) {
         // The panel takes its room from the program's information, so the bar keeps its width.
         const int room = m_pnlPhones->minimumWidth();

@@ -112,6 +112,7 @@ bool WebThrottleServer::listen(quint16 port, const QHostAddress& address)
     }
     m_error.clear();
     m_http->bind(m_tcp);
+    emit browsersChanged(); // the door is open
     return true;
 }
 
@@ -121,8 +122,10 @@ void WebThrottleServer::close()
         stopAndRelease(s);
         s->close();
     }
-    if (m_tcp)
+    if (m_tcp && m_tcp->isListening()) {
         m_tcp->close();
+        emit browsersChanged();
+    }
 }
 
 bool WebThrottleServer::isListening() const

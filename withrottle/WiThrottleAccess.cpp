@@ -110,10 +110,13 @@ QString statusPanelTip(const ServerStatus& s)
 {
     if (!s.listening)
         return QString();
-    const QString where =
-        s.address.isEmpty() ? QStringLiteral("Handregler-Server auf allen Netzwerken, Port %1").arg(s.port)
-                            : QStringLiteral("Handregler-Server auf %1, Port %2").arg(s.address).arg(s.port);
-    QString tip = where + QStringLiteral("\nVerbunden: %1").arg(s.driving);
+    QStringList doors;
+    const QString where = s.address.isEmpty() ? QStringLiteral("allen Netzwerken") : s.address;
+    if (s.port != 0)
+        doors << QStringLiteral("Handregler-Server auf %1, Port %2").arg(where).arg(s.port);
+    if (s.webPort != 0)
+        doors << QStringLiteral("Handregler im Browser auf %1, Port %2").arg(where).arg(s.webPort);
+    QString tip = doors.join(QLatin1Char('\n')) + QStringLiteral("\nVerbunden: %1").arg(s.driving);
     if (s.waiting > 0)
         tip += QStringLiteral("\nWarten auf Freigabe: %1 (Handregler per Smartphone)").arg(s.waiting);
     return tip;

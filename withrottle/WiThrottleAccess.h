@@ -71,8 +71,9 @@ struct ServerStatus
     bool listening = false;
     QString address; // empty: every network
     quint16 port = 0;
-    int driving = 0; // connected and allowed to drive
-    int waiting = 0; // connected, named and waiting for approval
+    int driving = 0;     // connected and allowed to drive
+    int waiting = 0;     // connected, named and waiting for approval
+    quint16 webPort = 0; // the browsers' page, 0 while it is not served
 };
 QString statusPanelText(const ServerStatus& status);
 QString statusPanelTip(const ServerStatus& status);

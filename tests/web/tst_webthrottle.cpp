@@ -158,7 +158,10 @@ private slots:
         const QString said = web.run("waiting", [&](const QString&) {
             QCOMPARE(web.server->browsers().size(), 1);
             QVERIFY(web.server->browsers().first().waiting);
+            // The main window's status bar counts the page at the door, as it does phones.
+            QCOMPARE(web.rig->find<QLabel>("pnlPhones")->text(), QStringLiteral("Handregler: 1 wartet"));
             QVERIFY(web.server->approve(web.server->browsers().first().number));
+            QCOMPARE(web.rig->find<QLabel>("pnlPhones")->text(), QStringLiteral("Handregler: 1 verbunden"));
         });
         QVERIFY2(said.endsWith("done\n"), qPrintable(said));
         // Kept like a phone's: the next start lets the page in at once.

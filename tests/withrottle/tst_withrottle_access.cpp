@@ -104,6 +104,9 @@ private slots:
         QTest::newRow("two drive, three wait")
             << ServerStatus{true, "", 12090, 2, 3} << "Handregler: 2, 3 warten"
             << all + "2\nWarten auf Freigabe: 3 (Handregler per Smartphone)";
+        QTest::newRow("browsers only")
+            << ServerStatus{true, "", 0, 1, 0, 12080} << "Handregler: 1 verbunden"
+            << "Handregler im Browser auf allen Netzwerken, Port 12080\nVerbunden: 1";
     }
     void statusPanel()
     {
