@@ -16,8 +16,11 @@ XDG_CONFIG_HOME=$(mktemp -d)
 # No system bus: the phone server announces nothing on the network while the shots are taken.
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/taktora-screenshots
 mkdir -p "$XDG_CONFIG_HOME/KORADIN"
-printf '[Taktora]\nSignalOutputTo=COM3\nSlider00=3\nSlider01=1000\nSlider02=7\nSlider03=5\nWiThrottleDevices=maria-1\n' \
-    >"$XDG_CONFIG_HOME/KORADIN/KORADIN.conf"
+# An older traffic file where the monitor's save dialog opens.
+mkdir -p "$XDG_CONFIG_HOME/Verkehr"
+echo older >"$XDG_CONFIG_HOME/Verkehr/verkehr.csv"
+printf '[Taktora]\nSignalOutputTo=COM3\nSlider00=3\nSlider01=1000\nSlider02=7\nSlider03=5\nWiThrottleDevices=maria-1\nTrafficFolder=%s\n' \
+    "$XDG_CONFIG_HOME/Verkehr" >"$XDG_CONFIG_HOME/KORADIN/KORADIN.conf"
 
 Xvfb "$DISPLAY" -screen 0 1400x900x24 -dpi 96 >/dev/null 2>&1 &
 xvfb=$!
@@ -77,6 +80,19 @@ shot main-driving 1
 xdotool key ctrl+3 Prior Prior Prior Prior Up Up ctrl+l ctrl+F2
 shot main-keyboard-throttle 1
 
+# A window is closed with its own Escape, the newest of a title first (a question before the
+# dialog that asked it); the main window gets the keys again. Without a window manager the keys
+# go where the focus was put, so each window is given it by name.
+close_window() {
+    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tac); do
+        xdotool windowfocus --sync "$id" key Escape
+        sleep 0.3
+    done
+    sleep 0.6
+    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
+    sleep 0.6
+}
+
 # The traffic monitor, opened from its toolbar button, lists what a few clicks on the dashboard
 # send: throttle 0's light off and its STOP, then the load circuit button.
 click 198 22
@@ -85,16 +101,17 @@ click 153 592
 click 130 641
 click 213 703
 CROP=$(area Datenverkehr) shot monitor-driving 1
-# Closed with its own Escape; the main window gets the keys again. Without a window manager the
-# keys go where the focus was put, so each window is given it by name.
-close_window() {
-    for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-        xdotool windowfocus --sync "$id" key Escape
-    done
-    sleep 0.6
-    xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "^KORADIN Taktora\$" | tail -1)"
-    sleep 0.6
-}
+# Its save dialog with "verkehr" typed where verkehr.csv exists: the suffix is added and the
+# dialog asks before replacing.
+read -r w h x y < <(area Datenverkehr | tr 'x+' '  '; echo)
+click $((x + w - 70)) $((y + 21))
+sleep 0.8
+xdotool type --delay 40 verkehr
+xdotool key Return
+CROP=$(xdotool search --onlyvisible --name "^Datenverkehr speichern\$" | head -1 |
+    xargs xdotool getwindowgeometry --shell | awk -F= '{v[$1]=$2} END {printf "%sx%s+%s+%s", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}') \
+    shot monitor-save-dialog 1
+close_window "Datenverkehr speichern"
 close_window Datenverkehr
 
 # The phone throttles' dialog, switched on from its toolbar button, with two phones on this
