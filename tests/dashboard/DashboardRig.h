@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 
 // The main window on the fake port, answered in-process by the core of taktora-sim set up from
@@ -44,6 +46,15 @@ struct DashboardRig
 
     EmulatedController& board() { return *emulator.controller(1); }
     QList<FrameFields> sent() const { return link.port.writtenFrames(); }
+    // "command:loco-or-decoder:data3" of each frame sent with one of these commands, in order.
+    QStringList sentLines(std::initializer_list<quint8> commands) const
+    {
+        QStringList out;
+        for (const FrameFields& f : sent())
+            if (std::find(commands.begin(), commands.end(), f.command) != commands.end())
+                out << QStringLiteral("%1:%2:%3").arg(f.command).arg(f.data1 + 256 * f.data2).arg(f.data3);
+        return out;
+    }
     // Checks the Controller of that number and forgets the frames of the check.
     void check(const QString& number = QStringLiteral("1"))
     {

@@ -21,12 +21,7 @@ struct RosterPhones : PhoneRig
     // "command:loco:data3" of the frames that drive a loco.
     QStringList drivingLines() const
     {
-        QStringList out;
-        for (const FrameFields& f : rig->sent())
-            if (f.command == Command::SetLocoSpeed || f.command == Command::LocoFunctionOn ||
-                f.command == Command::LocoFunctionOff)
-                out << QStringLiteral("%1:%2:%3").arg(f.command).arg(f.data1 + 256 * f.data2).arg(f.data3);
-        return out;
+        return rig->sentLines({Command::SetLocoSpeed, Command::LocoFunctionOn, Command::LocoFunctionOff});
     }
 };
 

@@ -2,6 +2,7 @@
 // The roster on the screen: the roster window's tables, and the throttles showing names and
 // labels, sending a push-button function's two frames and keeping a loco under its top speed.
 
+#include "CommandSet.h"
 #include "DashboardRig.h"
 #include "DashboardRules.h"
 #include "krDecoderSheet.h"
@@ -25,15 +26,6 @@
 namespace {
 
 QTemporaryDir dataHome;
-
-// What a frame list says, one "command:loco:data3" each.
-QStringList described(const QList<FrameFields>& frames)
-{
-    QStringList out;
-    for (const FrameFields& f : frames)
-        out << QStringLiteral("%1:%2:%3").arg(f.command).arg(f.data1 + 256 * f.data2).arg(f.data3);
-    return out;
-}
 
 } // namespace
 
@@ -136,7 +128,8 @@ void tst_roster_throttles::listShowsNamesFieldKeepsNumbers()
     rig.link.port.resetLog();
     t->slider()->setValue(0);
     t->slider()->setValue(200);
-    QCOMPARE(described(rig.sent()), QStringList({QStringLiteral("23:218:204"), QStringLiteral("23:218:55")}));
+    QCOMPARE(rig.sentLines({Command::SetLocoSpeed}),
+             QStringList({QStringLiteral("23:218:204"), QStringLiteral("23:218:55")}));
 
     // A typed "2" is loco 2, not the listed 218 it begins, whether the user leaves or confirms.
     t->slider()->setValue(Dashboard::RestingPosition); // the field is locked while the loco runs
@@ -204,11 +197,7 @@ void tst_roster_throttles::functionKeys()
         QCOMPARE(button->toolTip(), QStringLiteral("F2: Horn (Taster)"));
     }
     const auto functionFrames = [&] {
-        QStringList out;
-        for (const QString& f : described(rig.sent()))
-            if (f.startsWith(QLatin1String("27:")) || f.startsWith(QLatin1String("28:")))
-                out << f;
-        return out;
+        return rig.sentLines({Command::LocoFunctionOn, Command::LocoFunctionOff});
     };
     if (action == QLatin1String("ctrl")) {
         QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : rig.window.get();

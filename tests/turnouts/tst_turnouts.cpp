@@ -53,11 +53,7 @@ struct Station : PhoneRig
     // "command:decoder:port" of the accessory frames, each attempt.
     QStringList switched() const
     {
-        QStringList out;
-        for (const FrameFields& f : rig->sent())
-            if (f.command == Command::SwitchAccessoryOn || f.command == Command::SwitchAccessoryOff)
-                out << QStringLiteral("%1:%2:%3").arg(f.command).arg(f.data1 + 256 * f.data2).arg(f.data3);
-        return out;
+        return rig->sentLines({Command::SwitchAccessoryOn, Command::SwitchAccessoryOff});
     }
 };
 

@@ -40,12 +40,8 @@ struct WebRig
     // "command:loco:data3" of the frames that drive.
     QStringList driving() const
     {
-        QStringList out;
-        for (const FrameFields& f : rig->sent())
-            if ((f.command >= Command::SetLocoDirection && f.command <= Command::StopLoco) ||
-                f.command == Command::LocoFunctionOn)
-                out << QStringLiteral("%1:%2:%3").arg(f.command).arg(f.data1 + 256 * f.data2).arg(f.data3);
-        return out;
+        return rig->sentLines(
+            {Command::SetLocoDirection, Command::SetLocoSpeed, Command::StopLoco, Command::LocoFunctionOn});
     }
     // Runs the page's scenario in Debian's own Python, whose Selenium drives Debian's Chromium;
     // `step` acts when the page says it has got that far.
