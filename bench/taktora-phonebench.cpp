@@ -12,6 +12,7 @@
 // memory while a phone sends and never reads.
 
 #include "BenchEmulator.h"
+#include "BenchMainWindow.h"
 #include "CommandSet.h"
 #include "ControllerLink.h"
 #include "Isolation.h"
@@ -411,20 +412,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "taktora-sim did not start\n");
         return 1;
     }
-    emulator.link().close(); // the window's own line opens the port
-    WriteSetting(Settings::SignalOutputTo, QStringLiteral("COM9"));
-    WriteSetting(Settings::WiThrottleApproval, QStringLiteral("0"));
-    krTaktora window(QStringLiteral("taktora"));
-    window.show();
-    window.findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));
-    window.btnCheck_Click();
-    WiThrottleServer* server = window.phoneServer();
+    const std::unique_ptr<krTaktora> window = checkedMainWindow(emulator);
+    WiThrottleServer* server = window->phoneServer();
     server->setHeartbeatSeconds(2);
     if (!server->listen(0, QHostAddress::LocalHost)) {
         std::fprintf(stderr, "no server: %s\n", qPrintable(server->errorString()));
         return 1;
     }
-    ThrottlePanel* throttle = window.throttle(2);
+    ThrottlePanel* throttle = window->throttle(2);
     const auto showWindow = [&](const char* when) {
         std::printf("window (%s): loco %s at %s, direction %s, light %s\n", when,
                     qPrintable(throttle->locoNumberBox()->currentText()),
@@ -482,7 +477,7 @@ int main(int argc, char** argv)
                 deaf.closed ? "closed by the server" : "STILL CONNECTED", double(deaf.sentBytes) / 1048576,
                 deaf.beforeMb, deaf.peakMb);
 
-    WireWatch watch(window.line().link());
+    WireWatch watch(window->line().link());
     std::printf("\nphone speed line to frame on the wire, %d lines each:\n", lines);
     for (const auto& [key, what] :
          {std::pair<QByteArray, const char*>{"S3", "loco 3 on a throttle"},
@@ -492,7 +487,7 @@ int main(int argc, char** argv)
                     l.at(0.95), l.ms.size());
     }
 
-    const double exchange = exchangeMs(window.line().link());
+    const double exchange = exchangeMs(window->line().link());
     std::printf("\npaced line: one exchange takes %.3f ms (mean of 200 status queries)\n", exchange);
     const auto inExchanges = [exchange](double ms) { return ms < 0 ? -1.0 : ms / exchange; };
     std::printf("one phone floods loco 3 with %d speed lines, 30 a millisecond, %d rounds; times in ms "
@@ -502,8 +497,8 @@ int main(int argc, char** argv)
     std::vector<FloodFigures> rounds;
     for (int round = 1; round <= floodRounds; ++round) {
         const FloodFigures f =
-            flood(server->port(), window.findChild<QPushButton*>(QStringLiteral("btnGlobalStop")), floodLines,
-                  watch);
+            flood(server->port(), window->findChild<QPushButton*>(QStringLiteral("btnGlobalStop")),
+                  floodLines, watch);
         rounds.push_back(f);
         std::printf("  %5d  %7.3f (%5.2f)    %7.3f (%5.2f)   %7.3f (%5.2f)         %5d\n", round,
                     f.phoneStopMs, inExchanges(f.phoneStopMs), f.globalStopMs, inExchanges(f.globalStopMs),

@@ -5,6 +5,7 @@
 // from a speed set on the main window's throttle to the page's message with it.
 
 #include "BenchEmulator.h"
+#include "BenchMainWindow.h"
 #include "CommandSet.h"
 #include "ControllerLink.h"
 #include "Isolation.h"
@@ -66,14 +67,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "taktora-sim did not start\n");
         return 1;
     }
-    emulator.link().close(); // the window's own line opens the port
-    WriteSetting(Settings::SignalOutputTo, QStringLiteral("COM9"));
-    WriteSetting(Settings::WiThrottleApproval, QStringLiteral("0"));
-    krTaktora window(QStringLiteral("taktora"));
-    window.show();
-    window.findChild<QLineEdit*>(QStringLiteral("txtControllerNr"))->setText(QStringLiteral("1"));
-    window.btnCheck_Click();
-    WebThrottleServer* server = window.webServer();
+    const std::unique_ptr<krTaktora> window = checkedMainWindow(emulator);
+    WebThrottleServer* server = window->webServer();
     if (!server->listen(0, QHostAddress::LocalHost)) {
         std::fprintf(stderr, "no server: %s\n", qPrintable(server->errorString()));
         return 1;
@@ -83,7 +78,7 @@ int main(int argc, char** argv)
     clock.start();
     qint64 frameAt = 0;
     quint8 frameSpeed = 0;
-    QObject::connect(&window.link(), &ControllerLink::requestSent, [&](const FrameFields& r, bool retry) {
+    QObject::connect(&window->link(), &ControllerLink::requestSent, [&](const FrameFields& r, bool retry) {
         if (r.command == Command::SetLocoSpeed && wordFromBytes(r.data1, r.data2) == 3 && !retry) {
             frameAt = clock.nsecsElapsed();
             frameSpeed = r.data3;
@@ -123,7 +118,7 @@ int main(int argc, char** argv)
     report("page speed message -> frame on the wire", toWire);
 
     // The main window's throttle of loco 3 (throttle 2 since the check) to the page.
-    QSlider* slider = window.throttle(2)->findChild<QSlider*>();
+    QSlider* slider = window->throttle(2)->findChild<QSlider*>();
     std::vector<qint64> toPage;
     for (int i = 0; i < samples; ++i) {
         toldAt = 0;
