@@ -388,6 +388,9 @@ void WiThrottleServer::handle(WiThrottleSession* session, const QByteArray& text
         return;
     case LineKind::HardwareId:
         identify(session, line.text.trimmed());
+        // Told at once, not at its first refused action: the user walks to the PC now.
+        if (isWaiting(session))
+            session->send(alertLine(approvalNeededText()));
         emit phonesChanged();
         return;
     case LineKind::Quit:

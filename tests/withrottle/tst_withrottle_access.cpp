@@ -163,7 +163,7 @@ private slots:
         anna.send("HUphone-a");
         for (const char* line : {"MT+S3<;>S3", "MTAS3<;>V63", "PPA1"})
             QVERIFY(anna.sendAndSettle(line, "NAnna"));
-        QCOMPARE(anna.lines.count(kApprovalNeeded), 3);
+        QCOMPARE(anna.lines.count(kApprovalNeeded), 4); // at its id, then at each refused action
         QCOMPARE(p.drivingFrames(), Frames{});
         QCOMPARE(label->text(), QStringLiteral("Handregler: 1 wartet"));
         QVERIFY(waiting->item(0)->text().contains("Anna") && waiting->item(0)->text().contains("phone-a"));
