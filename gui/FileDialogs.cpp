@@ -43,7 +43,7 @@ QString askSave(QWidget* parent, const Settings::Key& kind, const QString& capti
     QFileDialog dialog(parent, caption, start, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix(filter));
-    const QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     remember(kind, path);
     return path;
 }
