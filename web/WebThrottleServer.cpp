@@ -273,9 +273,9 @@ void WebThrottleServer::handle(WebSession* session, const QByteArray& text)
 {
     if (!session->mayServe())
         return;
-    if (const int dropped = session->takeDropped())
+    if (const int passedOver = session->takeDropped())
         note(session, QByteArray(),
-             QStringLiteral("%1 Nachrichten in einer Sekunde übergangen").arg(dropped));
+             QStringLiteral("%1 Nachrichten in einer Sekunde übergangen").arg(passedOver));
     const Message m = parseMessage(text);
     if (m.kind == Kind::Invalid)
         return note(session, text, m.why);

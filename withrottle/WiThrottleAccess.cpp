@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+
 namespace WiThrottle {
 
 QStringList parseDeviceList(const QString& text)
@@ -27,10 +29,8 @@ bool storableId(const QString& id)
 {
     if (id.isEmpty() || id != id.trimmed())
         return false;
-    for (const QChar c : id)
-        if (c == QLatin1Char(',') || !c.isPrint())
-            return false;
-    return true;
+    return std::none_of(id.cbegin(), id.cend(),
+                        [](const QChar c) { return c == QLatin1Char(',') || !c.isPrint(); });
 }
 
 bool isApproved(const QString& id, const QStringList& devices)
