@@ -75,9 +75,7 @@ void krTaktora::showPhoneThrottles()
 void krTaktora::showPhoneStatus()
 {
     // Phones and browsers come through one door: the panel counts both.
-    WiThrottle::ServerStatus status = m_phones->status();
-    if (!status.listening)
-        status.port = 0;
+    WiThrottle::ServerStatus status = m_phones->status(); // port 0 while the phones' server is off
     if (m_web->isListening()) {
         status.listening = true;
         status.webPort = m_web->port();

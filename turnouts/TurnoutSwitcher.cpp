@@ -17,6 +17,14 @@ TurnoutSwitcher::TurnoutSwitcher(TurnoutTable& table, LineClient& source, QObjec
     connect(m_gap, &QTimer::timeout, this, &TurnoutSwitcher::sendStep);
 }
 
+TurnoutSwitcher& TurnoutSwitcher::madeOnce(TurnoutSwitcher*& slot, TurnoutTable& table, LineClient& source,
+                                           QObject* owner)
+{
+    if (!slot)
+        slot = new TurnoutSwitcher(table, source, owner);
+    return *slot;
+}
+
 void TurnoutSwitcher::send(const Turnout& turnout, Position position,
                            const std::function<void(const QString&)>& then)
 {

@@ -33,6 +33,10 @@ public:
     using Done = std::function<void(const Result&)>;
 
     TurnoutSwitcher(TurnoutTable& table, LineClient& source, QObject* parent = nullptr);
+    // The switcher a remote source keeps in `slot`, made at its first use as a child of `owner`:
+    // most phones and pages never switch anything.
+    static TurnoutSwitcher& madeOnce(TurnoutSwitcher*& slot, TurnoutTable& table, LineClient& source,
+                                     QObject* owner);
 
     void switchTurnout(const QString& name, Turnouts::Position position, const Done& done = {});
     void toggle(const QString& name, const Done& done = {});

@@ -431,15 +431,10 @@ void WebThrottleServer::switchTurnout(WebSession* session, const Message& m)
         return refuse(session, 403, WiThrottle::turnoutsNotAllowedText(), QByteArray());
     if (!index || !m_turnouts->remoteMaySwitch(*index))
         return refuse(session, 403, WiThrottle::turnoutNotForPhonesText(), QByteArray());
-    if (!session->turnouts)
-        session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
-    const QPointer<WebSession> alive(session);
-    session->turnouts->switchTurnout(m_turnouts->turnouts()[*index].name,
-                                     m.state == On ? Turnouts::Position::Closed : Turnouts::Position::Thrown,
-                                     [this, alive](const TurnoutSwitcher::Result& r) {
-                                         if (alive && !r.ok)
-                                             refuse(alive.data(), 409, r.text, QByteArray());
-                                     });
+    TurnoutSwitcher::madeOnce(session->turnouts, *m_turnouts, *session->line, session)
+        .switchTurnout(m_turnouts->turnouts()[*index].name,
+                       m.state == On ? Turnouts::Position::Closed : Turnouts::Position::Thrown,
+                       refusalOnFailure(session));
 }
 
 void WebThrottleServer::setRoute(WebSession* session, const Message& m)
@@ -449,14 +444,18 @@ void WebThrottleServer::setRoute(WebSession* session, const Message& m)
         return refuse(session, 403, WiThrottle::turnoutsNotAllowedText(), QByteArray());
     if (!index || !m_turnouts->remoteMaySet(*index))
         return refuse(session, 403, WiThrottle::routeNotForPhonesText(), QByteArray());
-    if (!session->turnouts)
-        session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
+    TurnoutSwitcher::madeOnce(session->turnouts, *m_turnouts, *session->line, session)
+        .setRoute(m_turnouts->routes()[*index].name, refusalOnFailure(session));
+}
+
+TurnoutSwitcher::Done WebThrottleServer::refusalOnFailure(WebSession* session)
+{
+    // The page may have gone by the time the Controller answered.
     const QPointer<WebSession> alive(session);
-    session->turnouts->setRoute(m_turnouts->routes()[*index].name,
-                                [this, alive](const TurnoutSwitcher::Result& r) {
-                                    if (alive && !r.ok)
-                                        refuse(alive.data(), 409, r.text, QByteArray());
-                                });
+    return [this, alive](const TurnoutSwitcher::Result& r) {
+        if (alive && !r.ok)
+            refuse(alive.data(), 409, r.text, QByteArray());
+    };
 }
 
 void WebThrottleServer::submit(WebSession* session, const FrameFields& request)

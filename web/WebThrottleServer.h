@@ -2,6 +2,7 @@
 #pragma once
 
 #include "LayoutState.h"
+#include "TurnoutSwitcher.h"
 #include "WebProtocol.h"
 #include "WiThrottleAccess.h"
 
@@ -82,6 +83,8 @@ private:
     void throttle(WebSession* session, const Web::Message& m);
     void switchTurnout(WebSession* session, const Web::Message& m);
     void setRoute(WebSession* session, const Web::Message& m);
+    // What a switch or route tells the asking page when it did not go through.
+    TurnoutSwitcher::Done refusalOnFailure(WebSession* session);
     void submit(WebSession* session, const FrameFields& request);
     std::optional<quint8> requireChecked(WebSession* session);
     void refuse(WebSession* session, int code, const QString& why, const QByteArray& text);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "LayoutState.h"
+#include "TurnoutSwitcher.h"
 #include "WiThrottleAccess.h"
 #include "WiThrottleProtocol.h"
 
@@ -127,6 +128,8 @@ private:
     void turnoutMoved(const QString& turnout);
     void switchTurnout(WiThrottleSession* session, const WiThrottle::Line& line, const QByteArray& text);
     void setRoute(WiThrottleSession* session, const WiThrottle::Line& line, const QByteArray& text);
+    // What a switch or route tells the asking phone when it did not go through.
+    TurnoutSwitcher::Done refusalOnFailure(WiThrottleSession* session, const QByteArray& text);
 
     // The roster is the loco configuration the line last read completely.
     QList<WiThrottle::RosterEntry> roster() const;

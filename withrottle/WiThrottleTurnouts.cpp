@@ -100,18 +100,13 @@ void WiThrottleServer::switchTurnout(WiThrottleSession* session, const WiThrottl
         return refuse(session, text, turnoutsNotAllowedText());
     if (!turnout || !m_turnouts->remoteMaySwitch(*index))
         return refuse(session, text, turnoutNotForPhonesText());
-    if (!session->turnouts)
-        session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
-    const QPointer<WiThrottleSession> alive(session);
-    const auto told = [this, alive, text](const TurnoutSwitcher::Result& result) {
-        if (alive && !result.ok)
-            refuse(alive.data(), text, result.text);
-    };
+    TurnoutSwitcher& switcher =
+        TurnoutSwitcher::madeOnce(session->turnouts, *m_turnouts, *session->line, session);
     if (line.value == Toggle)
-        session->turnouts->toggle(turnout->name, told);
+        switcher.toggle(turnout->name, refusalOnFailure(session, text));
     else
-        session->turnouts->switchTurnout(turnout->name,
-                                         line.value == Close ? Position::Closed : Position::Thrown, told);
+        switcher.switchTurnout(turnout->name, line.value == Close ? Position::Closed : Position::Thrown,
+                               refusalOnFailure(session, text));
 }
 
 void WiThrottleServer::setRoute(WiThrottleSession* session, const WiThrottle::Line& line,
@@ -122,12 +117,16 @@ void WiThrottleServer::setRoute(WiThrottleSession* session, const WiThrottle::Li
         return refuse(session, text, turnoutsNotAllowedText());
     if (!index || !m_turnouts->remoteMaySet(*index))
         return refuse(session, text, routeNotForPhonesText());
-    if (!session->turnouts)
-        session->turnouts = new TurnoutSwitcher(*m_turnouts, *session->line, session);
+    TurnoutSwitcher::madeOnce(session->turnouts, *m_turnouts, *session->line, session)
+        .setRoute(m_turnouts->routes()[*index].name, refusalOnFailure(session, text));
+}
+
+TurnoutSwitcher::Done WiThrottleServer::refusalOnFailure(WiThrottleSession* session, const QByteArray& text)
+{
+    // The phone may have gone by the time the Controller answered.
     const QPointer<WiThrottleSession> alive(session);
-    session->turnouts->setRoute(m_turnouts->routes()[*index].name,
-                                [this, alive, text](const TurnoutSwitcher::Result& result) {
-                                    if (alive && !result.ok)
-                                        refuse(alive.data(), text, result.text);
-                                });
+    return [this, alive, text](const TurnoutSwitcher::Result& result) {
+        if (alive && !result.ok)
+            refuse(alive.data(), text, result.text);
+    };
 }
